@@ -1,0 +1,176 @@
+// Firebird attachments, transactions, statements and result cursors, wrapped with RAII.
+#pragma once
+#include "dberror.h"
+#include "value.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace Firebird {
+class IAttachment;
+class ITransaction;
+class IStatement;
+class IResultSet;
+class IMessageMetadata;
+}
+
+namespace db {
+
+// Where to attach: an embedded file, or "host:/path" on a server.
+struct Target {
+    QString location;
+    bool embedded = true;
+    bool valid = true;   // false: refused before any attempt (e.g. an empty host name)
+};
+
+// Column of a result: its name and how it is laid out in a fetched row.
+struct Column {
+    QString name;        // alias when the statement gives one
+    int sqlType = 0;     // SQL_VARYING, SQL_TEXT, SQL_SHORT, SQL_LONG, SQL_INT64, SQL_DOUBLE, ...
+    int subType = 0;
+    int scale = 0;       // negative for decimals, as the engine reports it
+    unsigned length = 0; // bytes in the row buffer (for text: the declared width)
+    unsigned offset = 0;
+    unsigned nullOffset = 0;
+    bool isText() const;
+    bool isBlob() const;
+};
+
+// The layout of one fetched row; rows are kept as raw buffers and decoded on demand.
+class RowLayout {
+public:
+    const std::vector<Column> &columns() const { return m_columns; }
+    int columnCount() const { return int(m_columns.size()); }
+    int indexOf(const QString &name) const;   // -1 when absent; names compared in upper case
+    unsigned bufferSize() const { return m_size; }
+
+    bool isNull(const unsigned char *row, int col) const;
+    // Any column but blobs (their ids mean nothing outside the transaction): see Cursor::blob.
+    Value value(const unsigned char *row, int col) const;
+    // The raw Windows-1252 bytes of a text column, without trailing blanks for CHAR.
+    QByteArray textBytes(const unsigned char *row, int col) const;
+
+    void setColumns(std::vector<Column> cols, unsigned size) { m_columns = std::move(cols); m_size = size; }
+
+private:
+    std::vector<Column> m_columns;
+    unsigned m_size = 0;
+};
+
+class Transaction;
+
+// One statement's rows, read front to back.
+class Cursor {
+public:
+    Cursor(Cursor &&) noexcept;
+    Cursor &operator=(Cursor &&) noexcept;
+    ~Cursor();
+
+    const RowLayout &layout() const { return m_layout; }
+    bool next();                               // false at the end
+    const unsigned char *row() const { return m_buffer.data(); }
+    Value value(int col) const;                // blobs are read whole
+    Value value(const QString &name) const;
+    QByteArray blob(int col) const;
+    void close();
+
+private:
+    friend class Transaction;
+    Cursor(Transaction *tx, Firebird::IStatement *stmt, Firebird::IResultSet *rs, Firebird::IMessageMetadata *meta);
+    Transaction *m_tx = nullptr;
+    Firebird::IStatement *m_stmt = nullptr;
+    Firebird::IResultSet *m_rs = nullptr;
+    Firebird::IMessageMetadata *m_meta = nullptr;
+    RowLayout m_layout;
+    std::vector<unsigned char> m_buffer;
+};
+
+// Every row of a query, decoded.
+struct Rows {
+    std::vector<Column> columns;
+    std::vector<std::vector<Value>> rows;
+    int indexOf(const QString &name) const;
+    bool isEmpty() const { return rows.empty(); }
+    const Value &at(size_t row, const QString &name) const;
+};
+
+class Connection;
+
+// Read committed, record versions, waiting on locks. Rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Connection &conn);
+    Transaction(Transaction &&) noexcept;
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // Runs a statement that returns no rows. A row another transaction held and then changed
+    // (update conflict after the wait) is tried again, so concurrent updates wait, not fail.
+    void execute(const QString &sql, const std::vector<Value> &params = {});
+    Cursor open(const QString &sql, const std::vector<Value> &params = {});
+    Rows query(const QString &sql, const std::vector<Value> &params = {});
+    void commit();
+    void rollback();
+    bool isActive() const { return m_tx != nullptr; }
+
+    Firebird::ITransaction *handle() const { return m_tx; }
+    Connection &connection() const { return *m_conn; }
+
+private:
+    Connection *m_conn;
+    Firebird::ITransaction *m_tx = nullptr;
+};
+
+// A repeated statement with parameters (bulk inserts of the tools and tests).
+class Prepared {
+public:
+    Prepared(Transaction &tx, const QString &sql);
+    ~Prepared();
+    Prepared(const Prepared &) = delete;
+    void execute(const std::vector<Value> &params);
+
+private:
+    Transaction *m_tx;
+    Firebird::IStatement *m_stmt = nullptr;
+};
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Sets where the next open attaches; closes an open attachment first. Connects nothing.
+    void configure(const Target &target);
+    const Target &target() const { return m_target; }
+    bool isOpen() const { return m_att != nullptr; }
+    void open();      // attaches when not attached
+    void close();
+
+    // Direct execution: one statement, committed on its own.
+    void execute(const QString &sql, const std::vector<Value> &params = {});
+    // A query read whole in its own transaction.
+    Rows query(const QString &sql, const std::vector<Value> &params = {});
+
+    Firebird::IAttachment *handle();   // opens when needed
+    // A connection-lost error drops the attachment, so the next use attaches again.
+    void noteError(const DbError &e);
+
+    static void createDatabase(const Target &target, int pageSize = 8192);
+    static void dropDatabase(const Target &target);
+    // Runs a script of statements separated by ";" at line ends (comments "--" skipped), each committed.
+    void runScript(const QString &scriptText);
+
+private:
+    Target m_target;
+    Firebird::IAttachment *m_att = nullptr;
+};
+
+// Splits a script into statements (";" ends a statement outside quotes; "--" comments dropped).
+QStringList splitScript(const QString &text);
+
+} // namespace db

@@ -1,0 +1,29 @@
+#include "dberror.h"
+
+#include <algorithm>
+#include <ibase.h>
+
+namespace db {
+
+DbError::DbError(const QString &message, std::vector<intptr_t> codes)
+    : std::runtime_error(message.toStdString()), m_message(message), m_codes(std::move(codes))
+{
+}
+
+bool DbError::hasCode(intptr_t code) const
+{
+    return std::find(m_codes.begin(), m_codes.end(), code) != m_codes.end();
+}
+
+bool DbError::isUpdateConflict() const
+{
+    return hasCode(isc_update_conflict);
+}
+
+bool DbError::isConnectionLost() const
+{
+    return hasCode(isc_network_error) || hasCode(isc_lost_db_connection) || hasCode(isc_conn_lost)
+        || hasCode(isc_att_shutdown) || hasCode(isc_shutdown);
+}
+
+} // namespace db

@@ -7,27 +7,35 @@ namespace platform {
 
 namespace {
 QString title() { return QApplication::applicationName(); }
+// The suite's messages break lines with a carriage return alone.
+QString shown(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
+}
 }
 
 void MessageBoxOperator::inform(const QString &text)
 {
-    QMessageBox::information(m_parent, title(), text);
+    QMessageBox::information(m_parent, title(), shown(text));
 }
 
 void MessageBoxOperator::warn(const QString &text)
 {
-    QMessageBox::warning(m_parent, title(), text);
+    QMessageBox::warning(m_parent, title(), shown(text));
 }
 
 Answer MessageBoxOperator::ask(const QString &text)
 {
-    const auto b = QMessageBox::warning(m_parent, title(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto b = QMessageBox::warning(m_parent, title(), shown(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 void MessageBoxOperator::error(const QString &text)
 {
-    QMessageBox::critical(m_parent, title(), text);
+    QMessageBox::critical(m_parent, title(), shown(text));
 }
 
 } // namespace platform

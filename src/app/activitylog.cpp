@@ -1,0 +1,162 @@
+// Writes the activity log so that workstations sharing one monthly file never lose or mix lines.
+#include "activitylog.h"
+
+#include "platform/clock.h"
+#include "platform/cp1252.h"
+#include "platform/operator.h"
+#include "platform/winpath.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#endif
+
+namespace app {
+
+namespace {
+
+const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
+const QString kHeaderRule = QStringLiteral("--------------------------------");
+
+// A file another workstation is writing is busy only for a moment; waiting this long keeps the
+// line without making the operator notice.
+constexpr int kBusyWaitMs = 1000;
+constexpr int kBusyRetryMs = 50;
+
+// Every writer of the file takes this lock for its one write, so the header of a new file comes
+// before anybody's lines.
+bool lockExclusive(QFile &file)
+{
+#ifdef Q_OS_UNIX
+    return ::flock(file.handle(), LOCK_EX | LOCK_NB) == 0;
+#else
+    Q_UNUSED(file);
+    return true;
+#endif
+}
+
+bool writeAll(QFile &file, const QByteArray &bytes)
+{
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+enum class Append { Written, Missing, Failed };
+
+// One open, lock, single write and close. The file is never created here: a month's file is
+// made by the first login of the month, and lines written after it was deleted are lost.
+Append appendOnce(const QString &localPath, const QByteArray &bytes)
+{
+    QFile file(localPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
+        return QFileInfo::exists(localPath) ? Append::Failed : Append::Missing;
+    if (!lockExclusive(file))
+        return Append::Failed;
+    const bool ok = writeAll(file, bytes);
+    file.close();
+    return ok ? Append::Written : Append::Failed;
+}
+
+QString twoDigits(int n)
+{
+    return QStringLiteral("%1").arg(n % 100, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString LogTimestamp(const QDateTime &at)
+{
+    const QDate d = at.date();
+    const QTime t = at.time();
+    return twoDigits(d.day()) + u'/' + twoDigits(d.month()) + u'/' + twoDigits(d.year()) + u'-'
+        + twoDigits(t.hour()) + u':' + twoDigits(t.minute());
+}
+
+ActivityLog::ActivityLog(const platform::Clock &clock, const platform::WinPaths &paths)
+    : m_clock(clock), m_paths(paths)
+{
+}
+
+bool ActivityLog::OpenActivityLog(const QString &serverAddress, const QString &userName, platform::Operator &op)
+{
+    const QDateTime now = m_clock.now();
+    m_path = QStringLiteral("\\\\") + serverAddress + QStringLiteral("\\Formulix\\LOG\\LOGESTOQ_")
+        + QStringLiteral("%1-%2").arg(now.date().year(), 4, 10, QLatin1Char('0')).arg(twoDigits(now.date().month()))
+        + QStringLiteral(".TXT");
+
+    const QString local = m_paths.toLocal(m_path);
+    bool ok = !local.isEmpty();
+    if (ok && !QFileInfo::exists(local)) {
+        QFile file(local);
+        // NewOnly: when another workstation creates the month's file at the same moment, theirs
+        // stands and this login just appends to it.
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            lockExclusive(file);
+            const QByteArray header = platform::toCp1252(kHeaderRule) + kLineEnd
+                + platform::toCp1252(QStringLiteral("  LOG criado em ") + LogTimestamp(now)) + kLineEnd
+                + platform::toCp1252(kHeaderRule) + kLineEnd;
+            ok = writeAll(file, header);
+            file.close();
+        } else {
+            ok = QFileInfo::exists(local);
+        }
+    }
+    if (!ok) {
+        op.inform(kLogFolderErrorMessage);
+        return false;
+    }
+    WriteActivityLine(userName, kLoginSeparatorLine);
+    WriteActivityLine(userName, kLoginLine);
+    return true;
+}
+
+void ActivityLog::WriteActivityLine(const QString &user, const QString &text) noexcept
+{
+    try {
+        if (m_path.isEmpty())
+            return;
+        const QString local = m_paths.toLocal(m_path);
+        if (local.isEmpty())
+            return;
+        const QByteArray bytes =
+            platform::toCp1252(LogTimestamp(m_clock.now()) + QStringLiteral(" - ") + user + QStringLiteral(" - ") + text)
+            + kLineEnd;
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            const Append result = appendOnce(local, bytes);
+            if (result != Append::Failed || waited.elapsed() >= kBusyWaitMs)
+                return;
+            QThread::msleep(kBusyRetryMs);
+        }
+    } catch (...) {
+        // A log line is never worth interrupting the operator's work.
+    }
+}
+
+bool WriteDiagnosticFile(const platform::WinPaths &paths, const QString &windowsPath, const QStringList &lines,
+                         QString *error)
+{
+    const QString local = paths.toLocal(windowsPath);
+    if (local.isEmpty()) {
+        if (error)
+            *error = windowsPath;
+        return false;
+    }
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += platform::toCp1252(line) + kLineEnd;
+    QFile file(local);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !writeAll(file, bytes)) {
+        if (error)
+            *error = windowsPath + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace app

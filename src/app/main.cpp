@@ -1,0 +1,35 @@
+// Program entry: one running copy per user and display, then the main window until it closes.
+#include "app/ui/errordisplay.h"
+#include "app/ui/program.h"
+#include "app/ui/tform1.h"
+#include "platform/clock.h"
+#include "platform/operator.h"
+#include "platform/singleinstance.h"
+
+int main(int argc, char **argv)
+{
+    app_ui::EstoqueApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ESTOQUE"));
+
+    platform::SingleInstance single(QStringLiteral("ESTOQUE"));
+    if (!single.claim())
+        return 0;   // the running copy has been asked to come back
+
+    platform::SystemClock clock;
+    platform::MessageBoxOperator op;
+    app.setOperator(&op);
+
+    app_ui::Program program(QCoreApplication::applicationDirPath(), clock, op);
+    app_ui::TForm1 form(program);
+    if (!form.created())
+        return 1;
+    op.setParent(&form);
+    QObject::connect(&single, &platform::SingleInstance::restoreRequested, &form, [&form] {
+        form.setWindowState((form.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        form.show();
+        form.raise();
+        form.activateWindow();
+    });
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,255 @@
+#include "tform1.h"
+
+#include "program.h"
+
+#include "app/siteconfig.h"
+#include "app/startup.h"
+#include "users/ui/loginpanel.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace app_ui {
+
+namespace {
+const QStringList kViews = {
+    QStringLiteral("Mostrar todos os produtos"),
+    QStringLiteral("Mostrar somente produtos no Contr. de Qualidade"),
+    QStringLiteral("Mostrar somente produtos controlados"),
+    QStringLiteral("Mostrar somente produtos em trânsito"),
+    QStringLiteral("Mostrar somente Produtos de Revenda"),
+    QStringLiteral("Mostrar somente Matérias Primas"),
+    QStringLiteral("Mostrar somente saldos maiores que zero"),
+    QStringLiteral("Mostrar somente Suprimentos"),
+    QStringLiteral("Mostrar somente os vencimentos mais próximos"),
+    QStringLiteral("Somente Mat. Primas saldo > 0 dispon. p/ uso"),
+    QStringLiteral("Mostrar somente produtos em Terceiros"),
+};
+const QStringList kExpiryModes = {
+    QStringLiteral("Não mostrar produtos vencidos"),
+    QStringLiteral("Inclusive produtos vencidos"),
+};
+} // namespace
+
+TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(program)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("FORMULIX  -  Posição do Estoque por Lote"));
+    buildTopBar();
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    DBGrid1->setEnabled(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pnl2);
+    layout->addWidget(DBGrid1, 1);
+
+    PainelLogin = new users_ui::LoginPanel(this);
+    PainelLogin->hide();
+    connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildTopBar()
+{
+    pnl2 = new QFrame(this);
+    pnl2->setObjectName(QStringLiteral("pnl2"));
+    pnl2->setFrameShape(QFrame::StyledPanel);
+
+    GroupBoxPesquisa = new QGroupBox(QStringLiteral("  Pesquisar pela Descrição "), pnl2);
+    Edit1 = new QLineEdit(GroupBoxPesquisa);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Label2 = new QLabel(QStringLiteral("&Pesquisar"), GroupBoxPesquisa);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setBuddy(Edit1);
+    Button1 = new QPushButton(QStringLiteral("&P"), GroupBoxPesquisa);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setFixedSize(4, 4);   // only there for its Alt+P
+    Button1->setFocusPolicy(Qt::NoFocus);
+    auto *search = new QHBoxLayout(GroupBoxPesquisa);
+    search->addWidget(Label2);
+    search->addWidget(Edit1, 1);
+    search->addWidget(Button1);
+
+    GroupBoxFiltros = new QGroupBox(QStringLiteral("  Filtros "), pnl2);
+    ComboBox1 = new QComboBox(GroupBoxFiltros);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->addItems(kViews);
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox2 = new QComboBox(GroupBoxFiltros);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->setEditable(true);
+    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox2->addItems(kExpiryModes);
+    ComboBox2->setCurrentIndex(-1);
+    auto *filters = new QVBoxLayout(GroupBoxFiltros);
+    filters->setSpacing(2);
+    filters->addWidget(ComboBox1);
+    filters->addWidget(ComboBox2);
+
+    DBNavigator1 = new QToolButton(pnl2);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    DBNavigator1->setToolTip(QStringLiteral("Atualizar"));
+    BitBtn3 = new QPushButton(QStringLiteral("Editar tabela"), pnl2);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setEnabled(false);
+    BitBtn1 = new QPushButton(QStringLiteral("Sair"), pnl2);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    for (QPushButton *b : {BitBtn3, BitBtn1})
+        b->setAutoDefault(false);
+
+    auto *bar = new QHBoxLayout(pnl2);
+    bar->setContentsMargins(4, 2, 4, 4);
+    bar->addWidget(GroupBoxPesquisa, 3);
+    bar->addWidget(GroupBoxFiltros, 4);
+    bar->addWidget(DBNavigator1, 0, Qt::AlignBottom);
+    bar->addWidget(BitBtn3, 0, Qt::AlignBottom);
+    bar->addWidget(BitBtn1, 0, Qt::AlignBottom);
+}
+
+void TForm1::FormCreate()
+{
+    app::RunState &run = m_program.run;
+    app::SetSiteConfigDefaults(run.siteConfig);
+    resize(800, 600);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    const QString windowsFolder = m_program.paths.windowsFolderOf(m_program.localProgramFolder);
+    QString error;
+    switch (app::ReadSiteConfig(windowsFolder, m_program.localProgramFolder, run.siteConfig, &error)) {
+    case app::ConfigRead::Ok:
+        break;
+    case app::ConfigRead::Missing:
+        m_program.op.warn(app::kConfigMissingMessage);
+        return;
+    case app::ConfigRead::Unreadable:
+        m_program.op.error(error);
+        return;
+    }
+    run.LotColumnList = app::kLotColumnList;
+    run.StoreDataColumnList = app::kStoreDataColumnList;
+    m_created = true;
+}
+
+void TForm1::FormShow()
+{
+    app::RunState &run = m_program.run;
+    m_program.connections.ConfigureCentralConnection(run.siteConfig.ProgramFolder);
+    m_loggedIn = false;
+    DBGrid1->setEnabled(true);
+    // Both lists are constants; setting them here too keeps them in place for a login on a
+    // desktop that never reports the window as activated.
+    FormActivate();
+
+    m_startupFailed = app::RunStartupStatements(m_program.connections.SQLConnection1,
+                                                m_program.connections.centralPath(), m_program.clock, m_program.op);
+
+    run.UserName = m_program.osUserName().left(49);
+    PainelLogin->EditNome->setText(run.UserName);
+    PainelLogin->setGeometry(1, 1, 782, 560);
+    PainelLogin->show();
+    PainelLogin->raise();
+
+    if (m_startupFailed) {
+        BotCancSenhaClick();
+        return;
+    }
+    if (PainelLogin->EditNome->isEnabled() && PainelLogin->EditNome->isVisible())
+        PainelLogin->EditNome->setFocus();
+}
+
+void TForm1::FormActivate()
+{
+    m_program.run.ProductColumnList = app::kProductColumnList;
+    m_program.run.WorkstationColumnList = app::kWorkstationColumnList;
+}
+
+void TForm1::FormClose()
+{
+    if (m_program.run.siteConfig.logOn())
+        m_program.log.WriteActivityLine(m_program.run.UserName, app::kExitLine);
+    m_program.dm.ESTLOTE.close();
+}
+
+void TForm1::BitBtn1Click()
+{
+    close();
+}
+
+void TForm1::BotCancSenhaClick()
+{
+    PainelLogin->hide();
+    repaint();
+    // Closing from inside the show that failed would leave the window half made: close once the
+    // event loop has it.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TForm1::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+    QWidget::changeEvent(event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    // Esc presses the cancel button: "Sair" and, before login, "Cancela" too; both close.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (!m_loggedIn && PainelLogin->isVisible())
+            BotCancSenhaClick();
+        else
+            BitBtn1Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+}
+
+} // namespace app_ui

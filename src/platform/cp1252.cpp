@@ -1,3 +1,4 @@
+// Windows-1252 conversion through Qt's converters, and the ASCII-only case mapping.
 #include "cp1252.h"
 
 #include <QStringDecoder>
@@ -8,7 +9,21 @@ namespace platform {
 QByteArray toCp1252(const QString &text)
 {
     QStringEncoder encoder("windows-1252");
-    return encoder.encode(text);
+    QByteArray bytes = encoder.encode(text);
+    if (!encoder.hasError())
+        return bytes;
+    // A character the code page lacks becomes "?", as Windows writes it, not the SUB control
+    // the converter puts there (it would end up inside log lines, CSV files and table rows).
+    bytes.clear();
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QStringEncoder one("windows-1252");
+        const QByteArray piece = one.encode(QStringView(text).mid(i, length));
+        bytes += one.hasError() ? QByteArray("?") : piece;
+        i += length - 1;
+    }
+    return bytes;
 }
 
 QString fromCp1252(const QByteArray &bytes)

@@ -22,11 +22,14 @@ public:
     static WinPaths parse(const QString &confText, const QString &programDir);
 
     // A Windows file path (C:\x\y, \\host\share\x) on this machine, resolving each existing
-    // component without regard to letter case; empty when no mapping covers it.
+    // component without regard to letter case; empty when no mapping covers it. A native
+    // absolute path (a program folder under no mapped root, plus names written after it) is
+    // resolved the same way from "/".
     QString toLocal(const QString &windowsPath) const;
 
     // A database path "host:C:\dir\file.bd": embedded when the host is this machine and no
-    // database line maps it, otherwise the server's "host:/path".
+    // database line maps it, otherwise the server's "host:/path". A path with no host at all
+    // ("C:\x.bd", "/x.bd") is a file of this machine.
     DatabaseTarget database(const QString &dbPath) const;
 
     // The program's folder as Windows sees it, with a trailing backslash; a folder under no

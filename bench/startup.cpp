@@ -1,0 +1,131 @@
+// Start-up time on a generated installation: from process start to the login panel shown,
+// against the two start-up statements run alone through isql-fb on an identical database.
+//   bench_startup --demo DIR [--runs N]      (DIR made by: makedemo --dir DIR --lots 100000)
+#include "app/startup.h"
+#include "app/ui/errordisplay.h"
+#include "app/ui/program.h"
+#include "app/ui/tform1.h"
+#include "platform/clock.h"
+#include "platform/operator.h"
+#include "users/ui/loginpanel.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Messages would block a timed start: print them instead.
+class PrintingOperator : public platform::Operator {
+public:
+    void inform(const QString &t) override { std::fprintf(stderr, "message: %s\n", qPrintable(t)); }
+    void warn(const QString &t) override { inform(t); }
+    platform::Answer ask(const QString &t) override { inform(t); return platform::Answer::No; }
+};
+
+int child(int argc, char **argv, const QString &programFolder)
+{
+    app_ui::EstoqueApplication app(argc, argv);
+    platform::SystemClock clock;
+    PrintingOperator op;
+    app_ui::Program program(programFolder, clock, op);
+    app_ui::TForm1 form(program);
+    if (!form.created())
+        return 2;
+    form.show();
+    QTimer::singleShot(0, [&] {
+        if (form.PainelLogin->isVisible()) {
+            std::printf("SHOWN\n");
+            std::fflush(stdout);
+        }
+        QCoreApplication::exit(form.startupFailed() ? 3 : 0);
+    });
+    return app.exec();
+}
+
+// A copy of the installation's program folder and central database, so every run starts
+// from the same data.
+QString copyInstallation(const QString &demo, const QString &into)
+{
+    const QString prog = into + QStringLiteral("/c/FORMULIX");
+    QDir().mkpath(prog + QStringLiteral("/Dados"));
+    QDir().mkpath(prog + QStringLiteral("/LOG"));
+    for (const QString &f : {QStringLiteral("FORMULIX.INI"), QStringLiteral("drives.conf")})
+        QFile::copy(demo + QStringLiteral("/c/FORMULIX/") + f, prog + QLatin1Char('/') + f);
+    QFile::copy(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD"), prog + QStringLiteral("/Dados/FORMULIX.BD"));
+    return prog;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && QByteArray(argv[1]) == "--child") {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return child(argc, argv, QString::fromLocal8Bit(argv[2]));
+    }
+    QCoreApplication app(argc, argv);
+    QCommandLineParser p;
+    p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
+    p.addOption({QStringLiteral("runs"), QStringLiteral("runs of each"), QStringLiteral("N"), QStringLiteral("3")});
+    p.process(app);
+    const QString demo = QDir(p.value(QStringLiteral("demo"))).absolutePath();
+    if (!QFile::exists(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD"))) {
+        std::fprintf(stderr, "no installation at %s (make one with: makedemo --dir DIR --lots 100000)\n", qPrintable(demo));
+        return 1;
+    }
+    const int runs = std::max(1, p.value(QStringLiteral("runs")).toInt());
+    std::vector<double> program, statements;
+    for (int i = 0; i < runs; ++i) {
+        QTemporaryDir a, b;
+        const QString progA = copyInstallation(demo, a.path());
+        QProcess proc;
+        QElapsedTimer t;
+        t.start();
+        proc.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), progA});
+        proc.waitForFinished(600000);
+        const double ms = double(t.nsecsElapsed()) / 1e6;
+        if (!proc.readAllStandardOutput().contains("SHOWN")) {
+            std::fprintf(stderr, "the program did not reach its login panel: %s\n", proc.readAllStandardError().constData());
+            return 1;
+        }
+        program.push_back(ms);
+
+        const QString progB = copyInstallation(demo, b.path());
+        const QString script = b.path() + QStringLiteral("/startup.sql");
+        QFile s(script);
+        s.open(QIODevice::WriteOnly);
+        s.write(QStringLiteral("connect '%1/Dados/FORMULIX.BD' user 'SYSDBA' password 'vortexine';\n%2;\n%3;\ncommit;\n")
+                    .arg(progB, app::ExpiryStatement(QDate::currentDate()), app::kNegativeBalanceStatement)
+                    .toUtf8());
+        s.close();
+        QProcess isql;
+        t.restart();
+        isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-i"), script});
+        isql.waitForFinished(600000);
+        statements.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (isql.exitCode() != 0) {
+            std::fprintf(stderr, "isql-fb failed: %s\n", isql.readAllStandardError().constData());
+            return 1;
+        }
+    }
+    const double prog = median(program), stmts = median(statements);
+    std::printf("start-up, median of %d runs on %s\n", runs, qPrintable(demo));
+    std::printf("  program start to login panel shown : %8.1f ms\n", prog);
+    std::printf("  the two statements alone (isql-fb)  : %8.1f ms\n", stmts);
+    std::printf("  ratio program / statements          : %8.2f   (aim: under 1.5)\n", prog / stmts);
+    return 0;
+}

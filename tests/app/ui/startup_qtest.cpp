@@ -1,0 +1,152 @@
+// The main window's start: configuration, the two corrections of the lot table, the login
+// panel, and the ways the window closes before anyone logs in.
+#include "app/activitylog.h"
+#include "app/siteconfig.h"
+#include "app/startup.h"
+#include "app/ui/program.h"
+#include "app/ui/tform1.h"
+#include "support/recordingoperator.h"
+#include "support/tempinstall.h"
+#include "users/ui/loginpanel.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using testsupport::RecordingOperator;
+using testsupport::TempInstall;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private:
+    static void waitClosed(QWidget &w)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 5000);
+    }
+
+private Q_SLOTS:
+    void correctsLotsAndOffersTheLoginWithTheUsersName()
+    {
+        TempInstall inst;
+        const QDate today(2024, 3, 7);
+        inst.central().execute(QStringLiteral(
+            "insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, SALDOCORRENTE, VALIDADE, SITUACAO, LABORATORIO) "
+            "values ('Ontem', 'L1', 'F', '1', 5, '2024-03-06', 'Estoque', 'Loja Norte')"));
+        inst.central().execute(QStringLiteral(
+            "insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, SALDOCORRENTE, VALIDADE, SITUACAO, LABORATORIO) "
+            "values ('Hoje', 'L2', 'F', '2', -0.5, '2024-03-07', 'Estoque', 'Manipulação')"));
+        inst.central().execute(QStringLiteral(
+            "insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, SALDOCORRENTE, VALIDADE, SITUACAO, LABORATORIO) "
+            "values ('Sem data', 'L3', 'F', '3', 0, null, 'Aguardando', 'Manipulação')"));
+        inst.closeConnections();
+
+        platform::FixedClock clock(today, QTime(9, 30));
+        RecordingOperator op;
+        app_ui::Program program(inst.programFolder(), clock, op);
+        program.osUserName = [] { return QStringLiteral("operador.do.balcao"); };
+        app_ui::TForm1 form(program);
+        QVERIFY(form.created());
+        form.show();
+        QCoreApplication::processEvents();
+
+        QCOMPARE(op.texts(), QStringList());
+        QVERIFY(!form.startupFailed());
+        QCOMPARE(form.windowTitle(), QStringLiteral("FORMULIX  -  Posição do Estoque por Lote"));
+        QCOMPARE(form.size(), QSize(800, 600));
+        QVERIFY(form.PainelLogin->isVisible());
+        QCOMPARE(form.PainelLogin->geometry(), QRect(1, 1, 782, 560));
+        QCOMPARE(form.PainelLogin->EditNome->text(), QStringLiteral("operador.do.balcao"));
+        QCOMPARE(program.run.UserName, QStringLiteral("operador.do.balcao"));
+        QCOMPARE(program.connections.centralPath(), QStringLiteral("127.0.0.1:C:\\formulix\\Dados\\FORMULIX.BD"));
+        QVERIFY(!form.BitBtn3->isEnabled());
+
+        // Closing before anyone logged in writes no log line.
+        form.close();
+        program.connections.SQLConnection1.close();
+        QVERIFY(QDir(inst.local(QStringLiteral("c/FORMULIX/LOG"))).entryList(QDir::Files).isEmpty());
+
+        db::Rows rows = inst.central().query(QStringLiteral(
+            "select DESCRICAO, SITUACAO, SALDOCORRENTE from ESTLOTE order by CODIGO"));
+        QCOMPARE(rows.rows.size(), size_t(3));
+        QCOMPARE(rows.at(0, "SITUACAO").toString(), QStringLiteral("Vencido"));      // due yesterday
+        QCOMPARE(rows.at(1, "SITUACAO").toString(), QStringLiteral("Estoque"));      // due today keeps it
+        QCOMPARE(rows.at(1, "SALDOCORRENTE").toString(), QStringLiteral("0"));       // -0.5 cleared
+        QCOMPARE(rows.at(2, "SITUACAO").toString(), QStringLiteral("Aguardando"));   // no date: untouched
+        QCOMPARE(rows.at(0, "SALDOCORRENTE").toString(), QStringLiteral("5"));
+    }
+
+    void expiryStatementPutsTheMonthFirst()
+    {
+        QCOMPARE(app::ExpiryStatement(QDate(2024, 3, 7)),
+                 QStringLiteral("update ESTLOTE set SITUACAO = 'Vencido' where VALIDADE < '03/07/2024'"));
+    }
+
+    void anUnreachableDatabaseShowsBothStatementsAndEnds()
+    {
+        TempInstall::Options opts;
+        opts.createCentral = false;
+        TempInstall inst(opts);
+        platform::FixedClock clock(QDate(2024, 3, 7));
+        RecordingOperator op;
+        app_ui::Program program(inst.programFolder(), clock, op);
+        app_ui::TForm1 form(program);
+        QVERIFY(form.created());
+        form.show();
+        waitClosed(form);
+
+        const QString path = QStringLiteral("127.0.0.1:C:\\formulix\\Dados\\FORMULIX.BD");
+        QCOMPARE(op.texts(),
+                 QStringList({QStringLiteral("Não foi possível atualizar a tabela ESTLOTE com \r"
+                                             "update ESTLOTE set SITUACAO = 'Vencido' where VALIDADE < '03/07/2024'\r"
+                                             "Banco de Dados: ")
+                                  + path + QStringLiteral("\r- Verifique o IP do Servidor no arquivo FORMULIX.INI"),
+                              QStringLiteral("Não foi possível atualizar a tabela ESTLOTE com \r"
+                                             "update ESTLOTE set SALDOCORRENTE = 0 where SALDOCORRENTE < 0\r"
+                                             "Banco de Dados: ")
+                                  + path + QStringLiteral("\r- Verifique o IP do Servidor no arquivo FORMULIX.INI")}));
+        QVERIFY(form.startupFailed());
+        QVERIFY(!form.PainelLogin->isVisible());
+    }
+
+    void aMissingConfigurationStopsBeforeAnyWindow()
+    {
+        TempInstall inst;
+        inst.closeConnections();
+        QFile::remove(inst.programFolder() + QStringLiteral("/FORMULIX.INI"));
+        platform::FixedClock clock(QDate(2024, 3, 7));
+        RecordingOperator op;
+        app_ui::Program program(inst.programFolder(), clock, op);
+        app_ui::TForm1 form(program);
+        QVERIFY(!form.created());
+        QCOMPARE(op.texts(), QStringList({app::kConfigMissingMessage}));
+        QVERIFY(!program.connections.SQLConnection1.isOpen());
+    }
+
+    void escapeAndCancelCloseBeforeLogin()
+    {
+        TempInstall inst;
+        inst.closeConnections();
+        platform::FixedClock clock(QDate(2024, 3, 7));
+        for (const bool useEscape : {true, false}) {
+            RecordingOperator op;
+            app_ui::Program program(inst.programFolder(), clock, op);
+            app_ui::TForm1 form(program);
+            form.show();
+            QCoreApplication::processEvents();
+            QVERIFY(form.PainelLogin->isVisible());
+            if (useEscape)
+                QTest::keyClick(form.PainelLogin->EditNome, Qt::Key_Escape);
+            else
+                form.PainelLogin->BotCancSenha->click();
+            waitClosed(form);
+            QCOMPARE(op.texts(), QStringList());
+            program.connections.SQLConnection1.close();
+        }
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_qtest.moc"

@@ -4,6 +4,8 @@
 
 #include "app/siteconfig.h"
 #include "app/startup.h"
+#include "platform/cp1252.h"
+#include "browser/ui/waitpanel.h"
 #include "users/ui/loginpanel.h"
 
 #include <QCloseEvent>
@@ -63,10 +65,16 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     layout->addWidget(pnl2);
     layout->addWidget(DBGrid1, 1);
 
+    PanelAguarde = new browser_ui::WaitPanel(this);
+    PanelAguarde->hide();
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();
     connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);
+    connect(PainelLogin, &users_ui::LoginPanel::loginRequested, this, &TForm1::BotOkSenhaClick);
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+    // Typed text that matches no item counts as no selection, as picking does.
+    connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
+    connect(ComboBox2, &QComboBox::editTextChanged, this, &TForm1::ComboBox2Change);
 
     FormCreate();
 }
@@ -209,6 +217,93 @@ void TForm1::BotCancSenhaClick()
     repaint();
     // Closing from inside the show that failed would leave the window half made: close once the
     // event loop has it.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TForm1::BotOkSenhaClick()
+{
+    users::LoginContext ctx{m_program.dm, *this, m_program.op, m_program.clock, m_program.log, m_program.paths,
+                            waitIndicator()};
+    users::CheckLogin(ctx);
+}
+
+browser::WaitIndicator &TForm1::waitIndicator()
+{
+    return *PanelAguarde;
+}
+
+void TForm1::rebuildStockQuery()
+{
+    if (!m_loggedIn)
+        return;
+    const int view = ComboBox1->findText(ComboBox1->currentText(), Qt::MatchExactly);
+    const int mode = ComboBox2->findText(ComboBox2->currentText(), Qt::MatchExactly);
+    browser::BuildStockQuery(m_program.dm, view, mode, m_program.clock, waitIndicator());
+}
+
+void TForm1::ComboBox1Change()
+{
+    rebuildStockQuery();
+}
+
+void TForm1::ComboBox2Change()
+{
+    rebuildStockQuery();
+}
+
+QString TForm1::nameText() const
+{
+    return PainelLogin->EditNome->text();
+}
+
+QString TForm1::passwordText() const
+{
+    return PainelLogin->EditSenhaU->text();
+}
+
+void TForm1::setPasswordText(const QString &text)
+{
+    PainelLogin->EditSenhaU->setText(text);
+}
+
+void TForm1::setNameText(const QString &text)
+{
+    PainelLogin->EditNome->setText(text);
+}
+
+void TForm1::setCaption(const QString &text)
+{
+    setWindowTitle(text);
+}
+
+void TForm1::focusName()
+{
+    PainelLogin->EditNome->setFocus();
+}
+
+void TForm1::focusPassword()
+{
+    PainelLogin->EditSenhaU->setFocus();
+}
+
+void TForm1::hideLoginPanel()
+{
+    PainelLogin->hide();
+}
+
+void TForm1::afterLoginSucceeded()
+{
+    m_loggedIn = true;
+    DBGrid1->setEnabled(true);
+    DBGrid1->setFocus();
+    Edit1->setFocus();
+    const QSignalBlocker b1(ComboBox1), b2(ComboBox2);
+    ComboBox1->setCurrentIndex(users::kFirstView);
+    ComboBox2->setCurrentIndex(users::kFirstExpiredMode);
+}
+
+void TForm1::closeMainWindow()
+{
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 

@@ -1,5 +1,8 @@
 // TForm1: the main window. Start-up, the login panel over it, the top bar and the lot grid.
 #pragma once
+#include "browser/stockquery.h"
+#include "users/login.h"
+
 #include <QWidget>
 
 class QComboBox;
@@ -14,12 +17,15 @@ class QToolButton;
 namespace users_ui {
 class LoginPanel;
 }
+namespace browser_ui {
+class WaitPanel;
+}
 
 namespace app_ui {
 
 struct Program;
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, public users::LoginView {
     Q_OBJECT
 public:
     explicit TForm1(Program &program, QWidget *parent = nullptr);
@@ -43,6 +49,7 @@ public:
     QPushButton *BitBtn1;
     QTableView *DBGrid1;
     users_ui::LoginPanel *PainelLogin;
+    browser_ui::WaitPanel *PanelAguarde;
 
     void FormCreate();
     void FormShow();
@@ -50,6 +57,21 @@ public:
     void FormClose();
     void BitBtn1Click();
     void BotCancSenhaClick();
+    void BotOkSenhaClick();
+    void ComboBox1Change();
+    void ComboBox2Change();
+
+    // The login panel and the window as the login sees them.
+    QString nameText() const override;
+    QString passwordText() const override;
+    void setPasswordText(const QString &text) override;
+    void setNameText(const QString &text) override;
+    void setCaption(const QString &text) override;
+    void focusName() override;
+    void focusPassword() override;
+    void hideLoginPanel() override;
+    void afterLoginSucceeded() override;
+    void closeMainWindow() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -60,6 +82,8 @@ protected:
 
 private:
     void buildTopBar();
+    browser::WaitIndicator &waitIndicator();
+    void rebuildStockQuery();
 
     Program &m_program;
     bool m_created = false;

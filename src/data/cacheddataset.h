@@ -1,0 +1,144 @@
+// A query's whole result held in memory: moves, field access by name, edits sent back to the
+// server as single-row statements found by the table's key columns.
+#pragma once
+#include "db/connection.h"
+#include "db/value.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+namespace data {
+
+// The table a cache writes to and the columns that find a row (their values before the change).
+struct TableDef {
+    QString name;
+    QStringList keyColumns;
+    QStringList requiredColumns;
+    // The dataset's columns that belong to the table (a join carries others); empty: all of them.
+    QStringList writableColumns;
+};
+
+// A request the cache itself refuses (closed dataset, unknown field, empty required field...).
+class DatasetError : public std::runtime_error {
+public:
+    explicit DatasetError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    const QString &message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// What the server said when it refused a change during an apply.
+struct ApplyError {
+    QString message;
+    QString statement;
+};
+
+class CachedDataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    // How an apply treats a change the server refuses.
+    enum class OnRefusal { Stop, Skip };
+
+    CachedDataset(QString name, db::Connection *connection, TableDef table = {});
+    ~CachedDataset() override;
+
+    const QString &name() const { return m_name; }
+    const TableDef &table() const { return m_table; }
+    db::Connection *connection() const { return m_conn; }
+
+    // The query's statement; takes effect at the next open.
+    void setCommandText(const QString &sql) { m_commandText = sql; }
+    const QString &commandText() const { return m_commandText; }
+
+    void open();       // runs the statement, loads every row; after scroll fires when a row is current
+    void close();      // drops the rows and any change not applied
+    void refresh();    // runs the statement again; fails while changes are pending
+    bool isOpen() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+
+    // Rows in the current order (the statement's, or the sort of setIndexFieldNames).
+    int rowCount() const;
+    int currentRow() const { return m_current; }   // -1 when there is none
+    bool isEmpty() const { return rowCount() == 0; }
+    bool bof() const { return m_bof; }
+    bool eof() const { return m_eof; }
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveTo(int row);
+    // Exact match of one column; moves there and returns true when found.
+    bool locate(const QString &column, const db::Value &value);
+
+    int fieldCount() const;
+    QStringList fieldNames() const;
+    int fieldIndex(const QString &name) const;   // -1 when absent; names compared case-insensitively
+    // Values of the current row (the edit buffer while editing or inserting).
+    db::Value value(const QString &column) const;
+    db::Value value(int column) const;
+    QString text(const QString &column) const { return value(column).toString(); }
+    // Value at a row of the current order.
+    db::Value valueAt(int row, int column) const;
+    // Sets a value of the current row; only in Edit or Insert state.
+    void setValue(const QString &column, const db::Value &value);
+
+    void insert();      // a new empty row before the current one; Insert state
+    void edit();        // Edit state on the current row
+    void post();        // keeps the buffer as the row's new values (fails on an empty required column)
+    void cancel();      // drops the buffer
+    void remove();      // deletes the current row from the cache (a pending change)
+
+    bool hasPendingChanges() const;
+    // Sends pending changes, one statement per row: insert of all columns, update of the changed
+    // columns, delete; rows found by the key columns' old values. Stop: the first refusal rolls
+    // back the whole apply; Skip: every accepted change is written. Refused changes stay pending.
+    std::vector<ApplyError> applyUpdates(OnRefusal mode);
+    // Drops every pending change and shows the original rows again.
+    void cancelUpdates();
+
+    // Client-side sort: a column name (empty for the statement's order); kept across reopens.
+    void setIndexFieldNames(const QString &column);
+    const QString &indexFieldNames() const { return m_indexField; }
+    // The row a text search lands on: the first row, in the current order, whose value of the
+    // leading order column is >= text (Windows-1252 byte comparison), or the last row.
+    int nearestRow(const QString &column, const QString &text) const;
+
+    // Hooks the data module installs.
+    std::function<void(CachedDataset &)> beforeInsert, afterInsert, afterPost, afterCancel, beforeDelete,
+        afterDelete, afterScroll, afterOpen;
+
+Q_SIGNALS:
+    void rowsReset();                 // opened, closed, reloaded, sorted
+    void rowChanged(int row);         // a row's values changed in the cache
+    void currentChanged(int row);     // the current row moved
+
+private:
+    struct Impl;
+    void load();                        // runs the statement into fresh rows
+    void checkOpen() const;
+    void checkBrowseMode();             // posts (or drops an untouched) edit before a move
+    void setCurrent(int row, bool scrolled);   // after scroll when it moved and `scrolled`
+
+    std::unique_ptr<Impl> d;
+    QString m_name;
+    db::Connection *m_conn;
+    TableDef m_table;
+    QString m_commandText;
+    QString m_indexField;
+    State m_state = State::Inactive;
+    int m_current = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+};
+
+} // namespace data

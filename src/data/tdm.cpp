@@ -1,0 +1,259 @@
+// The data module: every dataset on its connection with its design-time statement, and the hooks
+// that send cached changes, keep the audit trail of the lot table and allocate certificate keys.
+#include "tdm.h"
+
+#include "fieldtext.h"
+#include "tables.h"
+
+#include "db/sqltext.h"
+
+namespace data {
+
+namespace {
+
+using OnRefusal = CachedDataset::OnRefusal;
+
+QString lotRelColumns()
+{
+    // The report copy carries the lot columns up to CONTROLADA.
+    return app::kLotColumnList.split(QStringLiteral(", ")).mid(0, 15).join(QStringLiteral(", "));
+}
+
+const QString kLaudoHeaderColumns = QStringLiteral(
+    "CODIGOLAUDO, DATA, MANIPULADOR, ANALISTA, TAMANHOLOTE, CODIGOCOMP, LOTE, FORNECEDOR, LABORATORIO, RESULTADOFINAL");
+
+TableDef laudoTable()
+{
+    // The certificate grid joins the tests and their specifications; only the header is its table's.
+    TableDef t = tables::LAUDOPORLOTE();
+    t.writableColumns = kLaudoHeaderColumns.split(QStringLiteral(", "));
+    return t;
+}
+
+TableDef ensaiosTable()
+{
+    TableDef t = tables::ENSAIOS();
+    t.writableColumns = QStringList{QStringLiteral("CODIGOCOMP"), QStringLiteral("CODIGOESPEC")};
+    return t;
+}
+
+// Sends the cache's changes and shows the server's rows again. A change the server refuses is
+// not left pending behind a grid that shows it as saved: the operator is told the server's
+// reason and the cache goes back to what the database holds. False when something was refused
+// or (with ignoreRefreshFailure) the reload failed.
+bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure)
+{
+    const std::vector<ApplyError> errors = ds.applyUpdates(mode);
+    for (const ApplyError &e : errors)
+        op.warn(e.message);
+    if (!errors.empty())
+        ds.cancelUpdates();
+    if (!ignoreRefreshFailure) {
+        ds.refresh();
+        return errors.empty();
+    }
+    try {
+        ds.refresh();
+    } catch (const std::exception &) {
+        return false;
+    }
+    return errors.empty();
+}
+
+} // namespace
+
+TDM::TDM(app::RunState &run, app::Connections &connections, app::ActivityLog &log, platform::Operator &op)
+    : run(run),
+      connections(connections),
+      log(log),
+      op(op),
+      SQLConnection1(connections.SQLConnection1),
+      SQLConnection2(connections.SQLConnection2),
+      ESTLOTE(QStringLiteral("ESTLOTE"), &SQLConnection1, tables::ESTLOTE()),
+      cds_EstLoteRel(QStringLiteral("cds_EstLoteRel"), &SQLConnection1, tables::ESTLOTE()),
+      Usuarios(QStringLiteral("Usuarios"), &SQLConnection1, tables::USUARIOS()),
+      CompNomes(QStringLiteral("CompNomes"), &SQLConnection1, tables::COMPONEN()),
+      Componen(QStringLiteral("Componen"), &SQLConnection1, tables::COMPONEN()),
+      Compras(QStringLiteral("Compras"), &SQLConnection1, tables::COMPRAS()),
+      Forneced(QStringLiteral("Forneced"), &SQLConnection1, tables::FORNECED()),
+      Estacoes(QStringLiteral("Estacoes"), &SQLConnection1, tables::ESTACOES()),
+      TabLab(QStringLiteral("TabLab"), &SQLConnection1, tables::TABLAB()),
+      Ensaios(QStringLiteral("Ensaios"), &SQLConnection1, ensaiosTable()),
+      CQporLote(QStringLiteral("CQporLote"), &SQLConnection1, tables::CQPORLOTE()),
+      Laudo(QStringLiteral("Laudo"), &SQLConnection1, laudoTable()),
+      Laudo1(QStringLiteral("Laudo1"), &SQLConnection1, tables::LAUDOPORLOTE()),
+      DadosGer(QStringLiteral("DadosGer"), &SQLConnection1, tables::DADOSGER()),
+      tbl_pdEstLote(QStringLiteral("tbl_pdEstLote"), &SQLConnection2, tables::RELESTLOTE()),
+      Periodo(QStringLiteral("Periodo"), &SQLConnection2, tables::PERIODO()),
+      qry_pdEstLote(QStringLiteral("qry_pdEstLote"), &SQLConnection2,
+                    QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE order by DESCRICAO")),
+      qry_Vencimentos(QStringLiteral("qry_Vencimentos"), &SQLConnection2,
+                      QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE order by VALIDADE")),
+      qry_Componen(QStringLiteral("qry_Componen"), &SQLConnection1,
+                   QStringLiteral("SELECT ") + app::kProductColumnList + QStringLiteral(" FROM COMPONEN")),
+      SQLQuery1(QStringLiteral("SQLQuery1"), &SQLConnection1),
+      SQLQuery2(QStringLiteral("SQLQuery2"), &SQLConnection2),
+      SQLQuery3(QStringLiteral("SQLQuery3"), &SQLConnection1,
+                QStringLiteral("Select COMPONENTE from COMPONEN order by COMPONENTE"))
+{
+    ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+    cds_EstLoteRel.setCommandText(QStringLiteral("select ") + lotRelColumns() + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+    Usuarios.setCommandText(QStringLiteral(
+        "select USUARIO, CODIGO, SENHA, ACESSO, ARQUIVO, LOGADO, ESTACAO, CONSIST_INICIAL, DEFVIDEOQUR from USUARIOS order by USUARIO"));
+    const QString products = QStringLiteral("select ") + app::kProductColumnList + QStringLiteral(" from COMPONEN order by COMPONENTE");
+    CompNomes.setCommandText(products);
+    Componen.setCommandText(products);
+    Compras.setCommandText(QStringLiteral(
+        "select ESTACAO, CODCOMPRA, DATA, NOTAFISCAL, FORNECEDOR, COMPONENTE, LOTE, QUANTIDADE, UNIDADE, PRECOUNITUS, "
+        "PRECOUNITR, FABRICACAO, VALIDADE, USADO, SALDO, ETIQUETA, RESPONSAVEL, CODIGO, SITUACAO, FABRICANTE, "
+        "SITUACAOMATP, DENSIDADE, FATORCORRECAO, FATORDILUICAO, LABORATORIO, CODIGOFORNECEDOR, OBSERVACAO from COMPRAS"));
+    Forneced.setCommandText(QStringLiteral("select CODIGO, NOME, NOMEFANTASIA from FORNECED order by NOME"));
+    Estacoes.setCommandText(QStringLiteral("select ") + app::kWorkstationColumnList + QStringLiteral(" from ESTACOES"));
+    TabLab.setCommandText(QStringLiteral("select LABORATORIO, LOJA from TABLAB"));
+    // The certificate panel names the product before opening these two.
+    Ensaios.setCommandText(QStringLiteral(
+        "select A.CODIGOCOMP, A.CODIGOESPEC, B.ENSAIO, B.ESPECIFICACAO from ENSAIOS A, ESPECIFICACOES B "
+        "WHERE (A.CODIGOCOMP = '') AND (A.CODIGOESPEC=B.CODIGOESPEC) ORDER BY B.ENSAIO"));
+    CQporLote.setCommandText(QStringLiteral(
+        "select CODIGOENSAIO, CODIGOLAUDO, CODIGOESPEC, RESULTADO, DATADAANALISE, RESPONSAVEL from CQPORLOTE"));
+    Laudo.setCommandText(QStringLiteral(
+        "select a.CODIGOLAUDO, a.DATA, a.MANIPULADOR, a.ANALISTA, a.TAMANHOLOTE, a.CODIGOCOMP, a.LOTE, a.FORNECEDOR, "
+        "a.LABORATORIO, a.RESULTADOFINAL, b.CODIGOENSAIO, b.CODIGOLAUDO, b.CODIGOESPEC, b.RESULTADO, b.DATADAANALISE, "
+        "b.RESPONSAVEL, c.CODIGOESPEC, c.ENSAIO, c.ESPECIFICACAO from LAUDOPORLOTE a, CQPORLOTE b, ESPECIFICACOES c "
+        "where (a.CODIGOLAUDO = b.CODIGOLAUDO) and (b.CODIGOESPEC = c.CODIGOESPEC) and (a.CODIGOCOMP  = '') and "
+        "(a.LOTE        = '') and (a.FORNECEDOR  = '')"));
+    Laudo1.setCommandText(QStringLiteral("select ") + kLaudoHeaderColumns + QStringLiteral(" from LAUDOPORLOTE order by CODIGOLAUDO"));
+    DadosGer.setCommandText(QStringLiteral("select ") + app::kStoreDataColumnList + QStringLiteral(" from DADOSGER"));
+    tbl_pdEstLote.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE order by DESCRICAO"));
+    Periodo.setCommandText(QStringLiteral("select DATAINICIAL, DATAFINAL from PERIODO"));
+
+    installHooks();
+}
+
+TDM::InvoiceLabels TDM::LookUpInvoice(const QString &notFoundNumber)
+{
+    const QString description = ESTLOTE.text(QStringLiteral("DESCRICAO"));
+    const QString lot = ESTLOTE.text(QStringLiteral("LOTE"));
+    InvoiceLabels labels;
+    labels.nome = description;
+    labels.lote = QStringLiteral("Lote ") + lot;
+    SQLQuery1.close();
+    // Quotes inside the values are doubled, so a name with an apostrophe is looked up like any other.
+    SQLQuery1.setSql(QStringLiteral("Select NotaFiscal, Data, Componente, Lote from COMPRAS where COMPONENTE = '")
+                     + db::escapeQuotes(description) + QStringLiteral("' and LOTE = '") + db::escapeQuotes(lot)
+                     + QStringLiteral("'"));
+    SQLQuery1.open();
+    if (!SQLQuery1.isEmpty() && SQLQuery1.value(QStringLiteral("COMPONENTE")).toString() == description
+        && SQLQuery1.value(QStringLiteral("LOTE")).toString() == lot) {
+        labels.found = true;
+        labels.numero = QStringLiteral("Num. da Nota Fiscal: ") + SQLQuery1.value(QStringLiteral("NOTAFISCAL")).toString();
+        labels.data = QStringLiteral("Data da Nota Fiscal.: ")
+            + SQLQuery1.value(QStringLiteral("DATA")).toDate().toString(QStringLiteral("dd/MM/yyyy"));
+    } else {
+        labels.numero = QStringLiteral("Num. da Nota Fiscal: ") + notFoundNumber;
+        labels.data = QStringLiteral("Data da Nota Fiscal.: NÃO ENCONTRADA");
+    }
+    SQLQuery1.close();
+    return labels;
+}
+
+void TDM::installHooks()
+{
+    // ---- the lot table
+
+    ESTLOTE.afterInsert = [this](CachedDataset &ds) {
+        if (ds.text(QStringLiteral("LABORATORIO")).isEmpty())
+            ds.setValue(QStringLiteral("LABORATORIO"), db::Value::text(run.Laboratory));
+        if (!BatchInsertMode && lotEditForm) {
+            lotEditForm->setDescriptionEnabled(true);
+            try {
+                lotEditForm->focusDescription();
+            } catch (...) {
+                // A box that cannot take the focus yet is no reason to refuse the new row.
+            }
+        }
+    };
+
+    ESTLOTE.afterPost = [this](CachedDataset &ds) {
+        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true);
+        if (saved) {
+            try {
+                if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())
+                    log.WriteActivityLine(run.UserName, QStringLiteral("Salvou o registro corrente. Saldo atual: ")
+                                                            + lotEditForm->balanceText());
+            } catch (...) {
+            }
+        }
+        if (lotEditForm)
+            lotEditForm->setDescriptionEnabled(false);
+    };
+
+    ESTLOTE.afterCancel = [this](CachedDataset &ds) {
+        try {
+            if (lotEditForm)
+                lotEditForm->setDescriptionEnabled(false);
+        } catch (...) {
+        }
+        try {
+            if (run.siteConfig.logOn())
+                log.WriteActivityLine(run.UserName, QStringLiteral("Cancelou a operação. Saldo atual: ")
+                                                        + FieldText(ds.value(QStringLiteral("SALDOCORRENTE"))));
+        } catch (...) {
+        }
+    };
+
+    ESTLOTE.beforeDelete = [this](CachedDataset &) {
+        if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())
+            log.WriteActivityLine(run.UserName, QStringLiteral("Excluiu o registro de ") + lotEditForm->descriptionText()
+                                                    + QStringLiteral(" (") + lotEditForm->lotText() + QStringLiteral(")"));
+    };
+
+    ESTLOTE.afterDelete = [this](CachedDataset &ds) { applyAndReload(op, ds, OnRefusal::Stop, true); };
+
+    ESTLOTE.afterScroll = [this](CachedDataset &) {
+        if (lotEditForm) {
+            try {
+                lotEditForm->hideJustification();
+            } catch (...) {
+            }
+        }
+        if (invoicePanel && invoicePanel->isShown()) {
+            const InvoiceLabels l = LookUpInvoice(QStringLiteral("NÃO ENCONTRADA"));
+            invoicePanel->setInvoiceLabels(l.nome, l.lote, l.numero, l.data);
+        }
+    };
+
+    // ---- caches written right after each post and delete, keeping what the server accepts
+
+    const auto applySkipping = [this](CachedDataset &ds) { applyAndReload(op, ds, OnRefusal::Skip, false); };
+    for (CachedDataset *ds : {&Usuarios, &CompNomes, &Componen, &tbl_pdEstLote, &CQporLote}) {
+        ds->afterPost = applySkipping;
+        ds->afterDelete = applySkipping;
+    }
+    // Certificate rows posted in the panel stay in the cache until the panel writes them itself.
+    Laudo.afterDelete = applySkipping;
+
+    // ---- keys of the quality-control tables: the largest in use plus one
+
+    const auto fetchMaxKey = [this](const QString &sql) {
+        SQLQuery1.close();
+        SQLQuery1.setSql(sql);
+        SQLQuery1.open();
+        FetchedMaxKey = int(SQLQuery1.value(QStringLiteral("MAIORCOD")).toInt());   // empty table: null, read as 0
+        SQLQuery1.close();
+    };
+    Laudo.beforeInsert = [fetchMaxKey](CachedDataset &) {
+        fetchMaxKey(QStringLiteral("Select max(CODIGOLAUDO) as MAIORCOD from LAUDOPORLOTE"));
+    };
+    Laudo.afterInsert = [this](CachedDataset &ds) {
+        ds.setValue(QStringLiteral("CODIGOLAUDO"), db::Value::integer(FetchedMaxKey + 1));
+    };
+    CQporLote.beforeInsert = [fetchMaxKey](CachedDataset &) {
+        fetchMaxKey(QStringLiteral("Select max(CODIGOENSAIO) as MAIORCOD from CQPORLOTE"));
+    };
+    CQporLote.afterInsert = [this](CachedDataset &ds) {
+        ds.setValue(QStringLiteral("CODIGOENSAIO"), db::Value::integer(FetchedMaxKey + 1));
+    };
+}
+
+} // namespace data

@@ -1,0 +1,90 @@
+// The data module: both connections, every cached dataset and query of the program, and the
+// hooks that run on the lot dataset.
+#pragma once
+#include "cacheddataset.h"
+#include "query.h"
+
+#include "app/activitylog.h"
+#include "app/connections.h"
+#include "app/runstate.h"
+#include "platform/operator.h"
+
+namespace data {
+
+// The lot edit window, while it is open; the data module reaches it only through this.
+class LotEditFormView {
+public:
+    virtual ~LotEditFormView() = default;
+    virtual bool isActiveWindow() const = 0;
+    virtual void setDescriptionEnabled(bool enabled) = 0;
+    virtual void focusDescription() = 0;            // when visible; failures ignored
+    virtual QString descriptionText() const = 0;    // DBEdit1
+    virtual QString lotText() const = 0;            // DBEdit2
+    virtual QString balanceText() const = 0;        // DBEdit6
+    virtual void hideJustification() = 0;           // Bevel2, Label27, Label29, Memo1; sets JustificationDone
+};
+
+// The main window's purchase-invoice panel, as the after-scroll hook sees it.
+class InvoicePanelView {
+public:
+    virtual ~InvoicePanelView() = default;
+    virtual bool isShown() const = 0;
+    virtual void setInvoiceLabels(const QString &nome, const QString &lote, const QString &numero,
+                                  const QString &data) = 0;
+};
+
+class TDM {
+public:
+    TDM(app::RunState &run, app::Connections &connections, app::ActivityLog &log, platform::Operator &op);
+    TDM(const TDM &) = delete;
+    TDM &operator=(const TDM &) = delete;
+
+    app::RunState &run;
+    app::Connections &connections;
+    app::ActivityLog &log;
+    platform::Operator &op;
+    db::Connection &SQLConnection1;
+    db::Connection &SQLConnection2;
+
+    // Cached datasets (central unless noted).
+    CachedDataset ESTLOTE;
+    CachedDataset cds_EstLoteRel;
+    CachedDataset Usuarios;
+    CachedDataset CompNomes;
+    CachedDataset Componen;
+    CachedDataset Compras;
+    CachedDataset Forneced;
+    CachedDataset Estacoes;
+    CachedDataset TabLab;
+    CachedDataset Ensaios;
+    CachedDataset CQporLote;
+    CachedDataset Laudo;
+    CachedDataset Laudo1;
+    CachedDataset DadosGer;
+    CachedDataset tbl_pdEstLote;   // workstation
+    CachedDataset Periodo;         // workstation
+
+    // Plain queries.
+    Query qry_pdEstLote;     // workstation
+    Query qry_Vencimentos;   // workstation
+    Query qry_Componen;
+    Query SQLQuery1;         // scratch, central
+    Query SQLQuery2;         // scratch, workstation
+    Query SQLQuery3;
+
+    bool BatchInsertMode = false;   // set by the product-register lot import while it runs
+    int FetchedMaxKey = 0;          // last maximum read by the certificate key allocation
+
+    // Windows the hooks reach when they are open; null otherwise.
+    LotEditFormView *lotEditForm = nullptr;
+    InvoicePanelView *invoicePanel = nullptr;
+
+    // The invoice labels for the current lot (shared by the after-scroll hook and the menu item).
+    struct InvoiceLabels { QString nome, lote, numero, data; bool found = false; };
+    InvoiceLabels LookUpInvoice(const QString &notFoundNumber);
+
+private:
+    void installHooks();
+};
+
+} // namespace data

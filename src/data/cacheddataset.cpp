@@ -1132,7 +1132,9 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
         if (mode == OnRefusal::Skip)
             tx.execute(QStringLiteral("savepoint ") + kSavepoint);
         try {
-            tx.execute(sql, params);
+            // A row that another workstation removed or re-keyed meanwhile is not there to change.
+            if (tx.execute(sql, params) == 0 && change.kind != Impl::Change::Insert)
+                throw db::DbError(kRowVanishedMessage);
         } catch (const db::DbError &e) {
             if (e.isConnectionLost())
                 throw;

@@ -36,6 +36,10 @@ private:
     QString m_message;
 };
 
+// An update or delete whose row the server no longer holds under its old key.
+inline const QString kRowVanishedMessage =
+    QStringLiteral("O registro não foi encontrado: foi alterado ou excluído por outro usuário.");
+
 // What the server said when it refused a change during an apply.
 struct ApplyError {
     QString message;

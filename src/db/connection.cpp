@@ -509,9 +509,10 @@ Transaction::~Transaction()
     }
 }
 
-void Transaction::execute(const QString &sql, const std::vector<Value> &params)
+uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
 {
     IStatement *stmt = nullptr;
+    uint64_t affected = 0;
     try {
         stmt = prepare(*this, sql);
         InputMessage in(stmt, params);
@@ -528,6 +529,9 @@ void Transaction::execute(const QString &sql, const std::vector<Value> &params)
                     throw;
             }
         }
+        Status st;
+        affected = stmt->getAffectedRecords(&st);
+        st.check();
         stmt->release();
     } catch (const DbError &e) {
         if (stmt)
@@ -535,6 +539,7 @@ void Transaction::execute(const QString &sql, const std::vector<Value> &params)
         m_conn->noteError(e);
         throw;
     }
+    return affected;
 }
 
 Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)

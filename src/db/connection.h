@@ -109,7 +109,8 @@ public:
 
     // Runs a statement that returns no rows. A row another transaction held and then changed
     // (update conflict after the wait) is tried again, so concurrent updates wait, not fail.
-    void execute(const QString &sql, const std::vector<Value> &params = {});
+    // Gives the number of rows the statement inserted, changed or deleted.
+    uint64_t execute(const QString &sql, const std::vector<Value> &params = {});
     Cursor open(const QString &sql, const std::vector<Value> &params = {});
     Rows query(const QString &sql, const std::vector<Value> &params = {});
     void commit();

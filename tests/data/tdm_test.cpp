@@ -167,6 +167,21 @@ TEST_F(DataModule, RefusedChangeIsReportedAndTheGridShowsWhatIsStored)
     EXPECT_FALSE(dm.Usuarios.hasPendingChanges());
 }
 
+TEST_F(DataModule, AnEditOfALotAnotherWorkstationRemovedIsNotReportedAsSaved)
+{
+    addLot(tdb.conn(), {.descricao = "Cafeína", .lote = "C1", .saldo = "7"});
+    openLots();
+    dm.lotEditForm = &form;
+    dm.ESTLOTE.edit();
+    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({3, 0}));
+    tdb.another()->execute(QStringLiteral("delete from ESTLOTE"));
+    dm.ESTLOTE.post();
+
+    EXPECT_EQ(op.texts(MessageKind::Warn), QStringList{data::kRowVanishedMessage});
+    EXPECT_EQ(dm.ESTLOTE.rowCount(), 0);   // the grid shows what is stored
+    EXPECT_TRUE(auditLines().isEmpty());
+}
+
 TEST_F(DataModule, CancelWritesTheBalanceAsTheBoxShowsItOnlyWithTheLogOn)
 {
     addLot(tdb.conn(), {.descricao = "Cafeína", .lote = "C1", .saldo = "12.50"});

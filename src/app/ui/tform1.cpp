@@ -5,6 +5,7 @@
 #include "app/siteconfig.h"
 #include "app/startup.h"
 #include "platform/cp1252.h"
+#include "browser/ui/stockbrowser.h"
 #include "browser/ui/waitpanel.h"
 #include "users/ui/loginpanel.h"
 
@@ -51,12 +52,18 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     setWindowTitle(QStringLiteral("FORMULIX  -  Posição do Estoque por Lote"));
     buildTopBar();
 
-    DBGrid1 = new QTableView(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    // The lot browser: the grid, its search through Edit1, and the panels hidden over the grid.
+    // The data module's invoice panel is PainelNF from here on. BitBtn3 waits for the lot edit form.
+    browser_ui::TopBar browserBar{Edit1, Label2, Button1, DBNavigator1, BitBtn3, [this] {
+        return ComboBox1->findText(ComboBox1->currentText(), Qt::MatchExactly);
+    }};
+    Browser = new browser_ui::StockBrowser(m_program.dm, m_program.clock, m_program.op, browserBar, this);
+    DBGrid1 = Browser->DBGrid1;
+    pnlDetalha = Browser->pnlDetalha;
+    PainelNF = Browser->PainelNF;
+    PainelSenha = Browser->PainelSenha;
+    Panel1 = Browser->Panel1;
+    PanelAguarde = Browser->PanelAguarde;
     DBGrid1->setEnabled(false);
 
     auto *layout = new QVBoxLayout(this);
@@ -65,8 +72,6 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     layout->addWidget(pnl2);
     layout->addWidget(DBGrid1, 1);
 
-    PanelAguarde = new browser_ui::WaitPanel(this);
-    PanelAguarde->hide();
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();
     connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);

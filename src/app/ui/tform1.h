@@ -1,6 +1,7 @@
 // TForm1: the main window. Start-up, the login panel over it, the top bar and the lot grid.
 #pragma once
 #include "browser/stockquery.h"
+#include "browser/ui/lotgrid.h"
 #include "users/login.h"
 
 #include <QWidget>
@@ -19,6 +20,11 @@ class LoginPanel;
 }
 namespace browser_ui {
 class WaitPanel;
+class StockBrowser;
+class DetailPanel;
+class InvoicePanel;
+class AdjustmentPanel;
+class MaintenancePanel;
 }
 
 namespace app_ui {
@@ -47,8 +53,14 @@ public:
     QToolButton *DBNavigator1;
     QPushButton *BitBtn3;
     QPushButton *BitBtn1;
-    QTableView *DBGrid1;
     users_ui::LoginPanel *PainelLogin;
+    // The lot browser (grid, search, panels over the grid), made and wired by Browser.
+    browser_ui::StockBrowser *Browser;
+    browser_ui::LotGrid *DBGrid1;
+    browser_ui::DetailPanel *pnlDetalha;
+    browser_ui::InvoicePanel *PainelNF;
+    browser_ui::AdjustmentPanel *PainelSenha;
+    browser_ui::MaintenancePanel *Panel1;
     browser_ui::WaitPanel *PanelAguarde;
 
     void FormCreate();

@@ -1,0 +1,228 @@
+// The main grid at 1 000, 10 000 and 100 000 lots: a search keystroke (what Edit1 does per key)
+// and a column sort (a title click, the grid's model included) beside a plain std::stable_sort of
+// the same column's values. Prints figures only.
+//   bench_grid_search CENTRAL_DB        e.g. D/c/FORMULIX/Dados/FORMULIX.BD of "makedemo --dir D --lots 100000"
+//   (a "host:/path" database goes through the server at host)
+#include "app/runstate.h"
+#include "browser/lotgrid.h"
+#include "browser/ui/lotgrid.h"
+#include "data/cacheddataset.h"
+#include "db/connection.h"
+#include "platform/clock.h"
+#include "platform/cp1252.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+double us(const QElapsedTimer &t)
+{
+    return double(t.nsecsElapsed()) / 1e3;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(double(v.size()) * p))];
+}
+
+db::Target targetOf(const QString &arg)
+{
+    const int colon = arg.indexOf(QLatin1Char(':'));
+    // "C:/..." style paths never reach here on this machine; "host:/path" is a server.
+    if (colon > 1 && arg.mid(colon + 1).startsWith(QLatin1Char('/')))
+        return db::Target{arg, false, true};
+    return db::Target{QFileInfo(arg).absoluteFilePath(), true, true};
+}
+
+// Keystrokes as an operator types them: growing prefixes of descriptions in the grid.
+std::vector<QString> keystrokes(const data::CachedDataset &ds, int column, int words)
+{
+    std::mt19937 rng(20240307);
+    std::vector<QString> out;
+    std::uniform_int_distribution<int> pick(0, ds.rowCount() - 1);
+    for (int w = 0; w < words; ++w) {
+        const QString word = ds.valueAt(pick(rng), column).toString();
+        for (int len = 1; len <= std::min<int>(8, int(word.size())); ++len)
+            out.push_back(browser::SearchText(word.left(len).toLower()));
+    }
+    return out;
+}
+
+struct SearchFigures {
+    double first = 0;
+    double median = 0;
+    double p99 = 0;
+};
+
+SearchFigures timeSearch(const data::CachedDataset &ds, const std::vector<QString> &keys, const QDate &today)
+{
+    SearchFigures f;
+    std::vector<double> times;
+    volatile int sink = 0;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        QElapsedTimer t;
+        t.start();
+        sink = sink + browser::SearchRow(ds, keys[i], today);
+        const double e = us(t);
+        if (i == 0)
+            f.first = e;
+        else
+            times.push_back(e);
+    }
+    f.median = median(times);
+    f.p99 = percentile(times, 0.99);
+    return f;
+}
+
+// The same column's values in the fetched order, sorted the plain way as the grid orders them.
+double plainSortUs(const data::CachedDataset &ds, int column, int runs)
+{
+    const int n = ds.rowCount();
+    const db::Value probe = ds.valueAt(0, column);
+    std::vector<double> times;
+    switch (probe.kind()) {
+    case db::Value::Kind::Text: {
+        std::vector<QByteArray> values;
+        values.reserve(size_t(n));
+        for (int r = 0; r < n; ++r)
+            values.push_back(platform::toCp1252(ds.valueAt(r, column).toString()));
+        for (int i = 0; i < runs; ++i) {
+            std::vector<QByteArray> v = values;
+            QElapsedTimer t;
+            t.start();
+            std::stable_sort(v.begin(), v.end());
+            times.push_back(us(t));
+        }
+        break;
+    }
+    case db::Value::Kind::Date: {
+        std::vector<qint64> values;
+        values.reserve(size_t(n));
+        for (int r = 0; r < n; ++r) {
+            const QDate d = ds.valueAt(r, column).toDate();
+            values.push_back(d.isValid() ? d.toJulianDay() : std::numeric_limits<qint64>::min());
+        }
+        for (int i = 0; i < runs; ++i) {
+            std::vector<qint64> v = values;
+            QElapsedTimer t;
+            t.start();
+            std::stable_sort(v.begin(), v.end());
+            times.push_back(us(t));
+        }
+        break;
+    }
+    default: {
+        std::vector<double> values;
+        values.reserve(size_t(n));
+        for (int r = 0; r < n; ++r)
+            values.push_back(ds.valueAt(r, column).toDouble());
+        for (int i = 0; i < runs; ++i) {
+            std::vector<double> v = values;
+            QElapsedTimer t;
+            t.start();
+            std::stable_sort(v.begin(), v.end());
+            times.push_back(us(t));
+        }
+        break;
+    }
+    }
+    return median(times);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: bench_grid_search CENTRAL_DB\n"
+                             "  CENTRAL_DB: <dir>/c/FORMULIX/Dados/FORMULIX.BD of makedemo --dir <dir> --lots 100000\n");
+        return 2;
+    }
+    db::Connection conn;
+    conn.configure(targetOf(args.at(1)));
+    platform::FixedClock clock(QDate::currentDate());
+    const int runs = 5;
+
+    std::printf("Grid search and sort on %s\n", qPrintable(args.at(1)));
+    std::printf("search: browser::SearchRow per keystroke (growing prefixes of 200 descriptions, grid in "
+                "DESCRICAO, VALIDADE order); first key includes the one-time order check\n");
+    std::printf("sort: LotGrid::DBGrid1TitleClick (client sort + model reset), median of %d, against "
+                "std::stable_sort of the column's values (copy excluded)\n\n", runs);
+
+    for (const int wanted : {1000, 10000, 100000}) {
+        data::CachedDataset ds(QStringLiteral("ESTLOTE"), &conn);
+        ds.setCommandText(QStringLiteral("select first %1 ").arg(wanted) + app::kLotColumnList
+                          + QStringLiteral(" from ESTLOTE order by DESCRICAO, VALIDADE"));
+        QElapsedTimer open;
+        open.start();
+        ds.open();
+        const double openMs = us(open) / 1e3;
+        const int n = ds.rowCount();
+        if (n == 0) {
+            std::printf("no lots in the database\n");
+            return 1;
+        }
+        std::printf("== %d lots%s (open %.1f ms)\n", n, n < wanted ? " (all the database has)" : "", openMs);
+
+        browser_ui::LotGrid grid(ds, clock, [] { return 6; });
+        grid.resize(1000, 600);
+
+        const int descricao = ds.fieldIndex(QStringLiteral("DESCRICAO"));
+        const std::vector<QString> keys = keystrokes(ds, descricao, 200);
+        const SearchFigures byName = timeSearch(ds, keys, clock.today());
+        std::printf("  search keystroke, DESCRICAO:        first %9.1f us   median %7.2f us   p99 %7.2f us  (%zu keys)\n",
+                    byName.first, byName.median, byName.p99, keys.size());
+
+        std::printf("  %-14s %14s %14s %8s\n", "sort by", "title click us", "stable_sort us", "ratio");
+        for (const int col : {7 /* Validade */, 5 /* Estoque */, 3 /* Fornecedor */, 1 /* Descricao */}) {
+            const QString field = browser_ui::LotGrid::kColumns.at(col).field;
+            std::vector<double> times;
+            for (int i = 0; i < runs; ++i) {
+                ds.setIndexFieldNames(QString());
+                QElapsedTimer t;
+                t.start();
+                grid.DBGrid1TitleClick(col);
+                times.push_back(us(t));
+            }
+            ds.setIndexFieldNames(QString());
+            const double click = median(times);
+            const double plain = plainSortUs(ds, ds.fieldIndex(field), runs);
+            std::printf("  %-14s %14.1f %14.1f %8.2f\n", qPrintable(field), click, plain,
+                        plain > 0 ? click / plain : 0.0);
+        }
+
+        // Once sorted by expiry, the same box searches dates.
+        grid.DBGrid1TitleClick(7);
+        std::vector<QString> dates;
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int> pick(0, n - 1);
+        const int validade = ds.fieldIndex(QStringLiteral("VALIDADE"));
+        for (int i = 0; i < 400; ++i) {
+            const QDate d = ds.valueAt(pick(rng), validade).toDate();
+            dates.push_back(d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : QStringLiteral("15"));
+        }
+        const SearchFigures byDate = timeSearch(ds, dates, clock.today());
+        std::printf("  search keystroke, VALIDADE sorted:  first %9.1f us   median %7.2f us   p99 %7.2f us  (%zu keys)\n\n",
+                    byDate.first, byDate.median, byDate.p99, dates.size());
+    }
+    return 0;
+}

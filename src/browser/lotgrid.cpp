@@ -1,0 +1,265 @@
+// Rules of the main lot grid: row colours, the search text and the row a search lands on.
+#include "lotgrid.h"
+
+#include "data/cacheddataset.h"
+#include "platform/cp1252.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
+#include <functional>
+
+namespace browser {
+
+RowColours colourFor(const QString &situacao, const QDate &validade, const QDate &today, int filterIndex)
+{
+    if (situacao == kExpiredSituation)
+        return {CellBackground::White, CellText::Silver};
+    // A lot without a date counts as dated long ago, so it is always highlighted.
+    const bool nearExpiry = !validade.isValid() || today.addDays(kExpiryWarningDays) >= validade;
+    if (!nearExpiry)
+        return {CellBackground::Info, CellText::Black};
+    return {filterIndex == kNearestExpiriesView ? CellBackground::InactiveCaption : CellBackground::Yellow,
+            CellText::Black};
+}
+
+QString SearchText(const QString &typed)
+{
+    if (typed.isEmpty())
+        return {};
+    return platform::asciiUpper(typed.left(1)) + platform::asciiLower(typed.mid(1));
+}
+
+namespace {
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+// Position just after the last "order by" of the outer statement (not inside a subquery, a quoted
+// text or a quoted name), or -1.
+int outerOrderClause(const QString &sql)
+{
+    int depth = 0;
+    QChar quote;
+    int found = -1;
+    const int n = int(sql.size());
+    for (int i = 0; i < n; ++i) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+        } else if (depth == 0 && (i == 0 || !isWordChar(sql.at(i - 1)))
+                   && sql.mid(i, 5).compare(QLatin1String("order"), Qt::CaseInsensitive) == 0
+                   && (i + 5 < n && sql.at(i + 5).isSpace())) {
+            int j = i + 5;
+            while (j < n && sql.at(j).isSpace())
+                ++j;
+            if (sql.mid(j, 2).compare(QLatin1String("by"), Qt::CaseInsensitive) == 0
+                && (j + 2 == n || !isWordChar(sql.at(j + 2)))) {
+                found = j + 2;
+                i = j + 1;
+            }
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+QString LeadingOrderColumn(const QString &statement, const QString &indexFieldNames)
+{
+    if (!indexFieldNames.isEmpty())
+        return indexFieldNames.section(QLatin1Char(';'), 0, 0).trimmed();
+    const int start = outerOrderClause(statement);
+    if (start < 0)
+        return {};
+    const QString first = statement.mid(start).section(QLatin1Char(','), 0, 0).trimmed();
+    const QStringList words = first.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return {};
+    // A descending order or a position ("order by 1") is no order a search can walk.
+    if (words.size() > 1 && words.at(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0)
+        return {};
+    QString column = words.first();
+    column = column.mid(column.lastIndexOf(QLatin1Char('.')) + 1);
+    column.remove(QLatin1Char('"'));
+    bool numeric = false;
+    column.toInt(&numeric);
+    return numeric ? QString() : column;
+}
+
+std::optional<QDate> SearchDate(const QString &typed, const QDate &today)
+{
+    QString text = typed.trimmed();
+    text.replace(QLatin1Char('-'), QLatin1Char('/')).replace(QLatin1Char('.'), QLatin1Char('/'));
+    const QStringList parts = text.split(QLatin1Char('/'));
+    if (text.isEmpty() || parts.size() > 3)
+        return std::nullopt;
+    for (const QString &p : parts)
+        for (QChar c : p)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return std::nullopt;
+
+    const QString dayText = parts.at(0);
+    if (dayText.isEmpty() || dayText.size() > 2)
+        return std::nullopt;
+    const int day = dayText.toInt();
+    if (day < 1 || day > 31)
+        return std::nullopt;
+
+    // A part still being typed ("0" of "05", "202" of "2025") counts as not typed yet.
+    int month = 0;
+    if (parts.size() > 1) {
+        const QString m = parts.at(1);
+        if (m.size() > 2)
+            return std::nullopt;
+        if (!m.isEmpty() && m != QLatin1String("0")) {
+            month = m.toInt();
+            if (month < 1 || month > 12)
+                return std::nullopt;
+        }
+    }
+    int year = 0;
+    if (parts.size() > 2 && month != 0) {
+        const QString y = parts.at(2);
+        if (y.size() > 4)
+            return std::nullopt;
+        if (y.size() == 2)
+            year = 2000 + y.toInt();
+        else if (y.size() == 4)
+            year = y.toInt();
+    }
+
+    if (year != 0) {
+        const QDate d(year, month, day);
+        return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
+    }
+    if (month != 0) {
+        // 29 February waits for the next leap year.
+        for (int y = today.year(); y <= today.year() + 8; ++y) {
+            const QDate d(y, month, day);
+            if (d.isValid() && d >= today)
+                return d;
+        }
+        return std::nullopt;
+    }
+    QDate monthStart(today.year(), today.month(), 1);
+    for (int i = 0; i <= 12; ++i, monthStart = monthStart.addMonths(1)) {
+        const QDate d(monthStart.year(), monthStart.month(), day);
+        if (d.isValid() && d >= today)
+            return d;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+enum class KeyKind { Text, Date, Number };
+
+KeyKind kindOf(db::Value::Kind k)
+{
+    switch (k) {
+    case db::Value::Kind::Date:
+    case db::Value::Kind::Timestamp:
+        return KeyKind::Date;
+    case db::Value::Kind::Integer:
+    case db::Value::Kind::Decimal:
+    case db::Value::Kind::Double:
+        return KeyKind::Number;
+    default:
+        return KeyKind::Text;
+    }
+}
+
+// The kind of a column's values, from its first non-null value (nulls sort together at one end).
+KeyKind columnKind(const data::CachedDataset &ds, int column)
+{
+    const int n = ds.rowCount();
+    for (int row : {0, n - 1}) {
+        const db::Value v = ds.valueAt(row, column);
+        if (!v.isNull())
+            return kindOf(v.kind());
+    }
+    for (int row = 1; row < n - 1; ++row) {
+        const db::Value v = ds.valueAt(row, column);
+        if (!v.isNull())
+            return kindOf(v.kind());
+    }
+    return KeyKind::Text;
+}
+
+// First row in [lo, hi) for which pred is false, pred being true on a prefix of the range.
+int partitionPoint(int lo, int hi, const std::function<bool(int)> &pred)
+{
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (pred(mid))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+// The first row whose non-null value is not less than the key, the rows being in ascending
+// order of the column with their nulls together at the start or at the end; else the last row.
+int nearestOrdered(const data::CachedDataset &ds, int column, const std::function<bool(const db::Value &)> &less)
+{
+    const int n = ds.rowCount();
+    auto isNull = [&](int row) { return ds.valueAt(row, column).isNull(); };
+    int lo = 0;
+    int hi = n;
+    if (isNull(0))
+        lo = partitionPoint(0, n, isNull);
+    else if (isNull(n - 1))
+        hi = partitionPoint(0, n, [&](int row) { return !isNull(row); });
+    const int at = partitionPoint(lo, hi, [&](int row) { return less(ds.valueAt(row, column)); });
+    return at < hi ? at : n - 1;
+}
+
+} // namespace
+
+int SearchRow(const data::CachedDataset &dataset, const QString &searchText, const QDate &today)
+{
+    if (!dataset.isOpen() || dataset.isEmpty())
+        return -1;
+    const QString columnName = LeadingOrderColumn(dataset.commandText(), dataset.indexFieldNames());
+    const int column = columnName.isEmpty() ? -1 : dataset.fieldIndex(columnName);
+    if (column < 0)
+        return -1;
+    if (searchText.isEmpty())
+        return 0;
+
+    switch (columnKind(dataset, column)) {
+    case KeyKind::Text:
+        return dataset.nearestRow(columnName, searchText);
+    case KeyKind::Date: {
+        const std::optional<QDate> key = SearchDate(searchText, today);
+        if (!key)
+            return -1;
+        return nearestOrdered(dataset, column, [&](const db::Value &v) { return v.toDate() < *key; });
+    }
+    case KeyKind::Number: {
+        QString t = searchText.trimmed();
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+        bool ok = false;
+        const double key = QLocale::c().toDouble(t, &ok);
+        if (!ok)
+            return -1;
+        return nearestOrdered(dataset, column, [&](const db::Value &v) { return v.toDouble() < key; });
+    }
+    }
+    return -1;
+}
+
+} // namespace browser

@@ -1,0 +1,119 @@
+// A picture of the main window after a real login on a demo installation, for looking at the grid
+// and its panels without a screen.
+// Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd]
+//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|senha|manutencao]
+// DEMO_DIR is made by: makedemo --dir DEMO_DIR (the same --today keeps the colours as built).
+#include "app/ui/errordisplay.h"
+#include "app/ui/program.h"
+#include "app/ui/tform1.h"
+#include "browser/ui/adjustmentpanel.h"
+#include "browser/ui/detailpanel.h"
+#include "browser/ui/invoicepanel.h"
+#include "browser/ui/maintenancepanel.h"
+#include "platform/clock.h"
+#include "platform/operator.h"
+#include "users/ui/loginpanel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCommandLineParser>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+// No one is there to close a message box: messages go to standard error.
+class PrintingOperator : public platform::Operator {
+public:
+    void inform(const QString &t) override { std::fprintf(stderr, "message: %s\n", qPrintable(t)); }
+    void warn(const QString &t) override { inform(t); }
+    platform::Answer ask(const QString &t) override
+    {
+        inform(t);
+        return platform::Answer::No;
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    app_ui::EstoqueApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("demo"), QStringLiteral("Installation root made by makedemo."));
+    parser.addPositionalArgument(QStringLiteral("out"), QStringLiteral("PNG file to write."));
+    parser.addOption({QStringLiteral("user"), QStringLiteral("Login name."), QStringLiteral("name"), QStringLiteral("MARIA")});
+    parser.addOption({QStringLiteral("password"), QStringLiteral("Password."), QStringLiteral("password"), QStringLiteral("1234")});
+    parser.addOption({QStringLiteral("today"), QStringLiteral("The workstation's date."), QStringLiteral("yyyy-mm-dd")});
+    parser.addOption({QStringLiteral("view"), QStringLiteral("ComboBox1 index after login."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("expired"), QStringLiteral("Include expired lots (ComboBox2 index 1).")});
+    parser.addOption({QStringLiteral("sort"), QStringLiteral("Grid column to click the title of (0-12)."), QStringLiteral("COLUMN")});
+    parser.addOption({QStringLiteral("search"), QStringLiteral("Text typed into the search box."), QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, senha, manutencao."),
+                      QStringLiteral("name"), QStringLiteral("none")});
+    parser.addHelpOption();
+    parser.process(app);
+    const QStringList pos = parser.positionalArguments();
+    if (pos.size() != 2) {
+        parser.showHelp(2);
+    }
+
+    const QDate today = parser.isSet(QStringLiteral("today"))
+        ? QDate::fromString(parser.value(QStringLiteral("today")), Qt::ISODate)
+        : QDate::currentDate();
+    platform::FixedClock clock(today, QTime(10, 0));
+    PrintingOperator op;
+    app.setOperator(&op);
+    app_ui::Program program(pos.at(0) + QStringLiteral("/c/FORMULIX"), clock, op);
+    app_ui::TForm1 form(program);
+    if (!form.created())
+        return 1;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 1;
+    form.PainelLogin->EditNome->setText(parser.value(QStringLiteral("user")));
+    form.PainelLogin->EditSenhaU->setText(parser.value(QStringLiteral("password")));
+    QTest::keyClick(form.PainelLogin->EditSenhaU, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    if (form.PainelLogin->isVisible() || !program.dm.ESTLOTE.isOpen()) {
+        std::fprintf(stderr, "login did not open the grid\n");
+        return 1;
+    }
+
+    if (parser.isSet(QStringLiteral("view")))
+        form.ComboBox1->setCurrentIndex(parser.value(QStringLiteral("view")).toInt());
+    if (parser.isSet(QStringLiteral("expired")))
+        form.ComboBox2->setCurrentIndex(1);
+    if (parser.isSet(QStringLiteral("sort")))
+        form.DBGrid1->DBGrid1TitleClick(parser.value(QStringLiteral("sort")).toInt());
+    if (parser.isSet(QStringLiteral("search"))) {
+        QTest::mouseClick(form.Edit1, Qt::LeftButton);
+        QTest::keyClicks(form.Edit1, parser.value(QStringLiteral("search")));
+        QTest::keyClick(form.Edit1, Qt::Key_Return);
+    }
+    const QString panel = parser.value(QStringLiteral("panel"));
+    if (panel == QLatin1String("detalha"))
+        form.DBGrid1->DBGrid1DblClick();
+    else if (panel == QLatin1String("nf"))
+        form.DBGrid1->NotaFiscal1->trigger();
+    else if (panel == QLatin1String("senha"))
+        form.DBGrid1->AjustedeEstoque1->trigger();
+    else if (panel == QLatin1String("manutencao"))
+        form.Panel1->open(2);
+    QCoreApplication::processEvents();
+
+    const QImage shot = form.grab().toImage();
+    if (!shot.save(pos.at(1), "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(pos.at(1)));
+        return 1;
+    }
+    std::printf("%s: %dx%d, %d lots in the grid\n", qPrintable(pos.at(1)), shot.width(), shot.height(),
+                program.dm.ESTLOTE.rowCount());
+    form.close();
+    return 0;
+}

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <limits>
 #include <cstring>
 #include <deque>
 #include <numeric>
@@ -187,6 +188,8 @@ void radixSortByKey(std::vector<int> &order, Get get)
     keyed.reserve(order.size());
     std::vector<uint32_t> hist(size_t(kPasses) * kBuckets, 0);
     size_t nulls = 0;
+    U lowest = std::numeric_limits<U>::max();
+    U highest = 0;
     for (size_t i = 0; i < order.size(); ++i) {
         const int id = order[i];
         U k;
@@ -195,9 +198,28 @@ void radixSortByKey(std::vector<int> &order, Get get)
             continue;
         }
         keyed.push_back({k, id});
-        for (int p = 0; p < kPasses; ++p)
-            ++hist[size_t(p) * kBuckets + unsigned((k >> (p * kBits)) & (kBuckets - 1))];
+        lowest = std::min(lowest, k);
+        highest = std::max(highest, k);
     }
+    if (keyed.empty())
+        return;
+    // Keys that span a short range (expiry dates, small counts) take one counting pass.
+    const U span = highest - lowest;
+    if (span < U(1u << 17)) {
+        std::vector<uint32_t> count(size_t(span) + 2, 0);
+        for (const Entry &e : keyed)
+            ++count[size_t(e.key - lowest) + 1];
+        for (size_t b = 1; b < count.size(); ++b)
+            count[b] += count[b - 1];
+        std::vector<int> sorted(keyed.size());
+        for (const Entry &e : keyed)
+            sorted[count[size_t(e.key - lowest)]++] = e.id;
+        std::copy(sorted.begin(), sorted.end(), order.begin() + std::ptrdiff_t(nulls));
+        return;
+    }
+    for (const Entry &e : keyed)
+        for (int p = 0; p < kPasses; ++p)
+            ++hist[size_t(p) * kBuckets + unsigned((e.key >> (p * kBits)) & (kBuckets - 1))];
     std::vector<Entry> spare(keyed.size());
     for (int p = 0; p < kPasses && !keyed.empty(); ++p) {
         uint32_t *h = hist.data() + size_t(p) * kBuckets;

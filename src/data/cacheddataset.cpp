@@ -2,6 +2,8 @@
 // decoded only when a value is read; edits, inserts and deletions kept apart until applied.
 #include "cacheddataset.h"
 
+#include "ordering.h"
+
 #include "platform/cp1252.h"
 
 #include <QHash>
@@ -706,6 +708,11 @@ void CachedDataset::open()
         close();
     load();
     m_state = State::Browse;
+    // The search walks the statement's own order: checking that order now, while the rows are
+    // fresh, keeps every keystroke a binary search.
+    const int ordered = fieldIndex(StatementOrderColumn(m_commandText));
+    if (ordered >= 0 && rowCount() > 0 && m_indexField.isEmpty() && d->kinds[size_t(ordered)] == KeyKind::Text)
+        prepareSearch(ordered);
     m_current = rowCount() > 0 ? 0 : -1;
     m_bof = true;
     m_eof = rowCount() == 0;
@@ -1251,17 +1258,9 @@ void CachedDataset::setIndexFieldNames(const QString &column)
     Q_EMIT currentChanged(m_current);
 }
 
-int CachedDataset::nearestRow(const QString &column, const QString &text) const
+void CachedDataset::prepareSearch(int col) const
 {
-    if (!isOpen() || rowCount() == 0)
-        return -1;
-    const int col = fieldIndex(column);
-    if (col < 0)
-        throw DatasetError(fieldNotFound(m_name, column));
-    const QByteArray wantedBytes = platform::toCp1252(text);
-    const std::string_view wanted(wantedBytes.constData(), size_t(wantedBytes.size()));
     const int n = rowCount();
-
     if (d->search.size() != size_t(fieldCount()))
         d->search.assign(size_t(fieldCount()), Impl::SearchIndex());
     Impl::SearchIndex &idx = d->search[size_t(col)];
@@ -1294,6 +1293,20 @@ int CachedDataset::nearestRow(const QString &column, const QString &text) const
                              [](const auto &a, const auto &b) { return padCompare(a.first, b.first) < 0; });
         }
     }
+}
+
+int CachedDataset::nearestRow(const QString &column, const QString &text) const
+{
+    if (!isOpen() || rowCount() == 0)
+        return -1;
+    const int col = fieldIndex(column);
+    if (col < 0)
+        throw DatasetError(fieldNotFound(m_name, column));
+    const QByteArray wantedBytes = platform::toCp1252(text);
+    const std::string_view wanted(wantedBytes.constData(), size_t(wantedBytes.size()));
+    const int n = rowCount();
+    prepareSearch(col);
+    const Impl::SearchIndex &idx = d->search[size_t(col)];
 
     if (idx.orderIsSorted) {
         int lo = 0, hi = n;

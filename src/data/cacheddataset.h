@@ -127,6 +127,7 @@ Q_SIGNALS:
     void currentChanged(int row);     // the current row moved
 
 private:
+    void prepareSearch(int column) const;   // how nearestRow walks that column, built once per load
     struct Impl;
     void load();                        // runs the statement into fresh rows
     void checkOpen() const;

@@ -3,6 +3,8 @@
 
 #include "overlay.h"
 
+#include "platform/passwordecho.h"
+
 #include "app/runstate.h"
 #include "browser/accesscodes.h"
 #include "platform/clock.h"
@@ -38,7 +40,7 @@ AdjustmentPanel::AdjustmentPanel(const app::RunState &run, const platform::Clock
     MaskEdit1 = new QLineEdit(this);
     MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
     MaskEdit1->setFixedWidth(110);
-    useHashPasswordEcho(MaskEdit1);
+    platform::useHashPasswordEcho(MaskEdit1);
     Label25->setBuddy(MaskEdit1);
 
     PopupMenu3 = new QMenu(this);

@@ -4,6 +4,8 @@
 
 #include "overlay.h"
 
+#include "platform/passwordecho.h"
+
 #include "browser/accesscodes.h"
 
 #include <QGridLayout>
@@ -27,7 +29,7 @@ MaintenancePanel::MaintenancePanel(platform::Operator &op, QWidget *grid, QWidge
     Edit2 = new QLineEdit(this);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setFixedWidth(110);
-    useHashPasswordEcho(Edit2);
+    platform::useHashPasswordEcho(Edit2);
     Label1->setBuddy(Edit2);
     Label4 = new QLabel(QStringLiteral("tecle <ENTER>"), this);
     Label4->setObjectName(QStringLiteral("Label4"));

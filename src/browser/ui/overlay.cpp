@@ -1,24 +1,9 @@
-// Placing the overlay panels, and the suite's "#" password echo.
+// Placing the overlay panels.
 #include "overlay.h"
 
-#include <QLineEdit>
-#include <QProxyStyle>
 #include <QWidget>
 
 namespace browser_ui {
-
-namespace {
-class HashPasswordStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *ret) const override
-    {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '#';
-        return QProxyStyle::styleHint(hint, option, widget, ret);
-    }
-};
-} // namespace
 
 void showCentredOver(QWidget *panel, QWidget *target)
 {
@@ -37,15 +22,6 @@ void showCentredOver(QWidget *panel, QWidget *target)
     panel->setGeometry(r);
     panel->show();
     panel->raise();
-}
-
-void useHashPasswordEcho(QWidget *lineEdit)
-{
-    auto *style = new HashPasswordStyle;
-    style->setParent(lineEdit);
-    lineEdit->setStyle(style);
-    if (auto *edit = qobject_cast<QLineEdit *>(lineEdit))
-        edit->setEchoMode(QLineEdit::Password);
 }
 
 } // namespace browser_ui

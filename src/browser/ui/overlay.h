@@ -9,7 +9,4 @@ namespace browser_ui {
 // target being that window) and shows it on top of everything else there.
 void showCentredOver(QWidget *panel, QWidget *target);
 
-// The "#" every password box of the suite shows for each typed character.
-void useHashPasswordEcho(QWidget *lineEdit);
-
 } // namespace browser_ui

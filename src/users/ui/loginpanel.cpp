@@ -1,31 +1,17 @@
 #include "loginpanel.h"
 
 #include "platform/cp1252.h"
+#include "platform/passwordecho.h"
 
 #include <QEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace users_ui {
-
-namespace {
-// Password boxes of the suite show "#" for every character.
-class HashPasswordStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *ret) const override
-    {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '#';
-        return QProxyStyle::styleHint(hint, option, widget, ret);
-    }
-};
-} // namespace
 
 LoginPanel::LoginPanel(QWidget *parent) : QFrame(parent)
 {
@@ -50,10 +36,7 @@ LoginPanel::LoginPanel(QWidget *parent) : QFrame(parent)
     Label217->setObjectName(QStringLiteral("Label217"));
     EditSenhaU = new QLineEdit(box);
     EditSenhaU->setObjectName(QStringLiteral("EditSenhaU"));
-    auto *hashStyle = new HashPasswordStyle;
-    hashStyle->setParent(EditSenhaU);
-    EditSenhaU->setStyle(hashStyle);
-    EditSenhaU->setEchoMode(QLineEdit::Password);
+    platform::useHashPasswordEcho(EditSenhaU);
     BotOkSenha = new QPushButton(QStringLiteral("OK"), box);
     BotOkSenha->setObjectName(QStringLiteral("BotOkSenha"));
     BotCancSenha = new QPushButton(QStringLiteral("Cancela"), box);

@@ -4,6 +4,7 @@
 #include "app/ui/program.h"
 #include "app/ui/tform1.h"
 #include "platform/cp1252.h"
+#include "support/demoinstall.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -21,38 +21,44 @@ using testsupport::RecordingOperator;
 
 namespace {
 const QDate kToday(2026, 3, 31);
-const QString kMaker = QStringLiteral(ESTOQUE_BINARY_DIR "/makedemo");
-}
+
+// The program as it runs after start-up: the main window shown with its login panel.
+struct Session {
+    platform::FixedClock clock;
+    RecordingOperator op;
+    app_ui::Program program;
+    app_ui::TForm1 form;
+
+    Session(const QString &programFolder, const QTime &time = QTime(10, 0))
+        : clock(kToday, time), program(programFolder, clock, op), form(program)
+    {
+        form.show();
+        QCoreApplication::processEvents();
+    }
+
+    void login(const QString &name, const QString &password)
+    {
+        form.PainelLogin->EditNome->setText(name);
+        form.PainelLogin->EditSenhaU->setText(password);
+        QTest::keyClick(form.PainelLogin->EditSenhaU, Qt::Key_Return);
+    }
+};
+} // namespace
 
 class LoginTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
 
-    QString programFolder() const { return m_dir.path() + QStringLiteral("/c/FORMULIX"); }
+    QString programFolder() const { return testsupport::demoProgramFolder(m_dir.path()); }
 
     // A fresh demo installation for each case: logins change the log and the start the lots.
-    void makeDemo()
-    {
-        QDir(m_dir.path() + QStringLiteral("/c")).removeRecursively();
-        QProcess maker;
-        maker.start(kMaker, {QStringLiteral("--dir"), m_dir.path(), QStringLiteral("--lots"), QStringLiteral("60"),
-                             QStringLiteral("--today"), kToday.toString(Qt::ISODate)});
-        QVERIFY(maker.waitForFinished(120000));
-        QCOMPARE(maker.exitCode(), 0);
-    }
+    void makeDemo() { QCOMPARE(testsupport::makeDemoInstallation(m_dir.path(), 60, kToday), QString()); }
 
     QByteArray readLog(const QString &month) const
     {
         QFile f(programFolder() + QStringLiteral("/LOG/LOGESTOQ_") + month + QStringLiteral(".TXT"));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    static void login(app_ui::TForm1 &form, const QString &name, const QString &password)
-    {
-        form.PainelLogin->EditNome->setText(name);
-        form.PainelLogin->EditSenhaU->setText(password);
-        QTest::keyClick(form.PainelLogin->EditSenhaU, Qt::Key_Return);
     }
 
 private Q_SLOTS:
@@ -61,14 +67,10 @@ private Q_SLOTS:
     void mariaLogsInAndSeesHerStore()
     {
         makeDemo();
-        platform::FixedClock clock(kToday, QTime(23, 50));
-        RecordingOperator op;
         {
-            app_ui::Program program(programFolder(), clock, op);
-            app_ui::TForm1 form(program);
-            form.show();
-            QCoreApplication::processEvents();
-            login(form, QStringLiteral("maria"), QStringLiteral("1234"));
+            Session s(programFolder(), QTime(23, 50));
+            auto &[clock, op, program, form] = s;
+            s.login(QStringLiteral("maria"), QStringLiteral("1234"));
 
             QCOMPARE(op.texts(), QStringList());
             QVERIFY(!form.PainelLogin->isVisible());
@@ -111,21 +113,17 @@ private Q_SLOTS:
     void refusalsKeepThePanel()
     {
         makeDemo();
-        platform::FixedClock clock(kToday);
-        RecordingOperator op;
-        app_ui::Program program(programFolder(), clock, op);
-        app_ui::TForm1 form(program);
-        form.show();
-        QCoreApplication::processEvents();
+        Session s(programFolder());
+        auto &[clock, op, program, form] = s;
 
-        login(form, QStringLiteral("MARIA"), QStringLiteral("errada"));
+        s.login(QStringLiteral("MARIA"), QStringLiteral("errada"));
         QCOMPARE(op.texts(), QStringList({QStringLiteral("Senha incorreta. Tente novamente.")}));
         QVERIFY(form.PainelLogin->isVisible());
         QCOMPARE(form.PainelLogin->EditSenhaU->text(), QStringLiteral("errada"));
         QCOMPARE(QApplication::focusWidget(), form.PainelLogin->EditSenhaU);
 
         op.clear();
-        login(form, QStringLiteral("CARLOS"), QStringLiteral("3333"));
+        s.login(QStringLiteral("CARLOS"), QStringLiteral("3333"));
         QCOMPARE(op.texts(), QStringList({QStringLiteral("Usuário CARLOS não autorizado")}));
 
         op.clear();
@@ -141,13 +139,9 @@ private Q_SLOTS:
     void aUserWithoutWorkstationEndsTheProgram()
     {
         makeDemo();
-        platform::FixedClock clock(kToday);
-        RecordingOperator op;
-        app_ui::Program program(programFolder(), clock, op);
-        app_ui::TForm1 form(program);
-        form.show();
-        QCoreApplication::processEvents();
-        login(form, QStringLiteral("pedro"), QStringLiteral("1111"));
+        Session s(programFolder());
+        auto &[clock, op, program, form] = s;
+        s.login(QStringLiteral("pedro"), QStringLiteral("1111"));
         QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
         const QStringList texts = op.texts();
         QCOMPARE(texts.size(), 2);
@@ -160,13 +154,9 @@ private Q_SLOTS:
     void aStoreWithoutLaboratoriesStillShowsTheSharedLocations()
     {
         makeDemo();
-        platform::FixedClock clock(kToday);
-        RecordingOperator op;
-        app_ui::Program program(programFolder(), clock, op);
-        app_ui::TForm1 form(program);
-        form.show();
-        QCoreApplication::processEvents();
-        login(form, QStringLiteral("ANA"), QStringLiteral("2222"));
+        Session s(programFolder());
+        auto &[clock, op, program, form] = s;
+        s.login(QStringLiteral("ANA"), QStringLiteral("2222"));
         QCOMPARE(op.texts(),
                  QStringList({QStringLiteral("Erro. Confira os CNPJs na Tabela de Estações"),
                               QStringLiteral("Erro. Verifique os CNPJs na Tabela de Estações e o conteúdo da Tabela de Laboratórios.")}));

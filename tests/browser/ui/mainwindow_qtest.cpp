@@ -8,6 +8,7 @@
 #include "browser/ui/invoicepanel.h"
 #include "browser/ui/maintenancepanel.h"
 #include "browser/ui/waitpanel.h"
+#include "support/demoinstall.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -17,7 +18,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,7 +27,6 @@ using testsupport::RecordingOperator;
 
 namespace {
 const QDate kToday(2026, 3, 31);
-const QString kMaker = QStringLiteral(ESTOQUE_BINARY_DIR "/makedemo");
 }
 
 class MainWindowBrowserTest : public QObject {
@@ -35,17 +34,13 @@ class MainWindowBrowserTest : public QObject {
 
     QTemporaryDir m_dir;
 
-    QString programFolder() const { return m_dir.path() + QStringLiteral("/c/FORMULIX"); }
+    QString programFolder() const { return testsupport::demoProgramFolder(m_dir.path()); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QProcess maker;
-        maker.start(kMaker, {QStringLiteral("--dir"), m_dir.path(), QStringLiteral("--lots"), QStringLiteral("300"),
-                             QStringLiteral("--today"), kToday.toString(Qt::ISODate)});
-        QVERIFY(maker.waitForFinished(120000));
-        QCOMPARE(maker.exitCode(), 0);
+        QCOMPARE(testsupport::makeDemoInstallation(m_dir.path(), 300, kToday), QString());
     }
 
     void theBrowserWorksInsideTheLoggedInWindow()

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/winpath.h"
 #include "support/qtprint.h"
+#include "support/modulerig.h"
 #include "support/recordingoperator.h"
 #include "support/testdb.h"
 
@@ -47,24 +48,12 @@ struct FakeInvoicePanel : data::InvoicePanelView {
     }
 };
 
-class DataModule : public ::testing::Test {
+class DataModule : public ::testing::Test, public testsupport::ModuleRig {
 protected:
-    QTemporaryDir dir;
-    platform::WinPaths paths;
-    testsupport::TempDatabase tdb;
-    platform::FixedClock clock{QDate(2024, 3, 7), QTime(14, 5)};
-    app::RunState run;
-    app::Connections connections{paths};
-    app::ActivityLog log{clock, paths};
-    testsupport::RecordingOperator op;
-    data::TDM dm{run, connections, log, op};
     FakeLotForm form;
 
     void SetUp() override
     {
-        QDir(dir.path()).mkpath(QStringLiteral("share/LOG"));
-        paths = platform::WinPaths::parse(QStringLiteral("\\\\SRV\\Formulix = share\n"), dir.path());
-        connections.SQLConnection1.configure(tdb.target());
         run.UserName = QStringLiteral("ANA");
         run.siteConfig.LogEnabled = QStringLiteral("S");
         ASSERT_TRUE(log.OpenActivityLog(QStringLiteral("SRV"), run.UserName, op));

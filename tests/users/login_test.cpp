@@ -1,7 +1,7 @@
 // The login against a real user table: refusals, the rights test and the way into the first view.
 #include "users/login.h"
 
-#include "installation.h"
+#include "support/modulerig.h"
 #include "support/qtprint.h"
 #include "users/uchkprot.h"
 
@@ -54,7 +54,7 @@ TEST(HasStockRights, ReadsTheEighthCharacterAgainstTheFirstOfTheUser)
 
 TEST(EmptyName, TouchesNoDatabase)
 {
-    usertest::Installation inst;
+    testsupport::ModuleRig inst;
     // Any attempt to read would fail loudly.
     inst.connections.SQLConnection1.configure(db::Target{inst.dir.filePath(QStringLiteral("none.fdb")), true, true});
     FakeLoginView view;
@@ -67,7 +67,7 @@ TEST(EmptyName, TouchesNoDatabase)
 }
 
 struct Login : ::testing::Test {
-    usertest::Installation inst;
+    testsupport::ModuleRig inst;
     FakeLoginView view;
     users::LoginContext ctx{inst.dm, view, inst.op, inst.clock, inst.log, inst.paths, inst.wait};
     const QString cnpj = QStringLiteral("11222333000144");
@@ -153,7 +153,7 @@ TEST_F(Login, RefusalsKeepThePanel)
         EXPECT_EQ(inst.run.UserName, platform::asciiUpper(QString::fromUtf8(c.name)));
         EXPECT_FALSE(inst.dm.Usuarios.isOpen());
         EXPECT_FALSE(inst.dm.ESTLOTE.isOpen());
-        EXPECT_EQ(inst.wait.shown, 0);
+        EXPECT_EQ(inst.wait.shown(), 0);
     }
 }
 
@@ -174,8 +174,8 @@ TEST_F(Login, MariaGetsThePositiveBalancesOfHerStore)
               QStringLiteral("(UPPER(LABORATORIO) = 'MANIPULAçãO') OR (UPPER(LABORATORIO) = 'LOJA 1')"));
     // View 6 with expired lots hidden: own and shared locations, balance above 0, valid after today.
     EXPECT_EQ(gridLots(), (QStringList{QStringLiteral("CQ"), QStringLiteral("LOJA"), QStringLiteral("PROPRIO")}));
-    EXPECT_EQ(inst.wait.shown, 1);
-    EXPECT_EQ(inst.wait.hidden, 1);
+    EXPECT_EQ(inst.wait.shown(), 1);
+    EXPECT_EQ(inst.wait.hidden(), 1);
     // The log is off: no file.
     EXPECT_TRUE(QDir(inst.dir.filePath(QStringLiteral("share/LOG"))).isEmpty());
 }
@@ -233,7 +233,7 @@ TEST_F(Login, WithoutAWorkstationTheProgramEnds)
         EXPECT_EQ(inst.op.texts(MessageKind::Inform), c.messages);
         EXPECT_EQ(view.events.last(), QStringLiteral("close"));
         EXPECT_FALSE(inst.dm.ESTLOTE.isOpen());
-        EXPECT_EQ(inst.wait.shown, 0);
+        EXPECT_EQ(inst.wait.shown(), 0);
     }
 }
 

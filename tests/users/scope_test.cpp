@@ -1,7 +1,7 @@
 // The workstation lookup and the store's laboratory scope, against a real central database.
 #include "users/scope.h"
 
-#include "installation.h"
+#include "support/modulerig.h"
 #include "support/qtprint.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ struct FakeScopeView : users::ScopeView {
 };
 
 struct Scope : ::testing::Test {
-    usertest::Installation inst;
+    testsupport::ModuleRig inst;
     FakeScopeView view;
 
     void workstation(const QString &estacao, const QString &datbasnam, const QString &usuario, const QString &cnpj)

@@ -1,5 +1,5 @@
-// A temporary installation for the login tests: drive C: and the server's share mapped into a
-// temporary folder, a central database, and the data module on it.
+// The data module on a test database: drive C: and the server's share \\SRV\Formulix mapped into
+// a temporary folder, a central database, a fixed clock and a recording operator.
 #pragma once
 #include "app/activitylog.h"
 #include "app/connections.h"
@@ -9,23 +9,25 @@
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/winpath.h"
-#include "support/recordingoperator.h"
-#include "support/testdb.h"
+#include "recordingoperator.h"
+#include "testdb.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-namespace usertest {
+namespace testsupport {
 
+// The wait panel as the builder drives it: what it was asked, in order.
 struct RecordingWait : browser::WaitIndicator {
-    int shown = 0;
-    int hidden = 0;
-    void showWait() override { ++shown; }
-    void hideWait() override { ++hidden; }
+    QStringList calls;
+    void showWait() override { calls << QStringLiteral("show"); }
+    void hideWait() override { calls << QStringLiteral("hide"); }
+    qsizetype shown() const { return calls.count(QStringLiteral("show")); }
+    qsizetype hidden() const { return calls.count(QStringLiteral("hide")); }
 };
 
-struct Installation {
+struct ModuleRig {
     QTemporaryDir dir;
     platform::WinPaths paths;
     testsupport::TempDatabase tdb;
@@ -37,7 +39,7 @@ struct Installation {
     data::TDM dm{run, connections, log, op};
     RecordingWait wait;
 
-    Installation()
+    ModuleRig()
     {
         QDir root(dir.path());
         root.mkpath(QStringLiteral("c/FORMULIX"));
@@ -57,4 +59,4 @@ struct Installation {
     }
 };
 
-} // namespace usertest
+} // namespace testsupport

@@ -24,7 +24,7 @@ const QString kLaudoHeaderColumns = QStringLiteral(
 
 TableDef laudoTable()
 {
-    // The certificate grid joins the tests and their specifications; only the header is its table's.
+    // The certificate grid joins the tests and their acceptance criteria; only the header is its table's.
     TableDef t = tables::LAUDOPORLOTE();
     t.writableColumns = kLaudoHeaderColumns.split(QStringLiteral(", "));
     return t;

@@ -165,7 +165,7 @@ void fillLot(Random &rnd, Lot &lot, int index)
 // Lots that show each state the module treats apart, whatever --lots says.
 std::vector<Lot> specialLots(Random &rnd, const QDate &today)
 {
-    struct Spec {
+    struct Criterion {
         const char *code;
         const char *lab;
         std::optional<int> days;   // expiry as days from today; none: no expiry
@@ -175,7 +175,7 @@ std::vector<Lot> specialLots(Random &rnd, const QDate &today)
         bool twin = false;         // same product, lot and supplier as the previous one
         bool purchased = true;
     };
-    const Spec specs[] = {
+    const Criterion criteria[] = {
         {"00101", "Manipulação", -30, 120.5, "G", "Vencido"},
         {"00102", "Manipulação", -10, 850, "G", "Estoque"},          // expired, start-up marks it
         {"00108", "Manipulação", -1, 40, "G", "Estoque"},
@@ -213,7 +213,7 @@ std::vector<Lot> specialLots(Random &rnd, const QDate &today)
         {"00114", "Laboratório Sul", 45, 80, "G", "Estoque"},
     };
     std::vector<Lot> out;
-    for (const Spec &s : specs) {
+    for (const Criterion &s : criteria) {
         Lot lot;
         lot.product = productIndex(QString::fromLatin1(s.code));
         lot.laboratory = QString::fromUtf8(s.lab);
@@ -409,8 +409,8 @@ void writeProducts(BulkWriter &w, const std::vector<Lot> &lots)
 
 void writeQualityControl(BulkWriter &w, const std::vector<Lot> &lots, const QDate &today)
 {
-    struct SpecText { int code; const char *test; const char *criterion; };
-    const SpecText specs[] = {
+    struct CriterionText { int code; const char *test; const char *criterion; };
+    const CriterionText criteria[] = {
         {1, "Aspecto", "Pó cristalino branco a levemente amarelado"},
         {2, "Cor", "Conforme padrão de referência"},
         {3, "Odor", "Característico"},
@@ -421,7 +421,7 @@ void writeQualityControl(BulkWriter &w, const std::vector<Lot> &lots, const QDat
         {8, "Identificação", "Positiva conforme monografia"},
         {9, "Teor", "Entre 98,0% e 102,0%"},
     };
-    for (const SpecText &s : specs)
+    for (const CriterionText &s : criteria)
         w.insert(QStringLiteral("ESPECIFICACOES"), {"CODIGOESPEC", "ENSAIO", "ESPECIFICACAO"},
                  {integer(s.code), text(QString::fromUtf8(s.test)), text(QString::fromUtf8(s.criterion))});
     auto testsOf = [](const Product &p) {
@@ -431,8 +431,8 @@ void writeQualityControl(BulkWriter &w, const std::vector<Lot> &lots, const QDat
     for (const Product &p : products()) {
         if (p.group != QLatin1String("MP") && p.group != QLatin1String("HOM"))
             continue;
-        for (int spec : testsOf(p))
-            w.insert(QStringLiteral("ENSAIOS"), {"CODIGOCOMP", "CODIGOESPEC"}, {text(p.code), integer(spec)});
+        for (int criterion : testsOf(p))
+            w.insert(QStringLiteral("ENSAIOS"), {"CODIGOCOMP", "CODIGOESPEC"}, {text(p.code), integer(criterion)});
     }
     // Two certificates of lots held in quality control, one approved, one refused.
     int laudo = 0;
@@ -452,11 +452,11 @@ void writeQualityControl(BulkWriter &w, const std::vector<Lot> &lots, const QDat
                  {integer(laudo), date(day), text(QStringLiteral("Ana Paula Souza")), text(QStringLiteral("Carla Menezes")),
                   text(QStringLiteral("%1 %2").arg(std::max(l.balance, 0.0)).arg(l.unit)), text(p.code), text(l.lote),
                   text(l.supplier.left(35)), text(l.laboratory), text(approved ? "Aprovado" : "Reprovado")});
-        for (int spec : testsOf(p)) {
-            const bool fail = !approved && spec == 2;
+        for (int criterion : testsOf(p)) {
+            const bool fail = !approved && criterion == 2;
             w.insert(QStringLiteral("CQPORLOTE"),
                      {"CODIGOENSAIO", "CODIGOLAUDO", "CODIGOESPEC", "RESULTADO", "DATADAANALISE", "RESPONSAVEL"},
-                     {integer(++ensaio), integer(laudo), integer(spec),
+                     {integer(++ensaio), integer(laudo), integer(criterion),
                       text(fail ? QStringLiteral("Não conforme: coloração acinzentada") : QStringLiteral("Conforme")),
                       date(day), text(QStringLiteral("Carla Menezes"))});
         }

@@ -165,7 +165,7 @@ void fillLot(Random &rnd, Lot &lot, int index)
 // Lots that show each state the module treats apart, whatever --lots says.
 std::vector<Lot> specialLots(Random &rnd, const QDate &today)
 {
-    struct Criterion {
+    struct Special {
         const char *code;
         const char *lab;
         std::optional<int> days;   // expiry as days from today; none: no expiry
@@ -175,7 +175,7 @@ std::vector<Lot> specialLots(Random &rnd, const QDate &today)
         bool twin = false;         // same product, lot and supplier as the previous one
         bool purchased = true;
     };
-    const Criterion criteria[] = {
+    const Special specials[] = {
         {"00101", "Manipulação", -30, 120.5, "G", "Vencido"},
         {"00102", "Manipulação", -10, 850, "G", "Estoque"},          // expired, start-up marks it
         {"00108", "Manipulação", -1, 40, "G", "Estoque"},
@@ -213,7 +213,7 @@ std::vector<Lot> specialLots(Random &rnd, const QDate &today)
         {"00114", "Laboratório Sul", 45, 80, "G", "Estoque"},
     };
     std::vector<Lot> out;
-    for (const Criterion &s : criteria) {
+    for (const Special &s : specials) {
         Lot lot;
         lot.product = productIndex(QString::fromLatin1(s.code));
         lot.laboratory = QString::fromUtf8(s.lab);

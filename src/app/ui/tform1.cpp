@@ -195,7 +195,7 @@ void TForm1::FormShow()
         return;
     }
     if (PainelLogin->EditNome->isEnabled() && PainelLogin->EditNome->isVisible())
-        PainelLogin->EditNome->setFocus();
+        focusName();
 }
 
 void TForm1::FormActivate()
@@ -281,14 +281,18 @@ void TForm1::setCaption(const QString &text)
     setWindowTitle(text);
 }
 
+// A box focused for the operator has its text selected, so typing replaces it (the name
+// offered at start, a refused password).
 void TForm1::focusName()
 {
     PainelLogin->EditNome->setFocus();
+    PainelLogin->EditNome->selectAll();
 }
 
 void TForm1::focusPassword()
 {
     PainelLogin->EditSenhaU->setFocus();
+    PainelLogin->EditSenhaU->selectAll();
 }
 
 void TForm1::hideLoginPanel()

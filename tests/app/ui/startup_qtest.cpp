@@ -59,6 +59,8 @@ private Q_SLOTS:
         QVERIFY(form.PainelLogin->isVisible());
         QCOMPARE(form.PainelLogin->geometry(), QRect(1, 1, 782, 560));
         QCOMPARE(form.PainelLogin->EditNome->text(), QStringLiteral("operador.do.balcao"));
+        // Offered selected: typing another name replaces it.
+        QCOMPARE(form.PainelLogin->EditNome->selectedText(), QStringLiteral("operador.do.balcao"));
         QCOMPARE(program.run.UserName, QStringLiteral("operador.do.balcao"));
         QCOMPARE(program.connections.centralPath(), QStringLiteral("127.0.0.1:C:\\formulix\\Dados\\FORMULIX.BD"));
         QVERIFY(!form.BitBtn3->isEnabled());

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/operator.h"
 #include "platform/singleinstance.h"
+#include "platform/termination.h"
 
 int main(int argc, char **argv)
 {
@@ -31,5 +32,10 @@ int main(int argc, char **argv)
         form.activateWindow();
     });
     form.show();
+    // Ending the session or a kill asks the window to close, as "Sair" does, so the exit line is
+    // written and the databases are left properly. Taken over once the start has attached the
+    // database, whose engine otherwise keeps these signals for itself.
+    platform::TerminationRequests termination;
+    QObject::connect(&termination, &platform::TerminationRequests::requested, &form, &QWidget::close);
     return app.exec();
 }

@@ -10,10 +10,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QCoreApplication>
 #include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <sys/file.h>
+#include <unistd.h>
 #endif
 
 namespace app {
@@ -28,15 +31,19 @@ const QString kHeaderRule = QStringLiteral("--------------------------------");
 constexpr int kBusyWaitMs = 1000;
 constexpr int kBusyRetryMs = 50;
 
-// Every writer of the file takes this lock for its one write, so the header of a new file comes
-// before anybody's lines.
-bool lockExclusive(QFile &file)
+enum class Lock { Taken, Busy, Unsupported };
+
+// Every writer takes this lock for its one write. A share that cannot lock at all still gets the
+// line in one append.
+Lock lockExclusive(QFile &file)
 {
 #ifdef Q_OS_UNIX
-    return ::flock(file.handle(), LOCK_EX | LOCK_NB) == 0;
+    if (::flock(file.handle(), LOCK_EX | LOCK_NB) == 0)
+        return Lock::Taken;
+    return errno == EWOULDBLOCK ? Lock::Busy : Lock::Unsupported;
 #else
     Q_UNUSED(file);
-    return true;
+    return Lock::Unsupported;
 #endif
 }
 
@@ -45,20 +52,59 @@ bool writeAll(QFile &file, const QByteArray &bytes)
     return file.write(bytes) == bytes.size() && file.flush();
 }
 
-enum class Append { Written, Missing, Failed };
+// Busy is worth waiting for; refused (no permission, a write that failed) is not.
+enum class Append { Written, Missing, Busy, Refused };
 
 // One open, lock, single write and close. The file is never created here: a month's file is
 // made by the first login of the month, and lines written after it was deleted are lost.
 Append appendOnce(const QString &localPath, const QByteArray &bytes)
 {
     QFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
-        return QFileInfo::exists(localPath) ? Append::Failed : Append::Missing;
-    if (!lockExclusive(file))
-        return Append::Failed;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly)) {
+        if (!QFileInfo::exists(localPath))
+            return Append::Missing;
+        return file.error() == QFileDevice::PermissionsError ? Append::Refused : Append::Busy;
+    }
+    if (lockExclusive(file) == Lock::Busy)
+        return Append::Busy;
     const bool ok = writeAll(file, bytes);
     file.close();
-    return ok ? Append::Written : Append::Failed;
+    return ok ? Append::Written : Append::Refused;
+}
+
+// Makes the month's file with its header in place at once, so no other workstation's line can
+// come before the header. False when it exists already (another login made it) or cannot be made.
+bool createWithHeader(const QString &localPath, const QByteArray &header)
+{
+#ifdef Q_OS_UNIX
+    const QString temp = localPath + QStringLiteral(".%1.new").arg(QCoreApplication::applicationPid());
+    QFile file(temp);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const bool written = writeAll(file, header);
+        file.close();
+        if (written) {
+            const int linked = ::link(QFile::encodeName(temp).constData(), QFile::encodeName(localPath).constData());
+            const int err = errno;
+            QFile::remove(temp);
+            if (linked == 0)
+                return true;
+            if (err == EEXIST)
+                return false;
+            // A share without hard links: made the plain way below.
+        } else {
+            QFile::remove(temp);
+        }
+    }
+#endif
+    QFile plain(localPath);
+    // NewOnly: when another workstation creates the month's file at the same moment, theirs
+    // stands and this login just appends to it.
+    if (!plain.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    lockExclusive(plain);
+    const bool ok = writeAll(plain, header);
+    plain.close();
+    return ok;
 }
 
 QString twoDigits(int n)
@@ -91,19 +137,10 @@ bool ActivityLog::OpenActivityLog(const QString &serverAddress, const QString &u
     const QString local = m_paths.toLocal(m_path);
     bool ok = !local.isEmpty();
     if (ok && !QFileInfo::exists(local)) {
-        QFile file(local);
-        // NewOnly: when another workstation creates the month's file at the same moment, theirs
-        // stands and this login just appends to it.
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            lockExclusive(file);
-            const QByteArray header = platform::toCp1252(kHeaderRule) + kLineEnd
-                + platform::toCp1252(QStringLiteral("  LOG criado em ") + LogTimestamp(now)) + kLineEnd
-                + platform::toCp1252(kHeaderRule) + kLineEnd;
-            ok = writeAll(file, header);
-            file.close();
-        } else {
-            ok = QFileInfo::exists(local);
-        }
+        const QByteArray header = platform::toCp1252(kHeaderRule) + kLineEnd
+            + platform::toCp1252(QStringLiteral("  LOG criado em ") + LogTimestamp(now)) + kLineEnd
+            + platform::toCp1252(kHeaderRule) + kLineEnd;
+        ok = createWithHeader(local, header) || QFileInfo::exists(local);
     }
     if (!ok) {
         op.inform(kLogFolderErrorMessage);
@@ -129,7 +166,7 @@ void ActivityLog::WriteActivityLine(const QString &user, const QString &text) no
         waited.start();
         for (;;) {
             const Append result = appendOnce(local, bytes);
-            if (result != Append::Failed || waited.elapsed() >= kBusyWaitMs)
+            if (result != Append::Busy || waited.elapsed() >= kBusyWaitMs)
                 return;
             QThread::msleep(kBusyRetryMs);
         }

@@ -105,10 +105,7 @@ std::string_view rawText(const unsigned char *row, const db::Column &c)
         std::memcpy(&len, p, 2);
         return {reinterpret_cast<const char *>(p + 2), len};
     }
-    size_t len = c.length;
-    while (len > 0 && p[len - 1] == ' ')
-        --len;
-    return {reinterpret_cast<const char *>(p), len};
+    return {reinterpret_cast<const char *>(p), size_t(c.length)};
 }
 
 int64_t rawInteger(const unsigned char *row, const db::Column &c)

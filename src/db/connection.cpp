@@ -329,10 +329,8 @@ QByteArray RowLayout::textBytes(const unsigned char *row, int col) const
         std::memcpy(&len, p, 2);
         return QByteArray(reinterpret_cast<const char *>(p + 2), len);
     }
-    int len = int(c.length);
-    while (len > 0 && p[len - 1] == ' ')
-        --len;
-    return QByteArray(reinterpret_cast<const char *>(p), len);
+    // Fixed-length text keeps the blanks that fill it, as the suite's programs read it.
+    return QByteArray(reinterpret_cast<const char *>(p), int(c.length));
 }
 
 Value RowLayout::value(const unsigned char *row, int col) const
@@ -695,10 +693,13 @@ void Connection::execute(const QString &sql, const std::vector<Value> &params)
     // A link lost since the last use is noticed when the transaction starts: attach again once.
     for (int attempt = 0;; ++attempt) {
         std::optional<Transaction> tx;
+        const bool wasOpen = isOpen();
         try {
             tx.emplace(*this);
         } catch (const DbError &e) {
-            if (attempt == 0 && e.isConnectionLost())
+            // Only a link that was up and is now gone is tried again; a server that cannot be
+            // reached at all fails at once.
+            if (attempt == 0 && wasOpen && e.isConnectionLost())
                 continue;
             throw;
         }
@@ -712,10 +713,13 @@ Rows Connection::query(const QString &sql, const std::vector<Value> &params)
 {
     for (int attempt = 0;; ++attempt) {
         std::optional<Transaction> tx;
+        const bool wasOpen = isOpen();
         try {
             tx.emplace(*this);
         } catch (const DbError &e) {
-            if (attempt == 0 && e.isConnectionLost())
+            // Only a link that was up and is now gone is tried again; a server that cannot be
+            // reached at all fails at once.
+            if (attempt == 0 && wasOpen && e.isConnectionLost())
                 continue;
             throw;
         }

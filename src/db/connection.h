@@ -49,7 +49,7 @@ public:
     bool isNull(const unsigned char *row, int col) const;
     // Any column but blobs (their ids mean nothing outside the transaction): see Cursor::blob.
     Value value(const unsigned char *row, int col) const;
-    // The raw Windows-1252 bytes of a text column, without trailing blanks for CHAR.
+    // The raw Windows-1252 bytes of a text column (CHAR values keep their filling blanks).
     QByteArray textBytes(const unsigned char *row, int col) const;
 
     void setColumns(std::vector<Column> cols, unsigned size) { m_columns = std::move(cols); m_size = size; }

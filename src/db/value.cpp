@@ -77,8 +77,9 @@ Decimal Decimal::fromDouble(double v, int scale)
 
 bool Decimal::operator==(const Decimal &o) const
 {
+    // Widened: a large integer brought to another's eight decimals does not fit 64 bits.
     const int s = std::max(scale, o.scale);
-    return mantissa * pow10(s - scale) == o.mantissa * pow10(s - o.scale);
+    return __int128(mantissa) * pow10(s - scale) == __int128(o.mantissa) * pow10(s - o.scale);
 }
 
 Value Value::integer(int64_t v) { Value x; x.m_kind = Kind::Integer; x.m_v = v; return x; }

@@ -112,12 +112,14 @@ void TForm1::buildTopBar()
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setCompleter(nullptr);   // a typed text is what it is, not the item it begins
     ComboBox1->addItems(kViews);
     ComboBox1->setCurrentIndex(-1);
     ComboBox2 = new QComboBox(GroupBoxFiltros);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     ComboBox2->setEditable(true);
     ComboBox2->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox2->setCompleter(nullptr);
     ComboBox2->addItems(kExpiryModes);
     ComboBox2->setCurrentIndex(-1);
     auto *filters = new QVBoxLayout(GroupBoxFiltros);

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 namespace browser_ui {
@@ -59,6 +60,28 @@ protected:
         const db::Value::Kind kind = m_grid->lotModel()->value(index).kind();
         if (kind == db::Value::Kind::Decimal || kind == db::Value::Kind::Integer || kind == db::Value::Kind::Double)
             option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+    }
+
+    // Every row keeps its expiry colours, the current one too; a dotted frame marks where the
+    // operator is.
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem plain(option);
+        const bool current = plain.state & QStyle::State_Selected;
+        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (!current)
+            return;
+        painter->save();
+        painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
+        const QRect r = option.rect.adjusted(0, 0, -1, -1);
+        painter->drawLine(r.topLeft(), r.topRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        if (index.column() == 0)
+            painter->drawLine(r.topLeft(), r.bottomLeft());
+        if (index.column() == index.model()->columnCount() - 1)
+            painter->drawLine(r.topRight(), r.bottomRight());
+        painter->restore();
     }
 
 private:

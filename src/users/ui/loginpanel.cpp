@@ -3,6 +3,7 @@
 #include "platform/cp1252.h"
 #include "platform/passwordecho.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -66,6 +67,17 @@ LoginPanel::LoginPanel(QWidget *parent) : QFrame(parent)
     EditSenhaU->installEventFilter(this);
     connect(BotOkSenha, &QPushButton::clicked, this, &LoginPanel::loginRequested);
     connect(BotCancSenha, &QPushButton::clicked, this, &LoginPanel::cancelRequested);
+}
+
+bool LoginPanel::focusNextPrevChild(bool next)
+{
+    const QList<QWidget *> chain{EditNome, EditSenhaU, BotOkSenha, BotCancSenha};
+    const qsizetype at = chain.indexOf(QApplication::focusWidget());
+    if (at < 0)
+        return QFrame::focusNextPrevChild(next);
+    const qsizetype n = chain.size();
+    chain.at((at + (next ? 1 : n - 1)) % n)->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 bool LoginPanel::eventFilter(QObject *watched, QEvent *event)

@@ -27,6 +27,8 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Tab goes round the panel's own boxes and buttons: what lies under it waits for the login.
+    bool focusNextPrevChild(bool next) override;
 };
 
 } // namespace users_ui

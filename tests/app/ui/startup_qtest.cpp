@@ -65,6 +65,18 @@ private Q_SLOTS:
         QCOMPARE(program.connections.centralPath(), QStringLiteral("127.0.0.1:C:\\formulix\\Dados\\FORMULIX.BD"));
         QVERIFY(!form.BitBtn3->isEnabled());
 
+        // Tab stays on the panel: the window under it waits for the login.
+        form.activateWindow();
+        form.PainelLogin->EditNome->setFocus();
+        const QList<QWidget *> round{form.PainelLogin->EditSenhaU, form.PainelLogin->BotOkSenha,
+                                     form.PainelLogin->BotCancSenha, form.PainelLogin->EditNome};
+        for (QWidget *expected : round) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), expected);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), form.PainelLogin->BotCancSenha);
+
         // Closing before anyone logged in writes no log line.
         form.close();
         program.connections.SQLConnection1.close();

@@ -1,0 +1,384 @@
+// Ordering and searching a cached dataset: the client sort of one column (raw keys, radix sort for
+// numbers and dates), the text search that lands on the nearest row, and locate.
+#include "cacheddataset.h"
+
+#include "cachedrows.h"
+
+#include <limits>
+#include <type_traits>
+
+namespace data {
+
+namespace {
+
+// Stable sort of row ids by one key each: the keys are read once, rows without a value come
+// first in their present order.
+template <typename K, typename Get, typename Less>
+void sortByKey(std::vector<int> &order, Get get, Less less)
+{
+    struct Entry {
+        K key;
+        int id;
+    };
+    std::vector<Entry> keyed;
+    keyed.reserve(order.size());
+    size_t nulls = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const int id = order[i];
+        K k;
+        if (get(id, k))
+            keyed.push_back({k, id});
+        else
+            order[nulls++] = id;   // nulls <= i: only overwrites ids already read
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const Entry &a, const Entry &b) { return less(a.key, b.key); });
+    for (const Entry &e : keyed)
+        order[nulls++] = e.id;
+}
+
+// Numeric keys as unsigned integers in the same order, so a radix sort can order them.
+inline uint32_t orderedBits(int32_t v) { return uint32_t(v) ^ 0x80000000u; }
+inline uint64_t orderedBits(int64_t v) { return uint64_t(v) ^ 0x8000000000000000ull; }
+inline uint64_t orderedBits(double v)
+{
+    uint64_t b;
+    std::memcpy(&b, &v, 8);
+    return (b & 0x8000000000000000ull) ? ~b : b | 0x8000000000000000ull;
+}
+
+// Stable sort of row ids by unsigned keys: rows without a value first in their present order,
+// then a least-significant-digit radix sort (stable, linear), skipping digits all keys share.
+template <typename U, typename Get, typename RowOf = std::nullptr_t>
+void radixSortByKey(std::vector<int> &order, Get get, RowOf rowOf = nullptr)
+{
+    struct Entry {
+        U key;
+        int id;
+    };
+    constexpr int kBits = 11;
+    constexpr unsigned kBuckets = 1u << kBits;
+    constexpr int kPasses = (int(sizeof(U)) * 8 + kBits - 1) / kBits;
+    std::vector<Entry> keyed;
+    keyed.reserve(order.size());
+    std::vector<uint32_t> hist(size_t(kPasses) * kBuckets, 0);
+    size_t nulls = 0;
+    U lowest = std::numeric_limits<U>::max();
+    U highest = 0;
+    constexpr size_t kAhead = 8;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const int id = order[i];
+        // Rows are hundreds of bytes apart: ask for the ones a few steps ahead while this one is read.
+        if constexpr (!std::is_same_v<RowOf, std::nullptr_t>) {
+            if (i + kAhead < order.size())
+                __builtin_prefetch(rowOf(order[i + kAhead]));
+        }
+        U k;
+        if (!get(id, k)) {
+            order[nulls++] = id;   // nulls <= i: only overwrites ids already read
+            continue;
+        }
+        keyed.push_back({k, id});
+        lowest = std::min(lowest, k);
+        highest = std::max(highest, k);
+    }
+    if (keyed.empty())
+        return;
+    // Keys that span a short range (expiry dates, small counts) take one counting pass.
+    const U span = highest - lowest;
+    if (span < U(1u << 17)) {
+        std::vector<uint32_t> count(size_t(span) + 2, 0);
+        for (const Entry &e : keyed)
+            ++count[size_t(e.key - lowest) + 1];
+        for (size_t b = 1; b < count.size(); ++b)
+            count[b] += count[b - 1];
+        std::vector<int> sorted(keyed.size());
+        for (const Entry &e : keyed)
+            sorted[count[size_t(e.key - lowest)]++] = e.id;
+        std::copy(sorted.begin(), sorted.end(), order.begin() + std::ptrdiff_t(nulls));
+        return;
+    }
+    for (const Entry &e : keyed)
+        for (int p = 0; p < kPasses; ++p)
+            ++hist[size_t(p) * kBuckets + unsigned((e.key >> (p * kBits)) & (kBuckets - 1))];
+    std::vector<Entry> spare(keyed.size());
+    for (int p = 0; p < kPasses && !keyed.empty(); ++p) {
+        uint32_t *h = hist.data() + size_t(p) * kBuckets;
+        if (h[unsigned((keyed[0].key >> (p * kBits)) & (kBuckets - 1))] == keyed.size())
+            continue;
+        uint32_t sum = 0;
+        for (unsigned b = 0; b < kBuckets; ++b) {
+            const uint32_t c = h[b];
+            h[b] = sum;
+            sum += c;
+        }
+        for (const Entry &e : keyed)
+            spare[h[unsigned((e.key >> (p * kBits)) & (kBuckets - 1))]++] = e;
+        keyed.swap(spare);
+    }
+    for (const Entry &e : keyed)
+        order[nulls++] = e.id;
+}
+
+} // namespace
+
+void CachedDataset::Impl::sortOrder(int col)
+{
+    const db::Column &c = column(col);
+    const auto rowAhead = [&](int id) -> const void * { return id < fetched ? raw(id) + c.offset : nullptr; };
+    switch (kinds[size_t(col)]) {
+    case KeyKind::Text: {
+        std::deque<QByteArray> owned;
+        sortByKey<std::string_view>(
+            order,
+            [&](int id, std::string_view &k) {
+                if (isRaw(id)) {
+                    const unsigned char *r = raw(id);
+                    if (rawNull(r, c))
+                        return false;
+                    k = rawText(r, c);
+                    return true;
+                }
+                const db::Value v = rowValue(id, col);
+                if (v.isNull())
+                    return false;
+                owned.push_back(platform::toCp1252(v.toString()));
+                k = std::string_view(owned.back().constData(), size_t(owned.back().size()));
+                return true;
+            },
+            [](std::string_view a, std::string_view b) { return padCompare(a, b) < 0; });
+        break;
+    }
+    case KeyKind::Integer: {
+        const int scale = scales[size_t(col)];
+        radixSortByKey<uint64_t>(order, [&](int id, uint64_t &k) {
+            if (isRaw(id)) {
+                const unsigned char *r = raw(id);
+                if (rawNull(r, c))
+                    return false;
+                k = orderedBits(rawInteger(r, c));
+                return true;
+            }
+            const db::Value v = rowValue(id, col);
+            if (v.isNull())
+                return false;
+            k = orderedBits(scaledInteger(v, scale));
+            return true;
+        }, rowAhead);
+        break;
+    }
+    case KeyKind::Real:
+        radixSortByKey<uint64_t>(order, [&](int id, uint64_t &k) {
+            double x;
+            if (isRaw(id)) {
+                const unsigned char *r = raw(id);
+                if (rawNull(r, c))
+                    return false;
+                if (c.sqlType == kFloat) {
+                    float f;
+                    std::memcpy(&f, r + c.offset, 4);
+                    x = double(f);
+                } else {
+                    std::memcpy(&x, r + c.offset, 8);
+                }
+            } else {
+                const db::Value v = rowValue(id, col);
+                if (v.isNull())
+                    return false;
+                x = v.toDouble();
+            }
+            k = orderedBits(x + 0.0);   // -0 sorts with +0
+            return true;
+        }, rowAhead);
+        break;
+    case KeyKind::Date:
+        radixSortByKey<uint32_t>(order, [&](int id, uint32_t &k) {
+            int32_t day;
+            if (isRaw(id)) {
+                const unsigned char *r = raw(id);
+                if (rawNull(r, c))
+                    return false;
+                std::memcpy(&day, r + c.offset, 4);
+            } else {
+                const QDate d = rowValue(id, col).toDate();
+                if (!d.isValid())
+                    return false;
+                day = int32_t(d.toJulianDay() - kEngineDayZero);
+            }
+            k = orderedBits(day);
+            return true;
+        }, rowAhead);
+        break;
+    case KeyKind::Time:
+    case KeyKind::Timestamp: {
+        const bool stamp = kinds[size_t(col)] == KeyKind::Timestamp;
+        radixSortByKey<uint64_t>(order, [&](int id, uint64_t &k) {
+            int64_t t;
+            if (isRaw(id)) {
+                const unsigned char *r = raw(id);
+                if (rawNull(r, c))
+                    return false;
+                uint32_t ticks;
+                if (stamp) {
+                    int32_t day;
+                    std::memcpy(&day, r + c.offset, 4);
+                    std::memcpy(&ticks, r + c.offset + 4, 4);
+                    t = int64_t(day) * kTicksPerDay + ticks;
+                } else {
+                    std::memcpy(&ticks, r + c.offset, 4);
+                    t = ticks;
+                }
+            } else {
+                const db::Value v = rowValue(id, col);
+                if (v.isNull())
+                    return false;
+                if (stamp) {
+                    const QDateTime dt = v.toDateTime();
+                    if (!dt.isValid())
+                        return false;
+                    t = (dt.date().toJulianDay() - kEngineDayZero) * kTicksPerDay
+                        + int64_t(dt.time().msecsSinceStartOfDay()) * 10;
+                } else {
+                    t = int64_t(v.toTime().msecsSinceStartOfDay()) * 10;
+                }
+            }
+            k = orderedBits(t);
+            return true;
+        }, rowAhead);
+        break;
+    }
+    case KeyKind::Other: {
+        std::deque<QByteArray> owned;
+        sortByKey<std::string_view>(
+            order,
+            [&](int id, std::string_view &k) {
+                const db::Value v = rowValue(id, col);
+                if (v.isNull())
+                    return false;
+                owned.push_back(v.toBytes());
+                k = std::string_view(owned.back().constData(), size_t(owned.back().size()));
+                return true;
+            },
+            [](std::string_view a, std::string_view b) { return a < b; });
+        break;
+    }
+    }
+}
+
+bool CachedDataset::locate(const QString &column, const db::Value &value)
+{
+    checkOpen();
+    const int col = fieldIndex(column);
+    if (col < 0)
+        throw DatasetError(fieldNotFound(m_name, column));
+    checkBrowseMode();
+    const bool text = d->kinds[size_t(col)] == KeyKind::Text && value.kind() == db::Value::Kind::Text;
+    const QByteArray bytes = text ? platform::toCp1252(value.toString()) : QByteArray();
+    const std::string_view wanted(bytes.constData(), size_t(bytes.size()));
+    for (int row = 0; row < rowCount(); ++row) {
+        const int id = d->order[size_t(row)];
+        bool hit;
+        if (text && d->isRaw(id)) {
+            const unsigned char *r = d->raw(id);
+            hit = !rawNull(r, d->column(col)) && rawText(r, d->column(col)) == wanted;
+        } else {
+            hit = d->rowValue(id, col) == value;
+        }
+        if (hit) {
+            m_bof = m_eof = false;
+            setCurrent(row, true);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- client order and text search
+
+void CachedDataset::setIndexFieldNames(const QString &column)
+{
+    if (!isOpen()) {
+        m_indexField = column;
+        return;
+    }
+    const int col = column.isEmpty() ? -1 : fieldIndex(column);
+    if (!column.isEmpty() && col < 0)
+        throw DatasetError(fieldNotFound(m_name, column));
+    checkBrowseMode();
+    m_indexField = column;
+    const int id = m_current >= 0 ? d->order[size_t(m_current)] : -1;
+    d->rebuildOrder(col);
+    d->invalidateSearch();
+    m_current = id >= 0 ? d->positionOf(id) : m_current;
+    Q_EMIT rowsReset();
+    Q_EMIT currentChanged(m_current);
+}
+
+void CachedDataset::prepareSearch(int col) const
+{
+    const int n = rowCount();
+    if (d->search.size() != size_t(fieldCount()))
+        d->search.assign(size_t(fieldCount()), Impl::SearchIndex());
+    Impl::SearchIndex &idx = d->search[size_t(col)];
+    if (!idx.built) {
+        idx.built = true;
+        d->anySearch = true;
+        // A client sort on a text column orders exactly as the search compares.
+        const bool sortedHere = d->kinds[size_t(col)] == KeyKind::Text && fieldIndex(m_indexField) == col
+                             && !m_indexField.isEmpty();
+        bool sorted = sortedHere;
+        if (!sorted) {
+            // The statement's own order usually follows the searched column: one pass tells.
+            sorted = true;
+            std::deque<QByteArray> scratch;
+            std::string_view prev = d->searchKey(d->order[0], col, scratch);
+            for (int p = 1; p < n && sorted; ++p) {
+                const std::string_view cur = d->searchKey(d->order[size_t(p)], col, scratch);
+                sorted = padCompare(prev, cur) <= 0;
+                prev = cur;
+                if (scratch.size() > 2)
+                    scratch.pop_front();
+            }
+        }
+        idx.orderIsSorted = sorted;
+        if (!sorted) {
+            idx.entries.reserve(size_t(n));
+            for (int p = 0; p < n; ++p)
+                idx.entries.push_back({d->searchKey(d->order[size_t(p)], col, idx.owned), p});
+            std::stable_sort(idx.entries.begin(), idx.entries.end(),
+                             [](const auto &a, const auto &b) { return padCompare(a.first, b.first) < 0; });
+        }
+    }
+}
+
+int CachedDataset::nearestRow(const QString &column, const QString &text) const
+{
+    if (!isOpen() || rowCount() == 0)
+        return -1;
+    const int col = fieldIndex(column);
+    if (col < 0)
+        throw DatasetError(fieldNotFound(m_name, column));
+    const QByteArray wantedBytes = platform::toCp1252(text);
+    const std::string_view wanted(wantedBytes.constData(), size_t(wantedBytes.size()));
+    const int n = rowCount();
+    prepareSearch(col);
+    const Impl::SearchIndex &idx = d->search[size_t(col)];
+
+    if (idx.orderIsSorted) {
+        int lo = 0, hi = n;
+        std::deque<QByteArray> scratch;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            scratch.clear();
+            if (padCompare(d->searchKey(d->order[size_t(mid)], col, scratch), wanted) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo < n ? lo : n - 1;
+    }
+    const auto it = std::lower_bound(idx.entries.begin(), idx.entries.end(), wanted,
+                                     [](const auto &e, std::string_view w) { return padCompare(e.first, w) < 0; });
+    return it == idx.entries.end() ? n - 1 : it->second;
+}
+
+} // namespace data

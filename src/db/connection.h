@@ -131,7 +131,8 @@ public:
     Prepared(Transaction &tx, const QString &sql);
     ~Prepared();
     Prepared(const Prepared &) = delete;
-    void execute(const std::vector<Value> &params);
+    // The rows written; an update conflict after a wait is tried again, as Transaction::execute does.
+    uint64_t execute(const std::vector<Value> &params);
 
 private:
     Transaction *m_tx;
@@ -170,6 +171,10 @@ private:
     Target m_target;
     Firebird::IAttachment *m_att = nullptr;
 };
+
+// Statements this process has sent to be executed or opened (a conflict tried again counts again);
+// the benchmarks print it beside their times.
+uint64_t statementsIssued();
 
 // Splits a script into statements (";" ends a statement outside quotes; "--" comments dropped).
 QStringList splitScript(const QString &text);

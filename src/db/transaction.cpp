@@ -3,6 +3,8 @@
 #include "connection.h"
 #include "message.h"
 
+#include <atomic>
+
 namespace db {
 
 using namespace engine;
@@ -10,6 +12,7 @@ using namespace engine;
 namespace {
 
 const int kConflictRetries = 50;
+std::atomic<uint64_t> g_statementsIssued{0};
 
 QByteArray sqlBytes(const QString &sql)
 {
@@ -72,6 +75,7 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
         in.writeBlobs(m_conn->handle(), m_tx);
         for (int attempt = 0;; ++attempt) {
             Status st;
+            ++g_statementsIssued;
             stmt->execute(&st, m_tx, in.meta(), in.data(), nullptr, nullptr);
             try {
                 st.check();
@@ -105,6 +109,7 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
         Status st;
         IMessageMetadata *out = stmt->getOutputMetadata(&st);
         st.check();
+        ++g_statementsIssued;
         IResultSet *rs = stmt->openCursor(&st, m_tx, in.meta(), in.data(), out, 0);
         if (st.failed())
             out->release();
@@ -172,13 +177,36 @@ Prepared::~Prepared()
         m_stmt->release();
 }
 
-void Prepared::execute(const std::vector<Value> &params)
+uint64_t Prepared::execute(const std::vector<Value> &params)
 {
-    InputMessage in(m_stmt, params);
-    in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
-    Status st;
-    m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
-    st.check();
+    try {
+        InputMessage in(m_stmt, params);
+        in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
+        for (int attempt = 0;; ++attempt) {
+            Status st;
+            ++g_statementsIssued;
+            m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
+            try {
+                st.check();
+                break;
+            } catch (const DbError &e) {
+                if (!e.isUpdateConflict() || attempt >= kConflictRetries)
+                    throw;
+            }
+        }
+        Status st;
+        const uint64_t affected = m_stmt->getAffectedRecords(&st);
+        st.check();
+        return affected;
+    } catch (const DbError &e) {
+        m_tx->connection().noteError(e);
+        throw;
+    }
+}
+
+uint64_t statementsIssued()
+{
+    return g_statementsIssued.load();
 }
 
 } // namespace db

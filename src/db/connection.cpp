@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -21,6 +22,7 @@ namespace {
 const char *const kUser = "SYSDBA";
 const char *const kPassword = "vortexine";
 const int kConflictRetries = 50;
+std::atomic<uint64_t> g_statementsIssued{0};
 
 // The embedded engine keeps its lock files in /tmp/firebird, which the server package makes
 // writable for its own group only: another user gets a folder of its own.
@@ -517,6 +519,7 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
         in.writeBlobs(m_conn->handle(), m_tx);
         for (int attempt = 0;; ++attempt) {
             Status st;
+            ++g_statementsIssued;
             stmt->execute(&st, m_tx, in.meta(), in.data(), nullptr, nullptr);
             try {
                 st.check();
@@ -550,6 +553,7 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
         Status st;
         IMessageMetadata *out = stmt->getOutputMetadata(&st);
         st.check();
+        ++g_statementsIssued;
         IResultSet *rs = stmt->openCursor(&st, m_tx, in.meta(), in.data(), out, 0);
         if (st.failed())
             out->release();
@@ -622,6 +626,7 @@ void Prepared::execute(const std::vector<Value> &params)
     InputMessage in(m_stmt, params);
     in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
     Status st;
+    ++g_statementsIssued;
     m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
     st.check();
 }
@@ -754,6 +759,11 @@ void Connection::dropDatabase(const Target &target)
     c.m_att->dropDatabase(&st);
     st.check();
     c.m_att = nullptr;
+}
+
+uint64_t StatementsIssued()
+{
+    return g_statementsIssued.load();
 }
 
 QStringList splitScript(const QString &text)

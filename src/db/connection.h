@@ -171,6 +171,10 @@ private:
     Firebird::IAttachment *m_att = nullptr;
 };
 
+// Statements this process has sent to be executed or opened (a retried execution counts again);
+// the benchmarks print it.
+uint64_t StatementsIssued();
+
 // Splits a script into statements (";" ends a statement outside quotes; "--" comments dropped).
 QStringList splitScript(const QString &text);
 

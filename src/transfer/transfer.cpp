@@ -145,6 +145,17 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
             throw LookupFailure{readable(lockSql, p)};
         }
     }
+    // A location another transfer created and committed between the first read and the locks is
+    // not locked yet: start again so it takes its place in the order. Once every row is held, no
+    // other transfer of the lot can add one before this one ends.
+    try {
+        if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
+            throw Restart{};
+    } catch (const db::DbError &e) {
+        if (isRetryable(e))
+            throw Restart{};
+        throw LookupFailure{readable(kLocationsStatement, params)};
+    }
     return locked;
 }
 

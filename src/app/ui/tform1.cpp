@@ -7,8 +7,10 @@
 #include "platform/cp1252.h"
 #include "browser/ui/stockbrowser.h"
 #include "browser/ui/waitpanel.h"
+#include "transfer/ui/tform3.h"
 #include "users/ui/loginpanel.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -77,6 +79,8 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);
     connect(PainelLogin, &users_ui::LoginPanel::loginRequested, this, &TForm1::BotOkSenhaClick);
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+    connect(DBGrid1->ransferirestoqueparaoutraunidade1, &QAction::triggered, this,
+            &TForm1::ransferirestoqueparaoutraunidade1Click);
     // Typed text that matches no item counts as no selection, as picking does.
     connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
     connect(ComboBox2, &QComboBox::editTextChanged, this, &TForm1::ComboBox2Change);
@@ -256,6 +260,20 @@ void TForm1::ComboBox1Change()
 void TForm1::ComboBox2Change()
 {
     rebuildStockQuery();
+}
+
+void TForm1::ransferirestoqueparaoutraunidade1Click()
+{
+    data::CachedDataset &lots = m_program.dm.ESTLOTE;
+    if (!lots.isOpen() || lots.currentRow() < 0)
+        return;
+    transfer_ui::MainWindowLink link{[this] {
+                                         return std::pair{ComboBox1->findText(ComboBox1->currentText(), Qt::MatchExactly),
+                                                          ComboBox2->findText(ComboBox2->currentText(), Qt::MatchExactly)};
+                                     },
+                                     &waitIndicator(), Edit1};
+    transfer_ui::TForm3 form(m_program.dm, m_program.clock, m_program.op, std::move(link), this);
+    form.exec();
 }
 
 QString TForm1::nameText() const

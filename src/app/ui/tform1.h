@@ -72,6 +72,7 @@ public:
     void BotOkSenhaClick();
     void ComboBox1Change();
     void ComboBox2Change();
+    void ransferirestoqueparaoutraunidade1Click();
 
     // The login panel and the window as the login sees them.
     QString nameText() const override;

@@ -33,6 +33,7 @@ public:
     QMenu *PopupMenu2;
     QAction *NotaFiscal1;
     QAction *AjustedeEstoque1;
+    QAction *ransferirestoqueparaoutraunidade1;   // answered by the main window (the transfer form)
 
     // What a double click shows.
     void setDetailPanel(DetailPanel *panel) { m_detail = panel; }

@@ -1,0 +1,385 @@
+#include "transfer.h"
+
+#include "app/runstate.h"
+#include "db/sqltext.h"
+#include "platform/cp1252.h"
+#include "platform/operator.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace transfer {
+
+namespace {
+
+// Every transfer of a lot locks all of the lot's rows, location by location in this order, before
+// it writes anything: two transfers of the same lot queue on the first row instead of deadlocking,
+// and a destination created by one is seen by the other when it gets its turn.
+const QString kKeyCondition = QStringLiteral(
+    "CODIGO is not distinct from ? and LOTE is not distinct from ? and FORNECEDOR is not distinct from ?");
+
+const QString kLocationsStatement =
+    QStringLiteral("select LABORATORIO from ESTLOTE where ") + kKeyCondition;
+
+// A wait that ended in another transfer's commit starts the whole attempt again on what it left;
+// each new attempt means another workstation got through, so this only bounds a pathological case.
+const int kMaxAttempts = 200;
+
+QString rightTrimmed(const QString &s)
+{
+    qsizetype n = s.size();
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return s.left(n);
+}
+
+// A statement with its values written in, as the operator reads it in a failure message.
+QString readable(const QString &sql, const std::vector<db::Value> &params)
+{
+    QString out;
+    size_t next = 0;
+    for (const QChar c : sql) {
+        if (c != QLatin1Char('?') || next >= params.size()) {
+            out += c;
+            continue;
+        }
+        const db::Value &v = params[next++];
+        switch (v.kind()) {
+        case db::Value::Kind::Null: out += QStringLiteral("NULL"); break;
+        case db::Value::Kind::Integer:
+        case db::Value::Kind::Decimal:
+        case db::Value::Kind::Double: out += v.toString(); break;
+        case db::Value::Kind::Date: out += db::quoted(db::monthFirstDate(v.toDate(), true)); break;
+        default: out += db::quoted(v.toString()); break;
+        }
+    }
+    return out;
+}
+
+// The stored balance with 8 decimals (a NULL counts as 0).
+int64_t mantissaAt8(const db::Value &v)
+{
+    if (v.isNull())
+        return 0;
+    db::Decimal d = v.toDecimal();
+    static const int64_t pow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    if (d.scale <= kQuantityScale)
+        return d.mantissa * pow10[kQuantityScale - d.scale];
+    int64_t m = d.mantissa;
+    for (int s = d.scale; s > kQuantityScale; --s)
+        m /= 10;
+    return m;
+}
+
+bool isRetryable(const db::DbError &e)
+{
+    return e.isUpdateConflict() || e.hasCode(335544336L /* isc_deadlock */);
+}
+
+struct Locked {
+    std::vector<db::Column> columns;
+    std::vector<std::vector<db::Value>> rows;
+    int col(const char *name) const
+    {
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    }
+};
+
+// Thrown inside an attempt to start it again.
+struct Restart {};
+// A lookup failure with the statement that failed.
+struct LookupFailure {
+    QString command;
+};
+
+std::vector<db::Value> keyParams(const SourceLot &s)
+{
+    return {s.codigo, s.lote, s.fornecedor};
+}
+
+// Reads the lot's locations, then locks the rows of each in byte order of the name (trailing
+// blanks aside), and returns them as they are now that nobody else can change them.
+Locked lockLot(db::Transaction &tx, const SourceLot &source)
+{
+    std::vector<db::Value> params = keyParams(source);
+    db::Rows locations;
+    try {
+        locations = tx.query(kLocationsStatement, params);
+    } catch (const db::DbError &e) {
+        if (isRetryable(e))
+            throw Restart{};
+        throw LookupFailure{readable(kLocationsStatement, params)};
+    }
+    std::vector<std::pair<QByteArray, db::Value>> names;
+    for (const auto &r : locations.rows) {
+        const QByteArray key = r[0].isNull() ? QByteArray() : platform::toCp1252(rightTrimmed(r[0].toString()));
+        const bool seen = std::any_of(names.begin(), names.end(), [&](const auto &n) {
+            return n.first == key && n.second.isNull() == r[0].isNull();
+        });
+        if (!seen)
+            names.emplace_back(key, r[0]);
+    }
+    std::sort(names.begin(), names.end(), [](const auto &a, const auto &b) {
+        if (a.second.isNull() != b.second.isNull())
+            return a.second.isNull();
+        return a.first < b.first;
+    });
+
+    Locked locked;
+    const QString lockSql = LockStatement();
+    for (const auto &n : names) {
+        std::vector<db::Value> p = keyParams(source);
+        p.push_back(n.second);
+        try {
+            db::Rows rows = tx.query(lockSql, p);
+            if (locked.columns.empty())
+                locked.columns = rows.columns;
+            for (auto &r : rows.rows)
+                locked.rows.push_back(std::move(r));
+        } catch (const db::DbError &e) {
+            if (isRetryable(e))
+                throw Restart{};
+            throw LookupFailure{readable(lockSql, p)};
+        }
+    }
+    // A location another transfer created and committed between the first read and the locks is
+    // not locked yet: start again so it takes its place in the order. Once every row is held, no
+    // other transfer of the lot can add one before this one ends.
+    try {
+        if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
+            throw Restart{};
+    } catch (const db::DbError &e) {
+        if (isRetryable(e))
+            throw Restart{};
+        throw LookupFailure{readable(kLocationsStatement, params)};
+    }
+    return locked;
+}
+
+bool sameLocationValue(const db::Value &stored, const db::Value &wanted)
+{
+    if (stored.isNull() || wanted.isNull())
+        return stored.isNull() && wanted.isNull();
+    return SameLocation(stored.toString(), wanted.toString());
+}
+
+} // namespace
+
+QString LookupFailedMessage(const QString &command)
+{
+    return QStringLiteral("(1) Não foi possível executar o seguinte comando: ") + QLatin1Char('\r') + command;
+}
+
+QString CreditFailedMessage(const QString &descricao)
+{
+    return QStringLiteral("(2) Erro ACRESCENTANDO SALDO para ") + descricao;
+}
+
+QString InsertFailedMessage(const QString &lote, const QString &fornecedor, const QString &destination,
+                            const QString &statement)
+{
+    return QStringLiteral("(3) Não foi possível INSERIR o LOTE ") + lote + QStringLiteral(", FORNECEDOR ") + fornecedor
+        + QStringLiteral(" em ") + destination + QLatin1Char('\r') + statement;
+}
+
+QuantityFormatError::QuantityFormatError(const QString &text)
+    : std::runtime_error((QStringLiteral("'") + text + QStringLiteral("' não é um valor numérico válido"))
+                             .toLocal8Bit()
+                             .toStdString()),
+      m_text(text)
+{
+}
+
+db::Decimal ParseQuantity(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?)([0-9]*)(?:,([0-9]*))?\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        throw QuantityFormatError(text);
+    QString whole = m.captured(2);
+    const QString fraction = m.captured(3);
+    if (whole.isEmpty() && fraction.isEmpty())
+        throw QuantityFormatError(text);
+    while (whole.size() > 1 && whole.startsWith(QLatin1Char('0')))
+        whole.remove(0, 1);
+    // DECIMAL(18,8) holds ten digits before the point.
+    if (whole.size() > 18 - kQuantityScale)
+        throw QuantityFormatError(text);
+    int64_t mantissa = whole.isEmpty() ? 0 : whole.toLongLong();
+    for (int i = 0; i < kQuantityScale; ++i)
+        mantissa = mantissa * 10 + (i < fraction.size() ? fraction.at(i).digitValue() : 0);
+    if (fraction.size() > kQuantityScale && fraction.at(kQuantityScale).digitValue() >= 5)
+        ++mantissa;
+    if (mantissa >= 1000000000000000000LL)
+        throw QuantityFormatError(text);
+    if (m.captured(1) == QLatin1String("-"))
+        mantissa = -mantissa;
+    return db::Decimal{mantissa, kQuantityScale};
+}
+
+QStringList DestinationList(db::Connection &central)
+{
+    QStringList out{app::kDefaultLaboratory};
+    const db::Rows rows = central.query(QStringLiteral("select LABORATORIO from TABLAB"));
+    for (const auto &r : rows.rows)
+        if (!r[0].isNull())
+            out << r[0].toString();
+    out << QStringLiteral("EmTransito") << QStringLiteral("Terceiros");
+    return out;
+}
+
+bool SameLocation(const QString &a, const QString &b)
+{
+    return rightTrimmed(a) == rightTrimmed(b);
+}
+
+QString LockStatement()
+{
+    return QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where ") + kKeyCondition
+        + QStringLiteral(" and LABORATORIO is not distinct from ? with lock");
+}
+
+QString CreditStatement()
+{
+    return QStringLiteral("update ESTLOTE set SALDOCORRENTE = coalesce(SALDOCORRENTE, 0) + ?, "
+                          "SALDOPREVISTO = coalesce(SALDOPREVISTO, 0) + ? where ")
+        + kKeyCondition + QStringLiteral(" and LABORATORIO = ?");
+}
+
+QString InsertStatement()
+{
+    return QStringLiteral("INSERT INTO ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, SALDOCORRENTE, SALDOPREVISTO, "
+                          "UNIDADE, CODIGOEAN, FABRICANTE, VALIDADE, SITUACAO, DENSIDADE, FATORCORRECAO, "
+                          "LABORATORIO) Values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+}
+
+QString DebitStatement()
+{
+    // Both balances from the stored one: SALDOPREVISTO becomes the new SALDOCORRENTE.
+    return QStringLiteral("UPDATE ESTLOTE SET SaldoCorrente = SaldoCorrente - ?, SaldoPrevisto = SaldoCorrente - ? "
+                          "where ")
+        + kKeyCondition + QStringLiteral(" and LABORATORIO is not distinct from ? and SaldoCorrente >= ?");
+}
+
+Outcome Transfer(db::Connection &central, const SourceLot &source, const QString &quantityText,
+                 const QString &destinationText, platform::Operator &op, const BetweenCreditAndDebit &betweenHook)
+{
+    const db::Decimal q = ParseQuantity(quantityText);
+    if (q.mantissa <= 0) {
+        op.inform(kNotPositiveMessage);
+        return {Step::NotPositive, {}};
+    }
+    const QString dest = rightTrimmed(destinationText);
+    if (dest.trimmed().isEmpty()) {
+        op.inform(kNoDestinationMessage);
+        return {Step::NoDestination, {}};
+    }
+    const db::Value qv = db::Value::decimal(q);
+
+    for (int attempt = 1;; ++attempt) {
+        std::optional<db::Transaction> started;
+        Locked lot;
+        try {
+            try {
+                started.emplace(central);
+            } catch (const db::DbError &) {
+                throw LookupFailure{readable(kLocationsStatement, keyParams(source))};
+            }
+            lot = lockLot(*started, source);
+        } catch (const Restart &) {
+            if (attempt < kMaxAttempts)
+                continue;
+            op.inform(LookupFailedMessage(readable(LockStatement(), keyParams(source))));
+            return {Step::Lookup, {}};
+        } catch (const LookupFailure &f) {
+            op.inform(LookupFailedMessage(f.command));
+            return {Step::Lookup, {}};
+        }
+
+        db::Transaction &tx = *started;
+        const int lab = lot.col("LABORATORIO");
+        const int saldo = lot.col("SALDOCORRENTE");
+        std::vector<const std::vector<db::Value> *> sources, destinations;
+        for (const auto &r : lot.rows) {
+            if (sameLocationValue(r[size_t(lab)], source.laboratorio))
+                sources.push_back(&r);
+            else if (!r[size_t(lab)].isNull() && SameLocation(r[size_t(lab)].toString(), dest))
+                destinations.push_back(&r);
+        }
+        Outcome out;
+        if (sources.size() == 1)
+            out.storedSource = *sources.front();
+
+        // The balance as stored now, not as the form showed it.
+        if (sources.size() != 1 || mantissaAt8((*sources.front())[size_t(saldo)]) < q.mantissa) {
+            op.inform(kQuantityMessage);
+            out.step = Step::Quantity;
+            return out;
+        }
+        if (!source.laboratorio.isNull() && SameLocation(source.laboratorio.toString(), dest)) {
+            op.inform(kOwnLocationMessage);
+            out.step = Step::OwnLocation;
+            return out;
+        }
+        const std::vector<db::Value> &src = *sources.front();
+        auto at = [&](const char *name) { return src[size_t(lot.col(name))]; };
+
+        if (!destinations.empty()) {
+            std::vector<db::Value> p{qv, qv};
+            for (const db::Value &k : keyParams(source))
+                p.push_back(k);
+            p.push_back(db::Value::text(dest));
+            uint64_t changed = 0;
+            try {
+                changed = tx.execute(CreditStatement(), p);
+            } catch (const db::DbError &) {
+                changed = 0;
+            }
+            // Two stored rows for one location would both be credited: refused, not doubled.
+            if (changed != 1) {
+                tx.rollback();
+                op.inform(CreditFailedMessage(at("DESCRICAO").toString()));
+                out.step = Step::Credit;
+                return out;
+            }
+        } else {
+            const std::vector<db::Value> p{at("DESCRICAO"), at("LOTE"), at("FORNECEDOR"), at("CODIGO"), qv, qv,
+                                           at("UNIDADE"), at("CODIGOEAN"), at("FABRICANTE"), at("VALIDADE"),
+                                           at("SITUACAO"), at("DENSIDADE"), at("FATORCORRECAO"),
+                                           db::Value::text(dest)};
+            try {
+                tx.execute(InsertStatement(), p);
+            } catch (const db::DbError &) {
+                tx.rollback();
+                op.inform(InsertFailedMessage(at("LOTE").toString(), at("FORNECEDOR").toString(), dest,
+                                              readable(InsertStatement(), p)));
+                out.step = Step::Insert;
+                return out;
+            }
+        }
+
+        if (betweenHook)
+            betweenHook();
+
+        std::vector<db::Value> p{qv, qv};
+        for (const db::Value &k : keyParams(source))
+            p.push_back(k);
+        p.push_back(source.laboratorio);
+        p.push_back(qv);
+        // Exactly the locked source row, and only while it still covers the quantity.
+        if (tx.execute(DebitStatement(), p) != 1) {
+            tx.rollback();
+            op.inform(kQuantityMessage);
+            out.step = Step::Quantity;
+            return out;
+        }
+        tx.commit();
+        out.step = Step::Done;
+        return out;
+    }
+}
+
+} // namespace transfer

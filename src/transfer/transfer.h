@@ -1,0 +1,89 @@
+// Moving a quantity of a lot from its location to another: one transaction on the central
+// database, balances changed relative to what is stored, the lot's rows locked in a fixed order.
+#pragma once
+#include "db/connection.h"
+#include "db/value.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+namespace platform {
+class Operator;
+}
+
+namespace transfer {
+
+inline const QString kQuantityMessage =
+    QStringLiteral("A quantidade a ser transferida está maior que a quantidade disponível. Favor corrigir...");
+inline const QString kOwnLocationMessage =
+    QStringLiteral("Não é necessário transferir o estoque para o próprio local de origem.");
+inline const QString kNotPositiveMessage = QStringLiteral("A quantidade a ser transferida deve ser maior que zero.");
+inline const QString kNoDestinationMessage = QStringLiteral("Informe o local para onde o estoque será transferido.");
+
+// "(1)": the destination lookup (the lot's rows read and locked) failed.
+QString LookupFailedMessage(const QString &command);
+// "(2)": crediting an existing destination lot failed.
+QString CreditFailedMessage(const QString &descricao);
+// "(3)": creating the lot at the destination failed.
+QString InsertFailedMessage(const QString &lote, const QString &fornecedor, const QString &destination,
+                            const QString &statement);
+
+// Balances are DECIMAL(18,8): a quantity is held with 8 decimals, rounded once.
+inline constexpr int kQuantityScale = 8;
+
+// A quantity box text that is not a number; reaches the general error display.
+class QuantityFormatError : public std::runtime_error {
+public:
+    explicit QuantityFormatError(const QString &text);
+    const QString &text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// The quantity as typed with Brazilian settings (decimal comma, blanks around allowed, no
+// thousands separator), rounded half away from zero to 8 decimals. Throws QuantityFormatError.
+db::Decimal ParseQuantity(const QString &text);
+
+// ComboBox1's items: "Almoxarifado", every TABLAB.LABORATORIO as the server returns them,
+// "EmTransito", "Terceiros".
+QStringList DestinationList(db::Connection &central);
+
+// Location names compare as the server compares them: trailing blanks do not count.
+bool SameLocation(const QString &a, const QString &b);
+
+// The lot the form was opened on: the key that finds its row at every attempt.
+struct SourceLot {
+    db::Value codigo, lote, fornecedor, laboratorio;
+    QString descricao;   // for message (2) when the stored row cannot be read
+};
+
+enum class Step { Done, NotPositive, NoDestination, Quantity, OwnLocation, Lookup, Credit, Insert };
+
+struct Outcome {
+    Step step = Step::Done;
+    // The source row as stored when the attempt read it (LotColumnList order), when it was found.
+    std::optional<std::vector<db::Value>> storedSource;
+};
+
+// Test seam: called inside the transaction after the destination is credited or created and
+// before the source is debited; a throw there must leave every row as it was.
+using BetweenCreditAndDebit = std::function<void()>;
+
+// The transfer of "Transferir". Quantity text is parsed first (QuantityFormatError goes to the
+// caller); refusals and the failures (1) to (3) are told to the operator and leave the database
+// as it was. A failure of the debit or of the commit is rolled back and goes to the caller.
+Outcome Transfer(db::Connection &central, const SourceLot &source, const QString &quantityText,
+                 const QString &destinationText, platform::Operator &op,
+                 const BetweenCreditAndDebit &betweenHook = {});
+
+// The statements the transfer issues (bound values), exposed for the tests and the benchmark.
+QString LockStatement();
+QString CreditStatement();
+QString InsertStatement();
+QString DebitStatement();
+
+} // namespace transfer

@@ -1,0 +1,234 @@
+// Several workstation processes transferring at random through the Firebird server: no stock is
+// made or lost, no balance goes below zero and no location holds a lot twice, also when one of
+// them is killed in the middle of a transfer.
+#include "support/testdb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <signal.h>
+
+namespace {
+
+const QString kWorker = QStringLiteral(ESTOQUE_BINARY_DIR "/tests/transfer_worker");
+
+struct Snapshot {
+    QMap<QString, QString> totals;   // CODIGO -> sum of SALDOCORRENTE
+    int negatives = 0;
+    int duplicates = 0;
+    bool ok = false;
+};
+
+// One consistent view of the whole table, read through isql-fb in a snapshot transaction while
+// the workers commit around it.
+Snapshot readSnapshot(const QString &location, const QString &folder)
+{
+    const QString script = folder + QStringLiteral("/totals.sql");
+    QFile f(script);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write(QStringLiteral(
+                "connect '%1' user 'SYSDBA' password 'vortexine';\n"
+                "set transaction read only isolation level snapshot;\n"
+                "select 'T|' || CODIGO || '|' || cast(sum(SALDOCORRENTE) as varchar(40)) from ESTLOTE group by CODIGO;\n"
+                "select 'N|' || count(*) from ESTLOTE where SALDOCORRENTE < 0;\n"
+                "select 'D|' || count(*) from (select CODIGO from ESTLOTE group by CODIGO, LOTE, FORNECEDOR, "
+                "LABORATORIO having count(*) > 1);\n"
+                "commit;\n")
+                .arg(location)
+                .toUtf8());
+    f.close();
+    QProcess isql;
+    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-i"), script});
+    if (!isql.waitForFinished(30000) || isql.exitCode() != 0)
+        return {};
+    Snapshot s;
+    for (QByteArray line : isql.readAllStandardOutput().split('\n')) {
+        line = line.trimmed();
+        const QList<QByteArray> parts = line.split('|');
+        if (line.startsWith("T|") && parts.size() == 3)
+            s.totals[QString::fromLatin1(parts[1])] = QString::fromLatin1(parts[2]);
+        else if (line.startsWith("N|"))
+            s.negatives = parts.value(1).toInt();
+        else if (line.startsWith("D|"))
+            s.duplicates = parts.value(1).toInt();
+    }
+    s.ok = !s.totals.isEmpty();
+    return s;
+}
+
+class ConcurrentTransfers : public ::testing::Test {
+protected:
+    std::unique_ptr<testsupport::TempDatabase> tdb;
+    QTemporaryDir scratch;
+
+    void SetUp() override
+    {
+        // Several processes share a database only through a server; the embedded pass has none.
+        if (testsupport::testServer().isEmpty())
+            GTEST_SKIP() << "runs in the pass through the Firebird server";
+        ASSERT_TRUE(QFile::exists(kWorker));
+        tdb = std::make_unique<testsupport::TempDatabase>();
+        const char *rows[][3] = {
+            {"00001", "Almoxarifado", "50"},   {"00001", "Loja 1", "30"},
+            {"00002", "Loja 2", "40"},
+            {"00'03", "Almoxarifado", "25"},   {"00'03", "Terceiros", "5.5"}, {"00'03", "EmTransito", "0"},
+        };
+        for (const auto &r : rows)
+            tdb->conn().execute(
+                QStringLiteral("insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, LABORATORIO, SALDOCORRENTE, "
+                               "SALDOPREVISTO, UNIDADE, VALIDADE) values ('PRODUTO', 'L1', 'Forn', ?, ?, ?, ?, 'g', "
+                               "'2030-01-31')"),
+                {db::Value::text(QString::fromLatin1(r[0])), db::Value::text(QString::fromLatin1(r[1])),
+                 db::Value::decimal(db::Decimal::fromString(QString::fromLatin1(r[2]))),
+                 db::Value::decimal(db::Decimal::fromString(QString::fromLatin1(r[2])))});
+    }
+
+    std::unique_ptr<QProcess> start(int seed, int count, int pauseMs = 0)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->start(kWorker, {tdb->target().location, QString::number(seed), QString::number(count),
+                           QString::number(pauseMs)});
+        EXPECT_TRUE(p->waitForStarted(10000));
+        return p;
+    }
+
+    const QMap<QString, QString> kStart = {
+        {QStringLiteral("00001"), QStringLiteral("80")},
+        {QStringLiteral("00002"), QStringLiteral("40")},
+        {QStringLiteral("00'03"), QStringLiteral("30.5")},
+    };
+
+    // Reads snapshots while the workers run; every one must show the starting totals.
+    int watch(const std::vector<QProcess *> &workers)
+    {
+        int reads = 0;
+        QElapsedTimer t;
+        t.start();
+        for (;;) {
+            bool running = false;
+            for (QProcess *w : workers) {
+                w->waitForFinished(0);
+                running = running || w->state() != QProcess::NotRunning;
+            }
+            if (!running || t.elapsed() > 60000)
+                break;
+            const Snapshot s = readSnapshot(tdb->target().location, scratch.path());
+            if (s.ok) {
+                ++reads;
+                EXPECT_EQ(normalised(s.totals), kStart) << "read " << reads;
+                EXPECT_EQ(s.negatives, 0);
+                EXPECT_EQ(s.duplicates, 0);
+            }
+        }
+        for (QProcess *w : workers)
+            w->waitForFinished(30000);
+        return reads;
+    }
+
+    // isql-fb writes the sums with all 8 decimals.
+    static QMap<QString, QString> normalised(QMap<QString, QString> totals)
+    {
+        for (QString &v : totals) {
+            if (v.contains(QLatin1Char('.'))) {
+                while (v.endsWith(QLatin1Char('0')))
+                    v.chop(1);
+                if (v.endsWith(QLatin1Char('.')))
+                    v.chop(1);
+            }
+        }
+        return totals;
+    }
+
+    void expectConservedAtTheEnd()
+    {
+        const Snapshot s = readSnapshot(tdb->target().location, scratch.path());
+        ASSERT_TRUE(s.ok);
+        EXPECT_EQ(normalised(s.totals), kStart);
+        EXPECT_EQ(s.negatives, 0);
+        EXPECT_EQ(s.duplicates, 0);
+    }
+
+    struct Tally {
+        int done = 0, refused = 0, quantityRefusals = 0;
+        bool ended = false;
+    };
+    static Tally tally(const QByteArray &output)
+    {
+        Tally t;
+        for (const QByteArray &line : output.split('\n')) {
+            if (line == "DONE")
+                ++t.done;
+            else if (line.startsWith("REFUSED")) {
+                ++t.refused;
+                if (line.contains("maior que a quantidade"))
+                    ++t.quantityRefusals;
+            } else if (line.startsWith("END"))
+                t.ended = true;
+        }
+        return t;
+    }
+};
+
+TEST_F(ConcurrentTransfers, TotalsPerLotAreKeptWhateverTheOthersDo)
+{
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int seed : {11, 12, 13})
+        workers.push_back(start(seed, 40));
+    const int reads = watch({workers[0].get(), workers[1].get(), workers[2].get()});
+    EXPECT_GT(reads, 0);
+
+    Tally all;
+    for (auto &w : workers) {
+        EXPECT_EQ(w->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().constData();
+        const Tally t = tally(w->readAllStandardOutput());
+        EXPECT_TRUE(t.ended);
+        all.done += t.done;
+        all.quantityRefusals += t.quantityRefusals;
+    }
+    // The run did real work, and asked for more than there was along the way.
+    EXPECT_GT(all.done, 30);
+    EXPECT_GT(all.quantityRefusals, 0);
+    expectConservedAtTheEnd();
+}
+
+TEST_F(ConcurrentTransfers, AWorkstationKilledInTheMiddleOfATransferLosesNothing)
+{
+    std::vector<std::unique_ptr<QProcess>> workers;
+    workers.push_back(start(21, 30));
+    workers.push_back(start(22, 30));
+    // This one pauses after its credit, holding the lot's rows; it is killed there.
+    auto victim = start(23, 1000, 40);
+    int mids = 0;
+    QElapsedTimer t;
+    t.start();
+    while (mids < 4 && t.elapsed() < 30000) {
+        victim->waitForReadyRead(1000);
+        while (victim->canReadLine())
+            if (victim->readLine().trimmed() == "MID")
+                ++mids;
+    }
+    ASSERT_EQ(mids, 4);
+    ::kill(pid_t(victim->processId()), SIGKILL);
+    victim->waitForFinished(10000);
+    EXPECT_EQ(victim->exitStatus(), QProcess::CrashExit);
+
+    // The others go on: the killed one's locks go with its connection.
+    const int reads = watch({workers[0].get(), workers[1].get()});
+    EXPECT_GT(reads, 0);
+    for (auto &w : workers) {
+        EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().constData();
+        EXPECT_TRUE(tally(w->readAllStandardOutput()).ended);
+    }
+    expectConservedAtTheEnd();
+}
+
+} // namespace

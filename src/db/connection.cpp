@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -21,6 +22,7 @@ namespace {
 const char *const kUser = "SYSDBA";
 const char *const kPassword = "vortexine";
 const int kConflictRetries = 50;
+std::atomic<uint64_t> g_statements{0};
 
 // The embedded engine keeps its lock files in /tmp/firebird, which the server package makes
 // writable for its own group only: another user gets a folder of its own.
@@ -509,6 +511,7 @@ Transaction::~Transaction()
 
 uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
 {
+    ++g_statements;
     IStatement *stmt = nullptr;
     uint64_t affected = 0;
     try {
@@ -542,6 +545,7 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
 
 Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
 {
+    ++g_statements;
     IStatement *stmt = nullptr;
     try {
         stmt = prepare(*this, sql);
@@ -617,13 +621,31 @@ Prepared::~Prepared()
         m_stmt->release();
 }
 
-void Prepared::execute(const std::vector<Value> &params)
+uint64_t Prepared::execute(const std::vector<Value> &params)
 {
+    ++g_statements;
     InputMessage in(m_stmt, params);
     in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
+    for (int attempt = 0;; ++attempt) {
+        Status st;
+        m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
+        try {
+            st.check();
+            break;
+        } catch (const DbError &e) {
+            if (!e.isUpdateConflict() || attempt >= kConflictRetries)
+                throw;
+        }
+    }
     Status st;
-    m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
+    const uint64_t affected = m_stmt->getAffectedRecords(&st);
     st.check();
+    return affected;
+}
+
+uint64_t statementsIssued()
+{
+    return g_statements.load();
 }
 
 // ---- Connection

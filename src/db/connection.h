@@ -131,7 +131,8 @@ public:
     Prepared(Transaction &tx, const QString &sql);
     ~Prepared();
     Prepared(const Prepared &) = delete;
-    void execute(const std::vector<Value> &params);
+    // Gives the number of rows written; an update conflict after a wait is tried again.
+    uint64_t execute(const std::vector<Value> &params);
 
 private:
     Transaction *m_tx;
@@ -170,6 +171,10 @@ private:
     Target m_target;
     Firebird::IAttachment *m_att = nullptr;
 };
+
+// Statements sent to the server by this process so far (executions and opened queries).
+// Benchmarks read it to show how many round trips an operation makes.
+uint64_t statementsIssued();
 
 // Splits a script into statements (";" ends a statement outside quotes; "--" comments dropped).
 QStringList splitScript(const QString &text);

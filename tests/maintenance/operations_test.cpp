@@ -158,6 +158,20 @@ TEST(ImportProductLots, ApostrophesFindTheRealLotAndNewLotsKeepTheNeutralisedNam
     EXPECT_EQ(maintenance::ImportProductLots(p.ctx).first, 0);
 }
 
+TEST(ImportProductLots, LotsOnlyInTheSharedLocationsCountAsPresent)
+{
+    Pharmacy p(false);
+    addProduct(p.tdb.conn(), {"070", "Lavanda", "MP", "ML", "Não", "Fab L", "Forn L", "LV1", "1", "1", nullptr});
+    addProduct(p.tdb.conn(), {"071", "Louro", "MP", "G", "Não", "Fab L", "Forn L", "LO1", "1", "1", nullptr});
+    addProduct(p.tdb.conn(), {"072", "Lupulo", "MP", "G", "Não", "Fab L", "Forn L", "LU1", "1", "1", nullptr});
+    addLot(p.tdb.conn(), {"Lavanda", "LV1", "Forn L", "070", "1", "ML", nullptr, "1", "1", "EmTransito", "Não"});
+    addLot(p.tdb.conn(), {"Louro", "LO1", "Forn L", "071", "1", "G", nullptr, "1", "1", "Controle Qualidade", "Não"});
+    addLot(p.tdb.conn(), {"Lupulo", "LU1", "Forn L", "072", "1", "G", nullptr, "1", "1", "TERCEIROS", "Não"});
+    EXPECT_EQ(maintenance::ImportProductLots(p.ctx).first, 1);   // only the lot held by third parties
+    EXPECT_EQ(p.lot(QStringLiteral("Lupulo"), QStringLiteral("LU1"), QStringLiteral("LOTE")).rows.size(), 2u);
+    EXPECT_EQ(p.table().size(), 4);
+}
+
 TEST(ImportProductLots, EmptyLaboratoryScopeStopsAtOnceWithOneMessage)
 {
     Pharmacy p;

@@ -5,6 +5,8 @@
 #include "db/dberror.h"
 #include "platform/cp1252.h"
 
+#include <algorithm>
+
 namespace maintenance {
 
 namespace {

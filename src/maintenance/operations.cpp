@@ -13,6 +13,7 @@
 #include "platform/cp1252.h"
 #include "platform/operator.h"
 
+#include <optional>
 #include <unordered_map>
 
 namespace maintenance {

@@ -5,9 +5,11 @@
 #include "app/siteconfig.h"
 #include "app/startup.h"
 #include "platform/cp1252.h"
+#include "browser/ui/maintenancepanel.h"
 #include "browser/ui/stockbrowser.h"
 #include "browser/ui/waitpanel.h"
 #include "transfer/ui/tform3.h"
+#include "maintenance/ui/maintenancemenu.h"
 #include "users/ui/loginpanel.h"
 
 #include <QAction>
@@ -19,6 +21,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -67,6 +71,17 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     Panel1 = Browser->Panel1;
     PanelAguarde = Browser->PanelAguarde;
     DBGrid1->setEnabled(false);
+
+    // PopupMenu1: the guarded items go through the maintenance password panel, which runs them.
+    Maintenance = new maintenance_ui::MaintenanceMenu(m_program.dm, m_program.op, m_program.clock, this, BitBtn3,
+                                                      Termometro, [this](int tag) { Panel1->open(tag); });
+    for (int tag = 2; tag <= 6; ++tag)
+        Panel1->operations[tag] = [this, tag] { Maintenance->runGuarded(tag); };
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        if (m_loggedIn)   // before the login there is no store to work on
+            Maintenance->PopupMenu1->popup(mapToGlobal(at));
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -142,6 +157,10 @@ void TForm1::buildTopBar()
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     for (QPushButton *b : {BitBtn3, BitBtn1})
         b->setAutoDefault(false);
+    Termometro = new QProgressBar(pnl2);
+    Termometro->setObjectName(QStringLiteral("Termometro"));
+    Termometro->setFixedWidth(150);
+    Termometro->hide();
 
     auto *bar = new QHBoxLayout(pnl2);
     bar->setContentsMargins(4, 2, 4, 4);
@@ -149,6 +168,7 @@ void TForm1::buildTopBar()
     bar->addWidget(GroupBoxFiltros, 4);
     bar->addWidget(DBNavigator1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn3, 0, Qt::AlignBottom);
+    bar->addWidget(Termometro, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn1, 0, Qt::AlignBottom);
 }
 

@@ -11,6 +11,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTableView;
 class QToolButton;
@@ -25,6 +26,10 @@ class DetailPanel;
 class InvoicePanel;
 class AdjustmentPanel;
 class MaintenancePanel;
+}
+
+namespace maintenance_ui {
+class MaintenanceMenu;
 }
 
 namespace app_ui {
@@ -53,6 +58,7 @@ public:
     QToolButton *DBNavigator1;
     QPushButton *BitBtn3;
     QPushButton *BitBtn1;
+    QProgressBar *Termometro;   // progress of the maintenance operations, hidden otherwise
     users_ui::LoginPanel *PainelLogin;
     // The lot browser (grid, search, panels over the grid), made and wired by Browser.
     browser_ui::StockBrowser *Browser;
@@ -62,6 +68,8 @@ public:
     browser_ui::AdjustmentPanel *PainelSenha;
     browser_ui::MaintenancePanel *Panel1;
     browser_ui::WaitPanel *PanelAguarde;
+    // PopupMenu1, the window's context menu of maintenance operations, and what they drive.
+    maintenance_ui::MaintenanceMenu *Maintenance;
 
     void FormCreate();
     void FormShow();

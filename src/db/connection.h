@@ -171,6 +171,9 @@ private:
     Firebird::IAttachment *m_att = nullptr;
 };
 
+// Statements prepared by this process so far (benchmarks print how many an operation issues).
+uint64_t statementCount();
+
 // Splits a script into statements (";" ends a statement outside quotes; "--" comments dropped).
 QStringList splitScript(const QString &text);
 

@@ -3,6 +3,8 @@
 #include "connection.h"
 #include "message.h"
 
+#include <atomic>
+
 namespace db {
 
 using namespace engine;
@@ -16,8 +18,11 @@ QByteArray sqlBytes(const QString &sql)
     return platform::toCp1252(sql);
 }
 
+std::atomic<uint64_t> g_statements{0};
+
 IStatement *prepare(Transaction &tx, const QString &sql)
 {
+    ++g_statements;
     Status st;
     const QByteArray text = sqlBytes(sql);
     IStatement *stmt = tx.connection().handle()->prepare(&st, tx.handle(), unsigned(text.size()), text.constData(),
@@ -27,6 +32,11 @@ IStatement *prepare(Transaction &tx, const QString &sql)
 }
 
 } // namespace
+
+uint64_t statementCount()
+{
+    return g_statements.load();
+}
 
 // ---- Transaction
 

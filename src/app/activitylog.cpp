@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/operator.h"
+#include "platform/regularfile.h"
 #include "platform/winpath.h"
 
 #include <QDateTime>
@@ -13,8 +14,9 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
+
+#ifdef Q_OS_UNIX
 #include <sys/file.h>
 #include <unistd.h>
 #endif
@@ -59,11 +61,21 @@ enum class Append { Written, Missing, Busy, Refused };
 // made by the first login of the month, and lines written after it was deleted are lost.
 Append appendOnce(const QString &localPath, const QByteArray &bytes)
 {
-    QFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly)) {
-        if (!QFileInfo::exists(localPath))
+    // Only a regular file is appended to, and its open never waits: a FIFO in the log folder
+    // would otherwise hold the program until someone reads it.
+    const int fd = platform::openRegularForAppend(localPath);
+    if (fd < 0) {
+        if (errno == ENOENT)
             return Append::Missing;
-        return file.error() == QFileDevice::PermissionsError ? Append::Refused : Append::Busy;
+        // ENXIO: a FIFO nobody reads; EINVAL: no regular file at all.
+        return errno == EACCES || errno == EPERM || errno == EINVAL || errno == EISDIR || errno == ENXIO
+            ? Append::Refused
+            : Append::Busy;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Append::Refused;
     }
     if (lockExclusive(file) == Lock::Busy)
         return Append::Busy;
@@ -104,6 +116,10 @@ bool createWithHeader(const QString &localPath, const QByteArray &header)
     lockExclusive(plain);
     const bool ok = writeAll(plain, header);
     plain.close();
+    // A header that could not be written (a full disk) leaves no empty file behind that would
+    // pass for the month's log.
+    if (!ok)
+        QFile::remove(localPath);
     return ok;
 }
 

@@ -9,6 +9,7 @@
 
 int main(int argc, char **argv)
 {
+    platform::endAtOnceOnTermination();
     app_ui::EstoqueApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ESTOQUE"));
 

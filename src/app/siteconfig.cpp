@@ -2,6 +2,7 @@
 #include "siteconfig.h"
 
 #include "platform/cp1252.h"
+#include "platform/regularfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,11 +129,14 @@ QString findFile(const QString &folder, const QString &name)
     return QString();
 }
 
-QString readError(const SiteConfig &config, const QFile &file)
+QString readError(const SiteConfig &config, const QString &why)
 {
     return QStringLiteral("Não foi possível ler o arquivo ") + config.ProgramFolder + kConfigFileName
-        + QStringLiteral(": ") + file.errorString();
+        + QStringLiteral(": ") + why;
 }
+
+// Far above any file the set-up tools write.
+constexpr qint64 kMaxConfigBytes = 1024 * 1024;
 
 } // namespace
 
@@ -213,16 +217,13 @@ ConfigRead ReadSiteConfig(const QString &windowsProgramFolder, const QString &lo
     if (path.isEmpty())
         return ConfigRead::Missing;
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only a regular file of a sane size is read: a FIFO would hang the start and a link to a
+    // device would read without end.
+    QByteArray bytes;
+    QString why;
+    if (!platform::readRegularFile(path, kMaxConfigBytes, &bytes, &why)) {
         if (errorText)
-            *errorText = readError(config, file);
-        return ConfigRead::Unreadable;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (errorText)
-            *errorText = readError(config, file);
+            *errorText = readError(config, why);
         return ConfigRead::Unreadable;
     }
     readSiteConfigText(bytes, config);

@@ -153,7 +153,8 @@ void BuildStockQuery(data::TDM &dm, int index1, int index2, const platform::Cloc
     const QString sql = StockStatement(index1, index2, dm.run.LabScopeClause, clock.today());
     if (sql.isEmpty())
         return;
-    dm.ESTLOTE.close();
+    // Not closed first: when the new statement fails (a server gone away), the grid keeps the
+    // rows it shows instead of going blank.
     dm.ESTLOTE.setCommandText(sql);
     dm.ESTLOTE.open();
 }

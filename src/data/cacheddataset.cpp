@@ -124,7 +124,18 @@ void CachedDataset::setValue(const QString &column, const db::Value &value)
 
 void CachedDataset::load()
 {
-    std::unique_ptr<Impl> fresh = Impl::fetch(*m_conn, m_commandText);
+    // The rows held stay until the statement has really returned its new ones. A link found gone
+    // (a server restarted since the last use) was dropped by the connection: a read changes
+    // nothing, so it is run once more on a new attachment.
+    std::unique_ptr<Impl> fresh;
+    const bool wasOpen = m_conn->isOpen();
+    try {
+        fresh = Impl::fetch(*m_conn, m_commandText);
+    } catch (const db::DbError &e) {
+        if (!wasOpen || !e.isConnectionLost())
+            throw;
+        fresh = Impl::fetch(*m_conn, m_commandText);
+    }
     d = std::move(fresh);
     const int sortCol = m_indexField.isEmpty() ? -1 : fieldIndex(m_indexField);
     if (sortCol >= 0)
@@ -133,8 +144,7 @@ void CachedDataset::load()
 
 void CachedDataset::open()
 {
-    if (isOpen())
-        close();
+    // A reopen that fails leaves the dataset as it was: the grid keeps showing its rows.
     load();
     m_state = State::Browse;
     // The search walks the statement's own order: checking that order now, while the rows are

@@ -43,7 +43,17 @@ TableDef ensaiosTable()
 // or (with ignoreRefreshFailure) the reload failed.
 bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure)
 {
-    const std::vector<ApplyError> errors = ds.applyUpdates(mode);
+    std::vector<ApplyError> errors;
+    try {
+        errors = ds.applyUpdates(mode);
+    } catch (const db::DbError &e) {
+        // The link went while the changes were on their way, perhaps after the server took them:
+        // they are never sent again blindly. The operator is told, and the reload below shows
+        // what the database really holds.
+        if (!e.isConnectionLost())
+            throw;
+        errors.push_back({db::operatorText(e), QString()});
+    }
     for (const ApplyError &e : errors)
         op.warn(e.message);
     if (!errors.empty())

@@ -6,9 +6,35 @@
 #include <QFile>
 #include <optional>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
 namespace db {
 
 using namespace engine;
+
+namespace {
+
+// The path handed to the engine. A local file is resolved first: a loop of symbolic links in it
+// makes the engine overflow its stack, so the loop is reported here instead.
+QByteArray attachPath(const Target &target)
+{
+    const QByteArray path = QFile::encodeName(target.location);
+    if (!target.embedded)
+        return path;
+    char resolved[PATH_MAX];
+    if (::realpath(path.constData(), resolved))
+        return QByteArray(resolved);
+    if (errno == ELOOP)
+        throw DbError(QStringLiteral("I/O error during \"open\" operation for file \"%1\"\n"
+                                     "-Too many levels of symbolic links")
+                          .arg(target.location),
+                      {isc_io_error});
+    return path;   // missing: the engine says so in its own words
+}
+
+} // namespace
 
 // ---- Connection
 
@@ -32,10 +58,10 @@ void Connection::open()
     if (!m_target.valid || m_target.location.isEmpty())
         throw DbError(QStringLiteral("Unable to complete network request to host \"\".\nFailed to locate host machine.\n%1")
                           .arg(m_target.location));
+    const QByteArray path = attachPath(m_target);
     Status st;
     IProvider *prov = master()->getDispatcher();
-    const QByteArray params = dpb(false, 0);
-    const QByteArray path = QFile::encodeName(m_target.location);
+    const QByteArray params = dpb(false, 0, m_target.embedded);
     m_att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
                                  reinterpret_cast<const unsigned char *>(params.constData()));
     prov->release();
@@ -95,30 +121,29 @@ void Connection::execute(const QString &sql, const std::vector<Value> &params)
 
 Rows Connection::query(const QString &sql, const std::vector<Value> &params)
 {
+    // A read changes nothing: whenever the link that was up is found gone, it is read again once
+    // on a new attachment. A server that cannot be reached at all fails at once.
     for (int attempt = 0;; ++attempt) {
-        std::optional<Transaction> tx;
         const bool wasOpen = isOpen();
         try {
-            tx.emplace(*this);
+            Transaction tx(*this);
+            Rows r = tx.query(sql, params);
+            tx.commit();
+            return r;
         } catch (const DbError &e) {
-            // Only a link that was up and is now gone is tried again; a server that cannot be
-            // reached at all fails at once.
             if (attempt == 0 && wasOpen && e.isConnectionLost())
                 continue;
             throw;
         }
-        Rows r = tx->query(sql, params);
-        tx->commit();
-        return r;
     }
 }
 
 void Connection::createDatabase(const Target &target, int pageSize)
 {
+    const QByteArray path = attachPath(target);
     Status st;
     IProvider *prov = master()->getDispatcher();
-    const QByteArray params = dpb(true, pageSize);
-    const QByteArray path = QFile::encodeName(target.location);
+    const QByteArray params = dpb(true, pageSize, target.embedded);
     IAttachment *att = prov->createDatabase(&st, path.constData(), unsigned(params.size()),
                                             reinterpret_cast<const unsigned char *>(params.constData()));
     prov->release();

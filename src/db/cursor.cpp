@@ -93,7 +93,12 @@ bool Cursor::next()
         return false;
     Status st;
     const int r = m_rs->fetchNext(&st, m_buffer.data());
-    st.check();
+    try {
+        st.check();
+    } catch (const DbError &e) {
+        m_tx->connection().noteError(e);
+        throw;
+    }
     return r == IStatus::RESULT_OK;
 }
 

@@ -22,8 +22,17 @@ bool DbError::isUpdateConflict() const
 
 bool DbError::isConnectionLost() const
 {
-    return hasCode(isc_network_error) || hasCode(isc_lost_db_connection) || hasCode(isc_conn_lost)
+    // A server that went down or restarted shows as a failed read or write on the old link.
+    return hasCode(isc_network_error) || hasCode(isc_net_read_err) || hasCode(isc_net_write_err)
+        || hasCode(isc_net_connect_err) || hasCode(isc_lost_db_connection) || hasCode(isc_conn_lost)
         || hasCode(isc_att_shutdown) || hasCode(isc_shutdown);
+}
+
+QString operatorText(const DbError &e)
+{
+    if (!e.isConnectionLost())
+        return e.message();
+    return kConnectionLostMessage + QStringLiteral("\n\n") + e.message();
 }
 
 } // namespace db

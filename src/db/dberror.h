@@ -21,4 +21,13 @@ private:
     std::vector<intptr_t> m_codes;
 };
 
+// Said first when the link to the database is gone or the server cannot be reached.
+inline const QString kConnectionLostMessage = QStringLiteral(
+    "A conexão com o servidor de banco de dados foi perdida. Verifique se o servidor está ligado e se a rede "
+    "está funcionando e repita a operação: o programa se conecta de novo na próxima vez.");
+
+// The text the operator reads for a database failure: ours first when the link is gone, then the
+// engine's own.
+QString operatorText(const DbError &e);
+
 } // namespace db

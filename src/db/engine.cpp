@@ -37,7 +37,14 @@ IMaster *master()
     return m;
 }
 
-QByteArray dpb(bool create, int pageSize)
+int connectTimeoutSeconds()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("ESTOQUE_CONNECT_TIMEOUT", &ok);
+    return ok && seconds > 0 ? seconds : 15;
+}
+
+QByteArray dpb(bool create, int pageSize, bool embedded)
 {
     Status st;
     IXpbBuilder *b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
@@ -45,6 +52,12 @@ QByteArray dpb(bool create, int pageSize)
     b->insertString(&st, isc_dpb_user_name, kUser);
     b->insertString(&st, isc_dpb_password, kPassword);
     b->insertInt(&st, isc_dpb_sql_dialect, 3);
+    // Without this, a local file the engine cannot open is tried next on a server at 127.0.0.1,
+    // and one that accepts and never answers would hold the program for minutes.
+    if (embedded)
+        b->insertString(&st, isc_dpb_config, "Providers = Engine12");
+    else
+        b->insertInt(&st, isc_dpb_connect_timeout, connectTimeoutSeconds());
     if (create) {
         b->insertInt(&st, isc_dpb_page_size, pageSize);
         b->insertInt(&st, isc_dpb_force_write, 0);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace platform {
 
 namespace {
@@ -13,6 +15,10 @@ QString shown(const QString &text)
     QString t = text;
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Echoed on standard error too, so a technician who starts the program from a terminal (or
+    // a script that watches it) reads what the operator was told.
+    std::fprintf(stderr, "%s\n", t.toLocal8Bit().constData());
+    std::fflush(stderr);
     return t;
 }
 }

@@ -18,7 +18,21 @@ void onSignal(int)
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[0], &byte, 1);
 }
+void endNow(int sig)
+{
+    ::_exit(128 + sig);
+}
 } // namespace
+
+void endAtOnceOnTermination()
+{
+    struct sigaction sa = {};
+    sa.sa_handler = endNow;
+    sigemptyset(&sa.sa_mask);
+    // HUP keeps its default action, which ends the program as well.
+    for (int sig : {SIGTERM, SIGINT})
+        ::sigaction(sig, &sa, nullptr);
+}
 
 TerminationRequests::TerminationRequests(QObject *parent) : QObject(parent)
 {

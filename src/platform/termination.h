@@ -6,6 +6,11 @@ class QSocketNotifier;
 
 namespace platform {
 
+// Until the main window is up, a request to end the program ends it at once: nothing is written
+// yet that could be lost, and a start blocked on a database or a file must not ignore it.
+// TerminationRequests takes the signals over afterwards.
+void endAtOnceOnTermination();
+
 class TerminationRequests : public QObject {
     Q_OBJECT
 public:

@@ -1,6 +1,8 @@
 // drives.conf: the suite's Windows drives, shares and database hosts as this machine reaches them.
 #include "winpath.h"
 
+#include "regularfile.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -172,10 +174,12 @@ QString nativeToLocal(const QString &path)
 
 WinPaths WinPaths::load(const QString &programDir)
 {
-    QFile file(QDir(programDir).filePath(QStringLiteral("drives.conf")));
-    if (!file.open(QIODevice::ReadOnly))
+    // A drives.conf that is no regular file of a sane size (a FIFO, a link to a device) is taken
+    // as no drives.conf at all.
+    QByteArray bytes;
+    if (!readRegularFile(QDir(programDir).filePath(QStringLiteral("drives.conf")), 1024 * 1024, &bytes))
         return {};
-    return parse(QString::fromUtf8(file.readAll()), programDir);
+    return parse(QString::fromUtf8(bytes), programDir);
 }
 
 WinPaths WinPaths::parse(const QString &confText, const QString &programDir)

@@ -11,7 +11,10 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -190,6 +193,48 @@ TEST_F(ActivityLogTest, FileThatCannotBeWrittenLosesTheLineQuietly)
     app::ActivityLog next(m_clock, m_paths);
     EXPECT_TRUE(next.OpenActivityLog(QStringLiteral("SERVIDOR"), QStringLiteral("MARIA"), m_op));
     EXPECT_TRUE(m_op.messages().isEmpty());
+}
+
+TEST_F(ActivityLogTest, AMonthsLogThatIsAFifoNeverHoldsTheLogin)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(logFile(QStringLiteral("2024-03"))).constData(), 0666), 0);
+    ::alarm(20);   // a log that blocks would hold the test here: end it instead
+    app::ActivityLog log(m_clock, m_paths);
+    EXPECT_TRUE(log.OpenActivityLog(QStringLiteral("SERVIDOR"), QStringLiteral("MARIA"), m_op));
+    log.WriteActivityLine(QStringLiteral("MARIA"), QStringLiteral("Saiu do módulo de Posicao Atual do Estoque."));
+    // With a reader at the other end it is still no file to append to.
+    const int reader = ::open(QFile::encodeName(logFile(QStringLiteral("2024-03"))).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    log.WriteActivityLine(QStringLiteral("MARIA"), QStringLiteral("Saiu do módulo de Posicao Atual do Estoque."));
+    char buf[16];
+    EXPECT_LE(::read(reader, buf, sizeof buf), 0);   // nothing went into it
+    ::close(reader);
+    ::alarm(0);
+    EXPECT_TRUE(m_op.messages().isEmpty());
+}
+
+TEST_F(ActivityLogTest, AFullDiskAtTheHeaderLeavesNoEmptyFileAndStopsTheLogin)
+{
+    // A disk with room for a new name but not for a byte of it: the file is created, its header
+    // write fails (writes beyond the size limit fail as on a full disk).
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit full = saved;
+    full.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    app::ActivityLog log(m_clock, m_paths);
+    const bool opened = log.OpenActivityLog(QStringLiteral("SERVIDOR"), QStringLiteral("MARIA"), m_op);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(m_op.messages(), (QList<RecordedMessage>{{MessageKind::Inform, app::kLogFolderErrorMessage}}));
+    EXPECT_EQ(QDir(logDir()).entryList(QDir::Files), QStringList());   // no empty month's file, no leftovers
+    // The next login, with room again, makes the month's file with its header.
+    m_op.clear();
+    ASSERT_TRUE(log.OpenActivityLog(QStringLiteral("SERVIDOR"), QStringLiteral("MARIA"), m_op));
+    EXPECT_EQ(contents(logFile(QStringLiteral("2024-03"))), kHeaderMarch7 + kLoginMarch7);
 }
 
 TEST_F(ActivityLogTest, LinesOfSeveralWorkstationsNeverMix)

@@ -290,15 +290,18 @@ TEST_F(StockGrid, NoViewSelectedKeepsTheRows)
     EXPECT_EQ(wait.calls.last(), QStringLiteral("hide"));
 }
 
-TEST_F(StockGrid, ARefusedStatementHidesTheWaitAndLeavesTheGridEmpty)
+TEST_F(StockGrid, ARefusedStatementHidesTheWaitAndKeepsTheRowsShown)
 {
     browser::BuildStockQuery(dm, 0, 0, clock, wait);
     ASSERT_TRUE(dm.ESTLOTE.isOpen());
+    const QStringList shown = gridLots();
     run.LabScopeClause = QStringLiteral("(UPPER(LABORATORIO) = 'X'");   // unbalanced
     wait.calls.clear();
     EXPECT_THROW(browser::BuildStockQuery(dm, 6, 0, clock, wait), db::DbError);
     EXPECT_EQ(wait.calls, (QStringList{QStringLiteral("show"), QStringLiteral("hide")}));
-    EXPECT_FALSE(dm.ESTLOTE.isOpen());
+    // The rows stay until a statement has really returned new ones.
+    EXPECT_TRUE(dm.ESTLOTE.isOpen());
+    EXPECT_EQ(gridLots(), shown);
 }
 
 } // namespace

@@ -16,7 +16,7 @@ void EstoqueApplication::showCurrentException(platform::Operator *op)
     try {
         throw;
     } catch (const db::DbError &e) {
-        text = e.message();
+        text = db::operatorText(e);
     } catch (const std::exception &e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "tform1.h"
 
 #include "program.h"
+#include "startupwait.h"
 
 #include "app/siteconfig.h"
 #include "app/startup.h"
@@ -207,8 +208,11 @@ void TForm1::FormShow()
     // desktop that never reports the window as activated.
     FormActivate();
 
-    m_startupFailed = app::RunStartupStatements(m_program.connections.SQLConnection1,
-                                                m_program.connections.centralPath(), m_program.clock, m_program.op);
+    {
+        StartupWait wait(m_program.op);
+        m_startupFailed = app::RunStartupStatements(m_program.connections.SQLConnection1,
+                                                    m_program.connections.centralPath(), m_program.clock, wait);
+    }
 
     run.UserName = m_program.osUserName().left(49);
     PainelLogin->EditNome->setText(run.UserName);

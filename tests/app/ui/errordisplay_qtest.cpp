@@ -7,6 +7,8 @@
 #include <QTest>
 #include <stdexcept>
 
+#include <ibase.h>
+
 class ErrorDisplayTest : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +46,21 @@ private Q_SLOTS:
         m_op.clear();
         QTest::mouseClick(&failing, Qt::LeftButton);
         QCOMPARE(m_op.texts(), QStringList({QStringLiteral("arquivo ilegível")}));
+    }
+
+    void aLostLinkIsToldInOurWordsBeforeTheEngines()
+    {
+        QPushButton failing(QStringLiteral("falha"));
+        connect(&failing, &QPushButton::clicked, this, [] {
+            throw db::DbError(QStringLiteral("Error writing data to the connection."), {isc_net_write_err});
+        });
+        failing.show();
+        m_op.clear();
+        QTest::mouseClick(&failing, Qt::LeftButton);
+        QCOMPARE(m_op.texts(), QStringList({QStringLiteral(
+                                   "A conexão com o servidor de banco de dados foi perdida. Verifique se o servidor "
+                                   "está ligado e se a rede está funcionando e repita a operação: o programa se conecta "
+                                   "de novo na próxima vez.\n\nError writing data to the connection.")}));
     }
 
 private:

@@ -4,16 +4,22 @@
 #include "app/siteconfig.h"
 #include "app/startup.h"
 #include "app/ui/program.h"
+#include "app/ui/startupwait.h"
 #include "app/ui/tform1.h"
 #include "support/recordingoperator.h"
 #include "support/tempinstall.h"
 #include "users/ui/loginpanel.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using testsupport::RecordingOperator;
 using testsupport::TempInstall;
@@ -92,6 +98,51 @@ private Q_SLOTS:
         QCOMPARE(rows.at(0, "SALDOCORRENTE").toString(), QStringLiteral("5"));
     }
 
+    void showsThatItIsStartingWhileWaitingOnRowsAnotherWorkstationHolds()
+    {
+        TempInstall inst;
+        inst.central().execute(QStringLiteral(
+            "insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, SALDOCORRENTE, VALIDADE, SITUACAO, LABORATORIO) "
+            "values ('Ontem', 'L1', 'F', '1', 5, '2024-03-06', 'Estoque', 'Loja Norte')"));
+        // Another workstation holds the expired lot: the start-up's update waits for it.
+        db::Transaction holder(inst.central());
+        holder.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = 6 where LOTE = 'L1'"));
+
+        platform::FixedClock clock(QDate(2024, 3, 7), QTime(9, 30));
+        RecordingOperator op;
+        app_ui::Program program(inst.programFolder(), clock, op);
+        app_ui::TForm1 form(program);
+        QVERIFY(form.created());
+        // Looked at while the start waits (the window's thread is inside the statement), then
+        // the other workstation commits.
+        std::atomic<bool> busyCursor{false}, waitWindow{false};
+        std::thread otherWorkstation([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            const QCursor *c = QGuiApplication::overrideCursor();
+            busyCursor = c && c->shape() == Qt::WaitCursor;
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *label = qobject_cast<QLabel *>(w);
+                if (label && label->isVisible() && label->text() == app_ui::kStartupWaitText)
+                    waitWindow = true;
+            }
+            holder.commit();
+        });
+        form.show();
+        otherWorkstation.join();
+        QVERIFY(busyCursor);
+        QVERIFY(waitWindow);
+        // Gone once the start is done; the statement ran on the committed row.
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY(!(qobject_cast<QLabel *>(w) && w->isVisible()));
+        QVERIFY(!form.startupFailed());
+        QCOMPARE(op.texts(), QStringList());
+        const db::Rows r = inst.central().query(QStringLiteral("select SITUACAO, SALDOCORRENTE from ESTLOTE"));
+        QCOMPARE(r.rows[0][0].toString(), QStringLiteral("Vencido"));
+        QCOMPARE(r.rows[0][1].toString(), QStringLiteral("6"));
+        form.close();
+    }
+
     void expiryStatementPutsTheMonthFirst()
     {
         QCOMPARE(app::ExpiryStatement(QDate(2024, 3, 7)),
@@ -123,6 +174,7 @@ private Q_SLOTS:
                                   + path + QStringLiteral("\r- Verifique o IP do Servidor no arquivo FORMULIX.INI")}));
         QVERIFY(form.startupFailed());
         QVERIFY(!form.PainelLogin->isVisible());
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);   // no busy cursor over the messages
     }
 
     void aMissingConfigurationStopsBeforeAnyWindow()

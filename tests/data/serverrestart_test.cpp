@@ -1,0 +1,129 @@
+// The lot grid's dataset over a real server that is stopped and started again: every workstation
+// works again at its next click, the rows on screen stay while the server is away, and a change
+// whose link broke is never written twice.
+#include "data/tdm.h"
+
+#include "lotrows.h"
+#include "platform/clock.h"
+#include "platform/winpath.h"
+#include "support/privateserver.h"
+#include "support/recordingoperator.h"
+#include "support/testdb.h"
+
+#include <gtest/gtest.h>
+
+using datatest::addLot;
+using testsupport::MessageKind;
+using testsupport::PrivateServer;
+
+namespace {
+
+struct LotsThroughARestartedServer : ::testing::Test {
+    PrivateServer server;
+    platform::WinPaths paths;
+    platform::FixedClock clock{QDate(2024, 3, 7), QTime(14, 5)};
+    app::RunState run;
+    app::Connections connections{paths};
+    app::ActivityLog log{clock, paths};
+    testsupport::RecordingOperator op;
+    data::TDM dm{run, connections, log, op};
+    db::Connection other;   // another workstation
+
+    void SetUp() override
+    {
+        if (!testsupport::testServer().isEmpty())
+            GTEST_SKIP() << "runs in the embedded pass only";
+        ASSERT_TRUE(server.ready()) << server.failure().toStdString();
+        const db::Target t = server.target(QStringLiteral("central.fdb"));
+        db::Connection::createDatabase(t);
+        other.configure(t);
+        other.runScript(testsupport::sqlScript(QStringLiteral("central")));
+        for (int i = 0; i < 3; ++i)
+            addLot(other, {.descricao = QStringLiteral("Lote %1").arg(i), .lote = QStringLiteral("L%1").arg(i)});
+        connections.SQLConnection1.configure(t);
+        dm.ESTLOTE.setCommandText(datatest::lotStatement());
+        dm.ESTLOTE.open();
+    }
+    void restart()
+    {
+        server.stop();
+        ASSERT_TRUE(server.start());
+    }
+    QStringList shownDescriptions()
+    {
+        QStringList out;
+        const int col = dm.ESTLOTE.fieldIndex(QStringLiteral("DESCRICAO"));
+        for (int r = 0; r < dm.ESTLOTE.rowCount(); ++r)
+            out << dm.ESTLOTE.valueAt(r, col).toString();
+        return out;
+    }
+    QString storedBalance(const QString &lot)
+    {
+        return other.query(QStringLiteral("select SALDOCORRENTE from ESTLOTE where LOTE = ?"), {db::Value::text(lot)})
+            .rows[0][0].toString();
+    }
+};
+
+TEST_F(LotsThroughARestartedServer, RefreshAndReopenWorkAtTheNextClick)
+{
+    restart();
+    addLot(other, {.descricao = QStringLiteral("Lote 3"), .lote = QStringLiteral("L3")});
+    dm.ESTLOTE.moveTo(1);
+    dm.ESTLOTE.refresh();   // the refresh button after the night's restart
+    EXPECT_EQ(dm.ESTLOTE.rowCount(), 4);
+    EXPECT_EQ(dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("L1"));   // same record
+    restart();
+    // A filter change reopens with another statement.
+    dm.ESTLOTE.setCommandText(datatest::lotStatement() .replace(QStringLiteral(" order by"), QStringLiteral(" where LOTE <> 'L0' order by")));
+    dm.ESTLOTE.open();
+    EXPECT_EQ(shownDescriptions(), (QStringList{"Lote 1", "Lote 2", "Lote 3"}));
+    EXPECT_TRUE(op.messages().isEmpty());
+}
+
+TEST_F(LotsThroughARestartedServer, TheRowsOnScreenStayWhileTheServerIsDown)
+{
+    const QStringList before = shownDescriptions();
+    dm.ESTLOTE.moveTo(2);
+    server.stop();
+    EXPECT_THROW(dm.ESTLOTE.refresh(), db::DbError);
+    EXPECT_EQ(shownDescriptions(), before);
+    dm.ESTLOTE.setCommandText(datatest::lotStatement(QStringLiteral("LOTE desc")));
+    try {
+        dm.ESTLOTE.open();
+        FAIL() << "opened with the server down";
+    } catch (const db::DbError &e) {
+        EXPECT_TRUE(db::operatorText(e).startsWith(db::kConnectionLostMessage)) << e.message().toStdString();
+    }
+    EXPECT_EQ(shownDescriptions(), before);
+    EXPECT_EQ(dm.ESTLOTE.currentRow(), 2);
+    ASSERT_TRUE(server.start());
+    dm.ESTLOTE.open();
+    EXPECT_EQ(shownDescriptions(), (QStringList{"Lote 2", "Lote 1", "Lote 0"}));
+}
+
+TEST_F(LotsThroughARestartedServer, AnEditWhoseLinkBrokeIsToldAndNeverWrittenTwice)
+{
+    dm.ESTLOTE.moveTo(0);
+    restart();
+    dm.ESTLOTE.edit();
+    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({25, 0}));
+    dm.ESTLOTE.post();   // applied at once: the link found dead on the way
+    ASSERT_EQ(op.messages().size(), 1);
+    EXPECT_EQ(op.messages()[0].kind, MessageKind::Warn);
+    EXPECT_TRUE(op.messages()[0].text.startsWith(db::kConnectionLostMessage + QStringLiteral("\n\n")))
+        << op.messages()[0].text.toStdString();
+    // Nothing is left pending to be sent again later; the grid shows what is stored.
+    EXPECT_FALSE(dm.ESTLOTE.hasPendingChanges());
+    EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("10"));
+    EXPECT_EQ(dm.ESTLOTE.value(QStringLiteral("SALDOCORRENTE")).toString(), QStringLiteral("10"));
+    // The same edit made again now goes through, once.
+    op.clear();
+    dm.ESTLOTE.edit();
+    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({25, 0}));
+    dm.ESTLOTE.post();
+    EXPECT_TRUE(op.messages().isEmpty());
+    EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("25"));
+    EXPECT_EQ(other.query(QStringLiteral("select count(*) from ESTLOTE")).rows[0][0].toInt(), 3);
+}
+
+} // namespace

@@ -45,7 +45,7 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
 {
     const std::vector<ApplyError> errors = ds.applyUpdates(mode);
     for (const ApplyError &e : errors)
-        op.warn(e.message);
+        op.warn(kRefusedChangeMessage + QLatin1Char('\r') + e.message);
     if (!errors.empty())
         ds.cancelUpdates();
     if (!ignoreRefreshFailure) {

@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include "keyboardrules.h"
 #include "program.h"
 
 #include "app/siteconfig.h"
@@ -49,6 +50,8 @@ const QStringList kExpiryModes = {
 TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(program)
 {
     setObjectName(QStringLiteral("TForm1"));
+    // The program's keyboard rules hold for this window and every form opened after it.
+    KeyboardRules::install();
     setWindowTitle(QStringLiteral("FORMULIX  -  Posição do Estoque por Lote"));
     buildTopBar();
 
@@ -155,6 +158,9 @@ void TForm1::FormCreate()
     resize(800, 600);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    // Opens maximised on that screen, so every column of the grid (the expiry date behind the
+    // colours among them) is in view; 800 by 600, centred, is where it goes when restored.
+    setWindowState(windowState() | Qt::WindowMaximized);
 
     const QString windowsFolder = m_program.paths.windowsFolderOf(m_program.localProgramFolder);
     QString error;
@@ -188,7 +194,7 @@ void TForm1::FormShow()
 
     run.UserName = m_program.osUserName().left(49);
     PainelLogin->EditNome->setText(run.UserName);
-    PainelLogin->setGeometry(1, 1, 782, 560);
+    coverWithLoginPanel();
     PainelLogin->show();
     PainelLogin->raise();
 
@@ -356,6 +362,15 @@ void TForm1::keyPressEvent(QKeyEvent *event)
 void TForm1::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    coverWithLoginPanel();
+}
+
+// The login panel covers the whole working area at any size of the window, so nothing under it
+// can be clicked before the login.
+void TForm1::coverWithLoginPanel()
+{
+    if (PainelLogin)
+        PainelLogin->setGeometry(rect());
 }
 
 } // namespace app_ui

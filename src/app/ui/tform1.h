@@ -53,7 +53,7 @@ public:
     QToolButton *DBNavigator1;
     QPushButton *BitBtn3;
     QPushButton *BitBtn1;
-    users_ui::LoginPanel *PainelLogin;
+    users_ui::LoginPanel *PainelLogin = nullptr;
     // The lot browser (grid, search, panels over the grid), made and wired by Browser.
     browser_ui::StockBrowser *Browser;
     browser_ui::LotGrid *DBGrid1;
@@ -94,6 +94,7 @@ protected:
 
 private:
     void buildTopBar();
+    void coverWithLoginPanel();
     browser::WaitIndicator &waitIndicator();
     void rebuildStockQuery();
 

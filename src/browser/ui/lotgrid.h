@@ -45,11 +45,15 @@ public:
     QColor backgroundColor(browser::CellBackground background) const;
     static QColor textColor(browser::CellText text);
 
+    // Typed letters do not move the current row: searching is the search box's job.
+    void keyboardSearch(const QString &search) override;
+
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     void followDataset();
+    void bringIntoView(const QModelIndex &index);
     void showSortColumn();
 
     data::CachedDataset &m_lots;

@@ -156,10 +156,14 @@ void TForm1::FormCreate()
     app::RunState &run = m_program.run;
     app::SetSiteConfigDefaults(run.siteConfig);
     resize(800, 600);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    // Opens maximised on that screen, so every column of the grid (the expiry date behind the
-    // colours among them) is in view; 800 by 600, centred, is where it goes when restored.
+    // Opens maximised, so every column of the grid (the expiry date behind the colours among
+    // them) is in view. Restored, or where nothing maximises it, it is wide enough for all the
+    // columns as far as the screen allows, and centred.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        resize(qBound(width(), DBGrid1->widthForAllColumns(), qMax(width(), available.width())), height());
+        move(available.center() - rect().center());
+    }
     setWindowState(windowState() | Qt::WindowMaximized);
 
     const QString windowsFolder = m_program.paths.windowsFolderOf(m_program.localProgramFolder);

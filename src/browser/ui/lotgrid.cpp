@@ -36,7 +36,7 @@ const QList<Col> LotGrid::kColumns = {
 namespace {
 
 const int kBalanceColumn = 5;
-const int kWidths[] = {70, 240, 90, 120, 110, 80, 40, 75, 75, 50, 120, 55, 60};
+const int kWidths[] = {70, 240, 90, 120, 110, 80, 40, 85, 90, 50, 120, 55, 60};   // a whole date in "Validade"
 
 // Windows' default colour of an inactive window's caption, for styles whose inactive highlight
 // is too dark to read black text on.
@@ -224,6 +224,14 @@ void LotGrid::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTableView::mouseDoubleClickEvent(event);
     DBGrid1DblClick();
+}
+
+int LotGrid::widthForAllColumns() const
+{
+    int width = verticalHeader()->width() + 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        width += columnWidth(c);
+    return width;
 }
 
 void LotGrid::keyboardSearch(const QString &)

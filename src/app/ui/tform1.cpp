@@ -199,6 +199,8 @@ void TForm1::FormShow()
     run.UserName = m_program.osUserName().left(49);
     PainelLogin->EditNome->setText(run.UserName);
     coverWithLoginPanel();
+    // Nor can its shortcuts (Alt+P) reach the top bar under the panel.
+    pnl2->setEnabled(false);
     PainelLogin->show();
     PainelLogin->raise();
 
@@ -309,6 +311,7 @@ void TForm1::focusPassword()
 
 void TForm1::hideLoginPanel()
 {
+    pnl2->setEnabled(true);
     PainelLogin->hide();
 }
 

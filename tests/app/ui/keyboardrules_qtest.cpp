@@ -73,6 +73,7 @@ private Q_SLOTS:
         QVERIFY(panel->isHidden());
         QVERIFY(s.program.dm.ESTLOTE.rowCount() > 0);
         QVERIFY(s.form.isVisible());
+        QVERIFY(s.form.pnl2->isEnabled());
 
         // "Editar tabela" answers Enter and the keypad's Enter alike, once per press, not per repeat.
         QSignalSpy clicks(s.form.BitBtn3, &QPushButton::clicked);
@@ -175,6 +176,10 @@ private Q_SLOTS:
                 QVERIFY(hit == form.PainelLogin || form.PainelLogin->isAncestorOf(hit));
             }
         }
+        // Nor by the search box's shortcut.
+        form.PainelLogin->EditNome->setFocus();
+        QTest::keyClick(form.PainelLogin->EditNome, Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), form.PainelLogin->EditNome);
         form.close();
     }
 };

@@ -1,6 +1,8 @@
 // Opening the lot cache against a bare fetch of the same rows: time, memory, bytes per lot; the
 // client sort against a plain stable sort of the same values; the text search at three sizes.
 // Prints figures only.
+#include "benchmain.h"
+
 #include "app/runstate.h"
 #include "data/cacheddataset.h"
 #include "data/tables.h"
@@ -106,17 +108,29 @@ db::Target targetOf(const QString &arg)
 
 } // namespace
 
+const char kUsage[] =
+    "usage: bench_cache_open --central PATH_OR_HOST:PATH\n"
+    "  the central database of makedemo --dir <dir> --lots 100000 (<dir>/c/FORMULIX/Dados/FORMULIX.BD),\n"
+    "  or host:/path of a database the server at host holds\n";
+
+static int measure(const QString &database);
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const int at = int(args.indexOf(QStringLiteral("--central")));
-    if (at < 0 || at + 1 >= args.size()) {
-        std::fprintf(stderr, "usage: bench_cache_open --central PATH_OR_HOST:PATH\n");
-        return 2;
-    }
+    return bench::run(kUsage, [] {
+        const QStringList args = QCoreApplication::arguments().mid(1);
+        if (args.size() != 2 || args.at(0) != QStringLiteral("--central"))
+            throw bench::UsageError{QStringLiteral("--central and one database, nothing else")};
+        bench::requireDatabase(args.at(1));
+        return measure(args.at(1));
+    });
+}
+
+static int measure(const QString &database)
+{
     db::Connection conn;
-    conn.configure(targetOf(args[at + 1]));
+    conn.configure(targetOf(database));
     conn.open();
 
     const QString sql = QStringLiteral("select ") + app::kLotColumnList

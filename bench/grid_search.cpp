@@ -3,6 +3,8 @@
 // the same column's values. Prints figures only.
 //   bench_grid_search CENTRAL_DB        e.g. D/c/FORMULIX/Dados/FORMULIX.BD of "makedemo --dir D --lots 100000"
 //   (a "host:/path" database goes through the server at host)
+#include "benchmain.h"
+
 #include "app/runstate.h"
 #include "browser/lotgrid.h"
 #include "browser/ui/lotgrid.h"
@@ -147,23 +149,36 @@ double plainSortUs(const data::CachedDataset &ds, int column, int runs)
 
 } // namespace
 
+const char kUsage[] =
+    "usage: bench_grid_search CENTRAL_DB\n"
+    "  CENTRAL_DB: <dir>/c/FORMULIX/Dados/FORMULIX.BD of makedemo --dir <dir> --lots 100000,\n"
+    "              or host:/path of a database the server at host holds\n";
+
+static int measure(const QString &database);
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: bench_grid_search CENTRAL_DB\n"
-                             "  CENTRAL_DB: <dir>/c/FORMULIX/Dados/FORMULIX.BD of makedemo --dir <dir> --lots 100000\n");
-        return 2;
-    }
+    return bench::run(kUsage, [] {
+        const QStringList args = QCoreApplication::arguments().mid(1);
+        if (args.size() != 1)
+            throw bench::UsageError{args.isEmpty() ? QStringLiteral("no database given")
+                                                   : QStringLiteral("one database, nothing else")};
+        bench::requireDatabase(args.at(0));
+        return measure(args.at(0));
+    });
+}
+
+static int measure(const QString &database)
+{
     db::Connection conn;
-    conn.configure(targetOf(args.at(1)));
+    conn.configure(targetOf(database));
     platform::FixedClock clock(QDate::currentDate());
     const int runs = 5;
 
-    std::printf("Grid search and sort on %s\n", qPrintable(args.at(1)));
+    std::printf("Grid search and sort on %s\n", qPrintable(database));
     std::printf("search: browser::SearchRow per keystroke (growing prefixes of 200 descriptions, grid in "
                 "DESCRICAO, VALIDADE order); first key includes the one-time order check\n");
     std::printf("sort: LotGrid::DBGrid1TitleClick (client sort + model reset), median of %d, against "

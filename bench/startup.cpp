@@ -1,6 +1,8 @@
 // Start-up time on a generated installation: from process start to the login panel shown,
 // against the two start-up statements run alone through isql-fb on an identical database.
 //   bench_startup --demo DIR [--runs N]      (DIR made by: makedemo --dir DIR --lots 100000)
+#include "benchmain.h"
+
 #include "app/startup.h"
 #include "app/ui/errordisplay.h"
 #include "app/ui/program.h"
@@ -71,6 +73,11 @@ double median(std::vector<double> v)
 
 } // namespace
 
+const char kUsage[] = "usage: bench_startup --demo DIR [--runs N]\n"
+                      "  DIR made by: makedemo --dir DIR --lots 100000; N runs of each (3 by default)\n";
+
+static int measure(const QString &demo, int runs);
+
 int main(int argc, char **argv)
 {
     if (argc == 3 && QByteArray(argv[1]) == "--child") {
@@ -78,16 +85,29 @@ int main(int argc, char **argv)
         return child(argc, argv, QString::fromLocal8Bit(argv[2]));
     }
     QCoreApplication app(argc, argv);
-    QCommandLineParser p;
-    p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
-    p.addOption({QStringLiteral("runs"), QStringLiteral("runs of each"), QStringLiteral("N"), QStringLiteral("3")});
-    p.process(app);
-    const QString demo = QDir(p.value(QStringLiteral("demo"))).absolutePath();
-    if (!QFile::exists(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD"))) {
-        std::fprintf(stderr, "no installation at %s (make one with: makedemo --dir DIR --lots 100000)\n", qPrintable(demo));
-        return 1;
-    }
-    const int runs = std::max(1, p.value(QStringLiteral("runs")).toInt());
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
+        p.addOption({QStringLiteral("runs"), QStringLiteral("runs of each"), QStringLiteral("N"), QStringLiteral("3")});
+        if (!p.parse(QCoreApplication::arguments()))
+            throw bench::UsageError{p.errorText()};
+        if (!p.positionalArguments().isEmpty())
+            throw bench::UsageError{QStringLiteral("unexpected argument: %1").arg(p.positionalArguments().first())};
+        if (!p.isSet(QStringLiteral("demo")))
+            throw bench::UsageError{QStringLiteral("--demo DIR is needed")};
+        const QString demo = QDir(p.value(QStringLiteral("demo"))).absolutePath();
+        if (!QFile::exists(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD")))
+            throw bench::UsageError{QStringLiteral("no installation at %1").arg(demo)};
+        bool ok = false;
+        const int runs = p.value(QStringLiteral("runs")).toInt(&ok);
+        if (!ok || runs < 1)
+            throw bench::UsageError{QStringLiteral("--runs takes a whole number of at least 1")};
+        return measure(demo, runs);
+    });
+}
+
+static int measure(const QString &demo, int runs)
+{
     std::vector<double> program, statements;
     for (int i = 0; i < runs; ++i) {
         QTemporaryDir a, b;

@@ -55,7 +55,7 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
         errors.push_back({db::operatorText(e), QString()});
     }
     for (const ApplyError &e : errors)
-        op.warn(e.message);
+        op.warn(kRefusedChangeMessage + QLatin1Char('\r') + e.message);
     if (!errors.empty())
         ds.cancelUpdates();
     if (!ignoreRefreshFailure) {

@@ -11,6 +11,11 @@
 
 namespace data {
 
+// The first line of the box that shows a change the server refused; the server's own text
+// follows on the next line.
+inline const QString kRefusedChangeMessage =
+    QStringLiteral("O banco de dados recusou a alteração, que não foi gravada.");
+
 // The lot edit window, while it is open; the data module reaches it only through this.
 class LotEditFormView {
 public:

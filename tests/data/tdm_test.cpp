@@ -138,6 +138,9 @@ TEST_F(DataModule, RefusedChangeIsReportedAndTheGridShowsWhatIsStored)
 
     const QStringList warnings = op.texts(MessageKind::Warn);
     ASSERT_EQ(warnings.size(), 1);
+    // Our sentence first, on a line of its own, then what the server said.
+    EXPECT_TRUE(warnings[0].startsWith(data::kRefusedChangeMessage + QLatin1Char('\r'))) << warnings[0].toStdString();
+    EXPECT_EQ(data::kRefusedChangeMessage, QStringLiteral("O banco de dados recusou a alteração, que não foi gravada."));
     EXPECT_TRUE(warnings[0].contains(QStringLiteral("string right truncation"))) << warnings[0].toStdString();
     EXPECT_TRUE(warnings[0].contains(QStringLiteral("expected length 35, actual 36"))) << warnings[0].toStdString();
     EXPECT_EQ(op.messages().size(), 1);
@@ -151,7 +154,8 @@ TEST_F(DataModule, RefusedChangeIsReportedAndTheGridShowsWhatIsStored)
     dm.Usuarios.insert();
     dm.Usuarios.setValue(QStringLiteral("USUARIO"), db::Value::text(QString(31, QLatin1Char('U'))));   // holds 30
     dm.Usuarios.post();
-    EXPECT_EQ(op.texts(MessageKind::Warn).size(), 2);
+    ASSERT_EQ(op.texts(MessageKind::Warn).size(), 2);
+    EXPECT_TRUE(op.texts(MessageKind::Warn)[1].startsWith(data::kRefusedChangeMessage + QLatin1Char('\r')));
     EXPECT_EQ(dm.Usuarios.rowCount(), 0);
     EXPECT_FALSE(dm.Usuarios.hasPendingChanges());
 }
@@ -166,7 +170,8 @@ TEST_F(DataModule, AnEditOfALotAnotherWorkstationRemovedIsNotReportedAsSaved)
     tdb.another()->execute(QStringLiteral("delete from ESTLOTE"));
     dm.ESTLOTE.post();
 
-    EXPECT_EQ(op.texts(MessageKind::Warn), QStringList{data::kRowVanishedMessage});
+    EXPECT_EQ(op.texts(MessageKind::Warn),
+              QStringList{data::kRefusedChangeMessage + QLatin1Char('\r') + data::kRowVanishedMessage});
     EXPECT_EQ(dm.ESTLOTE.rowCount(), 0);   // the grid shows what is stored
     EXPECT_TRUE(auditLines().isEmpty());
 }

@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include "keyboardrules.h"
 #include "program.h"
 #include "startupwait.h"
 
@@ -56,6 +57,8 @@ const QStringList kExpiryModes = {
 TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(program)
 {
     setObjectName(QStringLiteral("TForm1"));
+    // The program's keyboard rules hold for this window and every form opened after it.
+    KeyboardRules::install();
     setWindowTitle(QStringLiteral("FORMULIX  -  Posição do Estoque por Lote"));
     buildTopBar();
 
@@ -178,8 +181,15 @@ void TForm1::FormCreate()
     app::RunState &run = m_program.run;
     app::SetSiteConfigDefaults(run.siteConfig);
     resize(800, 600);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // Opens maximised, so every column of the grid (the expiry date behind the colours among
+    // them) is in view. Restored, or where nothing maximises it, it is wide enough for all the
+    // columns as far as the screen allows, and centred.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        resize(qBound(width(), DBGrid1->widthForAllColumns(), qMax(width(), available.width())), height());
+        move(available.center() - rect().center());
+    }
+    setWindowState(windowState() | Qt::WindowMaximized);
 
     const QString windowsFolder = m_program.paths.windowsFolderOf(m_program.localProgramFolder);
     QString error;
@@ -216,7 +226,9 @@ void TForm1::FormShow()
 
     run.UserName = m_program.osUserName().left(49);
     PainelLogin->EditNome->setText(run.UserName);
-    PainelLogin->setGeometry(1, 1, 782, 560);
+    coverWithLoginPanel();
+    // Nor can its shortcuts (Alt+P) reach the top bar under the panel.
+    pnl2->setEnabled(false);
     PainelLogin->show();
     PainelLogin->raise();
 
@@ -341,6 +353,7 @@ void TForm1::focusPassword()
 
 void TForm1::hideLoginPanel()
 {
+    pnl2->setEnabled(true);
     PainelLogin->hide();
 }
 
@@ -398,6 +411,15 @@ void TForm1::keyPressEvent(QKeyEvent *event)
 void TForm1::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    coverWithLoginPanel();
+}
+
+// The login panel covers the whole working area at any size of the window, so nothing under it
+// can be clicked before the login.
+void TForm1::coverWithLoginPanel()
+{
+    if (PainelLogin)
+        PainelLogin->setGeometry(rect());
 }
 
 } // namespace app_ui

@@ -59,7 +59,7 @@ public:
     QPushButton *BitBtn3;
     QPushButton *BitBtn1;
     QProgressBar *Termometro;   // progress of the maintenance operations, hidden otherwise
-    users_ui::LoginPanel *PainelLogin;
+    users_ui::LoginPanel *PainelLogin = nullptr;
     // The lot browser (grid, search, panels over the grid), made and wired by Browser.
     browser_ui::StockBrowser *Browser;
     browser_ui::LotGrid *DBGrid1;
@@ -103,6 +103,7 @@ protected:
 
 private:
     void buildTopBar();
+    void coverWithLoginPanel();
     browser::WaitIndicator &waitIndicator();
     void rebuildStockQuery();
 

@@ -58,6 +58,7 @@ AdjustmentPanel::AdjustmentPanel(const app::RunState &run, const platform::Clock
     layout->addWidget(MaskEdit1);
 
     MaskEdit1->installEventFilter(this);
+    keepPlaceOnHide(this, grid);
     hide();
 }
 

@@ -69,6 +69,7 @@ DetailPanel::DetailPanel(data::CachedDataset &lots, QWidget *grid, QWidget *wind
     connect(&m_lots, &data::CachedDataset::currentChanged, this, follow);
     connect(&m_lots, &data::CachedDataset::rowChanged, this, follow);
     connect(&m_lots, &data::CachedDataset::rowsReset, this, follow);
+    keepPlaceOnHide(this, grid);
     hide();
 }
 

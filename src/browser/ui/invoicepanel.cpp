@@ -45,6 +45,7 @@ InvoicePanel::InvoicePanel(data::TDM &dm, QWidget *grid, QWidget *window)
     layout->addWidget(FecharPainelNF, 0, Qt::AlignHCenter);
 
     connect(FecharPainelNF, &QPushButton::clicked, this, &InvoicePanel::FecharPainelNFClick);
+    keepPlaceOnHide(this, grid);
     hide();
 }
 

@@ -36,11 +36,50 @@ const QList<Col> LotGrid::kColumns = {
 namespace {
 
 const int kBalanceColumn = 5;
-const int kWidths[] = {70, 240, 90, 120, 110, 80, 40, 75, 75, 50, 120, 55, 60};
+const int kWidths[] = {70, 240, 90, 120, 110, 80, 40, 85, 90, 50, 120, 55, 60};   // a whole date in "Validade"
 
 // Windows' default colour of an inactive window's caption, for styles whose inactive highlight
 // is too dark to read black text on.
 const QColor kInactiveCaptionStandIn(191, 205, 219);
+
+const int kFrameWidth = 2;
+const int kIndicatorWidth = 14;
+
+// The grid's row header: no numbers, a black arrowhead on the current row, as a data grid's
+// indicator column shows it.
+class RowIndicator : public QHeaderView {
+public:
+    explicit RowIndicator(QTableView *grid) : QHeaderView(Qt::Vertical, grid), m_grid(grid)
+    {
+        setSectionsClickable(false);
+        setHighlightSections(false);
+    }
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        // The style may leave its own clip behind; the section's is set again for the arrow.
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        if (logicalIndex != m_grid->currentIndex().row())
+            return;
+        painter->save();
+        painter->setClipRect(rect);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(Qt::black);
+        const QPointF c = QRectF(rect).center();
+        const qreal h = qMin<qreal>(rect.height() * 0.3, rect.width() * 0.3);
+        const QPointF arrow[3] = {QPointF(c.x() - h * 0.6, c.y() - h), QPointF(c.x() - h * 0.6, c.y() + h),
+                                  QPointF(c.x() + h * 0.8, c.y())};
+        painter->drawPolygon(arrow, 3);
+        painter->restore();
+    }
+
+private:
+    QTableView *m_grid;
+};
 
 class LotRowDelegate : public QStyledItemDelegate {
 public:
@@ -62,8 +101,8 @@ protected:
             option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
     }
 
-    // Every row keeps its expiry colours, the current one too; a dotted frame marks where the
-    // operator is.
+    // Every row keeps its expiry colours, the current one too; a solid frame marks where the
+    // operator is, dark enough to stand out on yellow as well as on the paler colours.
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QStyleOptionViewItem plain(option);
@@ -72,16 +111,14 @@ protected:
         QStyledItemDelegate::paint(painter, plain, index);
         if (!current)
             return;
-        painter->save();
-        painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
-        const QRect r = option.rect.adjusted(0, 0, -1, -1);
-        painter->drawLine(r.topLeft(), r.topRight());
-        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        const QRect r = option.rect;
+        const QColor frame(Qt::black);
+        painter->fillRect(QRect(r.left(), r.top(), r.width(), kFrameWidth), frame);
+        painter->fillRect(QRect(r.left(), r.bottom() - kFrameWidth + 1, r.width(), kFrameWidth), frame);
         if (index.column() == 0)
-            painter->drawLine(r.topLeft(), r.bottomLeft());
+            painter->fillRect(QRect(r.left(), r.top(), kFrameWidth, r.height()), frame);
         if (index.column() == index.model()->columnCount() - 1)
-            painter->drawLine(r.topRight(), r.bottomRight());
-        painter->restore();
+            painter->fillRect(QRect(r.right() - kFrameWidth + 1, r.top(), kFrameWidth, r.height()), frame);
     }
 
 private:
@@ -102,8 +139,10 @@ LotGrid::LotGrid(data::CachedDataset &lots, const platform::Clock &clock, std::f
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
+    setVerticalHeader(new RowIndicator(this));
     verticalHeader()->setDefaultSectionSize(20);
-    verticalHeader()->setFixedWidth(12);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setFixedWidth(kIndicatorWidth);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
     for (int c = 0; c < int(kColumns.size()); ++c)
@@ -136,6 +175,8 @@ LotGrid::LotGrid(data::CachedDataset &lots, const platform::Clock &clock, std::f
                 if (current.row() != m_lots.currentRow())
                     m_lots.moveTo(current.row());
             });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, verticalHeader()->viewport(),
+            qOverload<>(&QWidget::update));
     showSortColumn();
     followDataset();
 }
@@ -191,6 +232,28 @@ void LotGrid::mouseDoubleClickEvent(QMouseEvent *event)
     DBGrid1DblClick();
 }
 
+int LotGrid::widthForAllColumns() const
+{
+    int width = verticalHeader()->width() + 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        width += columnWidth(c);
+    return width;
+}
+
+void LotGrid::keyboardSearch(const QString &)
+{
+}
+
+// A row the grid is sent to (a search, a reload) is shown with the lots that follow it: at the
+// top unless it already sits in the upper half of the view.
+void LotGrid::bringIntoView(const QModelIndex &index)
+{
+    const QRect r = visualRect(index);
+    if (r.isValid() && r.top() >= 0 && r.bottom() < viewport()->height() / 2)
+        return;
+    scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
 void LotGrid::followDataset()
 {
     const int row = m_lots.isOpen() ? m_lots.currentRow() : -1;
@@ -198,9 +261,12 @@ void LotGrid::followDataset()
     if (row >= 0 && row < m_model->rowCount()) {
         const int column = qMax(currentIndex().column(), 0);
         const QModelIndex target = m_model->index(row, column);
-        if (currentIndex() != target)
+        if (currentIndex() != target) {
             selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        scrollTo(target);
+            bringIntoView(target);
+        } else {
+            scrollTo(target);
+        }
     } else {
         selectionModel()->clear();
     }

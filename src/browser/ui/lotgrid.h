@@ -46,11 +46,18 @@ public:
     QColor backgroundColor(browser::CellBackground background) const;
     static QColor textColor(browser::CellText text);
 
+    // The width that shows every column side by side, the row header and a scroll bar included.
+    int widthForAllColumns() const;
+
+    // Typed letters do not move the current row: searching is the search box's job.
+    void keyboardSearch(const QString &search) override;
+
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     void followDataset();
+    void bringIntoView(const QModelIndex &index);
     void showSortColumn();
 
     data::CachedDataset &m_lots;

@@ -48,6 +48,7 @@ MaintenancePanel::MaintenancePanel(platform::Operator &op, QWidget *grid, QWidge
     layout->addWidget(Label3, 1, 1);
 
     Edit2->installEventFilter(this);
+    keepPlaceOnHide(this, grid);
     hide();
 }
 

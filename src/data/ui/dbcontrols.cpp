@@ -54,6 +54,13 @@ QString qtInputMask(const QString &mask, QChar blank)
     return out + QStringLiteral(";") + blank;
 }
 
+// The focus going to another window (a message box, the list of a combo) and coming back is no
+// entering or leaving of the control.
+bool movesWithinWindow(QFocusEvent *e)
+{
+    return e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason;
+}
+
 } // namespace
 
 void FocusLater(QWidget *widget)
@@ -187,11 +194,16 @@ void DBEdit::focusInEvent(QFocusEvent *event)
     QLineEdit::focusInEvent(event);
     if (!m_modified)
         showField();
-    Q_EMIT entered();
+    if (movesWithinWindow(event))
+        Q_EMIT entered();
 }
 
 void DBEdit::focusOutEvent(QFocusEvent *event)
 {
+    if (!movesWithinWindow(event)) {
+        QLineEdit::focusOutEvent(event);
+        return;
+    }
     if (m_modified && !commitPending()) {
         QLineEdit::focusOutEvent(event);
         selectAll();
@@ -318,13 +330,13 @@ void DBComboBox::keyPressEvent(QKeyEvent *event)
 void DBComboBox::focusInEvent(QFocusEvent *event)
 {
     QComboBox::focusInEvent(event);
-    Q_EMIT entered();
+    if (movesWithinWindow(event))
+        Q_EMIT entered();
 }
 
 void DBComboBox::focusOutEvent(QFocusEvent *event)
 {
-    // The list popping up takes the focus without leaving the box.
-    if (event->reason() == Qt::PopupFocusReason) {
+    if (!movesWithinWindow(event)) {
         QComboBox::focusOutEvent(event);
         return;
     }
@@ -400,13 +412,14 @@ void DBLookupComboBox::keyPressEvent(QKeyEvent *event)
 void DBLookupComboBox::focusInEvent(QFocusEvent *event)
 {
     QComboBox::focusInEvent(event);
-    Q_EMIT entered();
+    if (movesWithinWindow(event))
+        Q_EMIT entered();
 }
 
 void DBLookupComboBox::focusOutEvent(QFocusEvent *event)
 {
     QComboBox::focusOutEvent(event);
-    if (event->reason() != Qt::PopupFocusReason)
+    if (movesWithinWindow(event))
         Q_EMIT exited();
 }
 
@@ -498,11 +511,16 @@ void DBMemo::insertFromMimeData(const QMimeData *source)
 void DBMemo::focusInEvent(QFocusEvent *event)
 {
     QPlainTextEdit::focusInEvent(event);
-    Q_EMIT entered();
+    if (movesWithinWindow(event))
+        Q_EMIT entered();
 }
 
 void DBMemo::focusOutEvent(QFocusEvent *event)
 {
+    if (!movesWithinWindow(event)) {
+        QPlainTextEdit::focusOutEvent(event);
+        return;
+    }
     if (m_modified && !commitPending()) {
         QPlainTextEdit::focusOutEvent(event);
         FocusLater(this);

@@ -602,6 +602,9 @@ void TForm2::showJustification(int tag)
     JustificationDone = false;
     for (QWidget *w : std::initializer_list<QWidget *>{Bevel2, Label27, Memo1, Label29})
         w->show();
+    // Moving to another row would save the change unjustified: no moves until the memo is done.
+    DBNavigator1->setEnabled(false);
+    Excluiresteregistro1->setEnabled(false);
     Memo1Tag = tag;
     data_ui::FocusLater(Memo1);
 }
@@ -632,6 +635,8 @@ void TForm2::hideJustification()
 {
     for (QWidget *w : std::initializer_list<QWidget *>{Bevel2, Label27, Memo1, Label29})
         w->hide();
+    DBNavigator1->setEnabled(true);
+    Excluiresteregistro1->setEnabled(true);
     JustificationDone = true;
 }
 

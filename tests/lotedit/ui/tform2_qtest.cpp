@@ -144,7 +144,8 @@ private Q_SLOTS:
         leaveWithTab();
         QVERIFY(form.justificationShown());
         QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
-        // Saving is refused until the justification is given.
+        // Saving is refused until the justification is given, and no move can save it either.
+        QVERIFY(!form.DBNavigator1->isEnabled());
         QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
         settle();
         QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
@@ -154,6 +155,7 @@ private Q_SLOTS:
         QTest::keyClick(form.Memo1, Qt::Key_Return);
         settle();
         QVERIFY(!form.justificationShown());
+        QVERIFY(form.DBNavigator1->isEnabled());
         QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit10);
 
         form.DBEdit10->setCursorPosition(0);

@@ -32,40 +32,40 @@ const char *const kTables[] = {
     "PERIODO: DATAINICIAL D, DATAFINAL D",
 };
 
-ColumnSpec parseSpec(const QString &code)
+ColumnInfo parseInfo(const QString &code)
 {
-    ColumnSpec s;
+    ColumnInfo s;
     if (code == QLatin1String("TS")) {
-        s.type = ColumnSpec::Type::Timestamp;
+        s.type = ColumnInfo::Type::Timestamp;
     } else if (code.startsWith(QLatin1Char('T'))) {
-        s.type = ColumnSpec::Type::Text;
+        s.type = ColumnInfo::Type::Text;
         s.width = code.mid(1).toInt();
     } else if (code.startsWith(QLatin1Char('N'))) {
-        s.type = ColumnSpec::Type::Decimal;
+        s.type = ColumnInfo::Type::Decimal;
         s.scale = code.section(QLatin1Char(','), 1).toInt();
     } else if (code == QLatin1String("I")) {
-        s.type = ColumnSpec::Type::Integer;
+        s.type = ColumnInfo::Type::Integer;
     } else if (code == QLatin1String("F")) {
-        s.type = ColumnSpec::Type::Float;
+        s.type = ColumnInfo::Type::Float;
     } else if (code == QLatin1String("D")) {
-        s.type = ColumnSpec::Type::Date;
+        s.type = ColumnInfo::Type::Date;
     } else {
-        s.type = ColumnSpec::Type::Blob;
+        s.type = ColumnInfo::Type::Blob;
     }
     return s;
 }
 
-const QHash<QString, ColumnSpec> &specs()
+const QHash<QString, ColumnInfo> &infos()
 {
-    static const QHash<QString, ColumnSpec> all = [] {
-        QHash<QString, ColumnSpec> h;
+    static const QHash<QString, ColumnInfo> all = [] {
+        QHash<QString, ColumnInfo> h;
         for (const char *line : kTables) {
             const QString text = QString::fromLatin1(line);
             const QString table = text.section(QLatin1Char(':'), 0, 0);
-            // Decimal specs carry a comma of their own, so columns are split on ", ".
+            // Decimal codes carry a comma of their own, so columns are split on ", ".
             for (const QString &col : text.section(QLatin1Char(':'), 1).split(QStringLiteral(", "))) {
                 const QStringList parts = col.trimmed().split(QLatin1Char(' '));
-                h.insert(table + QLatin1Char('.') + parts[0], parseSpec(parts[1]));
+                h.insert(table + QLatin1Char('.') + parts[0], parseInfo(parts[1]));
             }
         }
         return h;
@@ -75,20 +75,20 @@ const QHash<QString, ColumnSpec> &specs()
 
 } // namespace
 
-std::optional<ColumnSpec> FindColumnSpec(const QString &table, const QString &column)
+std::optional<ColumnInfo> FindColumnInfo(const QString &table, const QString &column)
 {
-    const auto it = specs().constFind(table.toUpper() + QLatin1Char('.') + column.toUpper());
-    if (it == specs().constEnd())
+    const auto it = infos().constFind(table.toUpper() + QLatin1Char('.') + column.toUpper());
+    if (it == infos().constEnd())
         return std::nullopt;
     return *it;
 }
 
 QString CutToColumn(const QString &table, const QString &column, const QString &text)
 {
-    const std::optional<ColumnSpec> spec = FindColumnSpec(table, column);
-    if (!spec || spec->type != ColumnSpec::Type::Text || spec->width <= 0)
+    const std::optional<ColumnInfo> info = FindColumnInfo(table, column);
+    if (!info || info->type != ColumnInfo::Type::Text || info->width <= 0)
         return text;
-    return text.left(spec->width);
+    return text.left(info->width);
 }
 
 } // namespace data

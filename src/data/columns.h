@@ -5,7 +5,7 @@
 
 namespace data {
 
-struct ColumnSpec {
+struct ColumnInfo {
     enum class Type { Text, Integer, Decimal, Float, Date, Timestamp, Blob };
     Type type = Type::Text;
     int width = 0;   // characters of a text column; 0 for the others
@@ -16,7 +16,7 @@ struct ColumnSpec {
 };
 
 // The column of a table, by name (case-insensitive); nothing for a table or column not listed.
-std::optional<ColumnSpec> FindColumnSpec(const QString &table, const QString &column);
+std::optional<ColumnInfo> FindColumnInfo(const QString &table, const QString &column);
 
 // A text cut to the width of its column; unchanged when the column is not a listed text column.
 QString CutToColumn(const QString &table, const QString &column, const QString &text);

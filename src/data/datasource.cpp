@@ -29,19 +29,19 @@ bool DataSource::isEditing() const
     return s == CachedDataset::State::Edit || s == CachedDataset::State::Insert;
 }
 
-ColumnSpec DataSource::columnSpec(const QString &field) const
+ColumnInfo DataSource::columnInfo(const QString &field) const
 {
-    for (const auto &[name, spec] : m_specs)
+    for (const auto &[name, info] : m_infos)
         if (name.compare(field, Qt::CaseInsensitive) == 0)
-            return spec;
-    if (const std::optional<ColumnSpec> s = FindColumnSpec(m_dataset.table().name, field))
+            return info;
+    if (const std::optional<ColumnInfo> s = FindColumnInfo(m_dataset.table().name, field))
         return *s;
-    return ColumnSpec{};
+    return ColumnInfo{};
 }
 
-void DataSource::setColumnSpec(const QString &field, const ColumnSpec &spec)
+void DataSource::setColumnInfo(const QString &field, const ColumnInfo &info)
 {
-    m_specs.emplace_back(field, spec);
+    m_infos.emplace_back(field, info);
 }
 
 void DataSource::noteState()
@@ -96,7 +96,7 @@ bool DataSource::setFieldText(const QString &field, const QString &text)
 {
     db::Value value;
     try {
-        value = ParseFieldText(columnSpec(field), text, currentYear());
+        value = ParseFieldText(columnInfo(field), text, currentYear());
     } catch (const FieldInputError &e) {
         m_op.warn(e.message());
         return false;

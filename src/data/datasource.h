@@ -45,8 +45,8 @@ public:
 
     // The column a field is written to (type and width): the table's definition, or a text
     // column without width when the table lists no such column.
-    ColumnSpec columnSpec(const QString &field) const;
-    void setColumnSpec(const QString &field, const ColumnSpec &spec);
+    ColumnInfo columnInfo(const QString &field) const;
+    void setColumnInfo(const QString &field, const ColumnInfo &info);
 
     // Starts the edit when the dataset browses (autoEdit); false when the row cannot be edited.
     bool beginEdit();
@@ -94,7 +94,7 @@ private:
     CachedDataset &m_dataset;
     platform::Operator &m_op;
     std::vector<FieldEditor *> m_editors;
-    std::vector<std::pair<QString, ColumnSpec>> m_specs;
+    std::vector<std::pair<QString, ColumnInfo>> m_infos;
     CachedDataset::State m_lastState;
     std::vector<db::Value> m_storedRow;   // the current row as stored, when this source started its edit
     void noteStoredRow();

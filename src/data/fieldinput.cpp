@@ -68,18 +68,18 @@ QDate parseDate(const QString &typed, int currentYear)
 
 } // namespace
 
-db::Value ParseFieldText(const ColumnSpec &spec, const QString &text, int currentYear)
+db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int currentYear)
 {
-    using Type = ColumnSpec::Type;
+    using Type = ColumnInfo::Type;
     // A mask's blanks and separators alone ("  /  /  ") are an empty box.
     QString stripped = text;
     stripped.remove(QRegularExpression(QStringLiteral("[\\s/.:-]")));
-    const bool blank = spec.type == Type::Text ? text.isEmpty() : stripped.isEmpty();
-    if (blank && spec.type != Type::Text)
+    const bool blank = info.type == Type::Text ? text.isEmpty() : stripped.isEmpty();
+    if (blank && info.type != Type::Text)
         return db::Value();
-    switch (spec.type) {
+    switch (info.type) {
     case Type::Text:
-        return db::Value::text(spec.width > 0 ? text.left(spec.width) : text);
+        return db::Value::text(info.width > 0 ? text.left(info.width) : text);
     case Type::Integer: {
         bool ok = false;
         const qlonglong v = text.trimmed().toLongLong(&ok);
@@ -88,7 +88,7 @@ db::Value ParseFieldText(const ColumnSpec &spec, const QString &text, int curren
         return db::Value::integer(v);
     }
     case Type::Decimal:
-        return parseDecimal(text, spec.scale);
+        return parseDecimal(text, info.scale);
     case Type::Float: {
         QString t = text.trimmed();
         if (t.contains(QLatin1Char('.')))
@@ -105,7 +105,7 @@ db::Value ParseFieldText(const ColumnSpec &spec, const QString &text, int curren
         const QDate d = parseDate(text, currentYear);
         if (!d.isValid())
             throw FieldInputError(notADate(text));
-        return spec.type == Type::Date ? db::Value::date(d) : db::Value::timestamp(QDateTime(d, QTime(0, 0)));
+        return info.type == Type::Date ? db::Value::date(d) : db::Value::timestamp(QDateTime(d, QTime(0, 0)));
     }
     case Type::Blob:
         return db::Value::blob(platform::toCp1252(text));

@@ -24,7 +24,7 @@ private:
 // Blank text is a null. Text columns are cut to their width; numbers take "12,5", "-3", "1,5E3";
 // dates "dd/mm/yy" or "dd/mm/yyyy" ("/", "." or "-" between the parts). currentYear places
 // two-digit years. Throws FieldInputError.
-db::Value ParseFieldText(const ColumnSpec &spec, const QString &text, int currentYear);
+db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int currentYear);
 
 // The text a box shows while it is being edited: numbers with a comma and no thousands
 // separator, dates "dd/MM/yy" (twoDigitYear) or "dd/MM/yyyy".

@@ -8,21 +8,21 @@
 
 #include <gtest/gtest.h>
 
-using data::ColumnSpec;
+using data::ColumnInfo;
 using data::ParseFieldText;
 
 namespace {
 
-ColumnSpec spec(const char *table, const char *column)
+ColumnInfo info(const char *table, const char *column)
 {
-    return *data::FindColumnSpec(QString::fromLatin1(table), QString::fromLatin1(column));
+    return *data::FindColumnInfo(QString::fromLatin1(table), QString::fromLatin1(column));
 }
 
 } // namespace
 
 TEST(FieldInput, TypedTextsBecomeTheColumnsValues)
 {
-    const ColumnSpec saldo = spec("ESTLOTE", "SALDOCORRENTE");
+    const ColumnInfo saldo = info("ESTLOTE", "SALDOCORRENTE");
     EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("12,5"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("12.5")));
     EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("-0,25"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("-0.25")));
     EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("1,5E3"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("1500")));
@@ -31,7 +31,7 @@ TEST(FieldInput, TypedTextsBecomeTheColumnsValues)
               db::Decimal::fromString(QStringLiteral("0.12345679")));
     EXPECT_TRUE(ParseFieldText(saldo, QStringLiteral("  "), 2026).isNull());
 
-    const ColumnSpec validade = spec("ESTLOTE", "VALIDADE");
+    const ColumnInfo validade = info("ESTLOTE", "VALIDADE");
     EXPECT_EQ(ParseFieldText(validade, QStringLiteral("07/03/24"), 2026).toDate(), QDate(2024, 3, 7));
     EXPECT_EQ(ParseFieldText(validade, QStringLiteral("07/03/2024"), 2026).toDate(), QDate(2024, 3, 7));
     EXPECT_EQ(ParseFieldText(validade, QStringLiteral("01/01/76"), 2026).toDate(), QDate(1976, 1, 1));
@@ -39,7 +39,7 @@ TEST(FieldInput, TypedTextsBecomeTheColumnsValues)
     EXPECT_TRUE(ParseFieldText(validade, QStringLiteral("  /  /  "), 2026).isNull());
 
     // Text is cut to the column's width.
-    EXPECT_EQ(ParseFieldText(spec("ESTLOTE", "SITUACAO"), QStringLiteral("Aguardando análise"), 2026).toString(),
+    EXPECT_EQ(ParseFieldText(info("ESTLOTE", "SITUACAO"), QStringLiteral("Aguardando análise"), 2026).toString(),
               QStringLiteral("Aguardando"));
 }
 
@@ -59,7 +59,7 @@ TEST(FieldInput, WhatIsNoValueIsRefusedWithTheOperatorsMessage)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed);
         try {
-            ParseFieldText(spec(c.table, c.column), QString::fromUtf8(c.typed), 2026);
+            ParseFieldText(info(c.table, c.column), QString::fromUtf8(c.typed), 2026);
             ADD_FAILURE() << "accepted";
         } catch (const data::FieldInputError &e) {
             EXPECT_EQ(e.message(), QString::fromUtf8(c.message));

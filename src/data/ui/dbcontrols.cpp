@@ -77,9 +77,9 @@ void FocusLater(QWidget *widget)
 DBEdit::DBEdit(data::DataSource *source, const QString &field, QWidget *parent)
     : QLineEdit(parent), m_source(source), m_field(field)
 {
-    const data::ColumnSpec spec = source->columnSpec(field);
-    if (spec.type == data::ColumnSpec::Type::Text && spec.width > 0)
-        setMaxLength(spec.width);
+    const data::ColumnInfo info = source->columnInfo(field);
+    if (info.type == data::ColumnInfo::Type::Text && info.width > 0)
+        setMaxLength(info.width);
     source->addEditor(this);
     connect(source, &data::DataSource::recordChanged, this, [this] {
         if (!m_source->isEditing())
@@ -115,11 +115,8 @@ void DBEdit::setEditMask(const QString &mask)
     const QString blank = mask.section(QLatin1Char(';'), 2, 2);
     m_blank = blank.isEmpty() ? QChar(u'_') : blank[0];
     setInputMask(mask.isEmpty() ? QString() : qtInputMask(mask, m_blank));
-    // A date box whose mask ends in two year digits shows two-digit years.
-    const QString body = mask.section(QLatin1Char(';'), 0, 0);
-    m_twoDigitYear = m_source->columnSpec(m_field).isDate()
-                     && data::EmptyMaskText(mask).size() == 8;
-    (void)body;
+    // A date box whose mask holds eight positions (dd/mm/yy) shows two-digit years.
+    m_twoDigitYear = m_source->columnInfo(m_field).isDate() && data::EmptyMaskText(mask).size() == 8;
     showField();
 }
 
@@ -146,10 +143,10 @@ void DBEdit::showField()
 
 bool DBEdit::acceptsCharacter(QChar c) const
 {
-    const data::ColumnSpec spec = m_source->columnSpec(m_field);
-    if (spec.isNumber())
+    const data::ColumnInfo info = m_source->columnInfo(m_field);
+    if (info.isNumber())
         return c.isDigit() || c == u'-' || c == u'+' || c == u','
-               || (spec.type != data::ColumnSpec::Type::Integer && (c == u'e' || c == u'E'));
+               || (info.type != data::ColumnInfo::Type::Integer && (c == u'e' || c == u'E'));
     return true;
 }
 
@@ -224,9 +221,9 @@ DBComboBox::DBComboBox(data::DataSource *source, const QString &field, QWidget *
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
-    const data::ColumnSpec spec = source->columnSpec(field);
-    if (spec.type == data::ColumnSpec::Type::Text && spec.width > 0)
-        lineEdit()->setMaxLength(spec.width);
+    const data::ColumnInfo info = source->columnInfo(field);
+    if (info.type == data::ColumnInfo::Type::Text && info.width > 0)
+        lineEdit()->setMaxLength(info.width);
     source->addEditor(this);
     connect(source, &data::DataSource::recordChanged, this, [this] {
         if (!m_source->isEditing())

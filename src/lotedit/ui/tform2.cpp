@@ -348,6 +348,16 @@ void TForm2::changeEvent(QEvent *event)
         guarded([this] { FormActivate(); });
 }
 
+void TForm2::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // A desktop that never reports the window as activated still gets its lists and opening line.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_activated && isVisible())
+            guarded([this] { FormActivate(); });
+    });
+}
+
 void TForm2::FormActivate()
 {
     // Once per opening: the form coming back to the front after one of its own message boxes

@@ -41,9 +41,11 @@ TableDef ensaiosTable()
 // not left pending behind a grid that shows it as saved: the operator is told the server's
 // reason and the cache goes back to what the database holds. False when something was refused
 // or (with ignoreRefreshFailure) the reload failed.
-bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure)
+bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure,
+                    bool *refused = nullptr)
 {
     std::vector<ApplyError> errors;
+    bool linkLost = false;
     try {
         errors = ds.applyUpdates(mode);
     } catch (const db::DbError &e) {
@@ -53,9 +55,14 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
         if (!e.isConnectionLost())
             throw;
         errors.push_back({db::operatorText(e), QString()});
+        linkLost = true;
     }
+    if (refused)
+        *refused = !errors.empty();
+    // A lost link is not a refusal: the change may have reached the server, so it is not said to
+    // be unsaved; the reload shows what is stored.
     for (const ApplyError &e : errors)
-        op.warn(kRefusedChangeMessage + QLatin1Char('\r') + e.message);
+        op.warn(linkLost ? e.message : kRefusedChangeMessage + QLatin1Char('\r') + e.message);
     if (!errors.empty())
         ds.cancelUpdates();
     if (!ignoreRefreshFailure) {
@@ -185,7 +192,9 @@ void TDM::installHooks()
     };
 
     ESTLOTE.afterPost = [this](CachedDataset &ds) {
-        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true);
+        bool refused = false;
+        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused);
+        ESTLOTEPostRefused = refused;
         if (saved) {
             try {
                 if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())

@@ -300,3 +300,22 @@ TEST(MakeDemoArguments, RefusesBadArgumentsWithoutWritingAnything)
     }
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/c")));
 }
+
+TEST(MakeDemoArguments, ProductsFillTheRegisterWithProductsThatHaveNoLot)
+{
+    QTemporaryDir dir;
+    const MakerRun r = runMaker({QStringLiteral("--dir"), dir.path(), QStringLiteral("--lots"), QStringLiteral("30"),
+                                 QStringLiteral("--products"), QStringLiteral("600")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    db::Connection conn;
+    conn.configure(db::Target{dir.path() + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD"), true, true});
+    EXPECT_EQ(count(conn, QStringLiteral("COMPONEN")), 600);
+    EXPECT_EQ(count(conn, QStringLiteral("(select distinct COMPONENTE from COMPONEN)")), 600);
+    EXPECT_EQ(count(conn, QStringLiteral("COMPONEN c where exists (select 1 from ESTLOTE e where e.CODIGO = c.CODIGO) "
+                                         "and c.CODIGO starting with 'R'")),
+              0);
+    EXPECT_EQ(runMaker({QStringLiteral("--dir"), dir.path(), QStringLiteral("--force"), QStringLiteral("--products"),
+                        QStringLiteral("-1")})
+                  .exitCode,
+              2);
+}

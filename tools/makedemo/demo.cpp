@@ -407,6 +407,37 @@ void writeProducts(BulkWriter &w, const std::vector<Lot> &lots)
     }
 }
 
+// Products the register holds without any lot, up to `total` rows in all: varied names in the
+// register's spelling, raw materials with their technical sheet.
+void writeRegisterOnlyProducts(BulkWriter &w, int total)
+{
+    static const char *const heads[] = {"Extrato", "Oleo", "Tintura", "Po", "Acido", "Sal", "Essencia", "Base",
+                                        "Resina", "Goma", "Cloreto", "Sulfato", "Vitamina", "Creme", "Gel", "Xarope"};
+    static const char *const bodies[] = {"de alecrim", "de camomila", "de hamamelis", "de calendula", "mineral",
+                                         "vegetal", "glicolico", "ascorbico", "citrico", "de sodio", "de potassio",
+                                         "de zinco", "natural", "composto", "de arnica", "de aloe"};
+    static const QStringList columns = {"CODIGO", "COMPONENTE", "GRUPO", "FAMILIA", "UNID", "CONTROLADA",
+                                        "CUSTOUNITR", "PRECOR", "DIVISORUNID", "FABRICANTE", "FORNECEDOR", "LOTE",
+                                        "FATORCORRECAO", "DENSIDADE", "FICHATECNICA", "CONDARMAZENA"};
+    const int start = int(products().size());
+    for (int i = start; i < total; ++i) {
+        const int n = i - start;
+        const QString name = QStringLiteral("%1 %2 %3")
+                                 .arg(QLatin1String(heads[n % 16]), QLatin1String(bodies[(n / 16) % 16]))
+                                 .arg(n / 256 + 1, 4, 10, QLatin1Char('0'));
+        const bool mp = n % 3 != 2;
+        w.insert(QStringLiteral("COMPONEN"), columns,
+                 {text(QStringLiteral("R%1").arg(n + 1, 6, 10, QLatin1Char('0'))), text(name),
+                  text(mp ? QStringLiteral("MP") : QStringLiteral("REV")), text(QStringLiteral("Geral")),
+                  text(mp ? QStringLiteral("g") : QStringLiteral("un")), text(QStringLiteral("Não")), dec(1.5 + n % 40, 8),
+                  dec(4.5 + n % 90, 8), dec(1, 8), text(manufacturers()[size_t(n) % manufacturers().size()]),
+                  text(suppliers()[size_t(n) % suppliers().size()].name), text(QStringLiteral("R%1").arg(n % 997)),
+                  dec(1, 8), dec(1, 8),
+                  mp ? Value::blob(platform::toCp1252(QStringLiteral("Ficha técnica de %1.\r\n").arg(name).repeated(20))) : null(),
+                  text(QStringLiteral("Conservar em local fresco e seco, ao abrigo da luz."))});
+    }
+}
+
 void writeQualityControl(BulkWriter &w, const std::vector<Lot> &lots, const QDate &today)
 {
     struct CriterionText { int code; const char *test; const char *criterion; };
@@ -690,6 +721,7 @@ Summary makeDemo(const Options &options)
         BulkWriter w(central);
         writeStoresAndUsers(w, today);
         writeProducts(w, lots);
+        writeRegisterOnlyProducts(w, options.products);
         int purchase = 0;
         for (const Lot &lot : lots) {
             writeLot(w, lot);
@@ -704,6 +736,7 @@ Summary makeDemo(const Options &options)
         writePeriod(w, today);
         w.finish();
         summary.lots = w.rows(QStringLiteral("ESTLOTE"));
+        summary.products = w.rows(QStringLiteral("COMPONEN"));
         summary.purchases = w.rows(QStringLiteral("COMPRAS"));
         summary.orders = w.rows(QStringLiteral("PEDIDOS"));
         summary.orderLines = w.rows(QStringLiteral("COMPEDID"));

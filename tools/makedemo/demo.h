@@ -10,6 +10,7 @@ namespace makedemo {
 struct Options {
     QString dir;           // the installation root; drive C: is <dir>/c
     int lots = 2000;       // rows of ESTLOTE; purchases, orders and movements follow it
+    int products = 0;      // rows of COMPONEN: the catalogue, filled up with register-only products
     QDate today;           // the day the data is built around
     bool force = false;    // replace an existing <dir>/c
 };
@@ -19,6 +20,7 @@ struct Summary {
     QString centralDatabase;
     QStringList workstationDatabases;
     int lots = 0;
+    int products = 0;
     int purchases = 0;
     int orders = 0;
     int orderLines = 0;

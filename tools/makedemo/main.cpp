@@ -25,10 +25,13 @@ int main(int argc, char **argv)
     const QCommandLineOption lotsOption(QStringLiteral("lots"), QStringLiteral("Stock lots to make (default 2000); purchases, orders and movements follow. "
                                                        "The few dozen lots that show each special state are always made."),
                                         QStringLiteral("N"), QStringLiteral("2000"));
+    const QCommandLineOption productsOption(QStringLiteral("products"), QStringLiteral("Products in the register (default: only those the lots use); "
+                                                           "the others have no lot."),
+                                            QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption todayOption(QStringLiteral("today"), QStringLiteral("Day the data is built around (default: today)."),
                                          QStringLiteral("yyyy-mm-dd"));
     const QCommandLineOption forceOption(QStringLiteral("force"), QStringLiteral("Replace an existing DIR/c."));
-    parser.addOptions({dirOption, lotsOption, todayOption, forceOption});
+    parser.addOptions({dirOption, lotsOption, productsOption, todayOption, forceOption});
     parser.process(app);
 
     makedemo::Options options;
@@ -36,8 +39,11 @@ int main(int argc, char **argv)
     options.force = parser.isSet(forceOption);
     bool ok = false;
     options.lots = parser.value(lotsOption).toInt(&ok);
-    if (options.dir.isEmpty() || !ok || options.lots < 1 || !parser.positionalArguments().isEmpty()) {
-        err << "usage: makedemo --dir DIR [--lots N] [--today yyyy-mm-dd] [--force]\n";
+    bool productsOk = false;
+    options.products = parser.value(productsOption).toInt(&productsOk);
+    if (options.dir.isEmpty() || !ok || !productsOk || options.lots < 1 || options.products < 0
+        || !parser.positionalArguments().isEmpty()) {
+        err << "usage: makedemo --dir DIR [--lots N] [--products N] [--today yyyy-mm-dd] [--force]\n";
         return 2;
     }
     if (parser.isSet(todayOption)) {
@@ -56,7 +62,7 @@ int main(int argc, char **argv)
             << "  Program folder (C:\\FORMULIX\\): " << s.programFolder << "\n"
             << "  Central database:       " << s.centralDatabase << "\n"
             << "  Workstation databases:  " << s.workstationDatabases.join(QStringLiteral(", ")) << "\n"
-            << "  Lots " << s.lots << ", purchase lines " << s.purchases << ", orders " << s.orders
+            << "  Lots " << s.lots << ", products " << s.products << ", purchase lines " << s.purchases << ", orders " << s.orders
             << ", order lines " << s.orderLines << ", stock movements " << s.movements << "\n"
             << "  Built around " << (options.today.isValid() ? options.today : QDate::currentDate()).toString(Qt::ISODate)
             << " in " << QString::number(timer.elapsed() / 1000.0, 'f', 1) << " s\n"

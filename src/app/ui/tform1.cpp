@@ -12,6 +12,7 @@
 #include "browser/ui/waitpanel.h"
 #include "transfer/ui/tform3.h"
 #include "maintenance/ui/maintenancemenu.h"
+#include "lotedit/ui/tform2.h"
 #include "users/ui/loginpanel.h"
 
 #include <QAction>
@@ -63,7 +64,7 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     buildTopBar();
 
     // The lot browser: the grid, its search through Edit1, and the panels hidden over the grid.
-    // The data module's invoice panel is PainelNF from here on. BitBtn3 waits for the lot edit form.
+    // The data module's invoice panel is PainelNF from here on.
     browser_ui::TopBar browserBar{Edit1, Label2, Button1, DBNavigator1, BitBtn3, [this] {
         return ComboBox1->findText(ComboBox1->currentText(), Qt::MatchExactly);
     }};
@@ -100,6 +101,7 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
     connect(DBGrid1->ransferirestoqueparaoutraunidade1, &QAction::triggered, this,
             &TForm1::ransferirestoqueparaoutraunidade1Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
     // Typed text that matches no item counts as no selection, as picking does.
     connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
     connect(ComboBox2, &QComboBox::editTextChanged, this, &TForm1::ComboBox2Change);
@@ -420,6 +422,15 @@ void TForm1::coverWithLoginPanel()
 {
     if (PainelLogin)
         PainelLogin->setGeometry(rect());
+}
+
+void TForm1::BitBtn3Click()
+{
+    if (!m_program.dm.ESTLOTE.isOpen())
+        return;
+    // A fresh form for each opening, released when it closes.
+    lotedit_ui::TForm2 form(m_program.dm, m_program.clock, m_program.op, this);
+    form.exec();
 }
 
 } // namespace app_ui

@@ -76,6 +76,8 @@ public:
     void FormActivate();
     void FormClose();
     void BitBtn1Click();
+    // "Editar tabela": the lot edit form, modal, on the grid's current lot.
+    void BitBtn3Click();
     void BotCancSenhaClick();
     void BotOkSenhaClick();
     void ComboBox1Change();

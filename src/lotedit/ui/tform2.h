@@ -1,0 +1,141 @@
+// TForm2, "  Tabela de Estoque por Lote": the lot edit form over the shared lot dataset, with the
+// product lookup of new lots, the audit trail of balance and expiry changes and the guarded deletion.
+#pragma once
+#include "data/datasource.h"
+#include "data/tdm.h"
+#include "data/ui/dbcontrols.h"
+#include "data/ui/dbnavigator.h"
+
+#include <QDate>
+#include <QDialog>
+#include <functional>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+
+namespace platform {
+class Clock;
+class Operator;
+}
+namespace data_ui {
+class DatasetModel;
+}
+
+namespace lotedit_ui {
+
+class TForm2 : public QDialog, public data::LotEditFormView {
+    Q_OBJECT
+public:
+    // Works on dm.ESTLOTE at its current row; the data module reaches the form while it exists.
+    TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &op, QWidget *parent = nullptr);
+    ~TForm2() override;
+
+    data::DataSource *DS_ESTLOTE;
+    QPushButton *BitBtn1;   // "&Salvar"
+    QPushButton *BitBtn2;   // "&Cancelar"
+    data_ui::DBEdit *DBEdit1;    // DESCRICAO
+    data_ui::DBEdit *DBEdit2;    // LOTE
+    data_ui::DBComboBox *DBFornec;   // FORNECEDOR
+    data_ui::DBEdit *DBEdit4;    // CODIGO
+    data_ui::DBEdit *DBEdit6;    // SALDOCORRENTE
+    data_ui::DBEdit *DBEdit7;    // UNIDADE
+    data_ui::DBEdit *DBEdit8;    // CODIGOEAN
+    data_ui::DBComboBox *DBComboBox3;   // FABRICANTE
+    data_ui::DBEdit *DBEdit10;   // VALIDADE
+    data_ui::DBComboBox *DBComboBox1;   // SITUACAO
+    data_ui::DBEdit *DBEdit12;   // DENSIDADE
+    data_ui::DBEdit *DBEdit13;   // FATORCORRECAO
+    data_ui::DBComboBox *DBComboBox2;   // CONTROLADA
+    data_ui::DBLookupComboBox *DBLookupComboBox2;   // LABORATORIO
+    data_ui::DBNavigator *DBNavigator1;
+    QMenu *PopupMenu2;
+    QAction *Excluiresteregistro1;
+
+    // Justification group.
+    QFrame *Bevel2;
+    QLabel *Label27;
+    QPlainTextEdit *Memo1;
+    QLabel *Label29;
+    int Memo1Tag = 0;   // 1: back to the expiry after a balance change; 2: to the situation after an expiry change
+
+    // Product options list.
+    QFrame *PainelOpcoesDeComponentes;
+    QLabel *Panel24;
+    QTableView *GradeOpComponentes;
+    data_ui::DatasetModel *DS_CompNomes;
+
+    // Deletion code.
+    QFrame *PainelSenha;
+    QLabel *Label25;
+    QLabel *Label26;
+    QLineEdit *MaskEdit1;
+
+    QString EntryDescription;
+    QString EntryBalance;
+    QDate EntryExpiry;
+    bool JustificationDone = false;
+
+    void FormActivate();
+    void FormClose();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void DBEdit1Enter();
+    void DBEdit1Exit();
+    void DBEdit6Enter();
+    void DBEdit6Exit();
+    void DBEdit10Enter();
+    void DBEdit10Exit();
+    bool Memo1KeyPress(QKeyEvent *key);
+    void Memo1Exit();
+    bool DBGrid1KeyPress(QKeyEvent *key);
+    void Excluiresteregistro1Click();
+    bool MaskEdit1KeyPress(QKeyEvent *key);
+
+    bool justificationShown() const;
+
+    // What the data module's hooks reach.
+    bool isActiveWindow() const override;
+    void setDescriptionEnabled(bool enabled) override;
+    void focusDescription() override;
+    QString descriptionText() const override;
+    QString lotText() const override;
+    QString balanceText() const override;
+    void hideJustification() override;
+
+    void done(int result) override;
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void wireHandlers();
+    void showJustification(int tag);
+    void closeOptions(bool choose);
+    void closeLater();
+    bool logOn() const;
+    void writeLine(const QString &text);
+    int currentYear() const;
+    // A handler's failure goes to the operator, as the general error display would show it.
+    void guarded(const std::function<void()> &step);
+
+    data::TDM &m_dm;
+    const platform::Clock &m_clock;
+    platform::Operator &m_op;
+    bool m_activated = false;
+    bool m_closing = false;
+    QString m_chosenName;   // the name last picked in the options list
+};
+
+} // namespace lotedit_ui

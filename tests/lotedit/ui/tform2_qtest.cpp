@@ -1,0 +1,446 @@
+// The lot edit form driven through its widgets over a real database: the audit trail byte for
+// byte in the activity log, the product lookup of a new lot, refusals that keep what was typed,
+// and the guarded deletion.
+#include "lotedit/lotrules.h"
+#include "lotedit/ui/tform2.h"
+
+#include "data/ui/datasetmodel.h"
+#include "platform/cp1252.h"
+#include "support/modulerig.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+
+using lotedit_ui::TForm2;
+using State = data::CachedDataset::State;
+
+namespace {
+
+struct Rig : testsupport::ModuleRig {
+    explicit Rig(bool logOn = true)
+    {
+        run.UserName = QStringLiteral("ANA");
+        run.Laboratory = QStringLiteral("Manipulação");
+        run.siteConfig.LogEnabled = logOn ? QStringLiteral("S") : QStringLiteral("N");
+        if (logOn)
+            log.OpenActivityLog(QStringLiteral("SRV"), run.UserName, op);
+        addLot(QStringLiteral("Cafeína"), QStringLiteral("C1"), QStringLiteral("12.5"), QDate(2025, 3, 1));
+        addLot(QStringLiteral("Benzoato"), QStringLiteral("B1"), QString(), QDate());
+        addLot(QStringLiteral("Talco"), QStringLiteral("T1"), QStringLiteral("4"), QDate(2000, 1, 1));
+        exec(QStringLiteral("insert into TABLAB (LABORATORIO, LOJA) values ('Manipulação', '1')"));
+        exec(QStringLiteral("insert into TABLAB (LABORATORIO, LOJA) values ('Almoxarifado', '1')"));
+        exec(QStringLiteral("insert into FORNECED (CODIGO, NOME, NOMEFANTASIA) values ('1', 'B', 'Galena Quimica e Farmaceutica Ltda SP')"));
+        exec(QStringLiteral("insert into FORNECED (CODIGO, NOME, NOMEFANTASIA) values ('2', 'A', 'Pharma')"));
+        exec(QStringLiteral("insert into FABRIC (CODIGO, NOMEFANTASIA) values ('1', 'Merck')"));
+        exec(QStringLiteral("insert into FABRIC (CODIGO, NOMEFANTASIA) values ('2', 'Basf')"));
+        addProduct(QStringLiteral("00077"), QStringLiteral("Vitamina C"), QStringLiteral("VC-9"));
+        addProduct(QStringLiteral("00078"), QStringLiteral("Oleo d'oliva"), QStringLiteral("OL-1"));
+        addProduct(QStringLiteral("00079"), QStringLiteral("VASELINA SOLIDA"), QStringLiteral("VS-2"));
+        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+        dm.ESTLOTE.open();
+        op.clear();
+    }
+
+    void addLot(const QString &description, const QString &lot, const QString &balance, const QDate &expiry)
+    {
+        tdb.conn().execute(
+            QStringLiteral("insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, LABORATORIO, SALDOCORRENTE, VALIDADE, SITUACAO) "
+                           "values (?, ?, 'Pharma', '001', 'Manipulação', ?, ?, 'Estoque')"),
+            {db::Value::text(description), db::Value::text(lot),
+             balance.isEmpty() ? db::Value() : db::Value::decimal(db::Decimal::fromString(balance)),
+             expiry.isValid() ? db::Value::date(expiry) : db::Value()});
+    }
+
+    void addProduct(const QString &code, const QString &name, const QString &lot)
+    {
+        tdb.conn().execute(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE, LOTE, FORNECEDOR, FABRICANTE, UNID, "
+                                          "VALIDADE, DENSIDADE, FATORCORRECAO) "
+                                          "values (?, ?, ?, 'Galena', 'Merck', 'G', '2027-05-31 00:00:00', 1.1, 1)"),
+                           {db::Value::text(code), db::Value::text(name), db::Value::text(lot)});
+    }
+
+    // The log's lines after its header and the two login lines, as stored.
+    QByteArray auditBytes() const
+    {
+        const QByteArray all = fileBytes(QStringLiteral("share/LOG/LOGESTOQ_2024-03.TXT"));
+        int at = 0;
+        for (int i = 0; i < 5 && at >= 0; ++i)
+            at = int(all.indexOf("\r\n", at)) + 2;
+        return all.mid(at);
+    }
+
+    db::Rows query(const QString &sql) { return tdb.conn().query(sql); }
+};
+
+QByteArray lines(const QStringList &texts)
+{
+    QByteArray out;
+    for (const QString &t : texts)
+        out += platform::toCp1252(QStringLiteral("07/03/24-14:05 - ANA - ") + t) + "\r\n";
+    return out;
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+void openOn(Rig &rig, TForm2 &form, const QString &lot)
+{
+    if (!lot.isEmpty())
+        QVERIFY(rig.dm.ESTLOTE.locate(QStringLiteral("LOTE"), db::Value::text(lot)));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    settle();
+}
+
+void focusOn(QWidget *w)
+{
+    w->setFocus(Qt::TabFocusReason);
+    settle();
+    QTRY_COMPARE(QApplication::focusWidget(), w);
+}
+
+void leaveWithTab()
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    settle();
+}
+
+void typeInto(QLineEdit *box, const QString &text)
+{
+    focusOn(box);
+    box->selectAll();
+    QTest::keyClicks(box, text);
+}
+
+} // namespace
+
+class TForm2Test : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void balanceAndExpiryChangesAreJustifiedAndLoggedByteForByte()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("  Tabela de Estoque por Lote"));
+        QVERIFY(!form.DBEdit1->isEnabled());
+        // Suppliers in the order of their names, each cut to 35 characters.
+        QCOMPARE(form.DBFornec->count(), 2);
+        QCOMPARE(form.DBFornec->itemText(0), QStringLiteral("Pharma"));
+        QCOMPARE(form.DBFornec->itemText(1), QStringLiteral("Galena Quimica e Farmaceutica Ltda "));
+        QCOMPARE(form.DBComboBox3->itemText(0), QStringLiteral("Basf"));
+
+        typeInto(form.DBEdit6, QStringLiteral("10,75"));
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Edit);
+        leaveWithTab();
+        QVERIFY(form.justificationShown());
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        // Saving is refused until the justification is given, and no move can save it either.
+        QVERIFY(!form.DBNavigator1->isEnabled());
+        QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+        settle();
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QVERIFY(form.isVisible());
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Edit);
+        QTest::keyClicks(form.Memo1, QStringLiteral("contagem"));
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        settle();
+        QVERIFY(!form.justificationShown());
+        QVERIFY(form.DBNavigator1->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit10);
+
+        form.DBEdit10->setCursorPosition(0);
+        QTest::keyClicks(form.DBEdit10, QStringLiteral("310826"));
+        leaveWithTab();
+        QVERIFY(form.justificationShown());
+        QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("contagem"));   // the memo keeps the last text
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        settle();
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBComboBox1);
+
+        form.BitBtn1->click();
+        settle();
+        QVERIFY(!form.isVisible());
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(rig.op.texts(), QStringList{lotedit::kJustificationPendingMessage});   // the refused first save
+        const db::Rows row = rig.query(QStringLiteral("select SALDOCORRENTE, VALIDADE from ESTLOTE where LOTE = 'C1'"));
+        QCOMPARE(row.rows[0][0].toDecimal(), db::Decimal::fromString(QStringLiteral("10.75")));
+        QCOMPARE(row.rows[0][1].toDate(), QDate(2026, 8, 31));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Alterou o Saldo Atual de 12,5 para 10,75 (Cafeína, lote: C1)"),
+            QStringLiteral("Justificativa: contagem"),
+            QStringLiteral("Alterou a Validade de 01/03/25 para 31/08/26 (Cafeína, lote: C1)"),
+            QStringLiteral("Justificativa: contagem"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 10,75"),
+        }));
+        QVERIFY(rig.dm.lotEditForm == nullptr);
+    }
+
+    void whatIsNotAuditedDemandsNoJustification()
+    {
+        // Log off: no line, no justification.
+        {
+            Rig rig(false);
+            TForm2 form(rig.dm, rig.clock, rig.op);
+            openOn(rig, form, QStringLiteral("C1"));
+            typeInto(form.DBEdit6, QStringLiteral("1"));
+            leaveWithTab();
+            QVERIFY(!form.justificationShown());
+            form.BitBtn1->click();
+            QCOMPARE(rig.fileBytes(QStringLiteral("share/LOG/LOGESTOQ_2024-03.TXT")), QByteArray());
+        }
+        // Empty balance and expiry on entry; an expiry of exactly 01/01/2000.
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("B1"));
+        typeInto(form.DBEdit6, QStringLiteral("3"));
+        leaveWithTab();
+        QVERIFY(!form.justificationShown());
+        focusOn(form.DBEdit10);
+        form.DBEdit10->setCursorPosition(0);
+        QTest::keyClicks(form.DBEdit10, QStringLiteral("010127"));
+        leaveWithTab();
+        QVERIFY(!form.justificationShown());
+        QVERIFY(form.DS_ESTLOTE->post());
+        QVERIFY(rig.dm.ESTLOTE.locate(QStringLiteral("LOTE"), db::Value::text(QStringLiteral("T1"))));
+        focusOn(form.DBEdit10);
+        form.DBEdit10->setCursorPosition(0);
+        QTest::keyClicks(form.DBEdit10, QStringLiteral("010127"));
+        leaveWithTab();
+        QVERIFY(!form.justificationShown());
+        // Leaving the expiry blank is refused with the message, the focus back in the box.
+        focusOn(form.DBEdit10);
+        form.DBEdit10->selectAll();
+        QTest::keyClick(form.DBEdit10, Qt::Key_Delete);
+        leaveWithTab();
+        QCOMPARE(rig.op.texts(), QStringList{lotedit::kExpiryMissingMessage});
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit10);
+        form.BitBtn2->click();
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Benzoato (lote: B1)"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 3"),
+            QStringLiteral("Cancelou a operação. Saldo atual: 4"),
+        }));
+    }
+
+    void savingFromTheKeyboardAuditsTheBoxInHandFirst()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit6, QStringLiteral("9"));
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(form.justificationShown());
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QVERIFY(form.isVisible());
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Edit);
+        // Alt+S in the memo before Enter: told, still not saved.
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(rig.op.texts(), QStringList{lotedit::kJustificationPendingMessage});
+        QVERIFY(form.isVisible());
+        QTest::keyClicks(form.Memo1, QStringLiteral("quebra"));
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        settle();
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Alterou o Saldo Atual de 12,5 para 9 (Cafeína, lote: C1)"),
+            QStringLiteral("Justificativa: quebra"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 9"),
+        }));
+    }
+
+    void aNewLotIsFilledFromTheRegisterAndSaved()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        form.DBNavigator1->button(data_ui::DBNavigator::Insert)->click();
+        settle();
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Insert);
+        QVERIFY(form.DBEdit1->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit1);
+
+        // 12 is a code, and not in the register; the same text again moves on without a lookup.
+        QTest::keyClicks(form.DBEdit1, QStringLiteral("12"));
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QCOMPARE(rig.op.texts(), QStringList{QStringLiteral("Código 12 não encontrado no Cad. de Produtos.")});
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit1);
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit2);
+        QCOMPARE(rig.op.texts().size(), 1);
+
+        // 5 is neither code nor name; 5a is a name with no match: the options list.
+        typeInto(form.DBEdit1, QStringLiteral("5"));
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QVERIFY(form.PainelOpcoesDeComponentes->isHidden());
+        typeInto(form.DBEdit1, QStringLiteral("OLEO"));
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QVERIFY(!form.PainelOpcoesDeComponentes->isHidden());
+        QVERIFY(!form.BitBtn1->isEnabled() && !form.BitBtn2->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), form.GradeOpComponentes);
+        QCOMPARE(form.GradeOpComponentes->currentIndex().data().toString(), QStringLiteral("Oleo d'oliva"));
+        QTest::keyClick(form.GradeOpComponentes, Qt::Key_Down);   // the register's own spelling
+        QTest::keyClick(form.GradeOpComponentes, Qt::Key_Return);
+        settle();
+        QVERIFY(form.PainelOpcoesDeComponentes->isHidden());
+        QVERIFY(form.BitBtn1->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit1);
+        QCOMPARE(form.DBEdit1->text(), QStringLiteral("VASELINA SOLIDA"));
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QCOMPARE(form.DBEdit4->text(), QStringLiteral("00079"));
+        QCOMPARE(form.DBEdit2->text(), QStringLiteral("VS-2"));
+
+        // A typed name is normalised: "vitamina c" is the register's "Vitamina C".
+        typeInto(form.DBEdit1, QStringLiteral("vitamina c"));
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit2);
+        QCOMPARE(form.DBEdit1->text(), QStringLiteral("Vitamina C"));
+        QCOMPARE(form.DBEdit4->text(), QStringLiteral("00077"));
+        QCOMPARE(form.DBEdit8->text(), QStringLiteral("00077"));
+        QCOMPARE(form.DBEdit7->text(), QStringLiteral("G"));
+        QCOMPARE(form.DBEdit10->Text(), QStringLiteral("31/05/27"));
+        form.DBEdit2->end(false);
+        QTest::keyClick(form.DBEdit2, Qt::Key_Space);   // no blanks in a lot number
+        QTest::keyClicks(form.DBEdit2, QStringLiteral("X"));
+        QCOMPARE(form.DBEdit2->text(), QStringLiteral("VC-9X"));
+        typeInto(form.DBEdit6, QStringLiteral("250,5"));
+        form.BitBtn1->click();
+        settle();
+        QVERIFY(!form.isVisible());
+        const db::Rows rows = rig.query(QStringLiteral(
+            "select DESCRICAO, CODIGO, CODIGOEAN, LOTE, FORNECEDOR, UNIDADE, FABRICANTE, VALIDADE, SALDOCORRENTE, "
+            "LABORATORIO, DENSIDADE from ESTLOTE where CODIGO = '00077'"));
+        QCOMPARE(rows.rows.size(), size_t(1));
+        QStringList got;
+        for (const db::Value &v : rows.rows[0])
+            got << v.toString();
+        QCOMPARE(got, (QStringList{"Vitamina C", "00077", "00077", "VC-9X", "Galena", "G", "Merck", "31/05/2027", "250.5",
+                                   "Manipulação", "1.1"}));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 250,5"),
+        }));
+    }
+
+    void anApostropheNameIsFoundAndAnEmptyDescriptionDropsTheRow()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        form.DBNavigator1->button(data_ui::DBNavigator::Insert)->click();
+        settle();
+        QTest::keyClicks(form.DBEdit1, QStringLiteral("OLEO D'OLIVA"));
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QCOMPARE(form.DBEdit4->text(), QStringLiteral("00078"));
+        QVERIFY(form.PainelOpcoesDeComponentes->isHidden());
+        typeInto(form.DBEdit1, QString());
+        form.DBEdit1->clear();
+        QTest::keyClick(form.DBEdit1, Qt::Key_Backspace);
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Browse);
+        QCOMPARE(rig.dm.ESTLOTE.rowCount(), 3);
+        QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE")).rows[0][0].toInt(), 3);
+    }
+
+    void aRefusedSaveKeepsTheFormOpenWithItsValues()
+    {
+        Rig rig;
+        rig.exec(QStringLiteral("create exception E_RECUSADO 'Lote recusado pelo servidor'"));
+        rig.exec(QStringLiteral("create trigger T_RECUSA for ESTLOTE before update as begin "
+                                "if (new.LOTE = 'RECUSADO') then exception E_RECUSADO; end"));
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit2, QStringLiteral("RECUSADO"));
+        form.BitBtn1->click();
+        settle();
+        QVERIFY(form.isVisible());
+        QCOMPARE(rig.op.texts().size(), 1);
+        QVERIFY(rig.op.texts()[0].contains(QStringLiteral("Lote recusado pelo servidor")));
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Edit);
+        QCOMPARE(form.DBEdit2->text(), QStringLiteral("RECUSADO"));
+        QCOMPARE(form.DBEdit1->text(), QStringLiteral("Cafeína"));
+        QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE where LOTE = 'C1'")).rows[0][0].toInt(), 1);
+        // Corrected, it is saved.
+        typeInto(form.DBEdit2, QStringLiteral("C2"));
+        form.BitBtn1->click();
+        settle();
+        QVERIFY(!form.isVisible());
+        QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE where LOTE = 'C2'")).rows[0][0].toInt(), 1);
+    }
+
+    void theCloseBoxCancelsWhatIsPending()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit2, QStringLiteral("ZZ"));
+        QVERIFY(form.close());
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Browse);
+        QCOMPARE(rig.dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("C1"));
+        QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE where LOTE = 'ZZ'")).rows[0][0].toInt(), 0);
+        QVERIFY(!rig.dm.TabLab.isOpen() && !rig.dm.Forneced.isOpen());
+        QVERIFY(rig.auditBytes().endsWith(lines({QStringLiteral("Cancelou a operação. Saldo atual: 12,5")})));
+    }
+
+    void theDeletionCodeGuardsTheMenuDeletion()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        const QString code = lotedit::DeletionCode(rig.clock.today());
+        rig.op.answer({platform::Answer::Yes, platform::Answer::Yes});
+        form.Excluiresteregistro1->trigger();
+        QVERIFY(!form.PainelSenha->isHidden());
+        QTRY_COMPARE(QApplication::focusWidget(), form.MaskEdit1);
+        QTest::keyClicks(form.MaskEdit1, QStringLiteral("0") + code);
+        QTest::keyClick(form.MaskEdit1, Qt::Key_Return);
+        QVERIFY(form.PainelSenha->isHidden());
+        QCOMPARE(rig.dm.ESTLOTE.rowCount(), 3);
+        form.Excluiresteregistro1->trigger();
+        form.MaskEdit1->clear();
+        QTest::keyClicks(form.MaskEdit1, code);
+        QTest::keyClick(form.MaskEdit1, Qt::Key_Return);
+        QCOMPARE(rig.op.texts(), (QStringList{lotedit::DeleteQuestion(QStringLiteral("Cafeína"), QStringLiteral("C1")),
+                                              lotedit::kDeletionDeniedMessage,
+                                              lotedit::DeleteQuestion(QStringLiteral("Cafeína"), QStringLiteral("C1"))}));
+        QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE where LOTE = 'C1'")).rows[0][0].toInt(), 0);
+        QCOMPARE(rig.dm.ESTLOTE.rowCount(), 2);
+        QVERIFY(rig.auditBytes().endsWith(lines({QStringLiteral("Excluiu o registro de Cafeína (C1)")})));
+    }
+
+    void aConfiguredSituationListEndsAtItsFirstEmptyOption()
+    {
+        Rig rig;
+        rig.run.siteConfig.SituationOptionsText = QStringLiteral("A//B");
+        app::SplitSituationOptions(rig.run.siteConfig);
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        QCOMPARE(form.DBComboBox1->count(), 1);
+        QCOMPARE(form.DBComboBox1->itemText(0), QStringLiteral("A"));
+        QCOMPARE(form.DBComboBox1->currentText(), QStringLiteral("Estoque"));
+    }
+};
+
+QTEST_MAIN(TForm2Test)
+#include "tform2_qtest.moc"

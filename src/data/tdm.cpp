@@ -41,9 +41,12 @@ TableDef ensaiosTable()
 // not left pending behind a grid that shows it as saved: the operator is told the server's
 // reason and the cache goes back to what the database holds. False when something was refused
 // or (with ignoreRefreshFailure) the reload failed.
-bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure)
+bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure,
+                    bool *refused = nullptr)
 {
     const std::vector<ApplyError> errors = ds.applyUpdates(mode);
+    if (refused)
+        *refused = !errors.empty();
     for (const ApplyError &e : errors)
         op.warn(e.message);
     if (!errors.empty())
@@ -175,7 +178,9 @@ void TDM::installHooks()
     };
 
     ESTLOTE.afterPost = [this](CachedDataset &ds) {
-        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true);
+        bool refused = false;
+        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused);
+        ESTLOTEPostRefused = refused;
         if (saved) {
             try {
                 if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())

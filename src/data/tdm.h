@@ -74,6 +74,9 @@ public:
 
     bool BatchInsertMode = false;   // set by the product-register lot import while it runs
     int FetchedMaxKey = 0;          // last maximum read by the certificate key allocation
+    // Set by the lot table's after-post hook: the server refused the row just posted (the cache
+    // then shows the server's rows again), so the form that posted it can offer it back.
+    bool ESTLOTEPostRefused = false;
 
     // Windows the hooks reach when they are open; null otherwise.
     LotEditFormView *lotEditForm = nullptr;

@@ -1,0 +1,91 @@
+// Typed text to column values: the pt-BR conventions, widths, and two-digit years read exactly as
+// the database server reads them.
+#include "data/columns.h"
+#include "data/fieldinput.h"
+#include "platform/twodigityear.h"
+
+#include "support/testdb.h"
+
+#include <gtest/gtest.h>
+
+using data::ColumnSpec;
+using data::ParseFieldText;
+
+namespace {
+
+ColumnSpec spec(const char *table, const char *column)
+{
+    return *data::FindColumnSpec(QString::fromLatin1(table), QString::fromLatin1(column));
+}
+
+} // namespace
+
+TEST(FieldInput, TypedTextsBecomeTheColumnsValues)
+{
+    const ColumnSpec saldo = spec("ESTLOTE", "SALDOCORRENTE");
+    EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("12,5"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("12.5")));
+    EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("-0,25"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("-0.25")));
+    EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("1,5E3"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("1500")));
+    // Past the column's eight decimals the value is rounded, as the server stores it.
+    EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("0,123456785"), 2026).toDecimal(),
+              db::Decimal::fromString(QStringLiteral("0.12345679")));
+    EXPECT_TRUE(ParseFieldText(saldo, QStringLiteral("  "), 2026).isNull());
+
+    const ColumnSpec validade = spec("ESTLOTE", "VALIDADE");
+    EXPECT_EQ(ParseFieldText(validade, QStringLiteral("07/03/24"), 2026).toDate(), QDate(2024, 3, 7));
+    EXPECT_EQ(ParseFieldText(validade, QStringLiteral("07/03/2024"), 2026).toDate(), QDate(2024, 3, 7));
+    EXPECT_EQ(ParseFieldText(validade, QStringLiteral("01/01/76"), 2026).toDate(), QDate(1976, 1, 1));
+    EXPECT_EQ(ParseFieldText(validade, QStringLiteral("01/01/75"), 2026).toDate(), QDate(2075, 1, 1));
+    EXPECT_TRUE(ParseFieldText(validade, QStringLiteral("  /  /  "), 2026).isNull());
+
+    // Text is cut to the column's width.
+    EXPECT_EQ(ParseFieldText(spec("ESTLOTE", "SITUACAO"), QStringLiteral("Aguardando análise"), 2026).toString(),
+              QStringLiteral("Aguardando"));
+}
+
+TEST(FieldInput, WhatIsNoValueIsRefusedWithTheOperatorsMessage)
+{
+    const struct {
+        const char *table, *column, *typed, *message;
+    } cases[] = {
+        {"ESTLOTE", "SALDOCORRENTE", "1.5", "'1.5' não é um valor numérico válido"},
+        {"ESTLOTE", "SALDOCORRENTE", "1,2,3", "'1,2,3' não é um valor numérico válido"},
+        {"ESTLOTE", "SALDOCORRENTE", "abc", "'abc' não é um valor numérico válido"},
+        {"ESTLOTE", "VALIDADE", "31/02/24", "'31/02/24' não é uma data válida"},
+        {"ESTLOTE", "VALIDADE", "07/03/2 ", "'07/03/2 ' não é uma data válida"},
+        {"ESTLOTE", "VALIDADE", " 7/  /24", "' 7/  /24' não é uma data válida"},
+        {"LAUDOPORLOTE", "CODIGOLAUDO", "12,5", "'12,5' não é um valor numérico válido"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        try {
+            ParseFieldText(spec(c.table, c.column), QString::fromUtf8(c.typed), 2026);
+            ADD_FAILURE() << "accepted";
+        } catch (const data::FieldInputError &e) {
+            EXPECT_EQ(e.message(), QString::fromUtf8(c.message));
+        }
+    }
+}
+
+TEST(FieldInput, EmptyMaskText)
+{
+    EXPECT_EQ(data::EmptyMaskText(QStringLiteral("!99/99/00;1;_")), QStringLiteral("  /  /  "));
+}
+
+// Every two-digit year lands in the century the server gives it, so a date typed in a box and the
+// same date pasted into a statement are the same day.
+TEST(TwoDigitYear, MatchesTheServerForEveryYear)
+{
+    testsupport::TempDatabase tdb;
+    QString sql = QStringLiteral("select extract(year from current_date) as Y");
+    for (int yy = 0; yy < 100; ++yy)
+        sql += QStringLiteral(", extract(year from cast('01/01/%1' as date)) as Y%1").arg(yy, 2, 10, QLatin1Char('0'));
+    const db::Rows rows = tdb.conn().query(sql + QStringLiteral(" from RDB$DATABASE"));
+    const int current = int(rows.rows[0][0].toInt());
+    for (int yy = 0; yy < 100; ++yy)
+        EXPECT_EQ(platform::ExpandTwoDigitYear(yy, current), int(rows.rows[0][size_t(yy + 1)].toInt())) << yy;
+    // The window moves with the year.
+    EXPECT_EQ(platform::ExpandTwoDigitYear(29, 2080), 2129);
+    EXPECT_EQ(platform::ExpandTwoDigitYear(30, 2080), 2030);
+    EXPECT_EQ(platform::ExpandTwoDigitYear(2024, 2026), 2024);
+}

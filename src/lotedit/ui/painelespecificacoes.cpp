@@ -202,6 +202,12 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     hide();
 }
 
+PainelEspecificacoes::~PainelEspecificacoes()
+{
+    if (!isHidden())
+        m_dm.Laudo.close();
+}
+
 bool PainelEspecificacoes::enterMovesOn(QKeyEvent *event, QWidget *next)
 {
     if (!isEnter(event))

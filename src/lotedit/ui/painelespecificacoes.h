@@ -36,6 +36,8 @@ public:
     PainelEspecificacoes(data::TDM &dm, data::DataSource &lotSource, platform::Operator &op,
                          const platform::Clock &clock, const platform::WinPaths &paths,
                          platform::Clipboard &clipboard, QWidget *parent = nullptr);
+    // The form closed with the panel open: its unsaved edits are dropped with the display rows.
+    ~PainelEspecificacoes() override;
 
     // The form's controls disabled while the panel is shown: DBNavigator1, BitBtn1, BitBtn2, BitBtn3.
     void setFormControls(const QList<QWidget *> &controls) { m_formControls = controls; }

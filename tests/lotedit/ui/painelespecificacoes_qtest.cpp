@@ -133,6 +133,12 @@ private Q_SLOTS:
         QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
         QCOMPARE(h->query(QStringLiteral("select count(*) from CQPORLOTE")).rows.front().front().toInt(), 2);
         QVERIFY(h->rig.op.texts().isEmpty());
+
+        // The form closed with the panel open drops the display rows.
+        QVERIFY(h->rig.dm.Laudo.isOpen());
+        delete h->panel;
+        h->panel = nullptr;
+        QVERIFY(!h->rig.dm.Laudo.isOpen());
     }
 
     void headerAndResultsTypedAreSavedAndTheHeaderFollowsEveryTest()

@@ -231,6 +231,28 @@ private Q_SLOTS:
         QCOMPARE(h->header("ANALISTA"), QStringLiteral("Ana"));
     }
 
+    void aFailedSaveTellsTheOperatorAndLeavesTheCertificateAsItWas()
+    {
+        // The server refuses one of the results.
+        h->rig.exec(QStringLiteral("create exception RECUSADO 'Resultado recusado'"));
+        h->rig.exec(QStringLiteral("create trigger CQ_RECUSA for CQPORLOTE before update as begin "
+                                   "if (new.RESULTADO = 'falha') then exception RECUSADO; end"));
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        replaceText(p->DBEdit11, QStringLiteral("Ana"));
+        const QRect cell = p->DBGrid1->visualRect(p->DBGrid1->model()->index(1, 1));
+        QTest::mouseClick(p->DBGrid1->viewport(), Qt::LeftButton, {}, cell.center());
+        replaceText(p->DBMemo2, QStringLiteral("falha"));
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(p->isVisible());
+        QCOMPARE(h->rig.op.messages().size(), 1);
+        QCOMPARE(h->rig.op.messages().front().kind, testsupport::MessageKind::Error);
+        QVERIFY(h->rig.op.texts().front().contains(QStringLiteral("Resultado recusado")));
+        QVERIFY(h->query(QStringLiteral("select ANALISTA from LAUDOPORLOTE")).rows.front().front().isNull());
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("Ana"));
+        QCOMPARE(p->DBMemo2->toPlainText(), QStringLiteral("falha"));
+    }
+
     void theCalendarWritesTheDayItIsGiven()
     {
         auto *p = h->panel;

@@ -102,6 +102,10 @@ class Connection;
 class Transaction {
 public:
     explicit Transaction(Connection &conn);
+    // The same, reserving the named tables (upper case) for protected write: a second
+    // transaction reserving one of them waits until this one ends, so a key read as the largest
+    // in use plus one cannot be taken twice.
+    Transaction(Connection &conn, const QStringList &protectedTables);
     Transaction(Transaction &&) noexcept;
     ~Transaction();
     Transaction(const Transaction &) = delete;

@@ -49,6 +49,30 @@ Transaction::Transaction(Connection &conn) : m_conn(&conn)
     }
 }
 
+Transaction::Transaction(Connection &conn, const QStringList &protectedTables) : m_conn(&conn)
+{
+    QByteArray tpb;
+    for (unsigned char c : {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait})
+        tpb.append(char(c));
+    for (const QString &table : protectedTables) {
+        const QByteArray name = sqlBytes(table);
+        tpb.append(char(isc_tpb_lock_write));
+        tpb.append(char(name.size()));
+        tpb.append(name);
+        tpb.append(char(isc_tpb_protected));
+    }
+    IAttachment *att = conn.handle();
+    Status st;
+    m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
+    try {
+        st.check();
+    } catch (const DbError &e) {
+        m_tx = nullptr;
+        conn.noteError(e);
+        throw;
+    }
+}
+
 Transaction::Transaction(Transaction &&o) noexcept : m_conn(o.m_conn), m_tx(o.m_tx)
 {
     o.m_tx = nullptr;

@@ -1,0 +1,139 @@
+// Opening a new certificate of a product with 15 specification entries against 200 000 stored
+// test rows: the set-based open, the row-by-row open it replaced (one query and one key read per
+// entry), and one select of a certificate's tests, with the statements each issues. Prints only.
+#include "db/connection.h"
+#include "lotedit/certificate.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+const int kEntries = 15;
+const int kTestRows = 200000;
+const int kTestsPerCertificate = 10;
+
+double ms(const QElapsedTimer &t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// The open as first written: per entry, a query for the test and a read of the largest key.
+void rowByRowOpen(db::Connection &conn, const lotedit::CertificateKey &key)
+{
+    using namespace lotedit;
+    int number;
+    const db::Rows header = conn.query(CertificateLookupStatement(key));
+    if (!header.isEmpty()) {
+        number = int(header.rows.front().front().toInt());
+    } else {
+        number = int(conn.query(kLargestCertificateStatement).rows.front().front().toInt()) + 1;
+        conn.execute(CertificateInsertStatement(number, key));
+    }
+    const db::Rows entries = conn.query(SpecificationEntriesStatement(key.code));
+    for (size_t i = 0; i < entries.rows.size(); ++i) {
+        const QString spec = entries.at(i, QStringLiteral("CODIGOESPEC")).toString();
+        if (!conn.query(QStringLiteral("select ") + kCertificateTestList + QStringLiteral(" from CQPORLOTE where CODIGOLAUDO = ")
+                        + QString::number(number) + QStringLiteral(" and CODIGOESPEC = '") + spec + QStringLiteral("'"))
+                 .isEmpty())
+            continue;
+        const int test = int(conn.query(kLargestTestStatement).rows.front().front().toInt()) + 1;
+        conn.execute(TestInsertStatement(test, number, int(spec.toInt()), entries.at(i, QStringLiteral("ESPECIFICACAO")).toString()));
+    }
+}
+
+struct Figure {
+    double ms = 1e300;
+    uint64_t statements = 0;
+};
+
+Figure measure(int runs, const std::function<void(int)> &step)
+{
+    Figure f;
+    for (int i = 0; i < runs; ++i) {
+        const uint64_t before = db::statementsIssued();
+        QElapsedTimer t;
+        t.start();
+        step(i);
+        f.ms = std::min(f.ms, ms(t));
+        f.statements = db::statementsIssued() - before;
+    }
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    QString sqlFile = QCoreApplication::applicationDirPath() + QStringLiteral("/../../sql/central.sql");
+    if (const int at = int(args.indexOf(QStringLiteral("--sql"))); at >= 0 && at + 1 < args.size())
+        sqlFile = args[at + 1];
+    QFile script(sqlFile);
+    if (!script.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "usage: bench_certificate_open [--sql sql/central.sql]\n");
+        return 2;
+    }
+    QTemporaryDir dir;
+    const db::Target target{dir.filePath(QStringLiteral("central.bd")), true, true};
+    db::Connection::createDatabase(target);
+    db::Connection conn;
+    conn.configure(target);
+    conn.runScript(QString::fromUtf8(script.readAll()));
+
+    QElapsedTimer fill;
+    fill.start();
+    {
+        db::Transaction tx(conn);
+        db::Prepared spec(tx, QStringLiteral("insert into ESPECIFICACOES (CODIGOESPEC, ENSAIO, ESPECIFICACAO) values (?, ?, ?)"));
+        db::Prepared link(tx, QStringLiteral("insert into ENSAIOS (CODIGOCOMP, CODIGOESPEC) values (?, ?)"));
+        for (int s = 1; s <= 60; ++s) {
+            spec.execute({db::Value::integer(s), db::Value::text(QStringLiteral("Ensaio %1").arg(s, 3, 10, QLatin1Char('0'))),
+                          db::Value::text(QStringLiteral("Especificação do ensaio %1").arg(s))});
+            // The benchmarked product has 15 entries; others have some of the rest.
+            link.execute({db::Value::text(s <= kEntries ? QStringLiteral("P15") : QStringLiteral("OUTRO%1").arg(s % 7)),
+                          db::Value::integer(s)});
+        }
+        db::Prepared header(tx, QStringLiteral("insert into LAUDOPORLOTE (CODIGOLAUDO, CODIGOCOMP, LOTE, FORNECEDOR) values (?, ?, ?, ?)"));
+        db::Prepared test(tx, QStringLiteral("insert into CQPORLOTE (CODIGOENSAIO, CODIGOLAUDO, CODIGOESPEC, RESULTADO) values (?, ?, ?, ?)"));
+        const int certificates = kTestRows / kTestsPerCertificate;
+        for (int c = 1; c <= certificates; ++c) {
+            header.execute({db::Value::integer(c), db::Value::text(QStringLiteral("P%1").arg(c % 500)),
+                            db::Value::text(QStringLiteral("L%1").arg(c)), db::Value::text(QStringLiteral("Fornecedor"))});
+            for (int t = 0; t < kTestsPerCertificate; ++t)
+                test.execute({db::Value::integer((c - 1) * kTestsPerCertificate + t + 1), db::Value::integer(c),
+                              db::Value::integer(t + 1), db::Value::text(QStringLiteral("conforme"))});
+        }
+        tx.commit();
+    }
+    std::printf("fixture: %d certificates, %d test rows, %d entries for the product (%.0f ms)\n",
+                kTestRows / kTestsPerCertificate, kTestRows, kEntries, ms(fill));
+
+    const int runs = 5;
+    const auto key = [](const char *prefix, int i) {
+        return lotedit::CertificateKeyOf(QStringLiteral("P15"), QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(i),
+                                         QStringLiteral("Fornecedor"));
+    };
+    int lastNumber = 0;
+    const Figure ours = measure(runs, [&](int i) { lastNumber = lotedit::FindOrCreateCertificate(conn, key("NOVO", i)).number; });
+    const Figure reopen = measure(runs, [&](int i) { lotedit::FindOrCreateCertificate(conn, key("NOVO", i)); });
+    const Figure rowByRow = measure(runs, [&](int i) { rowByRowOpen(conn, key("VELHO", i)); });
+    const Figure oneSelect = measure(runs, [&](int) {
+        conn.query(QStringLiteral("select CODIGOENSAIO, CODIGOESPEC, RESULTADO from CQPORLOTE where CODIGOLAUDO = %1").arg(lastNumber));
+    });
+
+    std::printf("new certificate, set-based : %8.2f ms  %3llu statements\n", ours.ms, (unsigned long long)ours.statements);
+    std::printf("existing certificate       : %8.2f ms  %3llu statements\n", reopen.ms, (unsigned long long)reopen.statements);
+    std::printf("new certificate, row by row: %8.2f ms  %3llu statements\n", rowByRow.ms, (unsigned long long)rowByRow.statements);
+    std::printf("one select of its tests    : %8.2f ms  %3llu statements\n", oneSelect.ms, (unsigned long long)oneSelect.statements);
+    std::printf("ratio set-based / one select: %.1f   row by row / set-based: %.1f\n", ours.ms / oneSelect.ms, rowByRow.ms / ours.ms);
+    return 0;
+}

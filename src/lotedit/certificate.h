@@ -1,0 +1,90 @@
+// The quality-control certificate of a lot: its header in LAUDOPORLOTE and one row of CQPORLOTE
+// per test of the product's specification, found or created, saved, and printed by the suite's
+// certificate program.
+#pragma once
+#include "db/connection.h"
+
+#include <QDate>
+#include <QString>
+#include <vector>
+
+namespace platform {
+class Clipboard;
+class Operator;
+class WinPaths;
+}
+
+namespace lotedit {
+
+inline const QString kCertificateHeaderList = QStringLiteral(
+    "CODIGOLAUDO, DATA, MANIPULADOR, ANALISTA, TAMANHOLOTE, CODIGOCOMP, LOTE, FORNECEDOR, LABORATORIO, RESULTADOFINAL");
+inline const QString kCertificateTestList =
+    QStringLiteral("CODIGOENSAIO, CODIGOLAUDO, CODIGOESPEC, RESULTADO, DATADAANALISE, RESPONSAVEL");
+
+// A certificate is found by the lot's product code, lot and supplier. The lot's code and supplier
+// columns are wider than the certificate's: the values are cut to the certificate's widths once,
+// here, so the lookup finds again what the insert stored.
+struct CertificateKey {
+    QString code;       // up to 10
+    QString lot;        // up to 30
+    QString supplier;   // up to 35
+};
+CertificateKey CertificateKeyOf(const QString &code, const QString &lot, const QString &supplier);
+
+// Statements; text values have their single quotes doubled.
+QString CertificateLookupStatement(const CertificateKey &key);
+QString CertificateInsertStatement(int number, const CertificateKey &key);
+QString SpecificationEntriesStatement(const QString &code);
+QString TestInsertStatement(int testNumber, int number, int specEntry, const QString &requiredValue);
+// The display rows: one per test, each with the header and the specification entry.
+QString CertificateViewStatement(const CertificateKey &key);
+
+inline const QString kLargestCertificateStatement = QStringLiteral("Select max(CODIGOLAUDO) as MAIOR from LaudoPorLote");
+inline const QString kLargestTestStatement = QStringLiteral("Select max(CODIGOENSAIO) as MAIOR from CQPORLOTE");
+
+struct OpenedCertificate {
+    int number = 0;
+    bool created = false;   // the header was inserted now
+    int testsAdded = 0;
+};
+
+// Finds the certificate or creates it, and adds a test row (its result starting as the entry's
+// required value) for every specification entry of the product it lacks; tests whose entry no
+// longer applies stay. All in one transaction that reserves both tables, so a second workstation
+// doing the same waits: no two certificates of one lot, no key taken twice. The certificate's
+// tests are read in one statement and the largest test key once, whatever the number of entries.
+OpenedCertificate FindOrCreateCertificate(db::Connection &conn, const CertificateKey &key);
+
+struct CertificateHeader {
+    QDate date;          // null: no date
+    QString handler;     // MANIPULADOR
+    QString analyst;     // ANALISTA
+    QString lotSize;     // TAMANHOLOTE
+    QString verdict;     // RESULTADOFINAL
+};
+struct TestResult {
+    int specEntry = 0;   // CODIGOESPEC
+    QString result;
+};
+
+QString HeaderUpdateStatement(int number, const CertificateHeader &header);
+QString TestUpdateStatement(int number, const TestResult &test);
+
+// Writes the header and the given results in one transaction: on any failure nothing of it is
+// stored and the error is thrown. Each statement is put on the clipboard just before it runs.
+void SaveCertificate(db::Connection &conn, int number, const CertificateHeader &header,
+                     const std::vector<TestResult> &tests, platform::Clipboard *clipboard);
+
+// The certificate program on the server's share.
+QString CertificateProgramPath(const QString &server);
+QString CertificateProgramMissingMessage(const QString &server);
+inline const QString kCertificateProgramFailedMessage =
+    QStringLiteral("Não foi possível iniciar o programa de impressão do laudo.");
+// Its command line, cut to 255 characters. validity is the lot's VALIDADE as text.
+QString CertificateProgramCommandLine(const QString &server, const QString &code, const QString &lot,
+                                      const QString &supplier, const QString &validity, const QString &user);
+// Starts the program without waiting for it; tells the operator when it is missing or cannot start.
+bool StartCertificateProgram(const platform::WinPaths &paths, const QString &server, const QString &commandLine,
+                             platform::Operator &op);
+
+} // namespace lotedit

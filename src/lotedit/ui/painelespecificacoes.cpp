@@ -1,0 +1,435 @@
+// The certificate panel's controls and handlers; the statements and rules are in lotedit/certificate.
+#include "painelespecificacoes.h"
+
+#include "db/dberror.h"
+#include "platform/clipboard.h"
+#include "platform/clock.h"
+#include "platform/operator.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace lotedit_ui {
+
+namespace {
+
+const QStringList kHeaderFields = {QStringLiteral("DATA"), QStringLiteral("MANIPULADOR"), QStringLiteral("ANALISTA"),
+                                   QStringLiteral("TAMANHOLOTE"), QStringLiteral("RESULTADOFINAL")};
+
+bool isEnter(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+QString errorText(const std::exception &e)
+{
+    if (const auto *db = dynamic_cast<const db::DbError *>(&e))
+        return db->message();
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotSource, platform::Operator &op,
+                                           const platform::Clock &clock, const platform::WinPaths &paths,
+                                           platform::Clipboard &clipboard, QWidget *parent)
+    : QFrame(parent),
+      DS_Laudo(dm.Laudo, op),
+      m_dm(dm),
+      m_lot(lotSource),
+      m_op(op),
+      m_clock(clock),
+      m_paths(paths),
+      m_clipboard(clipboard)
+{
+    setObjectName(QStringLiteral("PainelEspecificacoes"));
+    setFrameShape(QFrame::Panel);
+    setAutoFillBackground(true);
+    resize(704, 521);
+    DS_Laudo.currentYear = [this] { return m_clock.today().year(); };
+    // The result belongs to the test table, not to the header table the display rows are written as.
+    if (const auto spec = data::FindColumnSpec(QStringLiteral("CQPORLOTE"), QStringLiteral("RESULTADO")))
+        DS_Laudo.setColumnSpec(QStringLiteral("RESULTADO"), *spec);
+
+    Panel2 = new QLabel(kCertificateTitle, this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setAlignment(Qt::AlignCenter);
+    Panel2->setFrameShape(QFrame::Panel);
+    Panel2->setFrameShadow(QFrame::Raised);
+    QFont titleFont = Panel2->font();
+    titleFont.setBold(true);
+    Panel2->setFont(titleFont);
+
+    DBText1 = new data_ui::DBText(&m_lot, QStringLiteral("DESCRICAO"), this);
+    DBText3 = new data_ui::DBText(&m_lot, QStringLiteral("FORNECEDOR"), this);
+    DBText2 = new data_ui::DBText(&m_lot, QStringLiteral("LOTE"), this);
+    DBText5 = new data_ui::DBText(&m_lot, QStringLiteral("VALIDADE"), this);
+    DBText1->setFont(titleFont);
+
+    DBEdit3 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("DATA"), this);
+    DBEdit3->setEditMask(QStringLiteral("!99/99/00;1;_"));
+    DBEdit5 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("TAMANHOLOTE"), this);
+    DBComboBox4 = new data_ui::DBComboBox(&DS_Laudo, QStringLiteral("RESULTADOFINAL"), this);
+    DBComboBox4->setItems({QStringLiteral("Aprovado"), QStringLiteral("Reprovado")});
+    DBEdit11 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("ANALISTA"), this);
+    DBEdit14 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("MANIPULADOR"), this);
+
+    m_model = new data_ui::DatasetModel(&dm.Laudo,
+                                        {{QStringLiteral("Cod. Laudo"), QStringLiteral("CODIGOLAUDO")},
+                                         {QStringLiteral("Ensaio"), QStringLiteral("ENSAIO")},
+                                         {QStringLiteral("Especificação"), QStringLiteral("ESPECIFICACAO")}},
+                                        this);
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setModel(m_model);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setFocusPolicy(Qt::ClickFocus);   // not in the tab order
+    DBGrid1->verticalHeader()->hide();
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    DBGrid1->installEventFilter(this);
+
+    DBMemo1 = new data_ui::DBMemo(&DS_Laudo, QStringLiteral("ENSAIO"), this);
+    DBMemo1->setReadOnly(true);
+    DBMemo1->setFocusPolicy(Qt::NoFocus);
+    DBMemo2 = new data_ui::DBMemo(&DS_Laudo, QStringLiteral("RESULTADO"), this);
+
+    BitBtn7 = new QPushButton(QStringLiteral("Sair"), this);
+    BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
+    BitBtn4 = new QPushButton(this);
+    BitBtn4->setObjectName(QStringLiteral("BitBtn4"));
+    BitBtn4->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    BitBtn4->setIconSize(QSize(32, 32));
+    BitBtn4->setToolTip(QStringLiteral("Imprimir"));
+
+    MonthCalendar1 = new QCalendarWidget(this);
+    MonthCalendar1->setObjectName(QStringLiteral("MonthCalendar1"));
+    MonthCalendar1->hide();
+
+    PopupMenu1 = new QMenu(this);
+    Calendrio1 = PopupMenu1->addAction(QStringLiteral("Calendário"));
+    DBEdit3->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBEdit3, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu1->popup(DBEdit3->mapToGlobal(at)); });
+    connect(Calendrio1, &QAction::triggered, this, &PainelEspecificacoes::Calendrio1Click);
+    connect(MonthCalendar1, &QCalendarWidget::clicked, this, &PainelEspecificacoes::MonthCalendar1Click);
+    connect(BitBtn7, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn7Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn4Click);
+
+    DBEdit3->keyPress = [this](QKeyEvent *e) { return enterMovesOn(e, DBEdit5); };
+    DBEdit5->keyPress = [this](QKeyEvent *e) { return enterMovesOn(e, DBComboBox4); };
+    DBComboBox4->keyPress = [this](QKeyEvent *e) { return enterMovesOn(e, DBEdit11); };
+    DBEdit11->keyPress = [this](QKeyEvent *e) { return enterMovesOn(e, DBEdit14); };
+    DBEdit14->keyPress = [this](QKeyEvent *e) { return enterMovesOn(e, DBMemo2); };
+    DBMemo2->keyPress = [this](QKeyEvent *e) { return DBMemo2KeyPress(e); };
+
+    // The grid follows the dataset, and a row picked in the grid moves the dataset there.
+    connect(&dm.Laudo, &data::CachedDataset::currentChanged, this, [this](int row) { selectGridRow(row); });
+    connect(&dm.Laudo, &data::CachedDataset::rowsReset, this, [this] { selectGridRow(m_dm.Laudo.currentRow()); });
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (!m_moving && current.isValid())
+                    goToRow(current.row());
+            });
+
+    const auto caption = [this](const QString &text, QWidget *w) {
+        auto *box = new QWidget(this);
+        auto *l = new QVBoxLayout(box);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->setSpacing(2);
+        auto *label = new QLabel(text, box);
+        label->setBuddy(w);
+        l->addWidget(label);
+        w->setParent(box);
+        l->addWidget(w);
+        return box;
+    };
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(6, 6, 6, 6);
+    root->addWidget(Panel2);
+
+    auto *lotLine = new QGridLayout;
+    lotLine->addWidget(DBText1, 0, 0, 1, 4);
+    lotLine->addWidget(new QLabel(QStringLiteral("Fornecedor:"), this), 1, 0);
+    lotLine->addWidget(DBText3, 1, 1);
+    lotLine->addWidget(new QLabel(QStringLiteral("Lote:"), this), 1, 2);
+    lotLine->addWidget(DBText2, 1, 3);
+    lotLine->addWidget(new QLabel(QStringLiteral("Validade:"), this), 1, 4);
+    lotLine->addWidget(DBText5, 1, 5);
+    root->addLayout(lotLine);
+
+    auto *header = new QHBoxLayout;
+    header->addWidget(caption(QStringLiteral("Data:"), DBEdit3));
+    header->addWidget(caption(QStringLiteral("Tamanho do lote:"), DBEdit5));
+    header->addWidget(caption(QStringLiteral("Resultado:"), DBComboBox4));
+    header->addWidget(caption(QStringLiteral("Analista:"), DBEdit11));
+    header->addWidget(caption(QStringLiteral("Manipulador:"), DBEdit14));
+    root->addLayout(header);
+
+    root->addWidget(DBGrid1, 3);
+    auto *memos = new QHBoxLayout;
+    memos->addWidget(caption(QStringLiteral("Ensaio"), DBMemo1), 1);
+    memos->addWidget(caption(QStringLiteral("Resultado"), DBMemo2), 2);
+    root->addLayout(memos, 2);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(BitBtn4);
+    buttons->addStretch();
+    buttons->addWidget(BitBtn7);
+    root->addLayout(buttons);
+
+    setTabOrder(BitBtn7, DBEdit3);
+    setTabOrder(DBEdit3, DBEdit5);
+    setTabOrder(DBEdit5, DBComboBox4);
+    setTabOrder(DBComboBox4, DBEdit11);
+    setTabOrder(DBEdit11, DBEdit14);
+    setTabOrder(DBEdit14, DBMemo2);
+    setTabOrder(DBMemo2, BitBtn4);
+    DBMemo2->setTabChangesFocus(true);
+
+    hide();
+}
+
+PainelEspecificacoes::~PainelEspecificacoes()
+{
+    if (!isHidden())
+        m_dm.Laudo.close();
+}
+
+bool PainelEspecificacoes::enterMovesOn(QKeyEvent *event, QWidget *next)
+{
+    if (!isEnter(event))
+        return false;
+    next->setFocus();
+    return true;
+}
+
+void PainelEspecificacoes::setFormControlsEnabled(bool enabled)
+{
+    for (QWidget *w : m_formControls)
+        if (w)
+            w->setEnabled(enabled);
+}
+
+void PainelEspecificacoes::BitBtn3Click()
+{
+    data::CachedDataset &lot = m_lot.dataset();
+    m_key = lotedit::CertificateKeyOf(lot.text(QStringLiteral("CODIGO")), lot.text(QStringLiteral("LOTE")),
+                                      lot.text(QStringLiteral("FORNECEDOR")));
+    try {
+        m_number = lotedit::FindOrCreateCertificate(m_dm.SQLConnection1, m_key).number;
+        m_dm.Laudo.close();
+        m_dm.Laudo.setCommandText(lotedit::CertificateViewStatement(m_key));
+        m_dm.Laudo.open();
+    } catch (const std::exception &e) {
+        m_op.error(errorText(e));
+        return;
+    }
+    if (parentWidget())
+        setGeometry(parentWidget()->rect());
+    MonthCalendar1->hide();
+    show();
+    raise();
+    setFormControlsEnabled(false);
+    DBEdit3->setFocus();
+}
+
+bool PainelEspecificacoes::storeAndCarryHeader()
+{
+    data::CachedDataset &ds = m_dm.Laudo;
+    if (!ds.isOpen() || ds.isEmpty())
+        return true;
+    if (!DS_Laudo.updateRecord())
+        return false;
+    if (DS_Laudo.isEditing() && !DS_Laudo.post())
+        return false;
+    const int current = ds.currentRow();
+    std::vector<int> cols;
+    std::vector<db::Value> header;
+    for (const QString &f : kHeaderFields) {
+        cols.push_back(ds.fieldIndex(f));
+        header.push_back(ds.value(f));
+    }
+    const bool wasMoving = m_moving;
+    m_moving = true;
+    for (int row = 0; row < ds.rowCount(); ++row) {
+        if (row == current)
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < cols.size() && same; ++i)
+            same = ds.valueAt(row, cols[i]) == header[i];
+        if (same)
+            continue;
+        ds.moveTo(row);
+        ds.edit();
+        for (int i = 0; i < kHeaderFields.size(); ++i)
+            ds.setValue(kHeaderFields[i], header[size_t(i)]);
+        ds.post();
+    }
+    if (ds.currentRow() != current)
+        ds.moveTo(current);
+    m_moving = wasMoving;
+    selectGridRow(current);
+    return true;
+}
+
+lotedit::CertificateHeader PainelEspecificacoes::currentHeader() const
+{
+    const data::CachedDataset &ds = m_dm.Laudo;
+    lotedit::CertificateHeader h;
+    h.date = ds.value(QStringLiteral("DATA")).isNull() ? QDate() : ds.value(QStringLiteral("DATA")).toDate();
+    h.handler = ds.text(QStringLiteral("MANIPULADOR"));
+    h.analyst = ds.text(QStringLiteral("ANALISTA"));
+    h.lotSize = ds.text(QStringLiteral("TAMANHOLOTE"));
+    h.verdict = ds.text(QStringLiteral("RESULTADOFINAL"));
+    return h;
+}
+
+lotedit::TestResult PainelEspecificacoes::testAt(int row) const
+{
+    const data::CachedDataset &ds = m_dm.Laudo;
+    return {int(ds.valueAt(row, ds.fieldIndex(QStringLiteral("CODIGOESPEC"))).toInt()),
+            ds.valueAt(row, ds.fieldIndex(QStringLiteral("RESULTADO"))).toString()};
+}
+
+bool PainelEspecificacoes::save(const std::vector<lotedit::TestResult> &tests)
+{
+    try {
+        lotedit::SaveCertificate(m_dm.SQLConnection1, m_number, currentHeader(), tests, &m_clipboard);
+    } catch (const std::exception &e) {
+        m_op.error(errorText(e));
+        return false;
+    }
+    return true;
+}
+
+bool PainelEspecificacoes::DBMemo2KeyPress(QKeyEvent *event)
+{
+    if (!isEnter(event))
+        return false;
+    data::CachedDataset &ds = m_dm.Laudo;
+    if (!ds.isOpen() || ds.isEmpty() || !storeAndCarryHeader())
+        return true;
+    if (!save({testAt(ds.currentRow())}))
+        return true;
+    if (ds.currentRow() < ds.rowCount() - 1)
+        goToRow(ds.currentRow() + 1);
+    DBMemo2->setFocus();
+    return true;
+}
+
+bool PainelEspecificacoes::DBGrid1KeyPress(QKeyEvent *event)
+{
+    if (!isEnter(event))
+        return false;
+    DBMemo2->setFocus();
+    return true;
+}
+
+bool PainelEspecificacoes::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress && DBGrid1KeyPress(static_cast<QKeyEvent *>(event)))
+        return true;
+    return QFrame::eventFilter(watched, event);
+}
+
+void PainelEspecificacoes::BitBtn7Click()
+{
+    data::CachedDataset &ds = m_dm.Laudo;
+    if (ds.isOpen() && !ds.isEmpty()) {
+        // A date or value the box refuses keeps the panel open with what was typed.
+        if (!storeAndCarryHeader())
+            return;
+        std::vector<lotedit::TestResult> tests;
+        for (int row = 0; row < ds.rowCount(); ++row)
+            tests.push_back(testAt(row));
+        if (!save(tests))
+            return;
+    }
+    ds.close();
+    MonthCalendar1->hide();
+    hide();
+    setFormControlsEnabled(true);
+}
+
+void PainelEspecificacoes::BitBtn4Click()
+{
+    const data::CachedDataset &lot = m_lot.dataset();
+    const QString server = m_dm.run.siteConfig.ServerAddress;
+    const db::Value validity = lot.value(QStringLiteral("VALIDADE"));
+    const QString line = lotedit::CertificateProgramCommandLine(
+        server, lot.text(QStringLiteral("CODIGO")), m_key.lot, m_key.supplier,
+        validity.isNull() ? QString() : validity.toString(), m_dm.run.UserName);
+    lotedit::StartCertificateProgram(m_paths, server, line, m_op);
+}
+
+void PainelEspecificacoes::Calendrio1Click()
+{
+    const db::Value current = m_dm.Laudo.isOpen() ? m_dm.Laudo.value(QStringLiteral("DATA")) : db::Value();
+    MonthCalendar1->setSelectedDate(current.isNull() ? m_clock.today() : current.toDate());
+    MonthCalendar1->move(DBEdit3->mapTo(this, QPoint(0, DBEdit3->height())));
+    MonthCalendar1->adjustSize();
+    MonthCalendar1->show();
+    MonthCalendar1->raise();
+    MonthCalendar1->setFocus();
+}
+
+void PainelEspecificacoes::MonthCalendar1Click(const QDate &date)
+{
+    if (m_dm.Laudo.isOpen() && !m_dm.Laudo.isEmpty())
+        DS_Laudo.setFieldValue(QStringLiteral("DATA"), db::Value::date(date));
+    MonthCalendar1->hide();
+    DBEdit3->setFocus();
+}
+
+void PainelEspecificacoes::PainelEspecificacoesClick()
+{
+    MonthCalendar1->hide();
+}
+
+void PainelEspecificacoes::mousePressEvent(QMouseEvent *event)
+{
+    PainelEspecificacoesClick();
+    QFrame::mousePressEvent(event);
+}
+
+void PainelEspecificacoes::goToRow(int row)
+{
+    data::CachedDataset &ds = m_dm.Laudo;
+    if (!ds.isOpen() || row < 0 || row >= ds.rowCount())
+        return;
+    if (row != ds.currentRow()) {
+        if (!storeAndCarryHeader()) {
+            selectGridRow(ds.currentRow());
+            return;
+        }
+        m_moving = true;
+        ds.moveTo(row);
+        m_moving = false;
+    }
+    selectGridRow(row);
+}
+
+void PainelEspecificacoes::selectGridRow(int row)
+{
+    const bool wasMoving = m_moving;
+    m_moving = true;
+    if (row >= 0 && row < m_model->rowCount())
+        DBGrid1->selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_moving = wasMoving;
+}
+
+} // namespace lotedit_ui

@@ -1,0 +1,302 @@
+// The certificate panel hosted as the lot edit form hosts it, driven through its own widgets on a
+// real database: opened for the form's lot, header and results typed and saved, the header kept
+// in step across tests, a refused date keeping the panel open, the calendar and the print button.
+#include "lotedit/ui/painelespecificacoes.h"
+
+#include "platform/clipboard.h"
+#include "support/modulerig.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+using lotedit_ui::PainelEspecificacoes;
+
+namespace {
+
+struct Host {
+    testsupport::ModuleRig rig;
+    data::DataSource DS_ESTLOTE{rig.dm.ESTLOTE, rig.op};
+    platform::SystemClipboard clipboard;
+    QWidget form;
+    QPushButton *BitBtn1, *BitBtn2, *BitBtn3;
+    PainelEspecificacoes *panel = nullptr;
+
+    Host()
+    {
+        rig.run.UserName = QStringLiteral("MARIA");
+        rig.exec(QStringLiteral("insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, LABORATORIO, VALIDADE) "
+                                "values ('Ácido Bórico', 'L-1', 'D''Ávila', '001', 'Almoxarifado', '2027-05-31')"));
+        rig.exec(QStringLiteral("insert into ESPECIFICACOES values (1, 'Aspecto', 'Pó branco')"));
+        rig.exec(QStringLiteral("insert into ESPECIFICACOES values (2, 'pH', '5,0 a 7,0')"));
+        rig.exec(QStringLiteral("insert into ENSAIOS values ('001', 1)"));
+        rig.exec(QStringLiteral("insert into ENSAIOS values ('001', 2)"));
+        rig.dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE"));
+        rig.dm.ESTLOTE.open();
+
+        form.resize(704, 521);
+        BitBtn1 = new QPushButton(QStringLiteral("Salvar"), &form);
+        BitBtn2 = new QPushButton(QStringLiteral("Cancelar"), &form);
+        BitBtn3 = new QPushButton(QStringLiteral("CQ - Laudo de Análise"), &form);
+        panel = new PainelEspecificacoes(rig.dm, DS_ESTLOTE, rig.op, rig.clock, rig.paths, clipboard, &form);
+        panel->setFormControls({BitBtn1, BitBtn2, BitBtn3});
+        QObject::connect(BitBtn3, &QPushButton::clicked, panel, &PainelEspecificacoes::BitBtn3Click);
+        form.show();
+        form.activateWindow();
+    }
+
+    db::Rows query(const QString &sql) { return rig.tdb.conn().query(sql); }
+    QString header(const char *column)
+    {
+        return query(QStringLiteral("select %1 from LAUDOPORLOTE").arg(QLatin1String(column))).rows.front().front().toString();
+    }
+    QString result(int spec)
+    {
+        return query(QStringLiteral("select RESULTADO from CQPORLOTE where CODIGOESPEC = %1").arg(spec)).rows.front().front().toString();
+    }
+    int laudoSpec(int row) const
+    {
+        const data::CachedDataset &ds = rig.dm.Laudo;
+        return int(ds.valueAt(row, ds.fieldIndex(QStringLiteral("CODIGOESPEC"))).toInt());
+    }
+};
+
+// Typing, accented letters included (QTest's own typing takes ASCII only).
+void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 128)
+            QTest::keyClick(w, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+void replaceText(QWidget *w, const QString &text)
+{
+    w->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), w);
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    typeText(w, text);
+}
+
+void enter(QWidget *w)
+{
+    QTest::keyClick(w, Qt::Key_Return);
+}
+
+} // namespace
+
+class PainelEspecificacoesTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Host> h;
+
+private Q_SLOTS:
+    void init()
+    {
+        h = std::make_unique<Host>();
+        QVERIFY(QTest::qWaitForWindowActive(&h->form));
+    }
+    void cleanup() { h.reset(); }
+
+    void openingFindsOrCreatesTheLotsCertificate()
+    {
+        QVERIFY(!h->panel->isVisible());
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        QVERIFY(h->panel->isVisible());
+        QCOMPARE(h->panel->geometry(), h->form.rect());
+        QCOMPARE(h->panel->Panel2->text(), QStringLiteral("Controle de Qualidade - Laudo de Análise"));
+        QCOMPARE(h->panel->DBText1->text(), QStringLiteral("Ácido Bórico"));
+        QCOMPARE(h->panel->DBText3->text(), QStringLiteral("D'Ávila"));
+        QCOMPARE(h->panel->DBGrid1->model()->rowCount(), 2);
+        QCOMPARE(h->panel->DBGrid1->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Especificação"));
+        for (QWidget *w : {static_cast<QWidget *>(h->BitBtn1), static_cast<QWidget *>(h->BitBtn2), static_cast<QWidget *>(h->BitBtn3)})
+            QVERIFY(!w->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(h->panel->DBEdit3));
+        QCOMPARE(h->query(QStringLiteral("select count(*) from LAUDOPORLOTE")).rows.front().front().toInt(), 1);
+        QCOMPARE(h->header("FORNECEDOR"), QStringLiteral("D'Ávila"));
+        QCOMPARE(h->result(1), QStringLiteral("Pó branco"));
+
+        // Sair with nothing typed closes and gives the form its buttons back; opening again
+        // creates nothing.
+        QTest::mouseClick(h->panel->BitBtn7, Qt::LeftButton);
+        QVERIFY(!h->panel->isVisible());
+        QVERIFY(h->BitBtn3->isEnabled());
+        QVERIFY(!h->rig.dm.Laudo.isOpen());
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        QCOMPARE(h->query(QStringLiteral("select count(*) from CQPORLOTE")).rows.front().front().toInt(), 2);
+        QVERIFY(h->rig.op.texts().isEmpty());
+
+        // The form closed with the panel open drops the display rows.
+        QVERIFY(h->rig.dm.Laudo.isOpen());
+        delete h->panel;
+        h->panel = nullptr;
+        QVERIFY(!h->rig.dm.Laudo.isOpen());
+    }
+
+    void headerAndResultsTypedAreSavedAndTheHeaderFollowsEveryTest()
+    {
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBEdit3));
+        p->DBEdit3->setCursorPosition(0);
+        typeText(p->DBEdit3, QStringLiteral("010324"));
+        enter(p->DBEdit3);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBEdit5));
+        typeText(p->DBEdit5, QStringLiteral("25 kg"));
+        enter(p->DBEdit5);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBComboBox4));
+        typeText(p->DBComboBox4, QStringLiteral("Aprovado"));
+        enter(p->DBComboBox4);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBEdit11));
+        typeText(p->DBEdit11, QStringLiteral("D'Ávila"));
+        enter(p->DBEdit11);
+        typeText(p->DBEdit14, QStringLiteral("Zé"));
+        enter(p->DBEdit14);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBMemo2));
+
+        // Enter in the result saves the header and this test's result, then goes to the next test.
+        const int first = h->laudoSpec(0), second = h->laudoSpec(1);
+        replaceText(p->DBMemo2, QStringLiteral("conforme 'USP'"));
+        enter(p->DBMemo2);
+        QCOMPARE(h->rig.dm.Laudo.currentRow(), 1);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBMemo2));
+        QCOMPARE(h->header("DATA"), QStringLiteral("01/03/2024"));
+        QCOMPARE(h->header("ANALISTA"), QStringLiteral("D'Ávila"));
+        QCOMPARE(h->header("RESULTADOFINAL"), QStringLiteral("Aprovado"));
+        QCOMPARE(h->result(first), QStringLiteral("conforme 'USP'"));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("Update CQPORLOTE set RESULTADO  = 'conforme ''USP''' where CODIGOLAUDO = 1 and CODIGOESPEC = %1").arg(first));
+        // The next test shows the header just typed.
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("D'Ávila"));
+        QCOMPARE(p->DBEdit3->Text(), QStringLiteral("01/03/24"));
+
+        // On the second test: its result and a new analyst; back on the first test the analyst
+        // is the new one, and Sair there writes it.
+        replaceText(p->DBMemo2, QStringLiteral("6,1"));
+        replaceText(p->DBEdit11, QStringLiteral("Beltrano"));
+        const QRect cell = p->DBGrid1->visualRect(p->DBGrid1->model()->index(0, 1));
+        QTest::mouseClick(p->DBGrid1->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(h->rig.dm.Laudo.currentRow(), 0);
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("Beltrano"));
+        QCOMPARE(p->DBMemo2->toPlainText(), QStringLiteral("conforme 'USP'"));
+
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+        QCOMPARE(h->header("ANALISTA"), QStringLiteral("Beltrano"));
+        QCOMPARE(h->header("MANIPULADOR"), QStringLiteral("Zé"));
+        QCOMPARE(h->result(first), QStringLiteral("conforme 'USP'"));
+        QCOMPARE(h->result(second), QStringLiteral("6,1"));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("Update CQPORLOTE set RESULTADO  = '6,1' where CODIGOLAUDO = 1 and CODIGOESPEC = %1").arg(second));
+        QVERIFY(h->rig.op.texts().isEmpty());
+
+        // Opened again, the panel shows what was saved.
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("Beltrano"));
+        QCOMPARE(p->DBEdit5->text(), QStringLiteral("25 kg"));
+    }
+
+    void aDateThatIsNoDateKeepsThePanelOpenWithWhatWasTyped()
+    {
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        replaceText(p->DBEdit11, QStringLiteral("Ana"));
+        replaceText(p->DBEdit3, QString());
+        p->DBEdit3->setCursorPosition(0);
+        typeText(p->DBEdit3, QStringLiteral("310224"));
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(p->isVisible());
+        QVERIFY(h->rig.op.texts().contains(QStringLiteral("'31/02/24' não é uma data válida")));
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("Ana"));
+        QCOMPARE(p->DBEdit3->Text(), QStringLiteral("31/02/24"));
+        QVERIFY(h->query(QStringLiteral("select ANALISTA from LAUDOPORLOTE")).rows.front().front().isNull());
+        QVERIFY(!h->BitBtn3->isEnabled());
+
+        // Corrected, Sair writes everything.
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBEdit3));
+        p->DBEdit3->setCursorPosition(0);
+        typeText(p->DBEdit3, QStringLiteral("280224"));
+        QCOMPARE(p->DBEdit3->Text(), QStringLiteral("28/02/24"));
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+        QCOMPARE(h->header("DATA"), QStringLiteral("28/02/2024"));
+        QCOMPARE(h->header("ANALISTA"), QStringLiteral("Ana"));
+    }
+
+    void aFailedSaveTellsTheOperatorAndLeavesTheCertificateAsItWas()
+    {
+        // The server refuses one of the results.
+        h->rig.exec(QStringLiteral("create exception RECUSADO 'Resultado recusado'"));
+        h->rig.exec(QStringLiteral("create trigger CQ_RECUSA for CQPORLOTE before update as begin "
+                                   "if (new.RESULTADO = 'falha') then exception RECUSADO; end"));
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        replaceText(p->DBEdit11, QStringLiteral("Ana"));
+        const QRect cell = p->DBGrid1->visualRect(p->DBGrid1->model()->index(1, 1));
+        QTest::mouseClick(p->DBGrid1->viewport(), Qt::LeftButton, {}, cell.center());
+        replaceText(p->DBMemo2, QStringLiteral("falha"));
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(p->isVisible());
+        QCOMPARE(h->rig.op.messages().size(), 1);
+        QCOMPARE(h->rig.op.messages().front().kind, testsupport::MessageKind::Error);
+        QVERIFY(h->rig.op.texts().front().contains(QStringLiteral("Resultado recusado")));
+        QVERIFY(h->query(QStringLiteral("select ANALISTA from LAUDOPORLOTE")).rows.front().front().isNull());
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("Ana"));
+        QCOMPARE(p->DBMemo2->toPlainText(), QStringLiteral("falha"));
+    }
+
+    void theCalendarWritesTheDayItIsGiven()
+    {
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        QCOMPARE(p->PopupMenu1->actions().value(0)->text(), QStringLiteral("Calendário"));
+        p->Calendrio1->trigger();
+        QVERIFY(p->MonthCalendar1->isVisible());
+        Q_EMIT p->MonthCalendar1->clicked(QDate(2024, 5, 2));
+        QVERIFY(!p->MonthCalendar1->isVisible());
+        QCOMPARE(p->DBEdit3->Text(), QStringLiteral("02/05/24"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBEdit3));
+        // A click on the panel's background hides the calendar.
+        p->Calendrio1->trigger();
+        QVERIFY(p->MonthCalendar1->isVisible());
+        QTest::mouseClick(p, Qt::LeftButton, {}, QPoint(2, 2));
+        QVERIFY(!p->MonthCalendar1->isVisible());
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QCOMPARE(h->header("DATA"), QStringLiteral("02/05/2024"));
+    }
+
+    void printButtonStartsTheCertificateProgramWithTheLotsArguments()
+    {
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        QTest::mouseClick(p->BitBtn4, Qt::LeftButton);
+        QCOMPARE(h->rig.op.texts(), QStringList{QStringLiteral("Arquivo \"\\\\SRV\\FORMULIX\\Arinto.exe\" não encontrado!")});
+
+        // A stand-in on the share records its arguments.
+        const QString record = h->rig.dir.filePath(QStringLiteral("args.txt"));
+        QFile f(h->rig.dir.filePath(QStringLiteral("share/Arinto.exe")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1.part'\nmv '%1.part' '%1'\n")
+                    .arg(record).toUtf8());
+        f.close();
+        f.setPermissions(f.permissions() | QFile::ExeOwner);
+        h->rig.op.clear();
+        QTest::mouseClick(p->BitBtn4, Qt::LeftButton);
+        QVERIFY(h->rig.op.texts().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
+        QFile r(record);
+        QVERIFY(r.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(r.readAll()), QStringLiteral("001\nL-1\nD'Ávila\n31/05/2027\nMARIA\n"));
+    }
+};
+
+QTEST_MAIN(PainelEspecificacoesTest)
+#include "painelespecificacoes_qtest.moc"

@@ -4,6 +4,7 @@
 #include "app/connections.h"
 #include "app/runstate.h"
 #include "data/tdm.h"
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
 #include "platform/winpath.h"
@@ -26,6 +27,7 @@ struct Program {
     app::Connections connections;
     app::ActivityLog log;
     data::TDM dm;
+    platform::SystemClipboard clipboard;
 };
 
 } // namespace app_ui

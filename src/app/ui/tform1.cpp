@@ -429,7 +429,8 @@ void TForm1::BitBtn3Click()
     if (!m_program.dm.ESTLOTE.isOpen())
         return;
     // A fresh form for each opening, released when it closes.
-    lotedit_ui::TForm2 form(m_program.dm, m_program.clock, m_program.op, this);
+    lotedit_ui::TForm2 form(m_program.dm, m_program.clock, m_program.op, this, &m_program.paths,
+                            &m_program.clipboard);
     form.exec();
 }
 

@@ -2,6 +2,7 @@
 
 #include "lotedit/lotrules.h"
 #include "lotedit/productlookup.h"
+#include "painelespecificacoes.h"
 
 #include "data/ui/datasetmodel.h"
 #include "db/dberror.h"
@@ -50,7 +51,8 @@ QFrame *overlay(const char *name, QWidget *parent)
 
 } // namespace
 
-TForm2::TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &op, QWidget *parent)
+TForm2::TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &op, QWidget *parent,
+               const platform::WinPaths *paths, platform::Clipboard *clipboard)
     : QDialog(parent), m_dm(dm), m_clock(clock), m_op(op)
 {
     setObjectName(QStringLiteral("TForm2"));
@@ -61,6 +63,8 @@ TForm2::TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &
     DS_ESTLOTE->currentYear = [this] { return currentYear(); };
     DS_ESTLOTE->postRefused = [this] { return m_dm.ESTLOTEPostRefused; };
     buildControls();
+    if (paths && clipboard)
+        buildCertificate(*paths, *clipboard);
     wireHandlers();
     m_dm.lotEditForm = this;
     setDescriptionEnabled(dm.ESTLOTE.state() == data::CachedDataset::State::Insert);
@@ -180,6 +184,7 @@ void TForm2::buildControls()
         w->hide();
 
     auto *buttons = new QHBoxLayout;
+    m_buttons = buttons;
     buttons->addWidget(DBNavigator1);
     buttons->addStretch(1);
     buttons->addWidget(BitBtn1);
@@ -430,6 +435,19 @@ void TForm2::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+// The certificate button at the end of the tab chain, and its panel laid over the whole form.
+void TForm2::buildCertificate(const platform::WinPaths &paths, platform::Clipboard &clipboard)
+{
+    BitBtn3 = new QPushButton(QStringLiteral("CQ - Laudo de Análise"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setAutoDefault(false);
+    m_buttons->insertWidget(1, BitBtn3);
+    PainelEspecificacoes =
+        new lotedit_ui::PainelEspecificacoes(m_dm, *DS_ESTLOTE, m_op, m_clock, paths, clipboard, this);
+    PainelEspecificacoes->setFormControls({DBNavigator1, BitBtn1, BitBtn2, BitBtn3});
+    connect(BitBtn3, &QPushButton::clicked, PainelEspecificacoes, &lotedit_ui::PainelEspecificacoes::BitBtn3Click);
 }
 
 void TForm2::resizeEvent(QResizeEvent *event)

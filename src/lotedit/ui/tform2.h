@@ -12,6 +12,7 @@
 
 class QAction;
 class QFrame;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -20,8 +21,10 @@ class QPushButton;
 class QTableView;
 
 namespace platform {
+class Clipboard;
 class Clock;
 class Operator;
+class WinPaths;
 }
 namespace data_ui {
 class DatasetModel;
@@ -29,14 +32,20 @@ class DatasetModel;
 
 namespace lotedit_ui {
 
+class PainelEspecificacoes;
+
 class TForm2 : public QDialog, public data::LotEditFormView {
     Q_OBJECT
 public:
     // Works on dm.ESTLOTE at its current row; the data module reaches the form while it exists.
-    TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &op, QWidget *parent = nullptr);
+    // With the installation's places and a clipboard the form also holds the lot's certificate.
+    TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &op, QWidget *parent = nullptr,
+           const platform::WinPaths *paths = nullptr, platform::Clipboard *clipboard = nullptr);
     ~TForm2() override;
 
     data::DataSource *DS_ESTLOTE;
+    QPushButton *BitBtn3 = nullptr;   // "CQ - Laudo de Análise"
+    lotedit_ui::PainelEspecificacoes *PainelEspecificacoes = nullptr;
     QPushButton *BitBtn1;   // "&Salvar"
     QPushButton *BitBtn2;   // "&Cancelar"
     data_ui::DBEdit *DBEdit1;    // DESCRICAO
@@ -119,6 +128,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildCertificate(const platform::WinPaths &paths, platform::Clipboard &clipboard);
+    QHBoxLayout *m_buttons = nullptr;
     void buildControls();
     void wireHandlers();
     void showJustification(int tag);

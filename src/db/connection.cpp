@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -243,6 +244,8 @@ QByteArray sqlBytes(const QString &sql)
 {
     return platform::toCp1252(sql);
 }
+
+std::atomic<uint64_t> g_statements{0};
 
 IStatement *prepare(Transaction &tx, const QString &sql)
 {
@@ -509,6 +512,7 @@ Transaction::~Transaction()
 
 uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
 {
+    ++g_statements;
     IStatement *stmt = nullptr;
     uint64_t affected = 0;
     try {
@@ -542,6 +546,7 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
 
 Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
 {
+    ++g_statements;
     IStatement *stmt = nullptr;
     try {
         stmt = prepare(*this, sql);
@@ -619,11 +624,17 @@ Prepared::~Prepared()
 
 void Prepared::execute(const std::vector<Value> &params)
 {
+    ++g_statements;
     InputMessage in(m_stmt, params);
     in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
     Status st;
     m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
     st.check();
+}
+
+uint64_t statementsExecuted()
+{
+    return g_statements.load();
 }
 
 // ---- Connection

@@ -171,6 +171,9 @@ private:
     Firebird::IAttachment *m_att = nullptr;
 };
 
+// Statements executed through this layer since the program started (the benchmarks print it).
+uint64_t statementsExecuted();
+
 // Splits a script into statements (";" ends a statement outside quotes; "--" comments dropped).
 QStringList splitScript(const QString &text);
 

@@ -7,6 +7,7 @@
 #include "platform/cp1252.h"
 #include "browser/ui/stockbrowser.h"
 #include "browser/ui/waitpanel.h"
+#include "reports/ui/reportspanel.h"
 #include "users/ui/loginpanel.h"
 
 #include <QCloseEvent>
@@ -72,6 +73,10 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     layout->addWidget(pnl2);
     layout->addWidget(DBGrid1, 1);
 
+    pnlRelatorios = new reports_ui::ReportsPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
+                                                 m_program.op, DBGrid1, this);
+    connect(btn1, &QPushButton::clicked, this, &TForm1::btn1Click);
+
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();
     connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);
@@ -134,9 +139,11 @@ void TForm1::buildTopBar()
     BitBtn3 = new QPushButton(QStringLiteral("Editar tabela"), pnl2);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setEnabled(false);
+    btn1 = new QPushButton(QStringLiteral("Relatórios"), pnl2);
+    btn1->setObjectName(QStringLiteral("btn1"));
     BitBtn1 = new QPushButton(QStringLiteral("Sair"), pnl2);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    for (QPushButton *b : {BitBtn3, BitBtn1})
+    for (QPushButton *b : {BitBtn3, btn1, BitBtn1})
         b->setAutoDefault(false);
 
     auto *bar = new QHBoxLayout(pnl2);
@@ -145,6 +152,7 @@ void TForm1::buildTopBar()
     bar->addWidget(GroupBoxFiltros, 4);
     bar->addWidget(DBNavigator1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn3, 0, Qt::AlignBottom);
+    bar->addWidget(btn1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn1, 0, Qt::AlignBottom);
 }
 
@@ -216,6 +224,11 @@ void TForm1::FormClose()
 void TForm1::BitBtn1Click()
 {
     close();
+}
+
+void TForm1::btn1Click()
+{
+    pnlRelatorios->open();
 }
 
 void TForm1::BotCancSenhaClick()

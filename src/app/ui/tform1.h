@@ -18,6 +18,9 @@ class QToolButton;
 namespace users_ui {
 class LoginPanel;
 }
+namespace reports_ui {
+class ReportsPanel;
+}
 namespace browser_ui {
 class WaitPanel;
 class StockBrowser;
@@ -52,6 +55,7 @@ public:
     QComboBox *ComboBox2;
     QToolButton *DBNavigator1;
     QPushButton *BitBtn3;
+    QPushButton *btn1;   // "Relatórios"
     QPushButton *BitBtn1;
     users_ui::LoginPanel *PainelLogin;
     // The lot browser (grid, search, panels over the grid), made and wired by Browser.
@@ -62,12 +66,14 @@ public:
     browser_ui::AdjustmentPanel *PainelSenha;
     browser_ui::MaintenancePanel *Panel1;
     browser_ui::WaitPanel *PanelAguarde;
+    reports_ui::ReportsPanel *pnlRelatorios;
 
     void FormCreate();
     void FormShow();
     void FormActivate();
     void FormClose();
     void BitBtn1Click();
+    void btn1Click();
     void BotCancSenhaClick();
     void BotOkSenhaClick();
     void ComboBox1Change();

@@ -94,6 +94,8 @@ QString applyPicture(const Picture &p, double value, bool withSign)
     roundedDigits(value, p.maxDec, intDigits, decDigits);
     while (decDigits.size() > p.minDec && decDigits.endsWith(QLatin1Char('0')))
         decDigits.chop(1);
+    while (decDigits.size() < p.minDec)
+        decDigits += QLatin1Char('0');
     while (intDigits.size() > 0 && intDigits[0] == QLatin1Char('0'))
         intDigits.remove(0, 1);
     while (intDigits.size() < p.minInt)

@@ -31,7 +31,8 @@ Qt::Alignment qtAlign(Align a)
 QPageLayout pageLayout(const PageModel &model)
 {
     const QSizeF portrait(std::min(model.widthMm, model.heightMm), std::max(model.widthMm, model.heightMm));
-    return QPageLayout(QPageSize(portrait, QPageSize::Millimeter), model.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+    const bool landscape = model.widthMm > model.heightMm;
+    return QPageLayout(QPageSize(portrait, QPageSize::Millimeter), landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                        QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 
@@ -119,10 +120,16 @@ QByteArray PlainText(const PageModel &model)
 {
     const double charsPerMm = 10 / kMmPerInch;
     const double linesPerMm = 6 / kMmPerInch;
+    const int pageChars = int(std::floor(model.widthMm * charsPerMm + 1e-6));
+    struct Cell {
+        int start;
+        QString text;
+        Align align;
+    };
     QByteArray out;
     for (size_t p = 0; p < model.pages.size(); ++p) {
         const Page &page = model.pages[p];
-        // Items by the line they fall on; a line never takes the place of the text above it.
+        // Items by the line they fall on; a rule never takes the place of the text above it.
         std::vector<const PageItem *> items;
         for (const PageItem &item : page.items) {
             if (item.kind == PageItem::Kind::Text ? !item.text.isEmpty() : std::abs(item.rect.height()) < 1e-6)
@@ -130,8 +137,8 @@ QByteArray PlainText(const PageModel &model)
         }
         std::stable_sort(items.begin(), items.end(),
                          [](const PageItem *a, const PageItem *b) { return a->rect.top() < b->rect.top() - 1e-6; });
-        std::map<int, QString> lines;
-        std::map<int, bool> hasText;
+        std::map<int, std::vector<Cell>> cells;
+        std::map<int, std::pair<int, int>> rules;   // line -> first and last column
         int lastLine = -1;
         double lastTop = -1e9;
         for (const PageItem *item : items) {
@@ -141,30 +148,55 @@ QByteArray PlainText(const PageModel &model)
             else if (line <= lastLine)
                 line = lastLine + 1;
             const int col = int(std::lround(item->rect.left() * charsPerMm));
-            const int width = std::max(1, int(std::lround(item->rect.width() * charsPerMm)));
-            QString &text = lines[line];
+            const int width = std::max(1, int(std::floor(item->rect.width() * charsPerMm + 1e-6)));
             if (item->kind == PageItem::Kind::Line) {
-                if (hasText[line])
-                    continue;   // a rule under a caption row lands on it at this pitch: the text wins
-                if (text.size() < col + width)
-                    text = text.leftJustified(col + width, QLatin1Char(' '));
-                for (int i = col; i < col + width; ++i)
-                    if (text[i] == QLatin1Char(' '))
-                        text[i] = QLatin1Char('-');
+                rules[line] = {col, col + width};
             } else {
-                hasText[line] = true;
-                QString s = item->text.left(width);
+                // A text keeps its whole length where the line is free; its cell only anchors it.
+                const int len = int(item->text.size());
                 int start = col;
                 if (item->align == Align::Right)
-                    start = col + width - int(s.size());
+                    start = col + width - len;
                 else if (item->align == Align::Center)
-                    start = col + (width - int(s.size())) / 2;
-                if (text.size() < start + s.size())
-                    text = text.leftJustified(start + s.size(), QLatin1Char(' '));
-                text.replace(start, s.size(), s);
+                    start = col + (width - len) / 2;
+                cells[line].push_back({std::max(0, start), item->text, item->align});
             }
             lastLine = line;
             lastTop = item->rect.top();
+        }
+        std::map<int, QString> lines;
+        for (auto &[line, list] : cells) {
+            std::stable_sort(list.begin(), list.end(), [](const Cell &a, const Cell &b) { return a.start < b.start; });
+            // Neighbours keep one blank between them: a left-aligned text gives way to the next,
+            // anything else pushes the next one on.
+            for (size_t i = 1; i < list.size(); ++i) {
+                Cell &prev = list[i - 1];
+                Cell &cur = list[i];
+                const int prevEnd = prev.start + int(prev.text.size());
+                if (prevEnd < cur.start)
+                    continue;
+                if (prev.align == Align::Left) {
+                    prev.text.truncate(std::max(0, cur.start - 1 - prev.start));
+                } else {
+                    const int cut = prevEnd + 1 - cur.start;
+                    cur.text = cur.text.mid(cut);
+                    cur.start += cut;
+                }
+            }
+            QString &text = lines[line];
+            for (const Cell &c : list) {
+                if (c.text.isEmpty() || c.start >= pageChars)
+                    continue;
+                const QString s = c.text.left(pageChars - c.start);
+                if (text.size() < c.start + s.size())
+                    text = text.leftJustified(c.start + s.size(), QLatin1Char(' '));
+                text.replace(c.start, s.size(), s);
+            }
+        }
+        for (const auto &[line, span] : rules) {
+            if (cells.count(line))
+                continue;
+            lines[line] = QString(span.first, QLatin1Char(' ')) + QString(std::max(0, span.second - span.first), QLatin1Char('-'));
         }
         if (p > 0)
             out += '\f';

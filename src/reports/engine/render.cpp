@@ -167,8 +167,8 @@ QByteArray PlainText(const PageModel &model)
         std::map<int, QString> lines;
         for (auto &[line, list] : cells) {
             std::stable_sort(list.begin(), list.end(), [](const Cell &a, const Cell &b) { return a.start < b.start; });
-            // Neighbours keep one blank between them: a left-aligned text gives way to the next,
-            // anything else pushes the next one on.
+            // Neighbours keep one blank between them: a left-aligned text gives way to the next;
+            // after any other the next one starts later and loses its end.
             for (size_t i = 1; i < list.size(); ++i) {
                 Cell &prev = list[i - 1];
                 Cell &cur = list[i];
@@ -178,9 +178,9 @@ QByteArray PlainText(const PageModel &model)
                 if (prev.align == Align::Left) {
                     prev.text.truncate(std::max(0, cur.start - 1 - prev.start));
                 } else {
-                    const int cut = prevEnd + 1 - cur.start;
-                    cur.text = cur.text.mid(cut);
-                    cur.start += cut;
+                    const int end = cur.start + int(cur.text.size());
+                    cur.start = prevEnd + 1;
+                    cur.text.truncate(std::max(0, end - cur.start));
                 }
             }
             QString &text = lines[line];

@@ -110,7 +110,7 @@ struct TimedPreview : reports_engine::RunView {
     {
         reports_engine::PreviewDialog dialog(model, r, nullptr);
         dialog.show();
-        while (dialog.pageCount() == 0 && clock.elapsed() < 600000)
+        while (dialog.preview->pageCount() == 0 && clock.elapsed() < 600000)
             QCoreApplication::processEvents();
         firstPageMs = double(clock.nsecsElapsed()) / 1e6;
         pages = dialog.pageCount();

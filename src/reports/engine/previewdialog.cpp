@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace reports_engine {
 
 StatusWindow::StatusWindow(QWidget *parent) : QDialog(parent)
@@ -120,7 +122,9 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     preview = new QPrintPreviewWidget(m_printer.get(), this);
     preview->setObjectName(QStringLiteral("preview"));
     connect(preview, &QPrintPreviewWidget::paintRequested, this,
-            [this](QPrinter *printer) { PrintPages(*printer, m_model); });
+            [this](QPrinter *printer) {
+                PrintPages(*printer, m_model, m_first + 1, std::min<int>(m_first + kPagesAtATime, int(m_model.pages.size())));
+            });
 
     auto *printButton = new QPushButton(QStringLiteral("&Imprimir"), this);
     printButton->setObjectName(QStringLiteral("printButton"));
@@ -166,10 +170,10 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     connect(printButton, &QPushButton::clicked, this, &PreviewDialog::print);
     connect(saveButton, &QPushButton::clicked, this, &PreviewDialog::save);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(firstButton, &QPushButton::clicked, this, [this] { preview->setCurrentPage(1); });
-    connect(priorButton, &QPushButton::clicked, this, [this] { preview->setCurrentPage(preview->currentPage() - 1); });
-    connect(nextButton, &QPushButton::clicked, this, [this] { preview->setCurrentPage(preview->currentPage() + 1); });
-    connect(lastButton, &QPushButton::clicked, this, [this] { preview->setCurrentPage(preview->pageCount()); });
+    connect(firstButton, &QPushButton::clicked, this, [this] { goToPage(1); });
+    connect(priorButton, &QPushButton::clicked, this, [this] { goToPage(currentPage() - 1); });
+    connect(nextButton, &QPushButton::clicked, this, [this] { goToPage(currentPage() + 1); });
+    connect(lastButton, &QPushButton::clicked, this, [this] { goToPage(pageCount()); });
     connect(zoomIn, &QPushButton::clicked, this, [this] { preview->zoomIn(); });
     connect(zoomOut, &QPushButton::clicked, this, [this] { preview->zoomOut(); });
     connect(zoom100, &QPushButton::clicked, this, [this] {
@@ -188,12 +192,29 @@ PreviewDialog::~PreviewDialog() = default;
 
 int PreviewDialog::pageCount() const
 {
-    return preview->pageCount();
+    return int(m_model.pages.size());
+}
+
+int PreviewDialog::currentPage() const
+{
+    return m_first + std::max(1, preview->currentPage());
+}
+
+void PreviewDialog::goToPage(int page)
+{
+    page = std::clamp(page, 1, std::max(1, pageCount()));
+    const int first = (page - 1) / kPagesAtATime * kPagesAtATime;
+    if (first != m_first) {
+        m_first = first;
+        preview->updatePreview();
+    }
+    preview->setCurrentPage(page - m_first);
+    updatePageLabel();
 }
 
 void PreviewDialog::updatePageLabel()
 {
-    pageLabel->setText(QStringLiteral("Página %1 de %2").arg(preview->currentPage()).arg(preview->pageCount()));
+    pageLabel->setText(QStringLiteral("Página %1 de %2").arg(currentPage()).arg(pageCount()));
 }
 
 void PreviewDialog::print()

@@ -56,7 +56,13 @@ public:
 
     QPrintPreviewWidget *preview;
     QLabel *pageLabel;
-    int pageCount() const;
+    int pageCount() const;    // of the whole report
+    int currentPage() const;  // 1-based, in the whole report
+    // Shows a page of the whole report (1-based).
+    void goToPage(int page);
+
+    // The preview holds this many pages at a time, so a long report shows its first page at once.
+    static constexpr int kPagesAtATime = 40;
 
     void print();
     void save();
@@ -70,6 +76,7 @@ private:
     const std::vector<FileRenderer> &m_renderers;
     platform::Operator *m_op;
     std::unique_ptr<QPrinter> m_printer;
+    int m_first = 0;   // pages before the ones the preview holds
 };
 
 std::unique_ptr<RunView> MakePreviewView(platform::Operator *op);

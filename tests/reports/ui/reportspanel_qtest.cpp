@@ -202,6 +202,31 @@ private Q_SLOTS:
         QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("Produto 4"));
         QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("\r\n"));
     }
+
+    // A long report: the preview holds a stretch of pages at a time and moves through the rest.
+    void longReportPagesThrough()
+    {
+        reports_engine::PageModel model;
+        for (int i = 1; i <= 100; ++i) {
+            reports_engine::PageItem item;
+            item.rect = QRectF(10, 10, 50, 5);
+            item.text = QStringLiteral("Página %1").arg(i);
+            model.pages.push_back(reports_engine::Page{{item}});
+        }
+        reports_engine::PreviewDialog dialog(model, reports_engine::FileRenderers(), nullptr);
+        dialog.show();
+        QTRY_COMPARE(dialog.preview->pageCount(), reports_engine::PreviewDialog::kPagesAtATime);
+        QCOMPARE(dialog.pageCount(), 100);
+        dialog.goToPage(85);
+        QCOMPARE(dialog.currentPage(), 85);
+        QCOMPARE(dialog.preview->pageCount(), 20);
+        QCOMPARE(dialog.pageLabel->text(), QStringLiteral("Página 85 de 100"));
+        dialog.goToPage(1000);
+        QCOMPARE(dialog.currentPage(), 100);
+        dialog.goToPage(40);
+        QCOMPARE(dialog.currentPage(), 40);
+        QCOMPARE(dialog.preview->pageCount(), 40);
+    }
 };
 
 QTEST_MAIN(ReportsPanelTest)

@@ -202,10 +202,14 @@ int main(int argc, char **argv)
         db::Transaction reads(dm.SQLConnection1);
         for (const QString &sql : {reports::ManufacturingLotStatement(clock.today()),
                                    reports::ManufacturingProductStatement(run.siteConfig.IncludeDiluted)}) {
+            // Every column the build reads, decoded as the build decodes it.
             db::Cursor c = reads.open(sql);
-            int n = 0;
-            while (c.next())
-                n += c.value(0).toString().size() > 0;
+            qsizetype n = 0;
+            const int columns = c.layout().columnCount();
+            while (c.next()) {
+                for (int i = 0; i < columns; ++i)
+                    n += c.value(i).toString().size();
+            }
         }
         reads.commit();
         reports::StagingReplacement replace(dm.SQLConnection2);

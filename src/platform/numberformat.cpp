@@ -1,9 +1,11 @@
 #include "numberformat.h"
 
-#include <QRegularExpression>
+#include <QHash>
+#include <QMutex>
 #include <QStringList>
 
 #include <charconv>
+#include <vector>
 #include <cmath>
 #include <cstdio>
 
@@ -110,8 +112,14 @@ QString applyPicture(const Picture &p, double value, bool withSign)
         }
         intDigits = grouped;
     }
-    const bool zero = !intDigits.contains(QRegularExpression(QStringLiteral("[1-9]")))
-                      && !decDigits.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const auto nonZero = [](const QString &digits) {
+        for (QChar c : digits) {
+            if (c >= QLatin1Char('1') && c <= QLatin1Char('9'))
+                return true;
+        }
+        return false;
+    };
+    const bool zero = !nonZero(intDigits) && !nonZero(decDigits);
     QString out = intDigits;
     if (!decDigits.isEmpty())
         out += QLatin1Char(',') + decDigits;
@@ -126,14 +134,28 @@ QString FormatNumber(const QString &format, double value)
 {
     if (format.isEmpty() || !std::isfinite(value))
         return GeneralNumber(value);
-    const QStringList sections = format.split(QLatin1Char(';'));
-    if (sections.size() >= 3 && value == 0)
-        return applyPicture(parsePicture(sections[2]), 0, false);
-    if (sections.size() >= 2 && value < 0) {
-        const QString text = applyPicture(parsePicture(sections[1]), -value, false);
-        return text;
+    // A report formats every cell of a column with one picture: parse each picture once.
+    static QMutex mutex;
+    static QHash<QString, std::vector<Picture>> parsed;
+    std::vector<Picture> pictures;
+    {
+        QMutexLocker lock(&mutex);
+        auto it = parsed.constFind(format);
+        if (it == parsed.constEnd()) {
+            std::vector<Picture> list;
+            for (const QString &section : format.split(QLatin1Char(';')))
+                list.push_back(parsePicture(section));
+            if (parsed.size() > 256)
+                parsed.clear();
+            it = parsed.insert(format, list);
+        }
+        pictures = *it;
     }
-    return applyPicture(parsePicture(sections[0]), value, true);
+    if (pictures.size() >= 3 && value == 0)
+        return applyPicture(pictures[2], 0, false);
+    if (pictures.size() >= 2 && value < 0)
+        return applyPicture(pictures[1], -value, false);
+    return applyPicture(pictures[0], value, true);
 }
 
 QString GeneralNumber(double value)

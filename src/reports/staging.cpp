@@ -42,7 +42,8 @@ QString StagingRowProblem(const StagingRow &row)
     for (const Text &t : texts) {
         if (t.required && t.value->isEmpty())
             return QStringLiteral("O campo '%1' deve ter um valor").arg(QLatin1String(t.column));
-        if (platform::toCp1252(*t.value).size() > t.width)
+        // One byte a character in Windows-1252: only a long text needs encoding to be sure.
+        if (t.value->size() > t.width && platform::toCp1252(*t.value).size() > t.width)
             return QStringLiteral("%1: texto maior que %2 caracteres").arg(QLatin1String(t.column)).arg(t.width);
     }
     struct Number { const char *column; const std::optional<double> *value; bool decimal; };

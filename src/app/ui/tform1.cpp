@@ -119,6 +119,9 @@ void TForm1::buildTopBar()
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setCompleter(nullptr);   // a typed text is what it is, not the item it begins
     ComboBox1->addItems(kViews);
+    // Its longest view need not set the bar's width: the window keeps 800 pixels with "Relatórios".
+    ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboBox1->setMinimumContentsLength(24);
     ComboBox1->setCurrentIndex(-1);
     ComboBox2 = new QComboBox(GroupBoxFiltros);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));

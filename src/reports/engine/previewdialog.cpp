@@ -3,6 +3,8 @@
 #include "platform/operator.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -185,6 +187,9 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
 
     preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
     preview->setZoomFactor(1.0);
+    // Maximised; the whole screen as well, for desktops whose window manager ignores the state.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 

@@ -13,6 +13,7 @@
 #include "transfer/ui/tform3.h"
 #include "maintenance/ui/maintenancemenu.h"
 #include "lotedit/ui/tform2.h"
+#include "reports/ui/reportspanel.h"
 #include "users/ui/loginpanel.h"
 
 #include <QAction>
@@ -94,6 +95,10 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     layout->addWidget(pnl2);
     layout->addWidget(DBGrid1, 1);
 
+    pnlRelatorios = new reports_ui::ReportsPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
+                                                 m_program.op, DBGrid1, this);
+    connect(btn1, &QPushButton::clicked, this, &TForm1::btn1Click);
+
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();
     connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);
@@ -139,6 +144,9 @@ void TForm1::buildTopBar()
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setCompleter(nullptr);   // a typed text is what it is, not the item it begins
     ComboBox1->addItems(kViews);
+    // Its longest view need not set the bar's width: the window keeps 800 pixels with "Relatórios".
+    ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboBox1->setMinimumContentsLength(24);
     ComboBox1->setCurrentIndex(-1);
     ComboBox2 = new QComboBox(GroupBoxFiltros);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
@@ -159,9 +167,11 @@ void TForm1::buildTopBar()
     BitBtn3 = new QPushButton(QStringLiteral("Editar tabela"), pnl2);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setEnabled(false);
+    btn1 = new QPushButton(QStringLiteral("Relatórios"), pnl2);
+    btn1->setObjectName(QStringLiteral("btn1"));
     BitBtn1 = new QPushButton(QStringLiteral("Sair"), pnl2);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    for (QPushButton *b : {BitBtn3, BitBtn1})
+    for (QPushButton *b : {BitBtn3, btn1, BitBtn1})
         b->setAutoDefault(false);
     Termometro = new QProgressBar(pnl2);
     Termometro->setObjectName(QStringLiteral("Termometro"));
@@ -175,6 +185,7 @@ void TForm1::buildTopBar()
     bar->addWidget(DBNavigator1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn3, 0, Qt::AlignBottom);
     bar->addWidget(Termometro, 0, Qt::AlignBottom);
+    bar->addWidget(btn1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn1, 0, Qt::AlignBottom);
 }
 
@@ -258,6 +269,11 @@ void TForm1::FormClose()
 void TForm1::BitBtn1Click()
 {
     close();
+}
+
+void TForm1::btn1Click()
+{
+    pnlRelatorios->open();
 }
 
 void TForm1::BotCancSenhaClick()

@@ -19,6 +19,9 @@ class QToolButton;
 namespace users_ui {
 class LoginPanel;
 }
+namespace reports_ui {
+class ReportsPanel;
+}
 namespace browser_ui {
 class WaitPanel;
 class StockBrowser;
@@ -57,6 +60,7 @@ public:
     QComboBox *ComboBox2;
     QToolButton *DBNavigator1;
     QPushButton *BitBtn3;
+    QPushButton *btn1;   // "Relatórios"
     QPushButton *BitBtn1;
     QProgressBar *Termometro;   // progress of the maintenance operations, hidden otherwise
     users_ui::LoginPanel *PainelLogin = nullptr;
@@ -70,6 +74,7 @@ public:
     browser_ui::WaitPanel *PanelAguarde;
     // PopupMenu1, the window's context menu of maintenance operations, and what they drive.
     maintenance_ui::MaintenanceMenu *Maintenance;
+    reports_ui::ReportsPanel *pnlRelatorios;
 
     void FormCreate();
     void FormShow();
@@ -78,6 +83,7 @@ public:
     void BitBtn1Click();
     // "Editar tabela": the lot edit form, modal, on the grid's current lot.
     void BitBtn3Click();
+    void btn1Click();
     void BotCancSenhaClick();
     void BotOkSenhaClick();
     void ComboBox1Change();

@@ -1,0 +1,69 @@
+// What every staging build shares: the progress gauge it drives, the consistency-error list it
+// fills, the diagnostic log and the messages of the staging table and the store header.
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+class WinPaths;
+}
+
+namespace reports {
+
+// The panel's gauge as a build drives it.
+class BuildProgress {
+public:
+    virtual ~BuildProgress() = default;
+    virtual void start(int total) = 0;
+    virtual void step(int position) = 0;   // also lets the window repaint
+    virtual void end() = 0;                // back to 0
+};
+
+class NoProgress : public BuildProgress {
+public:
+    void start(int) override {}
+    void step(int) override {}
+    void end() override {}
+};
+
+// The messages of one build for PainelDeErros; every message counts one.
+struct ConsistencyErrors {
+    QStringList lines;
+    int count = 0;
+    void clear() { lines.clear(); count = 0; }
+    void add(const QString &line) { lines << line; ++count; }
+};
+
+inline const QString kDiagnosticLogPath = QStringLiteral("c:\\formulix\\log_rel_estlote.txt");
+inline const QString kDiagnosticMarkerPath = QStringLiteral("C:\\FORMULIX\\DIAG.TXT");
+inline const QString kDiagnosticHeader = QStringLiteral("Diagnostico do RELESTLOTE");
+inline const QString kSaveFailedLine =
+    QStringLiteral("HÁ UMA INCONSISTÊNCIA NESTE COMPONENTE. NÃO CONSEGUI INCLUÍ-LO NO RELATÓRIO");
+
+// The log "c:\formulix\log_rel_estlote.txt": created anew by each build holding its header,
+// then appended to; the detailed lines only when the marker "C:\FORMULIX\DIAG.TXT" exists.
+class DiagnosticLog {
+public:
+    explicit DiagnosticLog(const platform::WinPaths &paths);
+    bool detailed() const;      // the marker file exists
+    void create();              // throws std::runtime_error when the file cannot be made
+    void append(const QStringList &lines);   // throws std::runtime_error when it cannot be written
+
+private:
+    const platform::WinPaths &m_paths;
+};
+
+// The staging table cannot be emptied.
+QString StagingTableErrorMessage(const QString &userName, const QString &workstationCode);
+// The store header cannot be read (the builds).
+inline const QString kStoreHeaderBuildMessage = QStringLiteral(
+    "Erro na tabela DADOSGER. Execute o programa VERDELHO.EXE e execute a opção \"Criar cabeçalho de relatórios em "
+    "Dadosger\" antes de continuar.");
+// The store header cannot be read ("Visualizar").
+inline const QString kStoreHeaderViewMessage = QStringLiteral(
+    "Erro tentando abrir a tabela DADOSGER. Verifique se a estrutura da tabela é compatível com esta versão do sistema.");
+
+// "Select " + StoreDataColumnList + " from DADOSGER where CNPJ = '<cnpj>'", quotes in the CNPJ doubled.
+QString StoreHeaderStatement(const QString &storeCnpj);
+
+} // namespace reports

@@ -1,0 +1,31 @@
+// The named data connections a report reads: a dataset exposed to the layouts under a fixed name.
+// Rows are read by position, so an open dataset's current row never moves during a run.
+#pragma once
+#include "db/value.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace data {
+class CachedDataset;
+class Query;
+}
+
+namespace reports_engine {
+
+class DataConnection {
+public:
+    virtual ~DataConnection() = default;
+    virtual bool isOpen() const = 0;
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual int rowCount() const = 0;
+    virtual int fieldIndex(const QString &field) const = 0;   // -1 when absent
+    virtual db::Value value(int row, int field) const = 0;
+};
+
+std::unique_ptr<DataConnection> ConnectDataset(data::CachedDataset &dataset);
+std::unique_ptr<DataConnection> ConnectQuery(data::Query &query);
+
+} // namespace reports_engine

@@ -1,0 +1,74 @@
+// pnlRelatorios: the reports panel over the main grid, with the report module it runs.
+#pragma once
+#include "reports/manufacturing.h"
+#include "reports/trm.h"
+
+#include <QFrame>
+#include <memory>
+
+class QGroupBox;
+class QProgressBar;
+class QPushButton;
+
+namespace app {
+struct RunState;
+}
+
+namespace reports_ui {
+
+class ErrorPanel;
+
+class ReportsPanel : public QFrame, public reports::BuildProgress {
+    Q_OBJECT
+public:
+    // grid: where the focus goes back on "Sair"; window: the main window the panels lie over.
+    ReportsPanel(data::TDM &dm, const app::RunState &run, const platform::Clock &clock, const platform::WinPaths &paths,
+                 platform::Operator &op, QWidget *grid, QWidget *window);
+    ~ReportsPanel() override;
+
+    reports::TRM RM;
+
+    QPushButton *btn3;     // "Listar Estoque"
+    QPushButton *btn_1;    // "Estoq. Físico/Financ. Manipulação"
+    QPushButton *btn6;     // "Visualizar"
+    QGroupBox *GroupBoxProgresso;
+    QProgressBar *gg1;
+    QPushButton *btn4;     // "Sair"
+    ErrorPanel *PainelDeErros;
+    reports::ConsistencyErrors errors;
+
+    // What the main window's "Relatórios" does.
+    void open();
+    void btn3Click();
+    void btn_1Click();
+    void btn6Click();
+    void btn4Click();
+
+    bool busy() const { return m_busy; }
+
+    // The gauge, as the builds drive it.
+    void start(int total) override;
+    void step(int position) override;
+    void end() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    class Busy;
+    void setBusy(bool busy);
+    reports::ReportContext context();
+
+    data::TDM &m_dm;
+    const app::RunState &m_run;
+    const platform::Clock &m_clock;
+    const platform::WinPaths &m_paths;
+    platform::Operator &m_op;
+    QWidget *m_grid;
+    QWidget *m_window;
+    bool m_busy = false;
+    int m_total = 0;
+    int m_shownPercent = -1;
+};
+
+} // namespace reports_ui

@@ -1,0 +1,233 @@
+// The reports panel over a real data module: its captions, "Listar Estoque" through the real
+// preview (opened offscreen, closed, the lot dataset where it was), the manufacturing build
+// with the error panel, and no second start or closing while a report runs.
+#include "reports/ui/errorpanel.h"
+#include "reports/ui/reportspanel.h"
+
+#include "reports/engine/previewdialog.h"
+#include "reports/reportrig.h"
+#include "support/modulerig.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPrintPreviewWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+struct Fixture : reportstest::ReportRig {
+    QWidget window;
+    QTableView *grid;
+    reports_ui::ReportsPanel *panel;
+
+    Fixture()
+    {
+        window.resize(900, 600);
+        auto *layout = new QVBoxLayout(&window);
+        grid = new QTableView(&window);
+        layout->addWidget(grid);
+        panel = new reports_ui::ReportsPanel(dm, run, clock, paths, op, grid, &window);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        for (int i = 1; i <= 4; ++i)
+            exec(QStringLiteral("insert into ESTLOTE (CODIGO, DESCRICAO, LOTE, FORNECEDOR, SALDOCORRENTE, UNIDADE, VALIDADE, "
+                                "LABORATORIO, SITUACAO) values ('P0%1', 'Produto %1', 'L%1', 'Fornecedor', %1, 'g', "
+                                "'2025-01-0%1', 'Lab 1', 'Aprovado')")
+                     .arg(i));
+        exec(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE, GRUPO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, FATORDILUICAO) "
+                            "values ('P01', 'Produto 1', 'MP', 'g', 2, 0, 5, 1)"));
+        exec(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE, GRUPO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, FATORDILUICAO) "
+                            "values ('P02', 'Produto 2', 'MP', 'g', 2, 1, 5, 1)"));
+        exec(QStringLiteral("insert into DADOSGER (CNPJ, FARMACIA) values ('1', 'Farmácia Central')"));
+        run.StoreCnpj = QStringLiteral("1");
+    }
+
+    // Runs `check` on the preview once it is up, then closes it.
+    void whenPreviewShows(std::function<void(reports_engine::PreviewDialog *)> check, bool *seen)
+    {
+        auto *timer = new QTimer(&window);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, check, seen] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *preview = qobject_cast<reports_engine::PreviewDialog *>(w);
+                if (preview && preview->isVisible()) {
+                    timer->stop();
+                    *seen = true;
+                    check(preview);
+                    preview->accept();
+                    timer->deleteLater();
+                    return;
+                }
+            }
+        });
+        timer->start(20);
+    }
+};
+
+} // namespace
+
+class ReportsPanelTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void captionsAndOpening()
+    {
+        Fixture f;
+        QVERIFY(!f.panel->isVisible());
+        f.panel->open();
+        QVERIFY(f.panel->isVisible());
+        QCOMPARE(f.panel->btn3->text(), QStringLiteral("Listar Estoque"));
+        QCOMPARE(f.panel->btn_1->text(), QStringLiteral("Estoq. Físico/Financ. Manipulação"));
+        QCOMPARE(f.panel->btn6->text(), QStringLiteral("Visualizar"));
+        QCOMPARE(f.panel->GroupBoxProgresso->title(), QStringLiteral("  Progresso  "));
+        QCOMPARE(f.panel->gg1->value(), 0);
+        QCOMPARE(f.panel->btn4->text(), QStringLiteral("Sair"));
+        QCOMPARE(f.panel->RM.rvpj1, QStringLiteral("C:\\FORMULIX\\rpt\\rel_Lotview.rav"));
+        QCOMPARE(int(f.panel->RM.rvstm1.fileRenderers().size()), 3);
+        QCOMPARE(f.panel->PainelDeErros->Titulo->text(),
+                 QStringLiteral("Erros de consistência detectados durante a montagem do relatório"));
+        QCOMPARE(f.panel->PainelDeErros->ListaDeErros->font().family(), QStringLiteral("Courier New"));
+        QCOMPARE(f.panel->PainelDeErros->BitBtn8->text(), QStringLiteral("Sair"));
+
+        f.grid->setFocus();
+        f.panel->btn3->setFocus();
+        QTest::mouseClick(f.panel->btn4, Qt::LeftButton);
+        QVERIFY(!f.panel->isVisible());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.grid));
+    }
+
+    void listingKeepsTheGridWhereItWas()
+    {
+        Fixture f;
+        f.dm.ESTLOTE.open();
+        f.dm.ESTLOTE.moveTo(2);
+        int scrolls = 0;
+        const auto hook = f.dm.ESTLOTE.afterScroll;
+        f.dm.ESTLOTE.afterScroll = [&scrolls, hook](data::CachedDataset &ds) {
+            ++scrolls;
+            hook(ds);
+        };
+        f.panel->open();
+        bool seen = false;
+        f.whenPreviewShows(
+            [](reports_engine::PreviewDialog *preview) {
+                QCOMPARE(preview->windowTitle(), QStringLiteral("Visualização do Relatório"));
+                QVERIFY(preview->windowState() & Qt::WindowMaximized);
+                QCOMPARE(preview->preview->zoomMode(), QPrintPreviewWidget::CustomZoom);
+                QCOMPARE(preview->preview->zoomFactor(), 1.0);
+                QCOMPARE(preview->pageCount(), 1);
+            },
+            &seen);
+        QTest::mouseClick(f.panel->btn3, Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(f.dm.ESTLOTE.isOpen());
+        QCOMPARE(f.dm.ESTLOTE.currentRow(), 2);
+        QCOMPARE(scrolls, 0);
+        QVERIFY(f.op.messages().isEmpty());
+
+        // A closed lot dataset is opened for the listing and closed after it.
+        f.dm.ESTLOTE.close();
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        f.panel->btn3Click();
+        QVERIFY(seen);
+        QVERIFY(!f.dm.ESTLOTE.isOpen());
+    }
+
+    void manufacturingBuildShowsTheErrorPanel()
+    {
+        Fixture f;
+        f.panel->open();
+        bool seen = false;
+        bool closedWhileBusy = true;
+        f.whenPreviewShows(
+            [&f, &closedWhileBusy](reports_engine::PreviewDialog *preview) {
+                // No second start and no closing of the window while the report is up.
+                QVERIFY(!f.panel->btn_1->isEnabled());
+                QVERIFY(!f.panel->btn4->isEnabled());
+                closedWhileBusy = f.window.close();
+                QCOMPARE(preview->pageCount(), 1);
+            },
+            &seen);
+        f.panel->errors.add(QStringLiteral("of an earlier build"));
+        QTest::mouseClick(f.panel->btn_1, Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(!closedWhileBusy);
+        QVERIFY(f.window.isVisible());
+        QVERIFY(f.panel->btn_1->isEnabled());
+        QCOMPARE(f.panel->gg1->value(), 0);
+        QVERIFY(f.panel->PainelDeErros->isVisible());
+        QCOMPARE(f.panel->PainelDeErros->geometry(), f.window.rect());
+        QCOMPARE(f.panel->PainelDeErros->ListaDeErros->count(), 1);
+        QCOMPARE(f.panel->PainelDeErros->ListaDeErros->item(0)->text(),
+                 QStringLiteral("O componente Produto 1 está com o DIVISOR DE UNIDADE = 0."));
+        QCOMPARE(f.ws.conn().query(QStringLiteral("select count(*) from RELESTLOTE")).rows[0][0].toInt(), 2);
+        QTest::mouseClick(f.panel->PainelDeErros->BitBtn8, Qt::LeftButton);
+        QVERIFY(!f.panel->PainelDeErros->isVisible());
+
+        // "Visualizar" shows the same rows again; no error panel this time.
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(f.panel->btn6, Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(!f.panel->PainelDeErros->isVisible());
+        QVERIFY(f.op.messages().isEmpty());
+        QVERIFY(f.window.close());
+    }
+
+    void previewSavesEveryFormat()
+    {
+        Fixture f;
+        f.panel->open();
+        bool seen = false;
+        f.whenPreviewShows(
+            [&f](reports_engine::PreviewDialog *preview) {
+                for (auto [format, name] : {std::pair{reports_engine::FileFormat::Pdf, "lista.pdf"},
+                                            std::pair{reports_engine::FileFormat::Rtf, "lista.rtf"},
+                                            std::pair{reports_engine::FileFormat::Txt, "lista.txt"}})
+                    QVERIFY(preview->saveAs(format, f.dir.filePath(QLatin1String(name))));
+            },
+            &seen);
+        f.panel->btn3Click();
+        QVERIFY(seen);
+        QVERIFY(f.fileBytes(QStringLiteral("lista.pdf")).startsWith("%PDF"));
+        QVERIFY(f.fileBytes(QStringLiteral("lista.rtf")).startsWith("{\\rtf1\\ansi\\ansicpg1252"));
+        QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("Produto 4"));
+        QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("\r\n"));
+    }
+
+    // A long report: the preview holds a stretch of pages at a time and moves through the rest.
+    void longReportPagesThrough()
+    {
+        reports_engine::PageModel model;
+        for (int i = 1; i <= 100; ++i) {
+            reports_engine::PageItem item;
+            item.rect = QRectF(10, 10, 50, 5);
+            item.text = QStringLiteral("Página %1").arg(i);
+            model.pages.push_back(reports_engine::Page{{item}});
+        }
+        reports_engine::PreviewDialog dialog(model, reports_engine::FileRenderers(), nullptr);
+        dialog.show();
+        QTRY_COMPARE(dialog.preview->pageCount(), reports_engine::PreviewDialog::kPagesAtATime);
+        QCOMPARE(dialog.pageCount(), 100);
+        dialog.goToPage(85);
+        QCOMPARE(dialog.currentPage(), 85);
+        QCOMPARE(dialog.preview->pageCount(), 20);
+        QCOMPARE(dialog.pageLabel->text(), QStringLiteral("Página 85 de 100"));
+        dialog.goToPage(1000);
+        QCOMPARE(dialog.currentPage(), 100);
+        dialog.goToPage(40);
+        QCOMPARE(dialog.currentPage(), 40);
+        QCOMPARE(dialog.preview->pageCount(), 40);
+    }
+};
+
+QTEST_MAIN(ReportsPanelTest)
+#include "reportspanel_qtest.moc"

@@ -1,5 +1,7 @@
 #include "connection.h"
 
+#include <atomic>
+
 #include "platform/cp1252.h"
 
 #include <QDir>
@@ -244,8 +246,11 @@ QByteArray sqlBytes(const QString &sql)
     return platform::toCp1252(sql);
 }
 
+std::atomic<uint64_t> g_statementsPrepared{0};
+
 IStatement *prepare(Transaction &tx, const QString &sql)
 {
+    g_statementsPrepared.fetch_add(1, std::memory_order_relaxed);
     Status st;
     const QByteArray text = sqlBytes(sql);
     IStatement *stmt = tx.connection().handle()->prepare(&st, tx.handle(), unsigned(text.size()), text.constData(),
@@ -792,6 +797,11 @@ void Connection::runScript(const QString &scriptText)
 {
     for (const QString &stmt : splitScript(scriptText))
         execute(stmt);
+}
+
+uint64_t statementsPrepared()
+{
+    return g_statementsPrepared.load(std::memory_order_relaxed);
 }
 
 } // namespace db

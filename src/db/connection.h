@@ -174,4 +174,7 @@ private:
 // Splits a script into statements (";" ends a statement outside quotes; "--" comments dropped).
 QStringList splitScript(const QString &text);
 
+// Statements sent to the server by this process so far (benchmarks compare the counts).
+uint64_t statementsPrepared();
+
 } // namespace db

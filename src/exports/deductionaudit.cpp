@@ -119,6 +119,16 @@ QString OrderQuery(const QDate &start, const QDate &end, const QString &productN
         + QStringLiteral("AND B.TIPOPEDIDO = 'Pedido' ") + QStringLiteral("ORDER by B.DATAPEDIDO");
 }
 
+QString OrderQueryToRun(const QDate &start, const QDate &end, const QString &productName)
+{
+    return QStringLiteral("Select A.componente, A.estacao, A.npedido, A.nformula, A.qdeestoque, A.unid, A.Lote, "
+                          "A.Grupo, A.Fornecedor, B.datapedido, B.Tipopedido from COMPEDID A left join PEDIDOS B on "
+                          "A.ESTACAO=B.estacao AND A.NPEDIDO=B.NPEDIDO where B.DATAPEDIDO + 0 BETWEEN '")
+        + db::isoDate(start) + QStringLiteral("' AND '") + db::isoDate(end) + QStringLiteral("' ")
+        + QStringLiteral("AND A.COMPONENTE = '") + db::escapeQuotes(productName) + QStringLiteral("' ")
+        + QStringLiteral("AND B.TIPOPEDIDO = 'Pedido' ") + QStringLiteral("ORDER by B.DATAPEDIDO");
+}
+
 QString MovementQuery(const OrderLine &line)
 {
     const QString formula = line.nformula.isNull() ? QStringLiteral("NFORMULA is null")
@@ -135,18 +145,20 @@ QString MovementQuery(const OrderLine &line)
 QString PeriodMovementsQuery(const QDate &start, const QDate &end, const QString &productName)
 {
     // The same conditions as the row-by-row statement, with the order line's values taken from
-    // the join: a null lot or supplier is asked for as an empty text, as pasting it would.
+    // the join: a null lot or supplier is asked for as an empty text, as pasting it would. The
+    // outer joins keep the engine walking the product's lines first (by the product index), each
+    // finding its order and its movements by index; "+ 0" keeps the date index out of that walk.
     return QStringLiteral("select A.ESTACAO, A.NPEDIDO, A.NFORMULA, A.LOTE, A.FORNECEDOR, "
                           "M.DATA, M.ESTACAO, M.NPEDIDO, M.NFORMULA, M.LOTE, M.FORNECEDOR, M.QUANTIDADE, "
                           "M.UNIDADE, M.DESCRICAO "
-                          "from COMPEDID A join PEDIDOS B on A.ESTACAO = B.ESTACAO and A.NPEDIDO = B.NPEDIDO "
-                          "join MOVEST M on M.ESTACAO = A.ESTACAO and M.NPEDIDO = A.NPEDIDO "
+                          "from COMPEDID A left join PEDIDOS B on A.ESTACAO = B.ESTACAO and A.NPEDIDO = B.NPEDIDO "
+                          "left join MOVEST M on M.ESTACAO = A.ESTACAO and M.NPEDIDO = A.NPEDIDO "
                           "and (M.NFORMULA = A.NFORMULA or (A.NFORMULA is null and M.NFORMULA is null)) "
                           "and M.LOTE = coalesce(A.LOTE, '') "
                           "and upper(M.FORNECEDOR) = upper(coalesce(A.FORNECEDOR, '')) "
                           "and upper(M.DESCRICAO) = '")
         + db::escapeQuotes(platform::asciiUpper(productName))
-        + QStringLiteral("' where B.DATAPEDIDO between '") + db::isoDate(start) + QStringLiteral("' and '")
+        + QStringLiteral("' where B.DATAPEDIDO + 0 between '") + db::isoDate(start) + QStringLiteral("' and '")
         + db::isoDate(end) + QStringLiteral("' and A.COMPONENTE = '") + db::escapeQuotes(productName)
         + QStringLiteral("' and B.TIPOPEDIDO = 'Pedido' order by M.RDB$DB_KEY");
 }
@@ -238,9 +250,10 @@ Movement MovementFromRow(const std::vector<db::Value> &row, int c)
     return m;
 }
 
-std::vector<OrderLine> ReadOrderLines(db::Connection &central, const QString &orderSql)
+std::vector<OrderLine> ReadOrderLines(db::Connection &central, const QDate &start, const QDate &end,
+                                      const QString &productName)
 {
-    const db::Rows rows = central.query(orderSql);
+    const db::Rows rows = central.query(OrderQueryToRun(start, end, productName));
     std::vector<OrderLine> lines;
     lines.reserve(rows.rows.size());
     for (const auto &r : rows.rows) {
@@ -278,7 +291,7 @@ AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths 
 {
     AuditResult result;
     result.orderSql = OrderQuery(start, end, productName);
-    const std::vector<OrderLine> lines = ReadOrderLines(central, result.orderSql);
+    const std::vector<OrderLine> lines = ReadOrderLines(central, start, end, productName);
     QString error;
     if (!app::WriteDiagnosticFile(paths, kAuditSqlFile, {result.orderSql}, &error))
         throw std::runtime_error(error.isEmpty() ? "sql.txt" : error.toStdString());
@@ -288,6 +301,8 @@ AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths 
         const db::Rows rows = central.query(PeriodMovementsQuery(start, end, productName));
         firstOf.reserve(qsizetype(rows.rows.size()));
         for (const auto &r : rows.rows) {
+            if (r[6].isNull())
+                continue;   // a line with no movement at all
             const QString key = lineKey(cell(r, 0), r[1], r[2], cell(r, 3), cell(r, 4));
             if (!firstOf.contains(key))
                 firstOf.insert(key, MovementFromRow(r, 5));

@@ -10,8 +10,7 @@ inline exports::AuditReport RunAuditLineByLine(db::Connection &central, const QD
                                                const QString &productName)
 {
     exports::AuditReport report;
-    for (const exports::OrderLine &line :
-         exports::ReadOrderLines(central, exports::OrderQuery(start, end, productName))) {
+    for (const exports::OrderLine &line : exports::ReadOrderLines(central, start, end, productName)) {
         const db::Rows rows = central.query(exports::MovementQuery(line));
         report.add(line, rows.rows.empty() ? std::nullopt
                                            : std::optional<exports::Movement>(exports::MovementFromRow(rows.rows[0], 0)));

@@ -215,8 +215,6 @@ protected:
         order("01", 106, "2024-03-07");
         comp("01", 106, "1", "4", "G", QStringLiteral("null"), forn);               // no lot
         move("01", 106, "1", "4", "G", QStringLiteral("''"), forn);
-        comp("01", 106, "1", "5", "G", QStringLiteral("'L1 '"), forn);              // a lot with a trailing blank
-        move("01", 106, "1", "5", "G", l1, forn);
         order("01", 107, "2024-03-31");
         comp("01", 107, "1", "1", "G", l1, forn, "MP", "outro produto");
         order("01", 108, "2024-04-01");                                             // after the period
@@ -226,6 +224,9 @@ protected:
         order("01", 110, "2024-03-09");
         comp("01", 110, "1", "8", "G", l1, forn, "HOM");                            // homeopathic, deducted
         move("01", 110, "1", "8", "G", l1, forn);
+        order("01", 111, "2024-03-11");
+        comp("01", 111, "1", "5", "G", QStringLiteral("'L1 '"), forn);              // a lot with a trailing blank
+        move("01", 111, "1", "5", "G", l1, forn);
     }
 
     QTemporaryDir m_dir;
@@ -254,10 +255,10 @@ TEST_F(AuditDatabase, SetBasedEqualsLineByLine)
     EXPECT_TRUE(all[4].endsWith(QString::fromUtf8(" Tintura homeopática   | Ok              ")));
     EXPECT_TRUE(all[5].endsWith(QStringLiteral("7,00000 G     |        6,000000 G        *")));
     EXPECT_TRUE(all[6].endsWith(QStringLiteral("4,00000 G     |        4,000000 G   ")));
+    EXPECT_TRUE(all[7].endsWith(QStringLiteral("8,00000 G     |        8,000000 G   ")));
     // The server finds "L1" for "L1 ", the comparison as text does not.
-    EXPECT_TRUE(all[7].endsWith(QString::fromUtf8("5,00000 G     | Baixa não realizada      *")));
-    EXPECT_TRUE(all[8].endsWith(QStringLiteral("8,00000 G     |        8,000000 G   ")));
-    EXPECT_EQ(all[10], QString(88, QLatin1Char(' ')));
+    EXPECT_TRUE(all[8].endsWith(QString::fromUtf8("5,00000 G     | Baixa não realizada      *")));
+    EXPECT_EQ(all[10], QString(64, QLatin1Char(' ')) + QStringLiteral("    1.763,50000 G     |     1.255,00000 G   "));
     EXPECT_TRUE(set.report.totalsDiffer());
     EXPECT_EQ(set.report.failureLines().last(),
               QString(64, QLatin1Char(' ')) + QStringLiteral("    1.763,50000 G     |     1.255,00000 G   "));

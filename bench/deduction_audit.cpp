@@ -106,10 +106,14 @@ int main(int argc, char **argv)
         const double rowMs = msSince(t);
         const uint64_t rowStatements = db::statementsPrepared() - s0;
         const bool same = set.report.allLines() == row.allLines() && set.report.failureLines() == row.failureLines();
+        t.restart();
+        exports::ReadOrderLines(conn, start, end, product);
+        conn.query(exports::PeriodMovementsQuery(start, end, product));
+        const double queriesMs = msSince(t);
         std::printf("%6d lines: set-based %8.1f ms (%llu statements)  line by line %9.1f ms (%llu statements)  "
-                    "ratio %.1f  same lines: %s",
+                    "ratio %.1f  same lines: %s  (the two queries alone %.1f ms)",
                     n, setMs, (unsigned long long)setStatements, rowMs, (unsigned long long)rowStatements, rowMs / setMs,
-                    same ? "yes" : "NO");
+                    same ? "yes" : "NO", queriesMs);
         if (prevSet > 0)
             std::printf("  growth: set x%.1f, line by line x%.1f", setMs / prevSet, rowMs / prevRow);
         std::printf("\n");
@@ -124,6 +128,19 @@ int main(int argc, char **argv)
     const exports::AuditResult set = exports::RunDeductionAudit(conn, paths, start, end, product);
     const double setMs = msSince(t);
     const uint64_t statements = db::statementsPrepared() - s0;
+    {
+        QElapsedTimer fold;
+        fold.start();
+        exports::AuditReport again;
+        const auto orderLines = exports::ReadOrderLines(conn, start, end, product);
+        const double readMs = msSince(fold);
+        fold.restart();
+        for (const auto &l : orderLines)
+            again.add(l, std::nullopt);
+        again.finish();
+        std::printf("100000 lines: reading the order lines %.1f ms, laying out the lines alone %.1f ms\n", readMs,
+                    msSince(fold));
+    }
     t.restart();
     const auto lines = exports::ReadOrderLines(conn, start, end, product);
     const db::Rows moves = conn.query(exports::PeriodMovementsQuery(start, end, product));

@@ -148,6 +148,8 @@ QString PeriodMovementsQuery(const QDate &start, const QDate &end, const QString
     // the join: a null lot or supplier is asked for as an empty text, as pasting it would. The
     // outer joins keep the engine walking the product's lines first (by the product index), each
     // finding its order and its movements by index; "+ 0" keeps the date index out of that walk.
+    // A line's movements then come through the order-number index in record order, the order in
+    // which the line's own statement returns them, so the first one seen is the one it would take.
     return QStringLiteral("select A.ESTACAO, A.NPEDIDO, A.NFORMULA, A.LOTE, A.FORNECEDOR, "
                           "M.DATA, M.ESTACAO, M.NPEDIDO, M.NFORMULA, M.LOTE, M.FORNECEDOR, M.QUANTIDADE, "
                           "M.UNIDADE, M.DESCRICAO "
@@ -160,7 +162,7 @@ QString PeriodMovementsQuery(const QDate &start, const QDate &end, const QString
         + db::escapeQuotes(platform::asciiUpper(productName))
         + QStringLiteral("' where B.DATAPEDIDO + 0 between '") + db::isoDate(start) + QStringLiteral("' and '")
         + db::isoDate(end) + QStringLiteral("' and A.COMPONENTE = '") + db::escapeQuotes(productName)
-        + QStringLiteral("' and B.TIPOPEDIDO = 'Pedido' order by M.RDB$DB_KEY");
+        + QStringLiteral("' and B.TIPOPEDIDO = 'Pedido'");
 }
 
 bool MovementMatches(const OrderLine &line, const Movement &m)

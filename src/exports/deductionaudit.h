@@ -100,7 +100,7 @@ struct AuditResult {
 
 // Runs the audit set-based: the order query, then the movements of all the period's lines in one
 // query, the first candidate of each line taken in the order the server returns a line's own
-// query (record order). Writes the order query to sql.txt first (a failure there throws).
+// query (record order). Writes the order query to sql.txt (a failure there throws).
 AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths &paths, const QDate &start,
                               const QDate &end, const QString &productName);
 

@@ -6,9 +6,27 @@
 
 namespace platform {
 
+namespace {
+// Opening a converter looks the code page up by name each time, which costs far more than
+// converting a short value: one converter per thread, reset before each use.
+QStringEncoder &encoder1252()
+{
+    thread_local QStringEncoder encoder("windows-1252");
+    encoder.resetState();
+    return encoder;
+}
+
+QStringDecoder &decoder1252()
+{
+    thread_local QStringDecoder decoder("windows-1252");
+    decoder.resetState();
+    return decoder;
+}
+} // namespace
+
 QByteArray toCp1252(const QString &text)
 {
-    QStringEncoder encoder("windows-1252");
+    QStringEncoder &encoder = encoder1252();
     QByteArray bytes = encoder.encode(text);
     if (!encoder.hasError())
         return bytes;
@@ -28,14 +46,12 @@ QByteArray toCp1252(const QString &text)
 
 QString fromCp1252(const QByteArray &bytes)
 {
-    QStringDecoder decoder("windows-1252");
-    return decoder.decode(bytes);
+    return decoder1252().decode(bytes);
 }
 
 QString fromCp1252(const char *data, int size)
 {
-    QStringDecoder decoder("windows-1252");
-    return decoder.decode(QByteArrayView(data, size));
+    return decoder1252().decode(QByteArrayView(data, size));
 }
 
 QString asciiUpper(const QString &text)

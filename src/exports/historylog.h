@@ -1,0 +1,72 @@
+// The month's activity log read back: where it is, and a line index over the file so that a log of
+// hundreds of megabytes opens at once and only the lines on screen are ever decoded.
+#pragma once
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <list>
+#include <vector>
+
+namespace platform {
+class WinPaths;
+}
+
+namespace exports {
+
+inline const QString kHistoryBadMonthMessage =
+    QStringLiteral("Erro na mês informado!\rFavor corrigir antes de continuar.");
+inline const QString kHistoryNotFoundMessage = QStringLiteral("Histórico não encontrado.");
+
+// A whole number as the month and year boxes accept it: optional blanks before, an optional sign,
+// decimal digits, within 32 bits.
+bool IsWholeNumber(const QString &text);
+
+// "LOGESTOQ_20" + the first two characters of the year + "-" + the first two of the month.
+QString HistoryFileName(const QString &monthText, const QString &yearText);
+// "\\" + server + "\Formulix\LOG\" + name + ".TXT".
+QString HistoryFilePath(const QString &serverAddress, const QString &fileName);
+
+// A text file indexed by line, read up to the size it had when opened. The file is opened for
+// reading only and closed between reads, so the workstations appending to it never find it busy.
+// Lines end with CR LF, a lone LF or a lone CR; a line end at the very end makes no empty line.
+class LineIndexedFile {
+public:
+    LineIndexedFile() = default;
+    // False when the file cannot be opened or read (then the index is empty).
+    bool open(const QString &localPath);
+    void close();
+
+    bool isOpen() const { return m_open; }
+    qint64 size() const { return m_size; }
+    qint64 lineCount() const { return m_lineCount; }
+    int longestLine() const { return m_longest; }   // in bytes, line end excluded
+
+    // One line decoded from Windows-1252; empty past the end.
+    QString line(qint64 index) const;
+    // The raw bytes of one line (line end excluded).
+    QByteArray lineBytes(qint64 index) const;
+    // Bytes held by the index and the cache of decoded blocks.
+    size_t memoryUsed() const;
+
+private:
+    qint64 lineStart(qint64 index) const;
+    struct Block {
+        qint64 first = 0;
+        QStringList lines;
+    };
+    const Block &block(qint64 firstLine) const;
+
+    QString m_path;
+    bool m_open = false;
+    qint64 m_size = 0;
+    qint64 m_lineCount = 0;
+    int m_longest = 0;
+    // Start offset of every line, and one past the end of the last; 32 bits while the file fits.
+    std::vector<uint32_t> m_starts32;
+    std::vector<qint64> m_starts64;
+    mutable std::list<Block> m_blocks;   // most recently used first
+};
+
+} // namespace exports

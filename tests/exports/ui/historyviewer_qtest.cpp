@@ -1,0 +1,187 @@
+// The activity history viewer driven from the keyboard over a mapped server share.
+#include "app/siteconfig.h"
+#include "exports/ui/historyviewer.h"
+#include "platform/winpath.h"
+#include "support/recordingoperator.h"
+
+#include <QAccessible>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+using testsupport::MessageKind;
+using testsupport::RecordedMessage;
+using testsupport::RecordingOperator;
+
+namespace {
+
+const QByteArray kMarchLog =
+    "--------------------------------\r\n"
+    "  LOG criado em 01/03/24-08:00\r\n"
+    "--------------------------------\r\n"
+    "01/03/24-08:00 - JOS\xc9 - Entrou no m\xf3" "dulo de Posicao Atual do Estoque.\r\n"
+    "01/03/24-08:01 - JOS\xc9 - Justificativa: a\xe7\xe3o\n"
+    "01/03/24-08:02 - ANA - Saiu do m\xf3" "dulo de Posicao Atual do Estoque.\r\n";
+
+struct Rig {
+    QTemporaryDir dir;
+    platform::WinPaths paths;
+    app::SiteConfig config;
+    RecordingOperator op;
+    QWidget window;
+    QFrame *pnl2;
+    exports_ui::HistoryViewer *viewer;
+
+    Rig()
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("share/LOG"));
+        paths = platform::WinPaths::parse(QStringLiteral("\\\\SRV\\Formulix = share\n"), dir.path());
+        config.ServerAddress = QStringLiteral("SRV");
+        config.LogEnabled = QStringLiteral("N");   // reading needs no log of this run
+        QFile f(dir.filePath(QStringLiteral("share/LOG/LOGESTOQ_2024-03.TXT")));
+        f.open(QIODevice::WriteOnly);
+        f.write(kMarchLog);
+        f.close();
+        window.resize(800, 600);
+        auto *layout = new QVBoxLayout(&window);
+        pnl2 = new QFrame(&window);
+        pnl2->setMinimumHeight(40);
+        layout->addWidget(pnl2);
+        layout->addStretch(1);
+        viewer = new exports_ui::HistoryViewer(op, paths, config, &window);
+        viewer->setTopPanel(pnl2);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            qWarning("window not exposed");
+    }
+
+    void typeMonth(const QString &month, const QString &year)
+    {
+        viewer->BitBtn2Click();
+        viewer->EditMes->clear();
+        viewer->EditAno->clear();
+        QTest::keyClicks(viewer->EditMes, month);
+        QTest::keyClick(viewer->EditMes, Qt::Key_Return);
+        QTest::keyClicks(viewer->EditAno, year);
+    }
+};
+
+class HistoryViewerTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void controlsAndCaptions()
+    {
+        Rig rig;
+        auto *v = rig.viewer;
+        QCOMPARE(v->objectName(), QStringLiteral("PainelLOG"));
+        QCOMPARE(v->Label7->text(), QStringLiteral("Histórico de atividades"));
+        QCOMPARE(v->BitBtn9->text(), QStringLiteral("Voltar"));
+        QCOMPARE(v->Label8->text(), QStringLiteral("Selecione o mês desejado"));
+        QCOMPARE(v->Label9->text(), QStringLiteral("Mês"));
+        QCOMPARE(v->Label10->text(), QStringLiteral("Ano"));
+        QCOMPARE(v->Label11->text(), QStringLiteral("/"));
+        QCOMPARE(v->BitBtn10->text(), QStringLiteral("Ver histórico"));
+        QVERIFY(!v->isVisible());
+
+        v->BitBtn2Click();
+        QVERIFY(v->isVisible());
+        QVERIFY(!rig.pnl2->isVisible());
+        QCOMPARE(v->geometry(), rig.window.rect());
+        QVERIFY(v->PainelSelecioneMes->isVisible());
+        QVERIFY(!v->Memo1->isVisible());
+        QVERIFY(v->EditMes->hasFocus());
+        rig.window.resize(900, 700);
+        QTest::qWait(20);
+        QCOMPARE(v->geometry(), rig.window.rect());
+    }
+
+    void twoDigitMonthFindsTheLog()
+    {
+        Rig rig;
+        rig.typeMonth(QStringLiteral("03"), QStringLiteral("24"));
+        QVERIFY(rig.viewer->EditAno->hasFocus());   // Enter in the month went to the year
+        QTest::keyClick(rig.viewer->EditAno, Qt::Key_Return);
+        QVERIFY(rig.viewer->BitBtn10->hasFocus());
+        QTest::keyClick(rig.viewer->BitBtn10, Qt::Key_Space);
+        QVERIFY(rig.op.messages().isEmpty());
+        auto *memo = rig.viewer->Memo1;
+        QVERIFY(memo->isVisible());
+        QVERIFY(!rig.viewer->PainelSelecioneMes->isVisible());
+        QAbstractItemModel *m = memo->model();
+        QCOMPARE(m->rowCount(), 6);
+        QCOMPARE(m->index(1, 0).data().toString(), QStringLiteral("  LOG criado em 01/03/24-08:00"));
+        QCOMPARE(m->index(3, 0).data().toString(),
+                 QStringLiteral("01/03/24-08:00 - JOSÉ - Entrou no módulo de Posicao Atual do Estoque."));
+        QCOMPARE(m->index(4, 0).data().toString(), QStringLiteral("01/03/24-08:01 - JOSÉ - Justificativa: ação"));
+        QVERIFY(!m->flags(m->index(0, 0)).testFlag(Qt::ItemIsEditable));
+
+        // What assistive technology reads: the lines as the cells of a table.
+        QAccessibleInterface *acc = QAccessible::queryAccessibleInterface(memo);
+        QVERIFY(acc);
+        QVERIFY(acc->tableInterface());
+        QAccessibleInterface *cell = acc->tableInterface()->cellAt(4, 0);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("01/03/24-08:01 - JOSÉ - Justificativa: ação"));
+
+        memo->selectRow(3);
+        QCOMPARE(memo->selectedText(),
+                 QStringLiteral("01/03/24-08:00 - JOSÉ - Entrou no módulo de Posicao Atual do Estoque."));
+
+        QTest::mouseClick(rig.viewer->BitBtn9, Qt::LeftButton);
+        QVERIFY(!rig.viewer->isVisible());
+        QVERIFY(!memo->isVisible());
+        QVERIFY(rig.pnl2->isVisible());
+    }
+
+    void oneDigitMonthIsNotFound()
+    {
+        Rig rig;
+        rig.typeMonth(QStringLiteral("3"), QStringLiteral("24"));
+        QTest::mouseClick(rig.viewer->BitBtn10, Qt::LeftButton);
+        QCOMPARE(rig.op.messages(),
+                 (QList<RecordedMessage>{{MessageKind::Inform, QStringLiteral("Histórico não encontrado.")}}));
+        QVERIFY(!rig.viewer->isVisible());
+        QVERIFY(rig.pnl2->isVisible());
+
+        // Four digits of the year look for 2020; no server share reachable at all is the same.
+        rig.op.clear();
+        rig.typeMonth(QStringLiteral("03"), QStringLiteral("2024"));
+        QTest::mouseClick(rig.viewer->BitBtn10, Qt::LeftButton);
+        rig.config.ServerAddress = QStringLiteral("OUTRO");
+        rig.typeMonth(QStringLiteral("03"), QStringLiteral("24"));
+        QTest::mouseClick(rig.viewer->BitBtn10, Qt::LeftButton);
+        QCOMPARE(rig.op.texts(), (QStringList{QStringLiteral("Histórico não encontrado."),
+                                              QStringLiteral("Histórico não encontrado.")}));
+    }
+
+    void monthNotANumberKeepsTheChoiceOpen()
+    {
+        Rig rig;
+        rig.typeMonth(QStringLiteral("mar"), QStringLiteral("24"));
+        QTest::mouseClick(rig.viewer->BitBtn10, Qt::LeftButton);
+        QCOMPARE(rig.op.messages(),
+                 (QList<RecordedMessage>{{MessageKind::Inform,
+                                          QStringLiteral("Erro na mês informado!\rFavor corrigir antes de continuar.")}}));
+        QVERIFY(rig.viewer->isVisible());
+        QVERIFY(rig.viewer->PainelSelecioneMes->isVisible());
+        QVERIFY(rig.viewer->EditMes->hasFocus());
+        QVERIFY(!rig.pnl2->isVisible());
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    HistoryViewerTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "historyviewer_qtest.moc"

@@ -14,6 +14,8 @@
 #include "maintenance/ui/maintenancemenu.h"
 #include "lotedit/ui/tform2.h"
 #include "reports/ui/reportspanel.h"
+#include "exports/ui/exporthandlers.h"
+#include "exports/ui/historyviewer.h"
 #include "users/ui/loginpanel.h"
 
 #include <QAction>
@@ -98,6 +100,12 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     pnlRelatorios = new reports_ui::ReportsPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
                                                  m_program.op, DBGrid1, this);
     connect(btn1, &QPushButton::clicked, this, &TForm1::btn1Click);
+    Exports = new exports_ui::ExportHandlers(m_program.dm, m_program.paths, m_program.clock, this);
+    connect(pnlRelatorios->btn2, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn2Click);
+    connect(pnlRelatorios->btn9, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn9Click);
+    PainelLOG = new exports_ui::HistoryViewer(m_program.op, m_program.paths, m_program.run.siteConfig, this);
+    PainelLOG->setTopPanel(pnl2);
+    connect(pnlRelatorios->BitBtn2, &QPushButton::clicked, PainelLOG, &exports_ui::HistoryViewer::BitBtn2Click);
 
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();

@@ -19,6 +19,10 @@ class QToolButton;
 namespace users_ui {
 class LoginPanel;
 }
+namespace exports_ui {
+class ExportHandlers;
+class HistoryViewer;
+}
 namespace reports_ui {
 class ReportsPanel;
 }
@@ -75,6 +79,8 @@ public:
     // PopupMenu1, the window's context menu of maintenance operations, and what they drive.
     maintenance_ui::MaintenanceMenu *Maintenance;
     reports_ui::ReportsPanel *pnlRelatorios;
+    exports_ui::ExportHandlers *Exports;       // the reports panel's "Excel" buttons
+    exports_ui::HistoryViewer *PainelLOG;      // the month's activity log, over the whole window
 
     void FormCreate();
     void FormShow();

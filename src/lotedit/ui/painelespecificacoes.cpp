@@ -58,8 +58,8 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     resize(704, 521);
     DS_Laudo.currentYear = [this] { return m_clock.today().year(); };
     // The result belongs to the test table, not to the header table the display rows are written as.
-    if (const auto spec = data::FindColumnSpec(QStringLiteral("CQPORLOTE"), QStringLiteral("RESULTADO")))
-        DS_Laudo.setColumnSpec(QStringLiteral("RESULTADO"), *spec);
+    if (const auto info = data::FindColumnInfo(QStringLiteral("CQPORLOTE"), QStringLiteral("RESULTADO")))
+        DS_Laudo.setColumnInfo(QStringLiteral("RESULTADO"), *info);
 
     Panel2 = new QLabel(kCertificateTitle, this);
     Panel2->setObjectName(QStringLiteral("Panel2"));

@@ -54,9 +54,19 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const app::RunState &run, const platfo
     gg1->setValue(0);
     auto *progress = new QVBoxLayout(GroupBoxProgresso);
     progress->addWidget(gg1);
+    const auto excel = [this](const char *name) {
+        auto *b = new QPushButton(QStringLiteral("Excel"), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(QStringLiteral("Exportar relatório para o Excel"));
+        return b;
+    };
+    btn2 = excel("btn2");
+    btn9 = excel("btn9");
+    BitBtn2 = new QPushButton(QStringLiteral("Histórico de atividades"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     btn4 = new QPushButton(QStringLiteral("Sair"), this);
     btn4->setObjectName(QStringLiteral("btn4"));
-    for (QPushButton *b : {btn3, btn_1, btn6, btn4}) {
+    for (QPushButton *b : {btn3, btn2, btn_1, btn6, btn9, BitBtn2, btn4}) {
         b->setAutoDefault(false);
         b->setMinimumHeight(28);
     }
@@ -65,10 +75,13 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const app::RunState &run, const platfo
     auto *grid_ = new QGridLayout(this);
     grid_->setContentsMargins(10, 10, 10, 10);
     grid_->addWidget(btn3, 0, 0, 1, 2);
+    grid_->addWidget(btn2, 0, 2);
     grid_->addWidget(btn_1, 1, 0);
     grid_->addWidget(btn6, 1, 1);
-    grid_->addWidget(GroupBoxProgresso, 2, 0, 1, 2);
-    grid_->addWidget(btn4, 3, 0, 1, 2);
+    grid_->addWidget(btn9, 1, 2);
+    grid_->addWidget(BitBtn2, 2, 0, 1, 3);
+    grid_->addWidget(GroupBoxProgresso, 3, 0, 1, 3);
+    grid_->addWidget(btn4, 4, 0, 1, 3);
 
     PainelDeErros = new ErrorPanel(window);
 
@@ -151,7 +164,7 @@ void ReportsPanel::btn4Click()
 void ReportsPanel::setBusy(bool busy)
 {
     m_busy = busy;
-    for (QPushButton *b : {btn3, btn_1, btn6, btn4})
+    for (QPushButton *b : {btn3, btn2, btn_1, btn6, btn9, BitBtn2, btn4})
         b->setEnabled(!busy);
     if (!busy)
         end();

@@ -29,6 +29,9 @@ public:
     reports::TRM RM;
 
     QPushButton *btn3;     // "Listar Estoque"
+    QPushButton *btn2;     // "Excel": the lot list (answered by the exports)
+    QPushButton *btn9;     // "Excel": the physical/financial staging rows (answered by the exports)
+    QPushButton *BitBtn2;  // "Histórico de atividades" (answered by the history viewer)
     QPushButton *btn_1;    // "Estoq. Físico/Financ. Manipulação"
     QPushButton *btn6;     // "Visualizar"
     QGroupBox *GroupBoxProgresso;

@@ -1,5 +1,6 @@
 // pnlRelatorios: the reports panel over the main grid, with the report module it runs.
 #pragma once
+#include "reports/costofsales.h"
 #include "reports/manufacturing.h"
 #include "reports/trm.h"
 
@@ -7,6 +8,7 @@
 #include <memory>
 
 class QGroupBox;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -17,6 +19,7 @@ struct RunState;
 namespace reports_ui {
 
 class ErrorPanel;
+class PeriodPanel;
 
 class ReportsPanel : public QFrame, public reports::BuildProgress {
     Q_OBJECT
@@ -31,11 +34,20 @@ public:
     QPushButton *btn3;     // "Listar Estoque"
     QPushButton *btn_1;    // "Estoq. Físico/Financ. Manipulação"
     QPushButton *btn6;     // "Visualizar"
+    QPushButton *btnFinanceiro;   // "Estoq. Físico e Financ. Revenda"
+    QPushButton *BitBtn6;         // "Visualizar"
+    QPushButton *BitBtn11;        // "CPV"
+    QPushButton *BitBtn15;        // "Visualizar"
     QGroupBox *GroupBoxProgresso;
     QProgressBar *gg1;
     QPushButton *btn4;     // "Sair"
     ErrorPanel *PainelDeErros;
+    PeriodPanel *PainelPeriodo;
+    QLabel *PainelAguarde;    // "Finalizando. Favor aguardar..."
+    QLabel *PainelAguarde2;   // "Aguarde..."
     reports::ConsistencyErrors errors;
+    // The last confirmed period, for the rest of the run.
+    reports::ReportPeriod ReportPeriod;
 
     // What the main window's "Relatórios" does.
     void open();
@@ -43,6 +55,12 @@ public:
     void btn_1Click();
     void btn6Click();
     void btn4Click();
+    void btnFinanceiroClick();
+    void BitBtn6Click();
+    void BitBtn11Click();
+    void BitBtn13Click();
+    void BitBtn14Click();
+    void BitBtn15Click();
 
     bool busy() const { return m_busy; }
 
@@ -50,6 +68,8 @@ public:
     void start(int total) override;
     void step(int position) override;
     void end() override;
+    void showWait(Wait which) override;
+    void hideWait(Wait which) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -57,6 +77,8 @@ protected:
 private:
     class Busy;
     void setBusy(bool busy);
+    QList<QPushButton *> buttons() const;
+    void placeOver(QWidget *panel);
     reports::ReportContext context();
 
     data::TDM &m_dm;
@@ -69,6 +91,7 @@ private:
     bool m_busy = false;
     int m_total = 0;
     int m_shownPercent = -1;
+    reports::ReportPeriod m_shownPeriod;   // what the period boxes were filled with
 };
 
 } // namespace reports_ui

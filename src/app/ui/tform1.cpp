@@ -127,6 +127,11 @@ void TForm1::buildTopBar()
     ComboBox2->setCompleter(nullptr);
     ComboBox2->addItems(kExpiryModes);
     ComboBox2->setCurrentIndex(-1);
+    // The longest view name must not widen the window past its 800 pixels: the lists still open wide.
+    for (QComboBox *c : {ComboBox1, ComboBox2}) {
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(16);
+    }
     auto *filters = new QVBoxLayout(GroupBoxFiltros);
     filters->setSpacing(2);
     filters->addWidget(ComboBox1);

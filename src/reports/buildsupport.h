@@ -22,6 +22,8 @@ public:
     enum class Wait { Finalizing, Waiting };
     virtual void showWait(Wait) {}
     virtual void hideWait(Wait) {}
+    // The gauge's bar colour, 0xRRGGBB (the cost of products sold draws its two passes apart).
+    virtual void gaugeColour(unsigned) {}
 };
 
 class NoProgress : public BuildProgress {

@@ -243,6 +243,7 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
         textTotal = probe.layout().columns().at(0).isText();
         probe.close();
     }
+    ctx.progress.gaugeColour(0x008000);   // green: the totals
     ctx.progress.start(int(consumption.rows.size()));
     {
         db::Prepared insert(tx, QStringLiteral("INSERT INTO RP_TOTAIS (GRUPO, TOTAL) VALUES (?, ?)"));
@@ -265,6 +266,7 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
     }
 
     log.create();
+    ctx.progress.gaugeColour(0x000080);   // navy: the components
     ctx.progress.start(int(products.size()));
     CostRows result = ComputeCostRows(products, totals, log.detailed());
     for (size_t i = 0; i < result.rows.size(); ++i) {

@@ -280,6 +280,13 @@ void ReportsPanel::hideWait(Wait which)
     (which == Wait::Finalizing ? PainelAguarde : PainelAguarde2)->hide();
 }
 
+void ReportsPanel::gaugeColour(unsigned rgb)
+{
+    QPalette p = gg1->palette();
+    p.setColor(QPalette::Highlight, QColor::fromRgb(QRgb(rgb)));
+    gg1->setPalette(p);
+}
+
 void ReportsPanel::placeOver(QWidget *panel)
 {
     panel->adjustSize();

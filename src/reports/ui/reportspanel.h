@@ -70,6 +70,7 @@ public:
     void end() override;
     void showWait(Wait which) override;
     void hideWait(Wait which) override;
+    void gaugeColour(unsigned rgb) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

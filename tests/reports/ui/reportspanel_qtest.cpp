@@ -269,6 +269,7 @@ private Q_SLOTS:
         QCOMPARE(period.rows[0][1].toDate(), QDate(2024, 2, 29));
         QCOMPARE(f.ws.conn().query(QStringLiteral("select CODIGO from RELESTLOTE")).rows.size(), size_t(1));
         QVERIFY(!f.panel->PainelAguarde2->isVisible());
+        QCOMPARE(f.panel->gg1->palette().color(QPalette::Highlight), QColor(0, 0, 128));   // the components' pass
         seen = false;
         f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
         QTest::mouseClick(f.panel->BitBtn15, Qt::LeftButton);

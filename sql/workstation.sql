@@ -31,9 +31,10 @@ CREATE TABLE PERIODO (
   DATAFINAL    DATE
 );
 
--- Consumption totals per product code of the last cost-of-products-sold build.
+-- Consumption totals per product code of the last cost-of-products-sold build (TOTAL written as
+-- text with "," for decimals; the program also reads and writes a numeric column).
 CREATE TABLE RP_TOTAIS (
   GRUPO  VARCHAR(20),
-  TOTAL  DECIMAL(18,8)
+  TOTAL  VARCHAR(30)
 );
 CREATE INDEX IX_RP_TOTAIS_GRUPO ON RP_TOTAIS (GRUPO);

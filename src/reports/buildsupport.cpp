@@ -50,6 +50,21 @@ void DiagnosticLog::append(const QStringList &lines)
         writeLines(m_paths, lines, QIODevice::WriteOnly | QIODevice::Append);
 }
 
+void DiagnosticLog::createMarker()
+{
+    if (detailed())
+        return;
+    const QString local = m_paths.toLocal(kDiagnosticMarkerPath);
+    QFile file(local);
+    if (local.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        throw std::runtime_error((QStringLiteral("Não foi possível gravar o arquivo ") + kDiagnosticMarkerPath)
+                                     .toLocal8Bit()
+                                     .toStdString());
+    }
+    file.write("-----------------------\r\n");
+    file.close();
+}
+
 QString StagingTableErrorMessage(const QString &userName, const QString &workstationCode)
 {
     return QStringLiteral("Erro ao tentar acessar a tabela RELESTLOTE no banco de dados do usuário ") + userName

@@ -17,6 +17,13 @@ public:
     virtual void start(int total) = 0;
     virtual void step(int position) = 0;   // also lets the window repaint
     virtual void end() = 0;                // back to 0
+    // The waiting panels: PainelAguarde ("Finalizando. Favor aguardar...") and PainelAguarde2
+    // ("Aguarde...").
+    enum class Wait { Finalizing, Waiting };
+    virtual void showWait(Wait) {}
+    virtual void hideWait(Wait) {}
+    // The gauge's bar colour, 0xRRGGBB (the cost of products sold draws its two passes apart).
+    virtual void gaugeColour(unsigned) {}
 };
 
 class NoProgress : public BuildProgress {
@@ -48,6 +55,9 @@ public:
     bool detailed() const;      // the marker file exists
     void create();              // throws std::runtime_error when the file cannot be made
     void append(const QStringList &lines);   // throws std::runtime_error when it cannot be written
+    // Makes the marker holding a line of 23 hyphens when it does not exist, so every later
+    // build writes the detailed lines.
+    void createMarker();
 
 private:
     const platform::WinPaths &m_paths;

@@ -49,6 +49,8 @@ public:
     // Inserts one row; the server's reason when it refuses it (the transaction goes on).
     std::optional<QString> insert(const StagingRow &row);
     void commit();
+    // The transaction the rows go in, for the tables a build replaces with them.
+    db::Transaction &transaction() { return m_tx; }
 
 private:
     db::Transaction m_tx;

@@ -14,6 +14,7 @@
 #include "maintenance/ui/maintenancemenu.h"
 #include "lotedit/ui/tform2.h"
 #include "reports/ui/reportspanel.h"
+#include "exports/ui/deductionauditpanel.h"
 #include "exports/ui/exporthandlers.h"
 #include "exports/ui/historyviewer.h"
 #include "users/ui/loginpanel.h"
@@ -103,6 +104,11 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     Exports = new exports_ui::ExportHandlers(m_program.dm, m_program.paths, m_program.clock, this);
     connect(pnlRelatorios->btn2, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn2Click);
     connect(pnlRelatorios->btn9, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn9Click);
+    connect(pnlRelatorios->BitBtn12, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::BitBtn12Click);
+    Auditoria = new exports_ui::DeductionAuditPanel(m_program.dm.SQLConnection1, m_program.paths, pnlRelatorios);
+    Auditoria->enlargeReportsPanel = [this](bool on) { pnlRelatorios->setEnlarged(on); };
+    connect(pnlRelatorios, &reports_ui::ReportsPanel::auditPeriodConfirmed, Auditoria,
+            &exports_ui::DeductionAuditPanel::ShowProductChoice);
     PainelLOG = new exports_ui::HistoryViewer(m_program.op, m_program.paths, m_program.run.siteConfig, this);
     PainelLOG->setTopPanel(pnl2);
     connect(pnlRelatorios->BitBtn2, &QPushButton::clicked, PainelLOG, &exports_ui::HistoryViewer::BitBtn2Click);
@@ -163,6 +169,11 @@ void TForm1::buildTopBar()
     ComboBox2->setCompleter(nullptr);
     ComboBox2->addItems(kExpiryModes);
     ComboBox2->setCurrentIndex(-1);
+    // The longest view name must not widen the window past its 800 pixels: the lists still open wide.
+    for (QComboBox *c : {ComboBox1, ComboBox2}) {
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(16);
+    }
     auto *filters = new QVBoxLayout(GroupBoxFiltros);
     filters->setSpacing(2);
     filters->addWidget(ComboBox1);
@@ -410,6 +421,11 @@ void TForm1::showEvent(QShowEvent *event)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    // An export or the audit still writing waits for its end; the window closes after.
+    if (Exports->busy() || Auditoria->busy()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

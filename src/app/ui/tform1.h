@@ -20,6 +20,7 @@ namespace users_ui {
 class LoginPanel;
 }
 namespace exports_ui {
+class DeductionAuditPanel;
 class ExportHandlers;
 class HistoryViewer;
 }
@@ -81,6 +82,7 @@ public:
     reports_ui::ReportsPanel *pnlRelatorios;
     exports_ui::ExportHandlers *Exports;       // the reports panel's "Excel" buttons
     exports_ui::HistoryViewer *PainelLOG;      // the month's activity log, over the whole window
+    exports_ui::DeductionAuditPanel *Auditoria;   // the stock deduction audit, inside pnlRelatorios
 
     void FormCreate();
     void FormShow();

@@ -1,13 +1,20 @@
 #include "reportspanel.h"
 
 #include "errorpanel.h"
+#include "periodpanel.h"
+
+#include "reports/resale.h"
 
 #include "data/tdm.h"
+#include "platform/clock.h"
+#include "platform/operator.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -47,6 +54,14 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const app::RunState &run, const platfo
     btn_1->setObjectName(QStringLiteral("btn_1"));
     btn6 = new QPushButton(QStringLiteral("Visualizar"), this);
     btn6->setObjectName(QStringLiteral("btn6"));
+    btnFinanceiro = new QPushButton(QStringLiteral("Estoq. Físico e Financ. Revenda"), this);
+    btnFinanceiro->setObjectName(QStringLiteral("btnFinanceiro"));
+    BitBtn6 = new QPushButton(QStringLiteral("Visualizar"), this);
+    BitBtn6->setObjectName(QStringLiteral("BitBtn6"));
+    BitBtn11 = new QPushButton(QStringLiteral("CPV"), this);
+    BitBtn11->setObjectName(QStringLiteral("BitBtn11"));
+    BitBtn15 = new QPushButton(QStringLiteral("Visualizar"), this);
+    BitBtn15->setObjectName(QStringLiteral("BitBtn15"));
     GroupBoxProgresso = new QGroupBox(QStringLiteral("  Progresso  "), this);
     gg1 = new QProgressBar(GroupBoxProgresso);
     gg1->setObjectName(QStringLiteral("gg1"));
@@ -62,11 +77,15 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const app::RunState &run, const platfo
     };
     btn2 = excel("btn2");
     btn9 = excel("btn9");
+    BitBtn12 = new QPushButton(QStringLiteral("Excel"), this);
+    BitBtn12->setObjectName(QStringLiteral("BitBtn12"));
+    BitBtn16 = new QPushButton(QStringLiteral("Conferir baixas no estoque"), this);
+    BitBtn16->setObjectName(QStringLiteral("BitBtn16"));
     BitBtn2 = new QPushButton(QStringLiteral("Histórico de atividades"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     btn4 = new QPushButton(QStringLiteral("Sair"), this);
     btn4->setObjectName(QStringLiteral("btn4"));
-    for (QPushButton *b : {btn3, btn2, btn_1, btn6, btn9, BitBtn2, btn4}) {
+    for (QPushButton *b : buttons()) {
         b->setAutoDefault(false);
         b->setMinimumHeight(28);
     }
@@ -78,10 +97,33 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const app::RunState &run, const platfo
     grid_->addWidget(btn2, 0, 2);
     grid_->addWidget(btn_1, 1, 0);
     grid_->addWidget(btn6, 1, 1);
-    grid_->addWidget(btn9, 1, 2);
-    grid_->addWidget(BitBtn2, 2, 0, 1, 3);
-    grid_->addWidget(GroupBoxProgresso, 3, 0, 1, 3);
-    grid_->addWidget(btn4, 4, 0, 1, 3);
+    grid_->addWidget(btn9, 1, 2, 2, 1);
+    grid_->addWidget(btnFinanceiro, 2, 0);
+    grid_->addWidget(BitBtn6, 2, 1);
+    grid_->addWidget(BitBtn11, 3, 0);
+    grid_->addWidget(BitBtn15, 3, 1);
+    grid_->addWidget(BitBtn12, 3, 2);
+    grid_->addWidget(BitBtn16, 4, 0, 1, 3);
+    grid_->addWidget(BitBtn2, 5, 0, 1, 3);
+    grid_->addWidget(GroupBoxProgresso, 6, 0, 1, 3);
+    grid_->addWidget(btn4, 7, 0, 1, 3);
+
+    auto waitPanel = [this](const char *name, const QString &caption) {
+        auto *l = new QLabel(caption, this);
+        l->setObjectName(QLatin1String(name));
+        l->setAlignment(Qt::AlignCenter);
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Raised);
+        l->setAutoFillBackground(true);
+        QFont bold = l->font();
+        bold.setBold(true);
+        l->setFont(bold);
+        l->hide();
+        return l;
+    };
+    PainelAguarde = waitPanel("PainelAguarde", QStringLiteral("Finalizando. Favor aguardar..."));
+    PainelAguarde2 = waitPanel("PainelAguarde2", QStringLiteral("Aguarde..."));
+    PainelPeriodo = new PeriodPanel(this);
 
     PainelDeErros = new ErrorPanel(window);
 
@@ -89,6 +131,13 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const app::RunState &run, const platfo
     connect(btn_1, &QPushButton::clicked, this, &ReportsPanel::btn_1Click);
     connect(btn6, &QPushButton::clicked, this, &ReportsPanel::btn6Click);
     connect(btn4, &QPushButton::clicked, this, &ReportsPanel::btn4Click);
+    connect(BitBtn16, &QPushButton::clicked, this, &ReportsPanel::BitBtn16Click);
+    connect(btnFinanceiro, &QPushButton::clicked, this, &ReportsPanel::btnFinanceiroClick);
+    connect(BitBtn6, &QPushButton::clicked, this, &ReportsPanel::BitBtn6Click);
+    connect(BitBtn11, &QPushButton::clicked, this, &ReportsPanel::BitBtn11Click);
+    connect(BitBtn15, &QPushButton::clicked, this, &ReportsPanel::BitBtn15Click);
+    connect(PainelPeriodo->BitBtn13, &QPushButton::clicked, this, &ReportsPanel::BitBtn13Click);
+    connect(PainelPeriodo->BitBtn14, &QPushButton::clicked, this, &ReportsPanel::BitBtn14Click);
     window->installEventFilter(this);
     hide();
 }
@@ -152,6 +201,154 @@ void ReportsPanel::btn6Click()
     reports::ViewManufacturingReport(ctx, RM);
 }
 
+void ReportsPanel::btnFinanceiroClick()
+{
+    if (m_busy)
+        return;
+    bool showErrors = false;
+    {
+        Busy busy(*this);
+        reports::ReportContext ctx = context();
+        showErrors = reports::RunResaleReport(ctx, RM);
+    }
+    if (showErrors)
+        PainelDeErros->showErrors(errors.lines);
+}
+
+void ReportsPanel::BitBtn6Click()
+{
+    if (m_busy)
+        return;
+    Busy busy(*this);
+    reports::ReportContext ctx = context();
+    reports::ViewResaleReport(ctx, RM);
+}
+
+void ReportsPanel::BitBtn11Click()
+{
+    showPeriodPanel(1);
+}
+
+void ReportsPanel::BitBtn16Click()
+{
+    showPeriodPanel(2);
+}
+
+// The period panel, filled from the workstation's stored period; the purpose says what Ok does.
+void ReportsPanel::showPeriodPanel(int purpose)
+{
+    if (m_busy)
+        return;
+    PainelPeriodo->Purpose = purpose;
+    m_shownPeriod = reports::StoredPeriod(m_dm);
+    PainelPeriodo->EditDataInicial->setText(reports::PeriodBoxText(m_shownPeriod.start));
+    PainelPeriodo->EditDataFinal->setText(reports::PeriodBoxText(m_shownPeriod.end));
+    placeOver(PainelPeriodo);
+    PainelPeriodo->EditDataInicial->setFocus();
+    PainelPeriodo->EditDataInicial->setCursorPosition(0);
+}
+
+void ReportsPanel::BitBtn14Click()
+{
+    m_dm.Periodo.close();
+    PainelPeriodo->hide();
+}
+
+void ReportsPanel::BitBtn13Click()
+{
+    if (m_busy)
+        return;
+    const QString startText = PainelPeriodo->EditDataInicial->text();
+    const QString endText = PainelPeriodo->EditDataFinal->text();
+    m_dm.Periodo.close();
+    const QDate today = m_clock.today();
+    reports::ReportPeriod period;
+    period.start = reports::ReadPeriodBox(startText, m_shownPeriod.start, today);
+    period.end = reports::ReadPeriodBox(endText, m_shownPeriod.end, today);
+    for (const auto &[date, text] : {std::pair{period.start, startText}, std::pair{period.end, endText}}) {
+        if (!date.isValid()) {
+            m_op.error(reports::NotADateMessage(text));
+            return;
+        }
+    }
+    ReportPeriod = period;
+    reports::StorePeriod(m_dm.SQLConnection2, period, today);
+    PainelPeriodo->hide();
+    // Purpose 2, the stock deduction audit, goes on from here with its own panels.
+    if (PainelPeriodo->Purpose == 2) {
+        Q_EMIT auditPeriodConfirmed(period.start, period.end);
+        return;
+    }
+    if (PainelPeriodo->Purpose != 1)
+        return;
+    bool showErrors = false;
+    {
+        Busy busy(*this);
+        reports::ReportContext ctx = context();
+        showErrors = reports::RunCostOfProductsSold(ctx, RM, period);
+    }
+    if (showErrors)
+        PainelDeErros->showErrors(errors.lines);
+}
+
+void ReportsPanel::BitBtn15Click()
+{
+    if (m_busy)
+        return;
+    Busy busy(*this);
+    reports::ReportContext ctx = context();
+    reports::ViewCostOfProductsSold(ctx, RM);
+}
+
+void ReportsPanel::showWait(Wait which)
+{
+    QLabel *panel = which == Wait::Finalizing ? PainelAguarde : PainelAguarde2;
+    panel->resize(std::max(260, width() - 40), 60);
+    panel->move((width() - panel->width()) / 2, (height() - panel->height()) / 2);
+    panel->show();
+    panel->raise();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void ReportsPanel::hideWait(Wait which)
+{
+    (which == Wait::Finalizing ? PainelAguarde : PainelAguarde2)->hide();
+}
+
+void ReportsPanel::gaugeColour(unsigned rgb)
+{
+    QPalette p = gg1->palette();
+    p.setColor(QPalette::Highlight, QColor::fromRgb(QRgb(rgb)));
+    gg1->setPalette(p);
+}
+
+void ReportsPanel::setEnlarged(bool on)
+{
+    if (!on) {
+        open();
+        return;
+    }
+    QRect area = m_grid ? m_grid->rect() : m_window->rect();
+    if (m_grid && m_grid != m_window)
+        area.moveTopLeft(m_grid->mapTo(m_window, QPoint(0, 0)));
+    setGeometry(area);
+    raise();
+}
+
+void ReportsPanel::placeOver(QWidget *panel)
+{
+    panel->adjustSize();
+    panel->resize(std::max(panel->width(), 260), panel->height());
+    panel->move((width() - panel->width()) / 2, (height() - panel->height()) / 2);
+    panel->show();
+    panel->raise();
+}
+
+QList<QPushButton *> ReportsPanel::buttons() const
+{
+    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, BitBtn2, btn4};
+}
+
 void ReportsPanel::btn4Click()
 {
     if (m_busy)
@@ -164,7 +361,7 @@ void ReportsPanel::btn4Click()
 void ReportsPanel::setBusy(bool busy)
 {
     m_busy = busy;
-    for (QPushButton *b : {btn3, btn2, btn_1, btn6, btn9, BitBtn2, btn4})
+    for (QPushButton *b : buttons())
         b->setEnabled(!busy);
     if (!busy)
         end();

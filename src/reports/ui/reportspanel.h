@@ -1,5 +1,6 @@
 // pnlRelatorios: the reports panel over the main grid, with the report module it runs.
 #pragma once
+#include "reports/costofsales.h"
 #include "reports/manufacturing.h"
 #include "reports/trm.h"
 
@@ -7,6 +8,7 @@
 #include <memory>
 
 class QGroupBox;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -17,6 +19,7 @@ struct RunState;
 namespace reports_ui {
 
 class ErrorPanel;
+class PeriodPanel;
 
 class ReportsPanel : public QFrame, public reports::BuildProgress {
     Q_OBJECT
@@ -32,20 +35,40 @@ public:
     QPushButton *btn2;     // "Excel": the lot list (answered by the exports)
     QPushButton *btn9;     // "Excel": the physical/financial staging rows (answered by the exports)
     QPushButton *BitBtn2;  // "Histórico de atividades" (answered by the history viewer)
+    QPushButton *BitBtn12; // "Excel": the cost of products sold (answered by the exports)
+    QPushButton *BitBtn16; // "Conferir baixas no estoque": the period, then the deduction audit
     QPushButton *btn_1;    // "Estoq. Físico/Financ. Manipulação"
     QPushButton *btn6;     // "Visualizar"
+    QPushButton *btnFinanceiro;   // "Estoq. Físico e Financ. Revenda"
+    QPushButton *BitBtn6;         // "Visualizar"
+    QPushButton *BitBtn11;        // "CPV"
+    QPushButton *BitBtn15;        // "Visualizar"
     QGroupBox *GroupBoxProgresso;
     QProgressBar *gg1;
     QPushButton *btn4;     // "Sair"
     ErrorPanel *PainelDeErros;
+    PeriodPanel *PainelPeriodo;
+    QLabel *PainelAguarde;    // "Finalizando. Favor aguardar..."
+    QLabel *PainelAguarde2;   // "Aguarde..."
     reports::ConsistencyErrors errors;
+    // The last confirmed period, for the rest of the run.
+    reports::ReportPeriod ReportPeriod;
 
     // What the main window's "Relatórios" does.
     void open();
+    // The audit's result needs room: the panel then covers the grid, and goes back to its size after.
+    void setEnlarged(bool on);
     void btn3Click();
     void btn_1Click();
     void btn6Click();
     void btn4Click();
+    void btnFinanceiroClick();
+    void BitBtn6Click();
+    void BitBtn11Click();
+    void BitBtn16Click();
+    void BitBtn13Click();
+    void BitBtn14Click();
+    void BitBtn15Click();
 
     bool busy() const { return m_busy; }
 
@@ -53,6 +76,13 @@ public:
     void start(int total) override;
     void step(int position) override;
     void end() override;
+    void showWait(Wait which) override;
+    void hideWait(Wait which) override;
+    void gaugeColour(unsigned rgb) override;
+
+Q_SIGNALS:
+    // The period was confirmed for the stock deduction audit, which goes on with its own panels.
+    void auditPeriodConfirmed(const QDate &start, const QDate &end);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -60,6 +90,9 @@ protected:
 private:
     class Busy;
     void setBusy(bool busy);
+    QList<QPushButton *> buttons() const;
+    void showPeriodPanel(int purpose);
+    void placeOver(QWidget *panel);
     reports::ReportContext context();
 
     data::TDM &m_dm;
@@ -72,6 +105,7 @@ private:
     bool m_busy = false;
     int m_total = 0;
     int m_shownPercent = -1;
+    reports::ReportPeriod m_shownPeriod;   // what the period boxes were filled with
 };
 
 } // namespace reports_ui

@@ -3,6 +3,7 @@
 // panel covers the window at any size.
 #include "app/ui/program.h"
 #include "app/ui/tform1.h"
+#include "lotedit/ui/tform2.h"
 #include "browser/ui/lotgrid.h"
 #include "support/demoinstall.h"
 #include "support/recordingoperator.h"
@@ -16,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -76,6 +78,17 @@ private Q_SLOTS:
         QVERIFY(s.form.pnl2->isEnabled());
 
         // "Editar tabela" answers Enter and the keypad's Enter alike, once per press, not per repeat.
+        // Each press opens the lot edit form, modal; it is closed as soon as it shows.
+        int formsOpened = 0;
+        QTimer closer;
+        closer.setInterval(20);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto *edit = qobject_cast<lotedit_ui::TForm2 *>(QApplication::activeModalWidget())) {
+                ++formsOpened;
+                edit->close();
+            }
+        });
+        closer.start();
         QSignalSpy clicks(s.form.BitBtn3, &QPushButton::clicked);
         s.form.BitBtn3->setEnabled(true);
         s.form.BitBtn3->setFocus();
@@ -86,6 +99,8 @@ private Q_SLOTS:
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), true);
         QApplication::sendEvent(s.form.BitBtn3, &repeat);
         QCOMPARE(clicks.count(), 2);
+        QCOMPARE(formsOpened, 2);
+        closer.stop();
         s.form.close();
     }
 

@@ -2,6 +2,7 @@
 // preview (opened offscreen, closed, the lot dataset where it was), the manufacturing build
 // with the error panel, and no second start or closing while a report runs.
 #include "reports/ui/errorpanel.h"
+#include "reports/ui/periodpanel.h"
 #include "reports/ui/reportspanel.h"
 
 #include "reports/engine/previewdialog.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPrintPreviewWidget>
 #include <QProgressBar>
@@ -180,6 +182,99 @@ private Q_SLOTS:
         QVERIFY(!f.panel->PainelDeErros->isVisible());
         QVERIFY(f.op.messages().isEmpty());
         QVERIFY(f.window.close());
+    }
+
+    // The resale button: its rows, the waiting panel, the report of the resale project.
+    void resaleBuild()
+    {
+        Fixture f;
+        f.exec(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE, GRUPO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, "
+                              "FATORDILUICAO) values ('P03', 'Produto 3', 'Rev', 'UN', 6, 2, 5, 1)"));
+        f.panel->open();
+        QCOMPARE(f.panel->btnFinanceiro->text(), QStringLiteral("Estoq. Físico e Financ. Revenda"));
+        QCOMPARE(f.panel->BitBtn6->text(), QStringLiteral("Visualizar"));
+        QCOMPARE(f.panel->PainelAguarde->text(), QStringLiteral("Finalizando. Favor aguardar..."));
+        bool seen = false;
+        f.whenPreviewShows(
+            [&f](reports_engine::PreviewDialog *) {
+                QVERIFY(!f.panel->btnFinanceiro->isEnabled());
+                QVERIFY(!f.panel->PainelAguarde->isVisible());
+            },
+            &seen);
+        QTest::mouseClick(f.panel->btnFinanceiro, Qt::LeftButton);
+        QVERIFY(seen);
+        const db::Rows rows = f.ws.conn().query(QStringLiteral("select CODIGO, PRECOCUSTO, ESTOQUECUSTO from RELESTLOTE"));
+        QCOMPARE(int(rows.rows.size()), 1);
+        QCOMPARE(rows.rows[0][0].toString(), QStringLiteral("P03"));
+        QCOMPARE(rows.rows[0][2].toDouble(), 9.0);   // 3 x 6 / 2
+        QVERIFY(!f.panel->PainelDeErros->isVisible());
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(f.panel->BitBtn6, Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(f.op.messages().isEmpty());
+    }
+
+    // "CPV": the boxes show the stored period, Enter moves on, "Ok" stores the period and builds.
+    void costOfSalesPeriod()
+    {
+        Fixture f;
+        f.exec(QStringLiteral("insert into PEDIDOS (ESTACAO, NPEDIDO, TIPOPEDIDO, DATAPEDIDO) values ('01', 1, 'Pedido', '2024-02-01')"));
+        f.exec(QStringLiteral("insert into COMPEDID (ESTACAO, NPEDIDO, CODIGOCOMP, QDEESTOQUE, UNID) values ('01', 1, 'P02', 2, 'g')"));
+        f.ws.conn().execute(QStringLiteral("insert into PERIODO (DATAINICIAL, DATAFINAL) values ('1999-12-01', '1999-12-31')"));
+        f.panel->open();
+        QCOMPARE(f.panel->BitBtn11->text(), QStringLiteral("CPV"));
+        QCOMPARE(f.panel->BitBtn15->text(), QStringLiteral("Visualizar"));
+        reports_ui::PeriodPanel *p = f.panel->PainelPeriodo;
+        QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);
+        QVERIFY(p->isVisible());
+        QCOMPARE(p->Titulo->text(), QStringLiteral("Período"));
+        QCOMPARE(p->EditDataInicial->text(), QStringLiteral("01/12/99"));
+        QCOMPARE(p->EditDataFinal->text(), QStringLiteral("31/12/99"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->EditDataInicial));
+        QTest::keyClick(p->EditDataInicial, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->EditDataFinal));
+
+        // Confirmed unchanged: the same century comes back.
+        p->EditDataFinal->setText(QStringLiteral("31/02/99"));
+        QTest::mouseClick(p->BitBtn13, Qt::LeftButton);
+        QCOMPARE(f.op.texts(), QStringList{QStringLiteral("'31/02/99' não é uma data válida")});
+        QVERIFY(p->isVisible());
+        QTest::mouseClick(p->BitBtn14, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+        QVERIFY(!f.dm.Periodo.isOpen());
+
+        QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);
+        bool seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(p->BitBtn13, Qt::LeftButton);
+        QVERIFY(seen);   // an empty period still reports
+        QCOMPARE(f.panel->ReportPeriod.start, QDate(1999, 12, 1));
+        QCOMPARE(f.panel->ReportPeriod.end, QDate(1999, 12, 31));
+
+        QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);
+        p->EditDataInicial->selectAll();
+        QTest::keyClicks(p->EditDataInicial, QStringLiteral("010224"));
+        p->EditDataFinal->selectAll();
+        QTest::keyClicks(p->EditDataFinal, QStringLiteral("290224"));
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *preview) { QCOMPARE(preview->pageCount(), 1); }, &seen);
+        QTest::mouseClick(p->BitBtn13, Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(!p->isVisible());
+        QCOMPARE(f.panel->ReportPeriod.start, QDate(2024, 2, 1));
+        const db::Rows period = f.ws.conn().query(QStringLiteral("select DATAINICIAL, DATAFINAL from PERIODO"));
+        QCOMPARE(int(period.rows.size()), 1);
+        QCOMPARE(period.rows[0][0].toDate(), QDate(2024, 2, 1));
+        QCOMPARE(period.rows[0][1].toDate(), QDate(2024, 2, 29));
+        QCOMPARE(f.ws.conn().query(QStringLiteral("select CODIGO from RELESTLOTE")).rows.size(), size_t(1));
+        QVERIFY(!f.panel->PainelAguarde2->isVisible());
+        QCOMPARE(f.panel->gg1->palette().color(QPalette::Highlight), QColor(0, 0, 128));   // the components' pass
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(f.panel->BitBtn15, Qt::LeftButton);
+        QVERIFY(seen);
+        QCOMPARE(f.op.texts().size(), 1);
     }
 
     void previewSavesEveryFormat()

@@ -1,0 +1,30 @@
+// PainelPeriodo: the period of the cost of products sold (and of the deduction audit), two
+// "dd/mm/yy" boxes with "Cancelar" and "Ok". The reports panel drives it.
+#pragma once
+#include <QFrame>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace reports_ui {
+
+class PeriodPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit PeriodPanel(QWidget *parent);
+
+    QLabel *Titulo;          // "Período"
+    QLineEdit *EditDataInicial;
+    QLineEdit *EditDataFinal;
+    QPushButton *BitBtn14;   // "Cancelar"
+    QPushButton *BitBtn13;   // "Ok"
+
+    // Who opened the panel: 1 the cost of products sold, 2 the stock deduction audit.
+    int Purpose = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
+
+} // namespace reports_ui

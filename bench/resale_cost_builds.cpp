@@ -99,11 +99,11 @@ struct Measure {
 template <typename F>
 Measure measure(F &&f)
 {
-    const uint64_t before = db::statementsExecuted();
+    const uint64_t before = db::statementsIssued();
     QElapsedTimer t;
     t.start();
     f();
-    return {double(t.nsecsElapsed()) / 1e6, db::statementsExecuted() - before};
+    return {double(t.nsecsElapsed()) / 1e6, db::statementsIssued() - before};
 }
 
 std::vector<reports::StagingRow> stagedRows(db::Connection &ws)

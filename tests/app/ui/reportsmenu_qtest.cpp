@@ -7,10 +7,12 @@
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/lotgrid.h"
 #include "exports/csvexport.h"
+#include "exports/ui/deductionauditpanel.h"
 #include "exports/ui/historyviewer.h"
 #include "lotedit/ui/painelespecificacoes.h"
 #include "lotedit/ui/tform2.h"
 #include "platform/cp1252.h"
+#include "reports/ui/periodpanel.h"
 #include "reports/ui/reportspanel.h"
 #include "support/demoinstall.h"
 #include "support/recordingoperator.h"
@@ -84,6 +86,34 @@ private Q_SLOTS:
         form.PainelLOG->BitBtn9->click();
         QVERIFY(!form.PainelLOG->isVisible());
         QVERIFY(form.pnl2->isVisible());
+        form.close();
+    }
+
+    void theAuditStartsFromThePeriodPanel()
+    {
+        platform::FixedClock clock(kToday, QTime(10, 0));
+        testsupport::RecordingOperator op;
+        app_ui::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
+        app_ui::TForm1 form(program);
+        logIn(form);
+        form.btn1->click();
+        reports_ui::ReportsPanel *panel = form.pnlRelatorios;
+        QCOMPARE(panel->BitBtn16->text(), QStringLiteral("Conferir baixas no estoque"));
+        QCOMPARE(panel->BitBtn12->text(), QStringLiteral("Excel"));
+
+        panel->BitBtn16->click();
+        QVERIFY(panel->PainelPeriodo->isVisible());
+        QCOMPARE(panel->PainelPeriodo->Purpose, 2);
+        QVERIFY(panel->PainelPeriodo->EditDataInicial->hasFocus());
+        panel->PainelPeriodo->EditDataInicial->setText(QStringLiteral("01/03/26"));
+        panel->PainelPeriodo->EditDataFinal->setText(QStringLiteral("31/03/26"));
+        panel->PainelPeriodo->BitBtn13->click();
+        QCOMPARE(op.texts(), QStringList());
+        QVERIFY(!panel->PainelPeriodo->isVisible());
+        // The audit goes on with its product choice, for the period just stored.
+        QVERIFY(form.Auditoria->Panel5->isVisible());
+        QCOMPARE(panel->ReportPeriod.start, QDate(2026, 3, 1));
+        QCOMPARE(panel->ReportPeriod.end, QDate(2026, 3, 31));
         form.close();
     }
 

@@ -212,13 +212,8 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
     DiagnosticLog log(ctx.paths);
     log.createMarker();
     std::optional<StagingReplacement> staging;
-    try {
-        staging.emplace(dm.SQLConnection2);
-        staging->clear();
-    } catch (const db::DbError &) {
-        ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
+    if (!BeginStaging(ctx, staging))
         return false;
-    }
     ctx.progress.showWait(BuildProgress::Wait::Waiting);
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();

@@ -188,17 +188,25 @@ QHash<QString, StagingProduct> readProducts(db::Connection &central, const QStri
 
 } // namespace
 
+bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging)
+{
+    try {
+        staging.emplace(ctx.dm.SQLConnection2);
+        staging->clear();
+    } catch (const db::DbError &) {
+        staging.reset();
+        ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
+        return false;
+    }
+    return true;
+}
+
 bool BuildManufacturingStaging(ReportContext &ctx)
 {
     data::TDM &dm = ctx.dm;
     std::optional<StagingReplacement> staging;
-    try {
-        staging.emplace(dm.SQLConnection2);
-        staging->clear();
-    } catch (const db::DbError &) {
-        ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
+    if (!BeginStaging(ctx, staging))
         return false;
-    }
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();
 

@@ -70,6 +70,11 @@ struct ReportContext {
     ConsistencyErrors &errors;
 };
 
+// The start of every build: the staging rows deleted in the transaction that will hold the new
+// ones (the build commits it). False, with the staging-table message shown, when RELESTLOTE
+// cannot be reached; nothing has changed then.
+bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging);
+
 // Empties and refills RELESTLOTE and writes the diagnostic log. False when the staging table
 // cannot be reached (the message is shown, nothing changed).
 bool BuildManufacturingStaging(ReportContext &ctx);

@@ -96,13 +96,8 @@ bool BuildResaleStaging(ReportContext &ctx)
 {
     data::TDM &dm = ctx.dm;
     std::optional<StagingReplacement> staging;
-    try {
-        staging.emplace(dm.SQLConnection2);
-        staging->clear();
-    } catch (const db::DbError &) {
-        ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
+    if (!BeginStaging(ctx, staging))
         return false;
-    }
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();
 

@@ -266,18 +266,18 @@ static int measure(const QString &central, const QStringList &small, const QStri
     const auto wanted = [&](const char *name) { return only.isEmpty() || only.contains(QString::fromLatin1(name)); };
 
     {
-        Copy probe(central);
-        std::printf("central: %lld lots, %lld products, %lld purchase lines; store laboratories: %s\n",
-                    probe.count(QStringLiteral("ESTLOTE")), probe.count(QStringLiteral("COMPONEN")),
-                    probe.count(QStringLiteral("COMPRAS")), qPrintable(probe.run.StoreLaboratories.join(QStringLiteral(", "))));
-    }
-    {
         QStringList names;
         for (const Op &op : operations(Copy(central).run))
             names << QString::fromLatin1(op.name);
         for (const QString &name : only)
             if (!names.contains(name))
                 throw bench::UsageError{QStringLiteral("no operation %1 (there are: %2)").arg(name, names.join(QStringLiteral(", ")))};
+    }
+    {
+        Copy probe(central);
+        std::printf("central: %lld lots, %lld products, %lld purchase lines; store laboratories: %s\n",
+                    probe.count(QStringLiteral("ESTLOTE")), probe.count(QStringLiteral("COMPONEN")),
+                    probe.count(QStringLiteral("COMPRAS")), qPrintable(probe.run.StoreLaboratories.join(QStringLiteral(", "))));
     }
     std::printf("%-19s %10s %10s %9s %9s %9s %10s %7s\n", "operation", "time ms", "stmts", "reads ms", "write ms",
                 "limit ms", "rows", "ratio");

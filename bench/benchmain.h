@@ -2,6 +2,9 @@
 // ends with an error status, never with an abort. A failure met on the way (a database that
 // cannot be opened, a file that cannot be read) ends the same way.
 #pragma once
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QString>
 #include <cstdio>
@@ -25,6 +28,51 @@ inline void requireDatabase(const QString &arg)
         throw UsageError{QStringLiteral("a database is needed, not \"%1\"").arg(arg)};
     if (!server && !QFileInfo(arg).isFile())
         throw UsageError{QStringLiteral("no database file at %1").arg(arg)};
+}
+
+// Parses the program's arguments with p: an unknown option, an option without its value or a
+// word where none is expected is a UsageError.
+inline void parseArguments(QCommandLineParser &p)
+{
+    if (!p.parse(QCoreApplication::arguments()))
+        throw UsageError{p.errorText()};
+    if (!p.positionalArguments().isEmpty())
+        throw UsageError{QStringLiteral("unexpected argument: %1").arg(p.positionalArguments().first())};
+}
+
+// The whole number an option holds, at least least.
+inline int wholeNumber(const QCommandLineParser &p, const QString &option, int least = 1)
+{
+    bool ok = false;
+    const int n = p.value(option).toInt(&ok);
+    if (!ok || n < least)
+        throw UsageError{QStringLiteral("--%1 takes a whole number of at least %2, not \"%3\"")
+                             .arg(option)
+                             .arg(least)
+                             .arg(p.value(option))};
+    return n;
+}
+
+// The demo installation --demo names (absolute), which must hold its central database.
+inline QString requireDemo(const QCommandLineParser &p)
+{
+    if (!p.isSet(QStringLiteral("demo")))
+        throw UsageError{QStringLiteral("--demo DIR is needed")};
+    const QString demo = QDir(p.value(QStringLiteral("demo"))).absolutePath();
+    if (!QFileInfo(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD")).isFile())
+        throw UsageError{QStringLiteral("no installation at %1").arg(demo)};
+    return demo;
+}
+
+// The existing folder an option names (absolute).
+inline QString requireFolder(const QCommandLineParser &p, const QString &option)
+{
+    if (!p.isSet(option))
+        throw UsageError{QStringLiteral("--%1 DIR is needed").arg(option)};
+    const QFileInfo dir(p.value(option));
+    if (!dir.isDir())
+        throw UsageError{QStringLiteral("no folder at %1").arg(p.value(option))};
+    return dir.absoluteFilePath();
 }
 
 // Runs body and returns its status: 2 after a UsageError, 1 after any other error, each with

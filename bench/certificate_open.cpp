@@ -1,9 +1,12 @@
 // Opening a new certificate of a product with 15 specification entries against 200 000 stored
 // test rows: the set-based open, the row-by-row open it replaced (one query and one key read per
 // entry), and one select of a certificate's tests, with the statements each issues. Prints only.
+#include "benchmain.h"
+
 #include "db/connection.h"
 #include "lotedit/certificate.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -70,18 +73,30 @@ Figure measure(int runs, const std::function<void(int)> &step)
 
 } // namespace
 
+const char kUsage[] = "usage: bench_certificate_open --sql FILE\n"
+                      "  FILE: the central tables' script (sql/central.sql); the fixture is built in a new\n"
+                      "  database in a temporary folder\n";
+
+static int measure(QFile &script);
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    QString sqlFile = QCoreApplication::applicationDirPath() + QStringLiteral("/../../sql/central.sql");
-    if (const int at = int(args.indexOf(QStringLiteral("--sql"))); at >= 0 && at + 1 < args.size())
-        sqlFile = args[at + 1];
-    QFile script(sqlFile);
-    if (!script.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "usage: bench_certificate_open [--sql sql/central.sql]\n");
-        return 2;
-    }
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("sql"), QStringLiteral("the central tables' script"), QStringLiteral("FILE")});
+        bench::parseArguments(p);
+        if (!p.isSet(QStringLiteral("sql")))
+            throw bench::UsageError{QStringLiteral("--sql FILE is needed")};
+        QFile script(p.value(QStringLiteral("sql")));
+        if (!QFileInfo(script).isFile() || !script.open(QIODevice::ReadOnly))
+            throw bench::UsageError{QStringLiteral("cannot read %1").arg(script.fileName())};
+        return measure(script);
+    });
+}
+
+static int measure(QFile &script)
+{
     QTemporaryDir dir;
     const db::Target target{dir.filePath(QStringLiteral("central.bd")), true, true};
     db::Connection::createDatabase(target);

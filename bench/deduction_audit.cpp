@@ -1,11 +1,14 @@
 // The deduction audit for one product: set-based against line by line at 1 000, 3 000 and 10 000
 // order lines (with the growth of each), and at 100 000 lines against the order query plus the
 // one movement query alone. Prints times, ratios and the statements sent; asserts nothing.
+#include "benchmain.h"
+
 #include "../tests/exports/auditreference.h"
 #include "db/connection.h"
 #include "exports/deductionaudit.h"
 #include "platform/winpath.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -55,18 +58,29 @@ void fill(db::Connection &conn, const QString &product, int lines, int &nextOrde
 
 } // namespace
 
+const char kUsage[] = "usage: bench_deduction_audit --sql DIR\n"
+                      "  DIR: the folder of the central tables' script (sql, holding central.sql); the fixture\n"
+                      "  is built in a new database in a temporary folder\n";
+
+static int measure(QFile &script);
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QString sqlDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../sql");
-    const int at = int(app.arguments().indexOf(QStringLiteral("--sql")));
-    if (at >= 0 && at + 1 < app.arguments().size())
-        sqlDir = app.arguments()[at + 1];
-    QFile script(sqlDir + QStringLiteral("/central.sql"));
-    if (!script.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "usage: bench_deduction_audit [--sql FOLDER-OF-central.sql]\n");
-        return 2;
-    }
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("sql"), QStringLiteral("folder of central.sql"), QStringLiteral("DIR")});
+        bench::parseArguments(p);
+        const QString sqlDir = bench::requireFolder(p, QStringLiteral("sql"));
+        QFile script(sqlDir + QStringLiteral("/central.sql"));
+        if (!QFileInfo(script).isFile() || !script.open(QIODevice::ReadOnly))
+            throw bench::UsageError{QStringLiteral("cannot read %1").arg(script.fileName())};
+        return measure(script);
+    });
+}
+
+static int measure(QFile &script)
+{
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("c/FORMULIX"));
     const platform::WinPaths paths = platform::WinPaths::parse(QStringLiteral("C: = c\n"), dir.path());

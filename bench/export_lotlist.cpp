@@ -1,6 +1,8 @@
 // The lot-list export of 100 000 cached lots against writing the same bytes alone, and against
 // walking the cursor row by row as a grid-bound export would (after-scroll hook on every row).
 // Prints figures only.
+#include "benchmain.h"
+
 #include "app/runstate.h"
 #include "data/cacheddataset.h"
 #include "db/connection.h"
@@ -9,6 +11,7 @@
 #include "platform/operator.h"
 #include "platform/winpath.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,18 +29,29 @@ double msSince(const QElapsedTimer &t)
 
 } // namespace
 
+const char kUsage[] = "usage: bench_export_lotlist --sql DIR\n"
+                      "  DIR: the folder of the central tables' script (sql, holding central.sql); the fixture\n"
+                      "  is built in a new database in a temporary folder\n";
+
+static int measure(QFile &script);
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QString sqlDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../sql");
-    const int at = int(app.arguments().indexOf(QStringLiteral("--sql")));
-    if (at >= 0 && at + 1 < app.arguments().size())
-        sqlDir = app.arguments()[at + 1];
-    QFile script(sqlDir + QStringLiteral("/central.sql"));
-    if (!script.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "usage: bench_export_lotlist [--sql FOLDER-OF-central.sql]\n");
-        return 2;
-    }
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("sql"), QStringLiteral("folder of central.sql"), QStringLiteral("DIR")});
+        bench::parseArguments(p);
+        const QString sqlDir = bench::requireFolder(p, QStringLiteral("sql"));
+        QFile script(sqlDir + QStringLiteral("/central.sql"));
+        if (!QFileInfo(script).isFile() || !script.open(QIODevice::ReadOnly))
+            throw bench::UsageError{QStringLiteral("cannot read %1").arg(script.fileName())};
+        return measure(script);
+    });
+}
+
+static int measure(QFile &script)
+{
     const int lots = 100000;
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("c/FORMULIX"));

@@ -1,6 +1,8 @@
 // The activity history viewer on a 200 MB log: time and memory from "Ver histórico" to the first
 // page painted, against reading the file whole into text lines (measured on a tenth of it).
 // Prints figures only.
+#include "benchmain.h"
+
 #include "app/siteconfig.h"
 #include "exports/ui/historyviewer.h"
 #include "platform/cp1252.h"
@@ -8,6 +10,7 @@
 #include "platform/winpath.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,6 +19,7 @@
 
 #include <cstdio>
 #include <malloc.h>
+#include <stdexcept>
 
 namespace {
 
@@ -61,10 +65,30 @@ qint64 writeLog(const QString &path, qint64 bytes)
 
 } // namespace
 
+const char kUsage[] = "usage: bench_history_viewer --work DIR\n"
+                      "  DIR: an existing folder where the logs (220 MB) are written, in a temporary folder\n"
+                      "  removed at the end\n";
+
+static int measure(QApplication &app, const QString &work);
+
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
+    return bench::run(kUsage, [&app] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("work"), QStringLiteral("folder the logs are written in"), QStringLiteral("DIR")});
+        bench::parseArguments(p);
+        return measure(app, bench::requireFolder(p, QStringLiteral("work")));
+    });
+}
+
+static int measure(QApplication &app, const QString &work)
+{
+    QTemporaryDir dir(work + QStringLiteral("/bench-history-XXXXXX"));
+    if (!dir.isValid())
+        throw std::runtime_error("cannot make a folder in " + work.toStdString());
     QDir(dir.path()).mkpath(QStringLiteral("share/LOG"));
     const QString big = dir.filePath(QStringLiteral("share/LOG/LOGESTOQ_2024-03.TXT"));
     const qint64 size = 200LL * 1024 * 1024;

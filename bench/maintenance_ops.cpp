@@ -3,6 +3,8 @@
 // write of the same number of rows; and the row-by-row algorithm on smaller demos so its growth
 // shows. The product-register import runs with 100 000 more products added to the register.
 // Prints figures only.
+#include "benchmain.h"
+
 #include "../tests/maintenance/rowbyrow.h"
 
 #include "app/activitylog.h"
@@ -17,6 +19,7 @@
 #include "platform/winpath.h"
 #include "users/scope.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -216,29 +219,60 @@ std::vector<Op> operations(const app::RunState &run)
     };
 }
 
-QString argValue(const QStringList &args, const QString &name)
+// A database file this benchmark copies: it must be a local file.
+void requireLocalDatabase(const QString &file)
 {
-    const int at = int(args.indexOf(name));
-    return at >= 0 && at + 1 < args.size() ? args[at + 1] : QString();
+    bench::requireDatabase(file);
+    if (!QFileInfo(file).isFile())
+        throw bench::UsageError{QStringLiteral("no database file at %1").arg(file)};
 }
 
 } // namespace
 
+const char kUsage[] = "usage: bench_maintenance_ops --central FILE.BD [--rowbyrow A.BD,B.BD,C.BD] [--ops a,b]\n"
+                      "  FILE.BD: a demo central database (makedemo --lots 100000), copied before each run;\n"
+                      "  --rowbyrow: smaller demos (5000, 10000, 20000 lots) for the row-by-row times;\n"
+                      "  --ops: only the operations named.\n";
+
+static int measure(const QString &central, const QStringList &small, const QStringList &only);
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const QString central = argValue(args, QStringLiteral("--central"));
-    const QStringList small = argValue(args, QStringLiteral("--rowbyrow")).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    const QStringList only = argValue(args, QStringLiteral("--ops")).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    if (central.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_maintenance_ops --central FILE.BD [--rowbyrow A.BD,B.BD,C.BD] [--ops a,b]\n"
-                             "  FILE.BD: a demo central database (makedemo --lots 100000), copied before each run;\n"
-                             "  --rowbyrow: smaller demos (5000, 10000, 20000 lots) for the row-by-row times.\n");
-        return 2;
-    }
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("central"), QStringLiteral("central database"), QStringLiteral("FILE.BD")});
+        p.addOption({QStringLiteral("rowbyrow"), QStringLiteral("smaller demos"), QStringLiteral("A.BD,B.BD")});
+        p.addOption({QStringLiteral("ops"), QStringLiteral("operations"), QStringLiteral("a,b")});
+        bench::parseArguments(p);
+        if (!p.isSet(QStringLiteral("central")))
+            throw bench::UsageError{QStringLiteral("--central FILE.BD is needed")};
+        const QString central = p.value(QStringLiteral("central"));
+        requireLocalDatabase(central);
+        const QStringList small = p.value(QStringLiteral("rowbyrow")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString &file : small)
+            requireLocalDatabase(file);
+        if (p.isSet(QStringLiteral("rowbyrow")) && small.isEmpty())
+            throw bench::UsageError{QStringLiteral("--rowbyrow takes database files separated by commas")};
+        const QStringList only = p.value(QStringLiteral("ops")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        if (p.isSet(QStringLiteral("ops")) && only.isEmpty())
+            throw bench::UsageError{QStringLiteral("--ops takes operation names separated by commas")};
+        return measure(central, small, only);
+    });
+}
+
+static int measure(const QString &central, const QStringList &small, const QStringList &only)
+{
     const auto wanted = [&](const char *name) { return only.isEmpty() || only.contains(QString::fromLatin1(name)); };
 
+    {
+        QStringList names;
+        for (const Op &op : operations(Copy(central).run))
+            names << QString::fromLatin1(op.name);
+        for (const QString &name : only)
+            if (!names.contains(name))
+                throw bench::UsageError{QStringLiteral("no operation %1 (there are: %2)").arg(name, names.join(QStringLiteral(", ")))};
+    }
     {
         Copy probe(central);
         std::printf("central: %lld lots, %lld products, %lld purchase lines; store laboratories: %s\n",

@@ -6,6 +6,8 @@
 //   bench_manufacturing_build --demo DIR [--products 5000] [--lots 100000] [--rowbyrow-lots 2000]
 // DIR is made by: makedemo --dir DIR --lots 100000. The bench works on a copy of its databases,
 // whose lot table and product register it refills with the asked numbers of lots and products.
+#include "benchmain.h"
+
 #include "manufacturing_rowbyrow.h"
 
 #include "app/activitylog.h"
@@ -119,26 +121,34 @@ struct TimedPreview : reports_engine::RunView {
 
 } // namespace
 
+const char kUsage[] = "usage: bench_manufacturing_build --demo DIR [--products N] [--lots N] [--rowbyrow-lots N]\n"
+                      "  DIR made by: makedemo --dir DIR --lots 100000; its lot table is refilled (on a copy) with\n"
+                      "  N lots (100000) of N products (5000); the lot-by-lot reference runs over the first\n"
+                      "  --rowbyrow-lots lots (2000)\n";
+
+static int measure(const QString &demo, int products, int lotCount, int rowByRowLots);
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QCommandLineParser p;
-    p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
-    p.addOption({QStringLiteral("products"), QStringLiteral("products in the register"), QStringLiteral("N"), QStringLiteral("5000")});
-    p.addOption({QStringLiteral("lots"), QStringLiteral("lots"), QStringLiteral("N"), QStringLiteral("100000")});
-    p.addOption({QStringLiteral("rowbyrow-lots"), QStringLiteral("lots the lot-by-lot reference runs over"), QStringLiteral("N"),
-                 QStringLiteral("2000")});
-    p.process(app);
-    const QString demo = QDir(p.value(QStringLiteral("demo"))).absolutePath();
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
+        p.addOption({QStringLiteral("products"), QStringLiteral("products in the register"), QStringLiteral("N"), QStringLiteral("5000")});
+        p.addOption({QStringLiteral("lots"), QStringLiteral("lots"), QStringLiteral("N"), QStringLiteral("100000")});
+        p.addOption({QStringLiteral("rowbyrow-lots"), QStringLiteral("lots the lot-by-lot reference runs over"), QStringLiteral("N"),
+                     QStringLiteral("2000")});
+        bench::parseArguments(p);
+        const QString demo = bench::requireDemo(p);
+        return measure(demo, bench::wholeNumber(p, QStringLiteral("products")), bench::wholeNumber(p, QStringLiteral("lots")),
+                       bench::wholeNumber(p, QStringLiteral("rowbyrow-lots")));
+    });
+}
+
+static int measure(const QString &demo, int products, int lotCount, int rowByRowLots)
+{
     const QString central = demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD");
-    if (!QFile::exists(central)) {
-        std::fprintf(stderr, "no installation at %s (make one with: makedemo --dir DIR --lots 100000)\n", qPrintable(demo));
-        return 1;
-    }
-    const int products = p.value(QStringLiteral("products")).toInt();
-    const int lotCount = p.value(QStringLiteral("lots")).toInt();
-    const int rowByRowLots = p.value(QStringLiteral("rowbyrow-lots")).toInt();
 
     QTemporaryDir tmp;
     QDir(tmp.path()).mkpath(QStringLiteral("c/FORMULIX/Dados"));

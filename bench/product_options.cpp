@@ -4,6 +4,8 @@
 // register rows the server read for it, from its monitoring tables. Prints figures only.
 //   bench_product_options --central PATH_OR_HOST:PATH
 //   e.g. D/c/FORMULIX/Dados/FORMULIX.BD of "makedemo --dir D --lots 2000 --products 50000"
+#include "benchmain.h"
+
 #include "app/activitylog.h"
 #include "app/connections.h"
 #include "app/runstate.h"
@@ -15,6 +17,7 @@
 #include "platform/winpath.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QTableView>
 
@@ -80,16 +83,29 @@ std::pair<qint64, qint64> recordReads(db::Connection &conn)
 
 } // namespace
 
+const char kUsage[] = "usage: bench_product_options --central PATH_OR_HOST:PATH\n"
+                      "  a central database with a large product register (makedemo --dir DIR --lots 2000\n"
+                      "  --products 50000: DIR/c/FORMULIX/Dados/FORMULIX.BD), or host:/path on a server\n";
+
+static int measure(QApplication &app, const QString &central);
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const int at = int(args.indexOf(QStringLiteral("--central")));
-    if (at < 0 || at + 1 >= args.size()) {
-        std::fprintf(stderr, "usage: bench_product_options --central PATH_OR_HOST:PATH\n");
-        return 2;
-    }
+    return bench::run(kUsage, [&app] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("central"), QStringLiteral("central database"), QStringLiteral("PATH_OR_HOST:PATH")});
+        bench::parseArguments(p);
+        if (!p.isSet(QStringLiteral("central")))
+            throw bench::UsageError{QStringLiteral("--central PATH_OR_HOST:PATH is needed")};
+        bench::requireDatabase(p.value(QStringLiteral("central")));
+        return measure(app, p.value(QStringLiteral("central")));
+    });
+}
+
+static int measure(QApplication &app, const QString &central)
+{
     platform::FixedClock clock(QDate(2026, 3, 7));
     platform::WinPaths paths;
     app::RunState run;
@@ -97,7 +113,7 @@ int main(int argc, char **argv)
     app::ActivityLog log(clock, paths);
     Silent op;
     data::TDM dm(run, connections, log, op);
-    connections.SQLConnection1.configure(targetOf(args[at + 1]));
+    connections.SQLConnection1.configure(targetOf(central));
     connections.SQLConnection1.open();
     const qint64 products = connections.SQLConnection1.query(QStringLiteral("select count(*) from COMPONEN")).rows[0][0].toInt();
 

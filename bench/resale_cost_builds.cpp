@@ -4,6 +4,8 @@
 //   bench_resale_cost_builds --demo DIR [--products 20000] [--lots 100000] [--order-lines 100000]
 // DIR is made by: makedemo --dir DIR --lots 100000. The bench works on a copy of its databases,
 // whose product register, lot table and orders of the last year it refills with the asked numbers.
+#include "benchmain.h"
+
 #include "costofsales_rowbyrow.h"
 #include "resale_rowbyrow.h"
 
@@ -162,31 +164,46 @@ void report(const char *name, int units, const char *unitName, const std::vector
 
 } // namespace
 
+const char kUsage[] = "usage: bench_resale_cost_builds --demo DIR [--products N] [--lots N] [--order-lines N]\n"
+                      "                                [--rowbyrow N,N,...|none]\n"
+                      "  DIR made by: makedemo --dir DIR --lots 100000; refilled (on a copy) with N products\n"
+                      "  (20000), N lots (100000) and N order lines of the last year (100000); the row-by-row\n"
+                      "  algorithms run at the sizes given (1000,3000,10000), or not at all with none\n";
+
+static int measure(const QString &demo, int products, int lotCount, int orderLines, const std::vector<int> &sizes);
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);   // figures show as they come, also into a file
-    QCommandLineParser p;
-    p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
-    p.addOption({QStringLiteral("products"), QStringLiteral("products in the register"), QStringLiteral("N"), QStringLiteral("20000")});
-    p.addOption({QStringLiteral("lots"), QStringLiteral("lots"), QStringLiteral("N"), QStringLiteral("100000")});
-    p.addOption({QStringLiteral("order-lines"), QStringLiteral("order lines of the last year"), QStringLiteral("N"), QStringLiteral("100000")});
-    p.addOption({QStringLiteral("rowbyrow"), QStringLiteral("sizes the row-by-row algorithms run at, or none"), QStringLiteral("N,N,..."),
-                 QStringLiteral("1000,3000,10000")});
-    p.process(app);
-    std::vector<int> sizes;
-    for (const QString &n : p.value(QStringLiteral("rowbyrow")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        if (n.toInt() > 0)
-            sizes.push_back(n.toInt());
-    const QString demo = QDir(p.value(QStringLiteral("demo"))).absolutePath();
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
+        p.addOption({QStringLiteral("products"), QStringLiteral("products in the register"), QStringLiteral("N"), QStringLiteral("20000")});
+        p.addOption({QStringLiteral("lots"), QStringLiteral("lots"), QStringLiteral("N"), QStringLiteral("100000")});
+        p.addOption({QStringLiteral("order-lines"), QStringLiteral("order lines of the last year"), QStringLiteral("N"), QStringLiteral("100000")});
+        p.addOption({QStringLiteral("rowbyrow"), QStringLiteral("sizes the row-by-row algorithms run at, or none"), QStringLiteral("N,N,..."),
+                     QStringLiteral("1000,3000,10000")});
+        bench::parseArguments(p);
+        std::vector<int> sizes;
+        if (p.value(QStringLiteral("rowbyrow")) != QStringLiteral("none")) {
+            for (const QString &n : p.value(QStringLiteral("rowbyrow")).split(QLatin1Char(','))) {
+                bool ok = false;
+                const int size = n.toInt(&ok);
+                if (!ok || size < 1)
+                    throw bench::UsageError{QStringLiteral("--rowbyrow takes sizes separated by commas, or none")};
+                sizes.push_back(size);
+            }
+        }
+        const QString demo = bench::requireDemo(p);
+        return measure(demo, bench::wholeNumber(p, QStringLiteral("products")), bench::wholeNumber(p, QStringLiteral("lots")),
+                       bench::wholeNumber(p, QStringLiteral("order-lines")), sizes);
+    });
+}
+
+static int measure(const QString &demo, int products, int lotCount, int orderLines, const std::vector<int> &sizes)
+{
     const QString central = demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD");
-    if (!QFile::exists(central)) {
-        std::fprintf(stderr, "no installation at %s (make one with: makedemo --dir DIR --lots 100000)\n", qPrintable(demo));
-        return 1;
-    }
-    const int products = p.value(QStringLiteral("products")).toInt();
-    const int lotCount = p.value(QStringLiteral("lots")).toInt();
-    const int orderLines = p.value(QStringLiteral("order-lines")).toInt();
 
     QTemporaryDir tmp;
     QDir(tmp.path()).mkpath(QStringLiteral("c/FORMULIX/Dados"));

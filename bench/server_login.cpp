@@ -3,6 +3,8 @@
 // the time from the server's return to the first successful refresh of the grid's dataset.
 //   bench_server_login --demo DIR [--runs N]   (DIR made by: makedemo --dir DIR --lots 100000)
 // The server run uses the Firebird server on 127.0.0.1:3050 (scripts/firebird-server).
+#include "benchmain.h"
+
 #include "app/ui/errordisplay.h"
 #include "app/ui/program.h"
 #include "app/ui/tform1.h"
@@ -97,30 +99,29 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-int usage(const char *why)
-{
-    std::fprintf(stderr, "%s\nusage: bench_server_login --demo DIR [--runs N]\n", why);
-    return 2;
-}
-
 } // namespace
+
+const char kUsage[] = "usage: bench_server_login --demo DIR [--runs N]\n"
+                      "  DIR made by: makedemo --dir DIR --lots 100000; N runs of each (3 by default)\n";
+
+static int measure(const QString &demo, int runs);
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     app_ui::EstoqueApplication app(argc, argv);
-    QCommandLineParser p;
-    p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
-    p.addOption({QStringLiteral("runs"), QStringLiteral("runs of each"), QStringLiteral("N"), QStringLiteral("3")});
-    if (!p.parse(app.arguments()))
-        return usage(qPrintable(p.errorText()));
-    const QString demo = QDir(p.value(QStringLiteral("demo"))).absolutePath();
-    if (!p.isSet(QStringLiteral("demo")) || !QFile::exists(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD")))
-        return usage("no installation given (make one with: makedemo --dir DIR --lots 100000)");
-    bool ok = false;
-    const int runs = p.value(QStringLiteral("runs")).toInt(&ok);
-    if (!ok || runs < 1)
-        return usage("--runs wants a positive number");
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});
+        p.addOption({QStringLiteral("runs"), QStringLiteral("runs of each"), QStringLiteral("N"), QStringLiteral("3")});
+        bench::parseArguments(p);
+        const QString demo = bench::requireDemo(p);
+        return measure(demo, bench::wholeNumber(p, QStringLiteral("runs")));
+    });
+}
+
+static int measure(const QString &demo, int runs)
+{
 
     std::vector<double> embedded, server;
     Run lastEmbedded, lastServer;

@@ -2,6 +2,8 @@
 // 127.0.0.1, against as many single-row updates alone; then the stock view rebuilt when the
 // transfer form closes against a plain open of the same view. Prints figures and statements.
 //   bench_transfer --demo DIR [--ops N]      (DIR made by: makedemo --dir DIR --lots 100000)
+#include "benchmain.h"
+
 #include "app/activitylog.h"
 #include "app/connections.h"
 #include "app/runstate.h"
@@ -28,6 +30,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -197,6 +200,12 @@ void reloadBench(const QString &target)
 
 } // namespace
 
+const char kUsage[] = "usage: bench_transfer --demo DIR [--ops N]\n"
+                      "  DIR made by: makedemo --dir DIR --lots 100000 (its central database is copied and\n"
+                      "  opened through the server); N operations per process (300 by default)\n";
+
+static int measure(const QString &demo, int ops);
+
 int main(int argc, char **argv)
 {
     if (argc >= 6 && QByteArray(argv[1]) == "--child") {
@@ -204,24 +213,26 @@ int main(int argc, char **argv)
         return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                      QByteArray(argv[4]).toUInt(), QByteArray(argv[5]).toInt());
     }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.addOption({QStringLiteral("demo"), QStringLiteral("Demo installation root."), QStringLiteral("DIR")});
-    parser.addOption({QStringLiteral("ops"), QStringLiteral("Operations per process (default 300)."), QStringLiteral("N"),
-                      QStringLiteral("300")});
-    parser.process(app);
-    if (!parser.isSet(QStringLiteral("demo"))) {
-        std::fprintf(stderr, "usage: bench_transfer --demo DIR [--ops N]\n");
-        return 2;
-    }
-    const QString demo = parser.value(QStringLiteral("demo"));
-    const int ops = parser.value(QStringLiteral("ops")).toInt();
+    return bench::run(kUsage, [] {
+        QCommandLineParser parser;
+        parser.addOption({QStringLiteral("demo"), QStringLiteral("Demo installation root."), QStringLiteral("DIR")});
+        parser.addOption({QStringLiteral("ops"), QStringLiteral("Operations per process (default 300)."), QStringLiteral("N"),
+                          QStringLiteral("300")});
+        bench::parseArguments(parser);
+        const QString demo = bench::requireDemo(parser);
+        return measure(demo, bench::wholeNumber(parser, QStringLiteral("ops")));
+    });
+}
+
+static int measure(const QString &demo, int ops)
+{
     QTemporaryDir dir;
     const QString target = serverCopy(demo, dir);
-    if (target.isEmpty()) {
-        std::fprintf(stderr, "no central database under %s\n", qPrintable(demo));
-        return 2;
-    }
+    if (target.isEmpty())
+        throw std::runtime_error("cannot copy the central database of " + demo.toStdString());
     {
         db::Connection conn;
         conn.configure(db::Target{target, false, true});

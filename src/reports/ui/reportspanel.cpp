@@ -251,6 +251,13 @@ void ReportsPanel::showPeriodPanel(int purpose)
 void ReportsPanel::BitBtn14Click()
 {
     m_dm.Periodo.close();
+    hidePeriodPanel();
+}
+
+// The focus goes back to the button that opened the panel, not on to the window's search box.
+void ReportsPanel::hidePeriodPanel()
+{
+    (PainelPeriodo->Purpose == 2 ? BitBtn16 : BitBtn11)->setFocus();
     PainelPeriodo->hide();
 }
 
@@ -273,7 +280,7 @@ void ReportsPanel::BitBtn13Click()
     }
     ReportPeriod = period;
     reports::StorePeriod(m_dm.SQLConnection2, period, today);
-    PainelPeriodo->hide();
+    hidePeriodPanel();
     // Purpose 2, the stock deduction audit, goes on from here with its own panels.
     if (PainelPeriodo->Purpose == 2) {
         Q_EMIT auditPeriodConfirmed(period.start, period.end);

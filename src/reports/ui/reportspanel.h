@@ -92,6 +92,7 @@ private:
     void setBusy(bool busy);
     QList<QPushButton *> buttons() const;
     void showPeriodPanel(int purpose);
+    void hidePeriodPanel();
     void placeOver(QWidget *panel);
     reports::ReportContext context();
 

@@ -107,6 +107,14 @@ private Q_SLOTS:
         QVERIFY(panel->PainelPeriodo->EditDataInicial->hasFocus());
         panel->PainelPeriodo->EditDataInicial->setText(QStringLiteral("01/03/26"));
         panel->PainelPeriodo->EditDataFinal->setText(QStringLiteral("31/03/26"));
+        // Cancelar gives the focus back to the button, not to the window's search box.
+        panel->PainelPeriodo->BitBtn14->setFocus();
+        QTest::keyClick(panel->PainelPeriodo->BitBtn14, Qt::Key_Return);
+        QVERIFY(!panel->PainelPeriodo->isVisible());
+        QVERIFY(panel->BitBtn16->hasFocus());
+        panel->BitBtn16->click();
+        panel->PainelPeriodo->EditDataInicial->setText(QStringLiteral("01/03/26"));
+        panel->PainelPeriodo->EditDataFinal->setText(QStringLiteral("31/03/26"));
         panel->PainelPeriodo->BitBtn13->click();
         QCOMPARE(op.texts(), QStringList());
         QVERIFY(!panel->PainelPeriodo->isVisible());

@@ -1,4 +1,4 @@
-// Opening a new certificate of a product with 15 specification entries against 200 000 stored
+// Opening a new certificate of a product with 15 quality-standard entries against 200 000 stored
 // test rows: the set-based open, the row-by-row open it replaced (one query and one key read per
 // entry), and one select of a certificate's tests, with the statements each issues. Prints only.
 #include "benchmain.h"
@@ -42,13 +42,13 @@ void rowByRowOpen(db::Connection &conn, const lotedit::CertificateKey &key)
     }
     const db::Rows entries = conn.query(SpecificationEntriesStatement(key.code));
     for (size_t i = 0; i < entries.rows.size(); ++i) {
-        const QString spec = entries.at(i, QStringLiteral("CODIGOESPEC")).toString();
+        const QString entryCode = entries.at(i, QStringLiteral("CODIGOESPEC")).toString();
         if (!conn.query(QStringLiteral("select ") + kCertificateTestList + QStringLiteral(" from CQPORLOTE where CODIGOLAUDO = ")
-                        + QString::number(number) + QStringLiteral(" and CODIGOESPEC = '") + spec + QStringLiteral("'"))
+                        + QString::number(number) + QStringLiteral(" and CODIGOESPEC = '") + entryCode + QStringLiteral("'"))
                  .isEmpty())
             continue;
         const int test = int(conn.query(kLargestTestStatement).rows.front().front().toInt()) + 1;
-        conn.execute(TestInsertStatement(test, number, int(spec.toInt()), entries.at(i, QStringLiteral("ESPECIFICACAO")).toString()));
+        conn.execute(TestInsertStatement(test, number, int(entryCode.toInt()), entries.at(i, QStringLiteral("ESPECIFICACAO")).toString()));
     }
 }
 
@@ -108,10 +108,10 @@ static int measure(QFile &script)
     fill.start();
     {
         db::Transaction tx(conn);
-        db::Prepared spec(tx, QStringLiteral("insert into ESPECIFICACOES (CODIGOESPEC, ENSAIO, ESPECIFICACAO) values (?, ?, ?)"));
+        db::Prepared insertEntry(tx, QStringLiteral("insert into ESPECIFICACOES (CODIGOESPEC, ENSAIO, ESPECIFICACAO) values (?, ?, ?)"));
         db::Prepared link(tx, QStringLiteral("insert into ENSAIOS (CODIGOCOMP, CODIGOESPEC) values (?, ?)"));
         for (int s = 1; s <= 60; ++s) {
-            spec.execute({db::Value::integer(s), db::Value::text(QStringLiteral("Ensaio %1").arg(s, 3, 10, QLatin1Char('0'))),
+            insertEntry.execute({db::Value::integer(s), db::Value::text(QStringLiteral("Ensaio %1").arg(s, 3, 10, QLatin1Char('0'))),
                           db::Value::text(QStringLiteral("Especificação do ensaio %1").arg(s))});
             // The benchmarked product has 15 entries; others have some of the rest.
             link.execute({db::Value::text(s <= kEntries ? QStringLiteral("P15") : QStringLiteral("OUTRO%1").arg(s % 7)),

@@ -184,7 +184,7 @@ CREATE TABLE ENSAIOS (
   CODIGOCOMP   VARCHAR(10),
   CODIGOESPEC  INTEGER
 );
--- A product's specification entries, read when its lot's certificate is opened.
+-- A product's quality-standard entries, read when its lot's certificate is opened.
 CREATE INDEX IX_ENSAIOS_CODIGOCOMP ON ENSAIOS (CODIGOCOMP);
 
 CREATE TABLE ESPECIFICACOES (

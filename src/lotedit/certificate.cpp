@@ -101,13 +101,13 @@ OpenedCertificate FindOrCreateCertificate(db::Connection &conn, const Certificat
         const int specCol = entries.indexOf(QStringLiteral("CODIGOESPEC"));
         const int valueCol = entries.indexOf(QStringLiteral("ESPECIFICACAO"));
         for (const auto &row : entries.rows) {
-            const int64_t spec = row[size_t(specCol)].toInt();
-            if (present.contains(spec))
+            const int64_t entryCode = row[size_t(specCol)].toInt();
+            if (present.contains(entryCode))
                 continue;
             if (nextTest == 0)
                 nextTest = largestPlusOne(tx, kLargestTestStatement);
-            tx.execute(TestInsertStatement(nextTest++, opened.number, int(spec), row[size_t(valueCol)].toString()));
-            present.insert(spec);
+            tx.execute(TestInsertStatement(nextTest++, opened.number, int(entryCode), row[size_t(valueCol)].toString()));
+            present.insert(entryCode);
             ++opened.testsAdded;
         }
     }

@@ -1,5 +1,5 @@
 // The quality-control certificate of a lot: its header in LAUDOPORLOTE and one row of CQPORLOTE
-// per test of the product's specification, found or created, saved, and printed by the suite's
+// per test of the product's quality standards, found or created, saved, and printed by the suite's
 // certificate program.
 #pragma once
 #include "db/connection.h"
@@ -36,7 +36,7 @@ QString CertificateLookupStatement(const CertificateKey &key);
 QString CertificateInsertStatement(int number, const CertificateKey &key);
 QString SpecificationEntriesStatement(const QString &code);
 QString TestInsertStatement(int testNumber, int number, int specEntry, const QString &requiredValue);
-// The display rows: one per test, each with the header and the specification entry.
+// The display rows: one per test, each with the header and the quality-standard entry.
 QString CertificateViewStatement(const CertificateKey &key);
 
 inline const QString kLargestCertificateStatement = QStringLiteral("Select max(CODIGOLAUDO) as MAIOR from LaudoPorLote");
@@ -49,7 +49,7 @@ struct OpenedCertificate {
 };
 
 // Finds the certificate or creates it, and adds a test row (its result starting as the entry's
-// required value) for every specification entry of the product it lacks; tests whose entry no
+// required value) for every quality-standard entry of the product it lacks; tests whose entry no
 // longer applies stay. All in one transaction that reserves both tables, so a second workstation
 // doing the same waits: no two certificates of one lot, no key taken twice. The certificate's
 // tests are read in one statement and the largest test key once, whatever the number of entries.

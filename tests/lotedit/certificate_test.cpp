@@ -1,4 +1,4 @@
-// The certificate of a lot on a real database: found or created with a test per specification
+// The certificate of a lot on a real database: found or created with a test per quality standard
 // entry, keys that two workstations never share, values cut and quoted alike for lookup and
 // insert, the header and results saved all or nothing, and the printing program started with
 // the lot's arguments.
@@ -35,17 +35,17 @@ protected:
 
     void exec(const QString &sql) { tdb.conn().execute(sql); }
 
-    void addEntry(int spec, const QString &test, const QString &required)
+    void addEntry(int entryCode, const QString &test, const QString &required)
     {
         tdb.conn().execute(QStringLiteral("insert into ESPECIFICACOES (CODIGOESPEC, ENSAIO, ESPECIFICACAO) values (?, ?, ?)"),
-                           {db::Value::integer(spec), db::Value::text(test), db::Value::text(required)});
+                           {db::Value::integer(entryCode), db::Value::text(test), db::Value::text(required)});
     }
-    void link(const QString &code, int spec)
+    void link(const QString &code, int entryCode)
     {
         tdb.conn().execute(QStringLiteral("insert into ENSAIOS (CODIGOCOMP, CODIGOESPEC) values (?, ?)"),
-                           {db::Value::text(code), db::Value::integer(spec)});
+                           {db::Value::text(code), db::Value::integer(entryCode)});
     }
-    // "key|spec|result" of every test of a certificate, by test key.
+    // "key|entry|result" of every test of a certificate, by test key.
     QStringList tests(int number)
     {
         QStringList out;
@@ -180,13 +180,13 @@ OpenedCertificate rowByRowOpen(db::Connection &conn, const CertificateKey &key)
     }
     const db::Rows entries = conn.query(SpecificationEntriesStatement(key.code));
     for (size_t i = 0; i < entries.rows.size(); ++i) {
-        const QString spec = entries.at(i, QStringLiteral("CODIGOESPEC")).toString();
+        const QString entryCode = entries.at(i, QStringLiteral("CODIGOESPEC")).toString();
         const db::Rows found = conn.query(QStringLiteral("select ") + kCertificateTestList + QStringLiteral(" from CQPORLOTE where CODIGOLAUDO = ")
-                                          + QString::number(c.number) + QStringLiteral(" and CODIGOESPEC = '") + spec + QStringLiteral("'"));
+                                          + QString::number(c.number) + QStringLiteral(" and CODIGOESPEC = '") + entryCode + QStringLiteral("'"));
         if (!found.isEmpty())
             continue;
         const int test = int(conn.query(kLargestTestStatement).rows.front().front().toInt()) + 1;
-        conn.execute(TestInsertStatement(test, c.number, int(spec.toInt()), entries.at(i, QStringLiteral("ESPECIFICACAO")).toString()));
+        conn.execute(TestInsertStatement(test, c.number, int(entryCode.toInt()), entries.at(i, QStringLiteral("ESPECIFICACAO")).toString()));
         ++c.testsAdded;
     }
     return c;
@@ -196,10 +196,10 @@ TEST_F(Certificate, SetBasedOpenGivesTheRowsOfTheRowByRowOpen)
 {
     testsupport::TempDatabase reference;
     for (db::Connection *conn : {&tdb.conn(), &reference.conn()}) {
-        for (int spec = 1; spec <= 6; ++spec)
-            conn->execute(QStringLiteral("insert into ESPECIFICACOES values (%1, 'Ensaio %2', 'Valor ''%1''')").arg(spec).arg(7 - spec));
-        for (int spec : {1, 2, 3, 5, 5})   // an entry listed twice gets one test
-            conn->execute(QStringLiteral("insert into ENSAIOS values ('001', %1)").arg(spec));
+        for (int entryCode = 1; entryCode <= 6; ++entryCode)
+            conn->execute(QStringLiteral("insert into ESPECIFICACOES values (%1, 'Ensaio %2', 'Valor ''%1''')").arg(entryCode).arg(7 - entryCode));
+        for (int entryCode : {1, 2, 3, 5, 5})   // an entry listed twice gets one test
+            conn->execute(QStringLiteral("insert into ENSAIOS values ('001', %1)").arg(entryCode));
         conn->execute(QStringLiteral("insert into LAUDOPORLOTE (CODIGOLAUDO, CODIGOCOMP, LOTE, FORNECEDOR) values (4, '001', 'A', 'F')"));
         conn->execute(QStringLiteral("insert into CQPORLOTE (CODIGOENSAIO, CODIGOLAUDO, CODIGOESPEC, RESULTADO) values (10, 4, 2, 'ok')"));
         conn->execute(QStringLiteral("insert into CQPORLOTE (CODIGOENSAIO, CODIGOLAUDO, CODIGOESPEC, RESULTADO) values (11, 4, 6, 'velho')"));

@@ -10,12 +10,12 @@ namespace data_ui {
 
 DBNavigator::DBNavigator(data::DataSource *source, QWidget *parent) : QWidget(parent), m_source(source)
 {
-    struct Spec {
+    struct ButtonDef {
         const char *name;
         const char *hint;
         QStyle::StandardPixmap icon;
     };
-    static const Spec specs[kButtonCount] = {
+    static const ButtonDef buttonDefs[kButtonCount] = {
         {"First", "Primeiro", QStyle::SP_MediaSkipBackward}, {"Prior", "Anterior", QStyle::SP_MediaSeekBackward},
         {"Next", "Próximo", QStyle::SP_MediaSeekForward},    {"Last", "Último", QStyle::SP_MediaSkipForward},
         {"Insert", "Incluir", QStyle::SP_FileDialogNewFolder}, {"Delete", "Excluir", QStyle::SP_TrashIcon},
@@ -27,9 +27,9 @@ DBNavigator::DBNavigator(data::DataSource *source, QWidget *parent) : QWidget(pa
     layout->setSpacing(1);
     for (int i = 0; i < kButtonCount; ++i) {
         auto *b = new QToolButton(this);
-        b->setObjectName(QString::fromLatin1(specs[i].name));
-        b->setToolTip(QString::fromUtf8(specs[i].hint));
-        b->setIcon(style()->standardIcon(specs[i].icon));
+        b->setObjectName(QString::fromLatin1(buttonDefs[i].name));
+        b->setToolTip(QString::fromUtf8(buttonDefs[i].hint));
+        b->setIcon(style()->standardIcon(buttonDefs[i].icon));
         b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });
         layout->addWidget(b);

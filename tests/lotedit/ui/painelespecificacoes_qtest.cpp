@@ -57,9 +57,9 @@ struct Host {
     {
         return query(QStringLiteral("select %1 from LAUDOPORLOTE").arg(QLatin1String(column))).rows.front().front().toString();
     }
-    QString result(int spec)
+    QString result(int entryCode)
     {
-        return query(QStringLiteral("select RESULTADO from CQPORLOTE where CODIGOESPEC = %1").arg(spec)).rows.front().front().toString();
+        return query(QStringLiteral("select RESULTADO from CQPORLOTE where CODIGOESPEC = %1").arg(entryCode)).rows.front().front().toString();
     }
     int laudoSpec(int row) const
     {

@@ -3,7 +3,7 @@
 // Prints figures only.
 #include "benchmain.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/cacheddataset.h"
 #include "data/tables.h"
 #include "db/connection.h"
@@ -133,7 +133,7 @@ static int measure(const QString &database)
     conn.configure(targetOf(database));
     conn.open();
 
-    const QString sql = QStringLiteral("select ") + app::kLotColumnList
+    const QString sql = QStringLiteral("select ") + core::kLotColumnList
         + QStringLiteral(" from ESTLOTE order by DESCRICAO, VALIDADE");
 
     bareFetch(conn, sql);   // warms the page cache for both

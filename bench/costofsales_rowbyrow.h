@@ -3,7 +3,7 @@
 // through the data module's hooks (written through and the staging dataset reloaded). Kept only
 // as the reference the set-based build is measured and checked against.
 #pragma once
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
@@ -29,7 +29,7 @@ inline QString ConsumptionStatementWithPeriodo(const reports::ReportPeriod &p)
 
 // Steps 2 to 10 (the staging table's message left out). maxProducts >= 0 stops after that many
 // components (the benchmark). Gives the number of save failures.
-inline int BuildCostRowByRow(data::TDM &dm, const app::RunState &run, const platform::WinPaths &paths,
+inline int BuildCostRowByRow(data::TDM &dm, const core::RunState &run, const platform::WinPaths &paths,
                              const reports::ReportPeriod &period, reports::ConsistencyErrors &errors, int maxProducts = -1)
 {
     using db::Value;

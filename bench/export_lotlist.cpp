@@ -3,7 +3,7 @@
 // Prints figures only.
 #include "benchmain.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/cacheddataset.h"
 #include "db/connection.h"
 #include "exports/csvexport.h"
@@ -76,7 +76,7 @@ static int measure(QFile &script)
         tx.commit();
     }
     data::CachedDataset ds(QStringLiteral("ESTLOTE"), &conn);
-    ds.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+    ds.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
     ds.open();
     ds.setIndexFieldNames(QStringLiteral("VALIDADE"));
     int scrolls = 0;

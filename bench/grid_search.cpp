@@ -5,7 +5,7 @@
 //   (a "host:/path" database goes through the server at host)
 #include "benchmain.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "browser/lotgrid.h"
 #include "browser/ui/lotgrid.h"
 #include "data/cacheddataset.h"
@@ -186,7 +186,7 @@ static int measure(const QString &database)
 
     for (const int wanted : {1000, 10000, 100000}) {
         data::CachedDataset ds(QStringLiteral("ESTLOTE"), &conn);
-        ds.setCommandText(QStringLiteral("select first %1 ").arg(wanted) + app::kLotColumnList
+        ds.setCommandText(QStringLiteral("select first %1 ").arg(wanted) + core::kLotColumnList
                           + QStringLiteral(" from ESTLOTE order by DESCRICAO, VALIDADE"));
         QElapsedTimer open;
         open.start();

@@ -3,7 +3,7 @@
 // Prints figures only.
 #include "benchmain.h"
 
-#include "app/siteconfig.h"
+#include "core/siteconfig.h"
 #include "exports/ui/historyviewer.h"
 #include "platform/cp1252.h"
 #include "platform/operator.h"
@@ -97,7 +97,7 @@ static int measure(QApplication &app, const QString &work)
     writeLog(tenth, size / 10);
 
     platform::WinPaths paths = platform::WinPaths::parse(QStringLiteral("\\\\SRV\\Formulix = share\n"), dir.path());
-    app::SiteConfig config;
+    core::SiteConfig config;
     config.ServerAddress = QStringLiteral("SRV");
     Silent op;
     QWidget window;

@@ -7,9 +7,9 @@
 
 #include "../tests/maintenance/rowbyrow.h"
 
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/connection.h"
 #include "maintenance/lotstore.h"
@@ -60,9 +60,9 @@ struct Copy {
     QTemporaryDir dir;
     platform::WinPaths paths;
     platform::FixedClock clock{QDate(2026, 3, 31), QTime(10, 0)};
-    app::RunState run;
-    app::Connections connections{paths};
-    app::ActivityLog log{clock, paths};
+    core::RunState run;
+    core::Connections connections{paths};
+    core::ActivityLog log{clock, paths};
     QuietOperator op;
     data::TDM dm{run, connections, log, op};
     NoWindow view;
@@ -79,7 +79,7 @@ struct Copy {
             "select LABORATORIO from TABLAB where LOJA = (select first 1 LOJA from TABLAB)"));
         for (const auto &r : labs.rows)
             run.StoreLaboratories << r[0].toString();
-        run.Laboratory = run.StoreLaboratories.value(0, app::kDefaultLaboratory);
+        run.Laboratory = run.StoreLaboratories.value(0, core::kDefaultLaboratory);
         run.LabScopeClause = users::LabScopeClause(run.StoreLaboratories);
     }
 
@@ -89,9 +89,9 @@ struct Copy {
     }
 
     // The grid as the login leaves it: the store's laboratories and the shared locations.
-    static QString gridStatement(const app::RunState &run)
+    static QString gridStatement(const core::RunState &run)
     {
-        return QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where ")
+        return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where ")
             + maintenance::scopeCondition(run.LabScopeClause) + QStringLiteral(" order by DESCRICAO, VALIDADE");
     }
 
@@ -183,12 +183,12 @@ struct Op {
     std::function<void(Copy &)> rowByRow;
 };
 
-QString scopeRead(const app::RunState &run)
+QString scopeRead(const core::RunState &run)
 {
     return maintenance::LotStore::scopeStatement(run.LabScopeClause);
 }
 
-std::vector<Op> operations(const app::RunState &run)
+std::vector<Op> operations(const core::RunState &run)
 {
     const QString grid = maintenance::AllLotsStatement();
     const QString register_ = QStringLiteral("select CODIGO, COMPONENTE, GRUPO, UNID, CONTROLADA, FABRICANTE, FORNECEDOR, "

@@ -10,9 +10,9 @@
 
 #include "manufacturing_rowbyrow.h"
 
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/connection.h"
 #include "reports/engine/previewdialog.h"
@@ -162,14 +162,14 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
     platform::SystemClock clock;
     PrintingOperator op;
     platform::WinPaths paths = platform::WinPaths::parse(QStringLiteral("C: = c\n"), tmp.path());
-    app::RunState run;
+    core::RunState run;
     run.UserName = QStringLiteral("BENCH");
     run.WorkstationCode = QStringLiteral("01");
     run.siteConfig.IncludeDiluted = QStringLiteral("S");
-    app::Connections connections(paths);
+    core::Connections connections(paths);
     connections.SQLConnection1.configure(db::Target{tmp.filePath(QStringLiteral("c/FORMULIX/Dados/FORMULIX.BD")), true, true});
     connections.SQLConnection2.configure(db::Target{tmp.filePath(QStringLiteral("c/FORMULIX/interfac01/formulix.bd")), true, true});
-    app::ActivityLog log(clock, paths);
+    core::ActivityLog log(clock, paths);
     data::TDM dm(run, connections, log, op);
 
     std::printf("Refilling the lot table with %d lots of %d products...\n", lotCount, products);
@@ -198,7 +198,7 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
     std::vector<reports::StagingRow> staged;
     {
         db::Transaction tx(dm.SQLConnection2);
-        db::Cursor c = tx.open(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE"));
+        db::Cursor c = tx.open(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from RELESTLOTE"));
         while (c.next()) {
             reports::StagingRow r;
             r.descricao = c.value(0).toString(); r.lote = c.value(1).toString(); r.fornecedor = c.value(2).toString();
@@ -246,7 +246,7 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
     rm.PanelOpened();
     TimedPreview view;
     rm.rvstm1.setView(&view);
-    dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+    dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
     QElapsedTimer openTimer;
     openTimer.start();
     dm.ESTLOTE.open();

@@ -3,7 +3,7 @@
 // through and the dataset reloaded) and the log opened for every group of lines. Kept only as
 // the reference the set-based build is measured and checked against.
 #pragma once
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "platform/clock.h"
@@ -21,7 +21,7 @@ namespace reference {
 
 // Steps 1 to 7 lot by lot. warnings() counts the messages the data module's operator has shown:
 // a save the server refused shows one. maxLots >= 0 stops after that many lots (the benchmark).
-inline bool BuildRowByRow(data::TDM &dm, const app::RunState &run, const platform::Clock &clock,
+inline bool BuildRowByRow(data::TDM &dm, const core::RunState &run, const platform::Clock &clock,
                           const platform::WinPaths &paths, const std::function<int()> &warnings,
                           reports::ConsistencyErrors &errors, int maxLots = -1)
 {
@@ -56,9 +56,9 @@ inline bool BuildRowByRow(data::TDM &dm, const app::RunState &run, const platfor
             continue;
         data::Query &q = dm.qry_Componen;
         q.close();
-        q.setSql(undiluted ? QStringLiteral("SELECT ") + app::kProductColumnList + QStringLiteral(" FROM COMPONEN where CODIGO = '")
+        q.setSql(undiluted ? QStringLiteral("SELECT ") + core::kProductColumnList + QStringLiteral(" FROM COMPONEN where CODIGO = '")
                                  + db::escapeQuotes(code) + QStringLiteral("' and FATORDILUICAO = 1 AND GRUPO <> 'REV'")
-                           : QStringLiteral("SELECT ") + app::kProductColumnList + QStringLiteral(" FROM COMPONEN where CODIGO = '")
+                           : QStringLiteral("SELECT ") + core::kProductColumnList + QStringLiteral(" FROM COMPONEN where CODIGO = '")
                                  + db::escapeQuotes(code) + QStringLiteral("' AND GRUPO <> 'REV' and UPPER(GRUPO) <> 'HOM'"));
         q.open();
         if (q.isEmpty() || q.value(QStringLiteral("CODIGO")).toString() != code)

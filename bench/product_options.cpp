@@ -6,9 +6,9 @@
 //   e.g. D/c/FORMULIX/Dados/FORMULIX.BD of "makedemo --dir D --lots 2000 --products 50000"
 #include "benchmain.h"
 
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "lotedit/productlookup.h"
 #include "lotedit/ui/tform2.h"
@@ -108,16 +108,16 @@ static int measure(QApplication &app, const QString &central)
 {
     platform::FixedClock clock(QDate(2026, 3, 7));
     platform::WinPaths paths;
-    app::RunState run;
-    app::Connections connections(paths);
-    app::ActivityLog log(clock, paths);
+    core::RunState run;
+    core::Connections connections(paths);
+    core::ActivityLog log(clock, paths);
     Silent op;
     data::TDM dm(run, connections, log, op);
     connections.SQLConnection1.configure(targetOf(central));
     connections.SQLConnection1.open();
     const qint64 products = connections.SQLConnection1.query(QStringLiteral("select count(*) from COMPONEN")).rows[0][0].toInt();
 
-    dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+    dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
     dm.ESTLOTE.open();
     lotedit_ui::TForm2 form(dm, clock, op);
     form.show();

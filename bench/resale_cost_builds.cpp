@@ -9,9 +9,9 @@
 #include "costofsales_rowbyrow.h"
 #include "resale_rowbyrow.h"
 
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/connection.h"
 #include "reports/costofsales.h"
@@ -112,7 +112,7 @@ std::vector<reports::StagingRow> stagedRows(db::Connection &ws)
 {
     std::vector<reports::StagingRow> staged;
     db::Transaction tx(ws);
-    db::Cursor c = tx.open(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE"));
+    db::Cursor c = tx.open(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from RELESTLOTE"));
     while (c.next()) {
         reports::StagingRow r;
         r.descricao = c.value(0).toString(); r.lote = c.value(1).toString(); r.fornecedor = c.value(2).toString();
@@ -214,14 +214,14 @@ static int measure(const QString &demo, int products, int lotCount, int orderLin
     platform::SystemClock clock;
     CountingOperator op;
     platform::WinPaths paths = platform::WinPaths::parse(QStringLiteral("C: = c\n"), tmp.path());
-    app::RunState run;
+    core::RunState run;
     run.UserName = QStringLiteral("BENCH");
     run.WorkstationCode = QStringLiteral("01");
     run.siteConfig.IncludeDiluted = QStringLiteral("S");
-    app::Connections connections(paths);
+    core::Connections connections(paths);
     connections.SQLConnection1.configure(db::Target{tmp.filePath(QStringLiteral("c/FORMULIX/Dados/FORMULIX.BD")), true, true});
     connections.SQLConnection2.configure(db::Target{tmp.filePath(QStringLiteral("c/FORMULIX/interfac01/formulix.bd")), true, true});
-    app::ActivityLog log(clock, paths);
+    core::ActivityLog log(clock, paths);
     data::TDM dm(run, connections, log, op);
 
     std::printf("Refilling with %d products, %d lots and %d order lines...\n", products, lotCount, orderLines);

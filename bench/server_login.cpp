@@ -5,9 +5,9 @@
 // The server run uses the Firebird server on 127.0.0.1:3050 (scripts/firebird-server).
 #include "benchmain.h"
 
-#include "app/ui/errordisplay.h"
-#include "app/ui/program.h"
-#include "app/ui/tform1.h"
+#include "shell/errordisplay.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
 #include "data/cacheddataset.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
@@ -69,9 +69,9 @@ std::optional<Run> loginToGrid(const QString &prog)
 {
     platform::SystemClock clock;
     PrintingOperator op;
-    app_ui::Program program(prog, clock, op);
+    shell::Program program(prog, clock, op);
     program.osUserName = [] { return QStringLiteral("MARIA"); };
-    app_ui::TForm1 form(program);
+    shell::TForm1 form(program);
     if (!form.created())
         return std::nullopt;
     form.show();
@@ -109,7 +109,7 @@ static int measure(const QString &demo, int runs);
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ui::EstoqueApplication app(argc, argv);
+    shell::EstoqueApplication app(argc, argv);
     return bench::run(kUsage, [] {
         QCommandLineParser p;
         p.addOption({QStringLiteral("demo"), QStringLiteral("demo installation folder"), QStringLiteral("DIR")});

@@ -3,10 +3,10 @@
 //   bench_startup --demo DIR [--runs N]      (DIR made by: makedemo --dir DIR --lots 100000)
 #include "benchmain.h"
 
-#include "app/startup.h"
-#include "app/ui/errordisplay.h"
-#include "app/ui/program.h"
-#include "app/ui/tform1.h"
+#include "core/startup.h"
+#include "shell/errordisplay.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
 #include "users/ui/loginpanel.h"
@@ -34,11 +34,11 @@ public:
 
 int child(int argc, char **argv, const QString &programFolder)
 {
-    app_ui::EstoqueApplication app(argc, argv);
+    shell::EstoqueApplication app(argc, argv);
     platform::SystemClock clock;
     PrintingOperator op;
-    app_ui::Program program(programFolder, clock, op);
-    app_ui::TForm1 form(program);
+    shell::Program program(programFolder, clock, op);
+    shell::TForm1 form(program);
     if (!form.created())
         return 2;
     form.show();
@@ -129,7 +129,7 @@ static int measure(const QString &demo, int runs)
         QFile s(script);
         s.open(QIODevice::WriteOnly);
         s.write(QStringLiteral("connect '%1/Dados/FORMULIX.BD' user 'SYSDBA' password 'vortexine';\n%2;\n%3;\ncommit;\n")
-                    .arg(progB, app::ExpiryStatement(QDate::currentDate()), app::kNegativeBalanceStatement)
+                    .arg(progB, core::ExpiryStatement(QDate::currentDate()), core::kNegativeBalanceStatement)
                     .toUtf8());
         s.close();
         QProcess isql;

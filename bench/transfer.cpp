@@ -4,9 +4,9 @@
 //   bench_transfer --demo DIR [--ops N]      (DIR made by: makedemo --dir DIR --lots 100000)
 #include "benchmain.h"
 
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "browser/stockquery.h"
 #include "data/cacheddataset.h"
 #include "data/tables.h"
@@ -154,9 +154,9 @@ void reloadBench(const QString &target)
     platform::SystemClock clock;
     PrintingOperator op;
     platform::WinPaths paths;
-    app::RunState run;
-    app::Connections connections{paths};
-    app::ActivityLog log{clock, paths};
+    core::RunState run;
+    core::Connections connections{paths};
+    core::ActivityLog log{clock, paths};
     data::TDM dm{run, connections, log, op};
     connections.SQLConnection1.configure(db::Target{target, false, true});
     QStringList labs;

@@ -1,7 +1,7 @@
 // Builds the lot statements of the eleven views and reloads the grid's dataset with one of them.
 #include "stockquery.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "platform/clock.h"
@@ -139,7 +139,7 @@ QString StockStatement(int index1, int index2, const QString &labScopeClause, co
     if (index1 < 0 || index1 >= kViewCount)
         return {};
     const QString scope = labScopeClause.trimmed().isEmpty() ? kNoLaboratory : labScopeClause;
-    const QString &list = app::kLotColumnList;
+    const QString &list = core::kLotColumnList;
     if (index1 == 8)
         return nearestExpiries(list, scope, today);
     if (index2 == kIncludeExpiredIndex)

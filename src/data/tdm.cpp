@@ -16,7 +16,7 @@ using OnRefusal = CachedDataset::OnRefusal;
 QString lotRelColumns()
 {
     // The report copy carries the lot columns up to CONTROLADA.
-    return app::kLotColumnList.split(QStringLiteral(", ")).mid(0, 15).join(QStringLiteral(", "));
+    return core::kLotColumnList.split(QStringLiteral(", ")).mid(0, 15).join(QStringLiteral(", "));
 }
 
 const QString kLaudoHeaderColumns = QStringLiteral(
@@ -79,7 +79,7 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
 
 } // namespace
 
-TDM::TDM(app::RunState &run, app::Connections &connections, app::ActivityLog &log, platform::Operator &op)
+TDM::TDM(core::RunState &run, core::Connections &connections, core::ActivityLog &log, platform::Operator &op)
     : run(run),
       connections(connections),
       log(log),
@@ -103,21 +103,21 @@ TDM::TDM(app::RunState &run, app::Connections &connections, app::ActivityLog &lo
       tbl_pdEstLote(QStringLiteral("tbl_pdEstLote"), &SQLConnection2, tables::RELESTLOTE()),
       Periodo(QStringLiteral("Periodo"), &SQLConnection2, tables::PERIODO()),
       qry_pdEstLote(QStringLiteral("qry_pdEstLote"), &SQLConnection2,
-                    QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE order by DESCRICAO")),
+                    QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from RELESTLOTE order by DESCRICAO")),
       qry_Vencimentos(QStringLiteral("qry_Vencimentos"), &SQLConnection2,
-                      QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE order by VALIDADE")),
+                      QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from RELESTLOTE order by VALIDADE")),
       qry_Componen(QStringLiteral("qry_Componen"), &SQLConnection1,
-                   QStringLiteral("SELECT ") + app::kProductColumnList + QStringLiteral(" FROM COMPONEN")),
+                   QStringLiteral("SELECT ") + core::kProductColumnList + QStringLiteral(" FROM COMPONEN")),
       SQLQuery1(QStringLiteral("SQLQuery1"), &SQLConnection1),
       SQLQuery2(QStringLiteral("SQLQuery2"), &SQLConnection2),
       SQLQuery3(QStringLiteral("SQLQuery3"), &SQLConnection1,
                 QStringLiteral("Select COMPONENTE from COMPONEN order by COMPONENTE"))
 {
-    ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+    ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
     cds_EstLoteRel.setCommandText(QStringLiteral("select ") + lotRelColumns() + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
     Usuarios.setCommandText(QStringLiteral(
         "select USUARIO, CODIGO, SENHA, ACESSO, ARQUIVO, LOGADO, ESTACAO, CONSIST_INICIAL, DEFVIDEOQUR from USUARIOS order by USUARIO"));
-    const QString products = QStringLiteral("select ") + app::kProductColumnList + QStringLiteral(" from COMPONEN order by COMPONENTE");
+    const QString products = QStringLiteral("select ") + core::kProductColumnList + QStringLiteral(" from COMPONEN order by COMPONENTE");
     CompNomes.setCommandText(products);
     Componen.setCommandText(products);
     Compras.setCommandText(QStringLiteral(
@@ -125,7 +125,7 @@ TDM::TDM(app::RunState &run, app::Connections &connections, app::ActivityLog &lo
         "PRECOUNITR, FABRICACAO, VALIDADE, USADO, SALDO, ETIQUETA, RESPONSAVEL, CODIGO, SITUACAO, FABRICANTE, "
         "SITUACAOMATP, DENSIDADE, FATORCORRECAO, FATORDILUICAO, LABORATORIO, CODIGOFORNECEDOR, OBSERVACAO from COMPRAS"));
     Forneced.setCommandText(QStringLiteral("select CODIGO, NOME, NOMEFANTASIA from FORNECED order by NOME"));
-    Estacoes.setCommandText(QStringLiteral("select ") + app::kWorkstationColumnList + QStringLiteral(" from ESTACOES"));
+    Estacoes.setCommandText(QStringLiteral("select ") + core::kWorkstationColumnList + QStringLiteral(" from ESTACOES"));
     TabLab.setCommandText(QStringLiteral("select LABORATORIO, LOJA from TABLAB"));
     // The certificate panel names the product before opening these two.
     Ensaios.setCommandText(QStringLiteral(
@@ -140,8 +140,8 @@ TDM::TDM(app::RunState &run, app::Connections &connections, app::ActivityLog &lo
         "where (a.CODIGOLAUDO = b.CODIGOLAUDO) and (b.CODIGOESPEC = c.CODIGOESPEC) and (a.CODIGOCOMP  = '') and "
         "(a.LOTE        = '') and (a.FORNECEDOR  = '')"));
     Laudo1.setCommandText(QStringLiteral("select ") + kLaudoHeaderColumns + QStringLiteral(" from LAUDOPORLOTE order by CODIGOLAUDO"));
-    DadosGer.setCommandText(QStringLiteral("select ") + app::kStoreDataColumnList + QStringLiteral(" from DADOSGER"));
-    tbl_pdEstLote.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from RELESTLOTE order by DESCRICAO"));
+    DadosGer.setCommandText(QStringLiteral("select ") + core::kStoreDataColumnList + QStringLiteral(" from DADOSGER"));
+    tbl_pdEstLote.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from RELESTLOTE order by DESCRICAO"));
     Periodo.setCommandText(QStringLiteral("select DATAINICIAL, DATAFINAL from PERIODO"));
 
     installHooks();

@@ -4,9 +4,9 @@
 #include "cacheddataset.h"
 #include "query.h"
 
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "platform/operator.h"
 
 namespace data {
@@ -40,13 +40,13 @@ public:
 
 class TDM {
 public:
-    TDM(app::RunState &run, app::Connections &connections, app::ActivityLog &log, platform::Operator &op);
+    TDM(core::RunState &run, core::Connections &connections, core::ActivityLog &log, platform::Operator &op);
     TDM(const TDM &) = delete;
     TDM &operator=(const TDM &) = delete;
 
-    app::RunState &run;
-    app::Connections &connections;
-    app::ActivityLog &log;
+    core::RunState &run;
+    core::Connections &connections;
+    core::ActivityLog &log;
     platform::Operator &op;
     db::Connection &SQLConnection1;
     db::Connection &SQLConnection2;

@@ -1,7 +1,7 @@
 // The stock deduction audit: statements, the first movement of each order line, and the layout.
 #include "deductionaudit.h"
 
-#include "app/activitylog.h"
+#include "core/activitylog.h"
 #include "db/connection.h"
 #include "db/sqltext.h"
 #include "lotedit/productname.h"
@@ -295,7 +295,7 @@ AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths 
     result.orderSql = OrderQuery(start, end, productName);
     const std::vector<OrderLine> lines = ReadOrderLines(central, start, end, productName);
     QString error;
-    if (!app::WriteDiagnosticFile(paths, kAuditSqlFile, {result.orderSql}, &error))
+    if (!core::WriteDiagnosticFile(paths, kAuditSqlFile, {result.orderSql}, &error))
         throw std::runtime_error(error.isEmpty() ? "sql.txt" : error.toStdString());
 
     QHash<QString, Movement> firstOf;

@@ -131,7 +131,7 @@ bool ExpiryChangeAudited(const QDate &entryExpiry, const std::optional<QDate> &n
     return newExpiry && *newExpiry != entryExpiry && entryExpiry != kExpirySentinel && logOn;
 }
 
-bool HasSituationOptions(const app::SiteConfig &config)
+bool HasSituationOptions(const core::SiteConfig &config)
 {
     for (const QString &o : config.SituationOptions)
         if (!o.isEmpty())
@@ -139,7 +139,7 @@ bool HasSituationOptions(const app::SiteConfig &config)
     return false;
 }
 
-QStringList SituationItems(const app::SiteConfig &config)
+QStringList SituationItems(const core::SiteConfig &config)
 {
     QStringList items;
     for (const QString &o : config.SituationOptions) {
@@ -159,7 +159,7 @@ QString DeleteQuestion(const QString &description, const QString &lot)
 
 QString DeletionCode(const QDate &today)
 {
-    return browser::AdjustmentCode(today, app::kDefaultStockKey);
+    return browser::AdjustmentCode(today, core::kDefaultStockKey);
 }
 
 DeletionCheck CheckDeletionCode(const QString &typed, const QDate &today)

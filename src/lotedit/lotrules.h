@@ -2,7 +2,7 @@
 // balance and expiry changes are audited and the text of each activity-log line, the situation
 // list, and the deletion code with its question.
 #pragma once
-#include "app/siteconfig.h"
+#include "core/siteconfig.h"
 
 #include <QDate>
 #include <QString>
@@ -67,9 +67,9 @@ bool ExpiryChangeAudited(const QDate &entryExpiry, const std::optional<QDate> &n
 
 // The situation list: the configured options up to the first empty one, or the built-in three
 // when nothing is configured.
-QStringList SituationItems(const app::SiteConfig &config);
+QStringList SituationItems(const core::SiteConfig &config);
 // Whether the configuration names any situation option.
-bool HasSituationOptions(const app::SiteConfig &config);
+bool HasSituationOptions(const core::SiteConfig &config);
 
 // "Tem certeza que deseja excluir "<DESCRIÇÃO>" (Lote: <lote>)? "
 QString DeleteQuestion(const QString &description, const QString &lot);

@@ -1,7 +1,7 @@
 // Reading the scope's lots once, finding them as the lookup statement would, writing back the changes.
 #include "lotstore.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "db/dberror.h"
 #include "platform/cp1252.h"
 
@@ -94,7 +94,7 @@ QString LotStore::scopeStatement(const QString &labScopeClause)
         + QStringLiteral(" from ESTLOTE where ") + scopeCondition(labScopeClause);
 }
 
-LotStore::LotStore(db::Transaction &tx, const app::RunState &run) : m_laboratory(run.Laboratory)
+LotStore::LotStore(db::Transaction &tx, const core::RunState &run) : m_laboratory(run.Laboratory)
 {
     for (const QString &lab : run.StoreLaboratories)
         m_scope.insert(serverText(platform::asciiUpper(lab)));

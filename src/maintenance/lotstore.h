@@ -15,7 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
-namespace app {
+namespace core {
 struct RunState;
 }
 
@@ -68,7 +68,7 @@ public:
 
     // Reads the lots the lot lookup sees: the store's laboratories and the shared locations.
     // Throws db::DbError when the server refuses the statement (an empty scope among others).
-    LotStore(db::Transaction &tx, const app::RunState &run);
+    LotStore(db::Transaction &tx, const core::RunState &run);
     // The statement of that read.
     static QString scopeStatement(const QString &labScopeClause);
 

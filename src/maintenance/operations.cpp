@@ -5,7 +5,7 @@
 #include "lotstore.h"
 #include "unitfactor.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/dberror.h"
 #include "db/sqltext.h"
@@ -134,12 +134,12 @@ QString FromPurchasesMessage(int count)
 
 QString AllLotsStatement()
 {
-    return QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE");
+    return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE");
 }
 
 QString UnitCorrectionGridStatement(const QString &laboratory)
 {
-    return QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where (UPPER(LABORATORIO) = '")
+    return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where (UPPER(LABORATORIO) = '")
         + db::escapeQuotes(platform::asciiUpper(laboratory))
         + QStringLiteral("' or UPPER(LABORATORIO) = 'CONTROLE QUALIDADE' or UPPER(LABORATORIO) = 'EMTRANSITO') "
                          "order by DESCRICAO, VALIDADE");

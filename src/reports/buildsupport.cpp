@@ -1,6 +1,6 @@
 #include "buildsupport.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
 #include "platform/winpath.h"
@@ -76,7 +76,7 @@ QString StagingTableErrorMessage(const QString &userName, const QString &worksta
 
 QString StoreHeaderStatement(const QString &storeCnpj)
 {
-    return QStringLiteral("Select ") + app::kStoreDataColumnList + QStringLiteral(" from DADOSGER where CNPJ = '")
+    return QStringLiteral("Select ") + core::kStoreDataColumnList + QStringLiteral(" from DADOSGER where CNPJ = '")
            + db::escapeQuotes(storeCnpj) + QStringLiteral("'");
 }
 

@@ -2,7 +2,7 @@
 
 #include "trm.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "platform/clock.h"
@@ -101,9 +101,9 @@ ReportPeriod StoredPeriod(data::TDM &dm)
 QString CostComponentStatement(const QString &includeDiluted)
 {
     if (platform::asciiUpper(includeDiluted.left(1)) == QLatin1String("N"))
-        return QStringLiteral("SELECT ") + app::kProductColumnList
+        return QStringLiteral("SELECT ") + core::kProductColumnList
                + QStringLiteral(" FROM COMPONEN where FATORDILUICAO = 1 AND GRUPO <> 'REV' order by COMPONENTE");
-    return QStringLiteral("SELECT ") + app::kProductColumnList
+    return QStringLiteral("SELECT ") + core::kProductColumnList
            + QStringLiteral(" FROM COMPONEN where GRUPO <> 'REV' order by COMPONENTE");
 }
 

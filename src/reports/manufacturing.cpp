@@ -3,7 +3,7 @@
 #include "trm.h"
 #include "unitconversion.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "platform/clock.h"
@@ -238,7 +238,7 @@ bool BuildManufacturingStaging(ReportContext &ctx)
     return true;
 }
 
-bool OpenStoreHeader(data::TDM &dm, const app::RunState &run)
+bool OpenStoreHeader(data::TDM &dm, const core::RunState &run)
 {
     dm.DadosGer.close();
     dm.DadosGer.setCommandText(StoreHeaderStatement(run.StoreCnpj));

@@ -10,7 +10,7 @@
 #include <QString>
 #include <vector>
 
-namespace app {
+namespace core {
 struct RunState;
 }
 namespace data {
@@ -62,7 +62,7 @@ QString NotSavedMessage(const QString &componente, const QString &codigo);
 
 struct ReportContext {
     data::TDM &dm;
-    const app::RunState &run;
+    const core::RunState &run;
     const platform::Clock &clock;
     const platform::WinPaths &paths;
     platform::Operator &op;
@@ -80,7 +80,7 @@ bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging
 bool BuildManufacturingStaging(ReportContext &ctx);
 
 // Reopens DadosGer on the store's row; false when the statement fails.
-bool OpenStoreHeader(data::TDM &dm, const app::RunState &run);
+bool OpenStoreHeader(data::TDM &dm, const core::RunState &run);
 
 // "Estoq. Físico/Financ. Manipulação": the build, the store header, the report "EstFisFin".
 // True when the consistency-error panel is to be shown.

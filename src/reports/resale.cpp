@@ -2,7 +2,7 @@
 
 #include "trm.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "platform/clock.h"

@@ -1,6 +1,6 @@
 #include "transfer.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
 #include "platform/operator.h"
@@ -222,7 +222,7 @@ db::Decimal ParseQuantity(const QString &text)
 
 QStringList DestinationList(db::Connection &central)
 {
-    QStringList out{app::kDefaultLaboratory};
+    QStringList out{core::kDefaultLaboratory};
     const db::Rows rows = central.query(QStringLiteral("select LABORATORIO from TABLAB"));
     for (const auto &r : rows.rows)
         if (!r[0].isNull())
@@ -238,7 +238,7 @@ bool SameLocation(const QString &a, const QString &b)
 
 QString LockStatement()
 {
-    return QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where ") + kKeyCondition
+    return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where ") + kKeyCondition
         + QStringLiteral(" and LABORATORIO is not distinct from ? with lock");
 }
 

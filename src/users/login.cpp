@@ -3,8 +3,8 @@
 
 #include "uchkprot.h"
 
-#include "app/activitylog.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/runstate.h"
 #include "browser/stockquery.h"
 #include "data/tdm.h"
 #include "db/value.h"
@@ -40,7 +40,7 @@ LoginOutcome CheckLogin(LoginContext &ctx)
 {
     data::TDM &dm = ctx.dm;
     LoginView &view = ctx.view;
-    app::RunState &run = dm.run;
+    core::RunState &run = dm.run;
 
     const QString nameText = view.nameText();
     if (nameText.isEmpty()) {

@@ -9,7 +9,7 @@ class Clock;
 class Operator;
 class WinPaths;
 }
-namespace app {
+namespace core {
 class ActivityLog;
 }
 namespace data {
@@ -41,7 +41,7 @@ struct LoginContext {
     LoginView &view;
     platform::Operator &op;
     const platform::Clock &clock;
-    app::ActivityLog &log;
+    core::ActivityLog &log;
     const platform::WinPaths &paths;
     browser::WaitIndicator &wait;
 };

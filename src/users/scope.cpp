@@ -1,8 +1,8 @@
 // Finds the user's workstation and the laboratories of its store, which limit every stock view.
 #include "scope.h"
 
-#include "app/activitylog.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
@@ -68,13 +68,13 @@ QString LabScopeClause(const QStringList &labs)
 
 QString FindWorkstation(data::TDM &dm, ScopeView &view, platform::Operator &op)
 {
-    app::RunState &run = dm.run;
+    core::RunState &run = dm.run;
     run.WorkstationCode.clear();
     view.setNameText(run.UserName);
 
     const QString user = platform::asciiUpper(run.UserName);
     dm.Estacoes.close();
-    dm.Estacoes.setCommandText(QStringLiteral("Select ") + app::kWorkstationColumnList
+    dm.Estacoes.setCommandText(QStringLiteral("Select ") + core::kWorkstationColumnList
                                + QStringLiteral(" from ESTACOES where upper(USUARIO) = '") + db::escapeQuotes(user)
                                + QStringLiteral("'"));
     dm.Estacoes.open();
@@ -95,7 +95,7 @@ QString FindWorkstation(data::TDM &dm, ScopeView &view, platform::Operator &op)
 
 QString PegaLaboratorio(data::TDM &dm, const QString &cnpj)
 {
-    QString laboratory = app::kDefaultLaboratory;
+    QString laboratory = core::kDefaultLaboratory;
     dm.TabLab.close();
     dm.SQLQuery1.close();
     dm.SQLQuery1.setSql(tabLabStatement(cnpj));
@@ -108,7 +108,7 @@ QString PegaLaboratorio(data::TDM &dm, const QString &cnpj)
 
 void BuildLabScope(data::TDM &dm, const QString &cnpj, platform::Operator &op)
 {
-    app::RunState &run = dm.run;
+    core::RunState &run = dm.run;
     dm.TabLab.close();
     dm.SQLQuery1.close();
     dm.SQLQuery1.setSql(tabLabStatement(cnpj));
@@ -127,8 +127,8 @@ void BuildLabScope(data::TDM &dm, const QString &cnpj, platform::Operator &op)
 
 void OpenFirstStockQuery(data::TDM &dm, const platform::WinPaths &paths, platform::Operator &op)
 {
-    const app::RunState &run = dm.run;
-    const QString sql = QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where (")
+    const core::RunState &run = dm.run;
+    const QString sql = QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where (")
         + run.LabScopeClause
         + QStringLiteral(" or UPPER(LABORATORIO) = 'CONTROLE QUALIDADE' or UPPER(LABORATORIO) = 'EMTRANSITO') "
                          "order by DESCRICAO, VALIDADE");
@@ -140,15 +140,15 @@ void OpenFirstStockQuery(data::TDM &dm, const platform::WinPaths &paths, platfor
     }
     // The file is only a clue for support; the operator is told either way, and the login goes
     // on to the stock views, which still show the shared locations.
-    app::WriteDiagnosticFile(paths, kErroEstoquePath, {sql});
+    core::WriteDiagnosticFile(paths, kErroEstoquePath, {sql});
     op.inform(kEmptyScopeMessage);
 }
 
 void SetUpScope(data::TDM &dm, const platform::WinPaths &paths, platform::Operator &op)
 {
-    app::RunState &run = dm.run;
+    core::RunState &run = dm.run;
     dm.Estacoes.close();
-    dm.Estacoes.setCommandText(QStringLiteral("Select ") + app::kWorkstationColumnList
+    dm.Estacoes.setCommandText(QStringLiteral("Select ") + core::kWorkstationColumnList
                                + QStringLiteral(" from ESTACOES where Upper(USUARIO) = '")
                                + db::escapeQuotes(run.UserName) + QStringLiteral("'"));
     dm.Estacoes.open();

@@ -1,9 +1,9 @@
 // The grid's statements, to the blank, and what they select from a real lot table.
 #include "browser/stockquery.h"
 
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/dberror.h"
 #include "platform/clock.h"

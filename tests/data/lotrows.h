@@ -1,6 +1,6 @@
 // Lot rows for the data-layer tests: written straight into a real ESTLOTE and read back from it.
 #pragma once
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "db/connection.h"
 
 #include <QDate>
@@ -35,7 +35,7 @@ inline void addLot(db::Connection &conn, const Lot &l)
 
 inline QString lotStatement(const QString &orderBy = QStringLiteral("DESCRICAO"))
 {
-    return QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by ") + orderBy;
+    return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by ") + orderBy;
 }
 
 // One column of every stored row, in the given order, as text ("<null>" for NULL).

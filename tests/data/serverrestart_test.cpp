@@ -22,9 +22,9 @@ struct LotsThroughARestartedServer : ::testing::Test {
     PrivateServer server;
     platform::WinPaths paths;
     platform::FixedClock clock{QDate(2024, 3, 7), QTime(14, 5)};
-    app::RunState run;
-    app::Connections connections{paths};
-    app::ActivityLog log{clock, paths};
+    core::RunState run;
+    core::Connections connections{paths};
+    core::ActivityLog log{clock, paths};
     testsupport::RecordingOperator op;
     data::TDM dm{run, connections, log, op};
     db::Connection other;   // another workstation

@@ -67,7 +67,7 @@ TEST_F(Exports, LotListInTheGridsOrderWithoutScrollingRowByRow)
     rig.exec(QStringLiteral("insert into ESTLOTE (CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, SALDOCORRENTE) "
                             "values ('003', 'Fora do filtro', 'L0', 'X', 'Outro', 1)"));
     auto &ds = rig.dm.ESTLOTE;
-    ds.setCommandText(QStringLiteral("select ") + app::kLotColumnList
+    ds.setCommandText(QStringLiteral("select ") + core::kLotColumnList
                       + QStringLiteral(" from ESTLOTE where LABORATORIO = 'Almoxarifado' order by DESCRICAO"));
     ds.open();
     ds.setIndexFieldNames(QStringLiteral("LOTE"));   // a title click on "Lote"

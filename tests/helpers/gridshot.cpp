@@ -3,9 +3,9 @@
 // Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd]
 //                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|senha|manutencao]
 // DEMO_DIR is made by: makedemo --dir DEMO_DIR (the same --today keeps the colours as built).
-#include "app/ui/errordisplay.h"
-#include "app/ui/program.h"
-#include "app/ui/tform1.h"
+#include "shell/errordisplay.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/detailpanel.h"
 #include "browser/ui/invoicepanel.h"
@@ -43,7 +43,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ui::EstoqueApplication app(argc, argv);
+    shell::EstoqueApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("demo"), QStringLiteral("Installation root made by makedemo."));
     parser.addPositionalArgument(QStringLiteral("out"), QStringLiteral("PNG file to write."));
@@ -69,8 +69,8 @@ int main(int argc, char **argv)
     platform::FixedClock clock(today, QTime(10, 0));
     PrintingOperator op;
     app.setOperator(&op);
-    app_ui::Program program(pos.at(0) + QStringLiteral("/c/FORMULIX"), clock, op);
-    app_ui::TForm1 form(program);
+    shell::Program program(pos.at(0) + QStringLiteral("/c/FORMULIX"), clock, op);
+    shell::TForm1 form(program);
     if (!form.created())
         return 1;
     form.show();

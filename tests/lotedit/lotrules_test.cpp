@@ -69,16 +69,16 @@ TEST(LotRules, ExpiryReadingAndItsAudit)
 
 TEST(LotRules, SituationList)
 {
-    app::SiteConfig config;
+    core::SiteConfig config;
     EXPECT_FALSE(HasSituationOptions(config));
     EXPECT_EQ(SituationItems(config), kDefaultSituations);
     config.SituationOptionsText = QStringLiteral("A//B");
-    app::SplitSituationOptions(config);
+    core::SplitSituationOptions(config);
     EXPECT_TRUE(HasSituationOptions(config));
     EXPECT_EQ(SituationItems(config), QStringList{QStringLiteral("A")});
     config = {};
     config.SituationOptionsText = QStringLiteral("Estoque/Quarentena/Vencido");
-    app::SplitSituationOptions(config);
+    core::SplitSituationOptions(config);
     EXPECT_EQ(SituationItems(config),
               (QStringList{QStringLiteral("Estoque"), QStringLiteral("Quarentena"), QStringLiteral("Vencido")}));
 }
@@ -89,7 +89,7 @@ TEST(LotRules, DeletionQuestionAndCode)
               QStringLiteral("Tem certeza que deseja excluir \"CAFEíNA ANIDRA\" (Lote: L1)? "));
     // 5 March: 503 plus the built-in key, whatever the configuration says.
     const QDate day(2024, 3, 5);
-    const QString code = QString::number(503 + app::kDefaultStockKey.toInt());
+    const QString code = QString::number(503 + core::kDefaultStockKey.toInt());
     EXPECT_EQ(DeletionCode(day), code);
     EXPECT_EQ(CheckDeletionCode(code, day), DeletionCheck::Granted);
     EXPECT_EQ(CheckDeletionCode(QStringLiteral("0") + code, day), DeletionCheck::Denied);

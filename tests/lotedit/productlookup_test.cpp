@@ -20,7 +20,7 @@ protected:
                    QStringLiteral("Merck"));
         addProduct(QStringLiteral("123456789012345"), QStringLiteral("Zinco"), QStringLiteral("Z"), QStringLiteral("P"),
                    QStringLiteral("F"));
-        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE"));
+        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE"));
         dm.ESTLOTE.open();
         dm.ESTLOTE.insert();
     }

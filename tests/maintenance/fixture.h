@@ -184,7 +184,7 @@ struct Pharmacy : testsupport::ModuleRig {
     void openGrid()
     {
         dm.ESTLOTE.close();
-        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where (")
+        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where (")
                                   + run.LabScopeClause
                                   + QStringLiteral(" or UPPER(LABORATORIO) = 'CONTROLE QUALIDADE' or "
                                                    "UPPER(LABORATORIO) = 'EMTRANSITO') order by DESCRICAO, VALIDADE"));
@@ -194,7 +194,7 @@ struct Pharmacy : testsupport::ModuleRig {
     // Every stored lot, one line each, in a fixed order.
     QStringList table()
     {
-        const db::Rows rows = tdb.conn().query(QStringLiteral("select ") + app::kLotColumnList
+        const db::Rows rows = tdb.conn().query(QStringLiteral("select ") + core::kLotColumnList
                                                + QStringLiteral(" from ESTLOTE order by DESCRICAO, LOTE, FORNECEDOR, "
                                                                 "LABORATORIO, SALDOCORRENTE"));
         QStringList out;

@@ -117,7 +117,7 @@ TEST(ImportProductLots, CreatesMissingLotsOnceWithTheRulesOfNewLots)
     EXPECT_EQ(p.view.calls, (QStringList{"hide BitBtn3", "gauge 10", "hide gauge", "repaint", "show BitBtn3"}));
     EXPECT_EQ(p.view.gaugePosition, 10);
     EXPECT_FALSE(p.dm.BatchInsertMode);
-    EXPECT_EQ(p.dm.ESTLOTE.commandText(), QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE"));
+    EXPECT_EQ(p.dm.ESTLOTE.commandText(), QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE"));
     EXPECT_EQ(p.dm.ESTLOTE.rowCount(), 16);
 
     const db::Rows b = p.lot(QStringLiteral("Benzocaina"), QStringLiteral("-"),

@@ -2,7 +2,7 @@
 // reload) per source row through the data module's cached datasets. Kept only as the reference
 // the set-based operations are compared with, and timed by the benchmark.
 #pragma once
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "maintenance/operations.h"
@@ -12,9 +12,9 @@
 
 namespace rowbyrow {
 
-inline QString L(const app::RunState &run, const QString &name, const QString &lot, const QString &supplier)
+inline QString L(const core::RunState &run, const QString &name, const QString &lot, const QString &supplier)
 {
-    return QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where (") + run.LabScopeClause
+    return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where (") + run.LabScopeClause
         + QStringLiteral(" or UPPER(LABORATORIO) = 'CONTROLE QUALIDADE' or UPPER(LABORATORIO) = 'EMTRANSITO') and DESCRICAO = '")
         + db::escapeQuotes(name) + QStringLiteral("' and LOTE = '") + db::escapeQuotes(lot)
         + QStringLiteral("' and FORNECEDOR = '") + db::escapeQuotes(supplier) + QStringLiteral("'");
@@ -46,7 +46,7 @@ inline bool post(data::CachedDataset &ds)
 
 inline QString productRegister()
 {
-    return QStringLiteral("Select ") + app::kProductColumnList + QStringLiteral(" from COMPONEN order by COMPONENTE");
+    return QStringLiteral("Select ") + core::kProductColumnList + QStringLiteral(" from COMPONEN order by COMPONENTE");
 }
 
 inline int ImportProductLots(data::TDM &dm, const platform::Clock &clock)
@@ -116,7 +116,7 @@ inline std::pair<int, int> BringProductData(data::TDM &dm)
             continue;
         openOn(e, L(dm.run, name, lot, supplier));
         if (e.isEmpty()) {
-            openOn(e, QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE where (")
+            openOn(e, QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where (")
                           + dm.run.LabScopeClause
                           + QStringLiteral(" or UPPER(LABORATORIO) = 'CONTROLE QUALIDADE' or UPPER(LABORATORIO) = "
                                            "'EMTRANSITO') and DESCRICAO = '")
@@ -164,7 +164,7 @@ inline int ImportPurchaseLots(data::TDM &dm)
         if (name.isEmpty() || lot.isEmpty() || supplier.isEmpty())
             continue;
         const QString code = text(c, "CODIGO");
-        openOn(dm.Componen, QStringLiteral("Select ") + app::kProductColumnList
+        openOn(dm.Componen, QStringLiteral("Select ") + core::kProductColumnList
                                 + QStringLiteral(" from COMPONEN where CODIGO = '") + db::escapeQuotes(code)
                                 + QStringLiteral("'"));
         QString unit = text(c, "UNIDADE");
@@ -204,7 +204,7 @@ inline int ImportPurchaseLots(data::TDM &dm)
 
 inline QString N(const QString &name)
 {
-    return QStringLiteral("Select ") + app::kProductColumnList + QStringLiteral(" from COMPONEN where COMPONENTE = '")
+    return QStringLiteral("Select ") + core::kProductColumnList + QStringLiteral(" from COMPONEN where COMPONENTE = '")
         + db::escapeQuotes(name) + QStringLiteral("'");
 }
 

@@ -1,9 +1,9 @@
 // The data module on a test database: drive C: and the server's share \\SRV\Formulix mapped into
 // a temporary folder, a central database, a fixed clock and a recording operator.
 #pragma once
-#include "app/activitylog.h"
-#include "app/connections.h"
-#include "app/runstate.h"
+#include "core/activitylog.h"
+#include "core/connections.h"
+#include "core/runstate.h"
 #include "browser/stockquery.h"
 #include "data/tdm.h"
 #include "platform/clock.h"
@@ -32,9 +32,9 @@ struct ModuleRig {
     platform::WinPaths paths;
     testsupport::TempDatabase tdb;
     platform::FixedClock clock{QDate(2024, 3, 7), QTime(14, 5)};
-    app::RunState run;
-    app::Connections connections{paths};
-    app::ActivityLog log{clock, paths};
+    core::RunState run;
+    core::Connections connections{paths};
+    core::ActivityLog log{clock, paths};
     testsupport::RecordingOperator op;
     data::TDM dm{run, connections, log, op};
     RecordingWait wait;

@@ -1,5 +1,5 @@
 // The demo maker run as a real program: layout, FORMULIX.INI bytes, and what its databases hold.
-#include "app/siteconfig.h"
+#include "core/siteconfig.h"
 #include "db/connection.h"
 #include "platform/cp1252.h"
 #include "platform/winpath.h"
@@ -132,9 +132,9 @@ TEST_F(MakeDemo, SiteConfigurationHasFixedColumnsInWindows1252)
     EXPECT_TRUE(bytes.contains(options));
     EXPECT_TRUE(bytes.contains("LABORATORIO PADRAO.............................: Manipula\xE7\xE3o\r\n"));
 
-    app::SiteConfig config;
-    app::SetSiteConfigDefaults(config);
-    app::readSiteConfigText(bytes, config);
+    core::SiteConfig config;
+    core::SetSiteConfigDefaults(config);
+    core::readSiteConfigText(bytes, config);
     EXPECT_EQ(config.ServerAddress, QStringLiteral("127.0.0.1"));
     EXPECT_TRUE(config.logOn());
     EXPECT_EQ(config.StockKey, QStringLiteral("4817"));

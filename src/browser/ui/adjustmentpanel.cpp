@@ -5,7 +5,7 @@
 
 #include "platform/passwordecho.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "browser/accesscodes.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
@@ -21,7 +21,7 @@
 
 namespace browser_ui {
 
-AdjustmentPanel::AdjustmentPanel(const app::RunState &run, const platform::Clock &clock, platform::Operator &op,
+AdjustmentPanel::AdjustmentPanel(const core::RunState &run, const platform::Clock &clock, platform::Operator &op,
                                  QPushButton *BitBtn3, QWidget *grid, QWidget *window)
     : QFrame(window), m_run(run), m_clock(clock), m_op(op), m_editButton(BitBtn3), m_grid(grid)
 {

@@ -8,7 +8,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 
-namespace app {
+namespace core {
 struct RunState;
 }
 namespace platform {
@@ -22,7 +22,7 @@ class AdjustmentPanel : public QFrame {
     Q_OBJECT
 public:
     // BitBtn3: the "Editar tabela" button the code enables; grid: what the panel lies over.
-    AdjustmentPanel(const app::RunState &run, const platform::Clock &clock, platform::Operator &op,
+    AdjustmentPanel(const core::RunState &run, const platform::Clock &clock, platform::Operator &op,
                     QPushButton *BitBtn3, QWidget *grid, QWidget *window);
 
     QLabel *Label25;
@@ -40,7 +40,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    const app::RunState &m_run;
+    const core::RunState &m_run;
     const platform::Clock &m_clock;
     platform::Operator &m_op;
     QPushButton *m_editButton;

@@ -1,7 +1,7 @@
 // The activity history viewer: month choice, then the file through a line index.
 #include "historyviewer.h"
 
-#include "app/siteconfig.h"
+#include "core/siteconfig.h"
 #include "platform/operator.h"
 #include "platform/winpath.h"
 
@@ -97,7 +97,7 @@ void LogTextView::keyPressEvent(QKeyEvent *event)
 }
 
 HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &paths,
-                             const app::SiteConfig &config, QWidget *parent)
+                             const core::SiteConfig &config, QWidget *parent)
     : QWidget(parent), m_op(op), m_paths(paths), m_config(config)
 {
     setObjectName(QStringLiteral("PainelLOG"));

@@ -11,7 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace app {
+namespace core {
 struct SiteConfig;
 }
 namespace platform {
@@ -53,7 +53,7 @@ class HistoryViewer : public QWidget {
     Q_OBJECT
 public:
     // The path is built from config.ServerAddress whether or not the log is switched on.
-    HistoryViewer(platform::Operator &op, const platform::WinPaths &paths, const app::SiteConfig &config,
+    HistoryViewer(platform::Operator &op, const platform::WinPaths &paths, const core::SiteConfig &config,
                   QWidget *parent = nullptr);
     ~HistoryViewer() override;
 
@@ -89,7 +89,7 @@ private:
 
     platform::Operator &m_op;
     const platform::WinPaths &m_paths;
-    const app::SiteConfig &m_config;
+    const core::SiteConfig &m_config;
     QWidget *m_pnl2 = nullptr;
     exports::LineIndexedFile m_file;
     LogLinesModel *m_model;

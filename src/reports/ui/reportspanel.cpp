@@ -31,7 +31,7 @@ private:
     ReportsPanel &m_p;
 };
 
-ReportsPanel::ReportsPanel(data::TDM &dm, const app::RunState &run, const platform::Clock &clock,
+ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platform::Clock &clock,
                            const platform::WinPaths &paths, platform::Operator &op, QWidget *grid, QWidget *window)
     : QFrame(window),
       RM(dm, paths, clock, op),

@@ -12,7 +12,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace app {
+namespace core {
 struct RunState;
 }
 
@@ -25,7 +25,7 @@ class ReportsPanel : public QFrame, public reports::BuildProgress {
     Q_OBJECT
 public:
     // grid: where the focus goes back on "Sair"; window: the main window the panels lie over.
-    ReportsPanel(data::TDM &dm, const app::RunState &run, const platform::Clock &clock, const platform::WinPaths &paths,
+    ReportsPanel(data::TDM &dm, const core::RunState &run, const platform::Clock &clock, const platform::WinPaths &paths,
                  platform::Operator &op, QWidget *grid, QWidget *window);
     ~ReportsPanel() override;
 
@@ -97,7 +97,7 @@ private:
     reports::ReportContext context();
 
     data::TDM &m_dm;
-    const app::RunState &m_run;
+    const core::RunState &m_run;
     const platform::Clock &m_clock;
     const platform::WinPaths &m_paths;
     platform::Operator &m_op;

@@ -1,6 +1,6 @@
 #include "tform3.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "browser/stockquery.h"
 #include "data/fieldtext.h"
 #include "data/tdm.h"
@@ -187,7 +187,7 @@ void TForm3::BitBtn1Click()
     if (out.storedSource) {
         // What the server holds now for the same lot, e.g. a balance another workstation changed.
         QMap<QString, db::Value> fresh = s;
-        const QStringList names = app::kLotColumnList.split(QStringLiteral(", "));
+        const QStringList names = core::kLotColumnList.split(QStringLiteral(", "));
         for (int i = 0; i < names.size() && i < int(out.storedSource->size()); ++i)
             fresh.insert(names[i], (*out.storedSource)[size_t(i)]);
         showSource(fresh);

@@ -1,6 +1,6 @@
 // The two code panels driven from the keyboard: the day's adjustment code and the maintenance password.
-#include "app/runstate.h"
-#include "app/ui/errordisplay.h"
+#include "core/runstate.h"
+#include "shell/errordisplay.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/maintenancepanel.h"
 #include "platform/clock.h"
@@ -69,7 +69,7 @@ struct Fixture {
         QTest::keyClick(PainelSenha->MaskEdit1, Qt::Key_Return);
     }
 
-    app::RunState run;
+    core::RunState run;
     platform::FixedClock clock{QDate(2024, 3, 7)};
     RecordingOperator op;
     Window window;
@@ -237,7 +237,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    app_ui::EstoqueApplication app(argc, argv);
+    shell::EstoqueApplication app(argc, argv);
     // Errors reach whichever fixture is alive, as they reach the message box in the program.
     struct Forward : platform::Operator {
         void inform(const QString &t) override { if (g_errors) g_errors->inform(t); }

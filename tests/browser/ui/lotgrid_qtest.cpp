@@ -1,7 +1,7 @@
 // The lot grid on a real central database: columns, colours, the search box, the title sort, the
 // detail and invoice panels, and the refresh button.
-#include "app/runstate.h"
-#include "app/ui/program.h"
+#include "core/runstate.h"
+#include "shell/program.h"
 #include "browser/stockquery.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/detailpanel.h"
@@ -77,7 +77,7 @@ struct Fixture {
                     QStringLiteral("2023-11-30"));
 
         program.connections.SQLConnection1.configure(c.target());
-        program.run.LotColumnList = app::kLotColumnList;
+        program.run.LotColumnList = core::kLotColumnList;
         program.run.LabScopeClause = QStringLiteral("UPPER(LABORATORIO) = 'MANIPULACAO'");
 
         window.resize(1000, 600);
@@ -138,7 +138,7 @@ struct Fixture {
     TempInstall inst;
     platform::FixedClock clock{kToday};
     RecordingOperator op;
-    app_ui::Program program{inst.programFolder(), clock, op};
+    shell::Program program{inst.programFolder(), clock, op};
     QWidget window;
     browser_ui::TopBar bar;
     QToolButton *nav;

@@ -1,7 +1,7 @@
 // The lot browser inside the main window after a real login on a demo installation: panels hidden,
 // the filter boxes and the title sort together, the day's code enabling "Editar tabela".
-#include "app/ui/program.h"
-#include "app/ui/tform1.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
 #include "browser/accesscodes.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/detailpanel.h"
@@ -47,8 +47,8 @@ private Q_SLOTS:
     {
         platform::FixedClock clock(kToday, QTime(10, 0));
         RecordingOperator op;
-        app_ui::Program program(programFolder(), clock, op);
-        app_ui::TForm1 form(program);
+        shell::Program program(programFolder(), clock, op);
+        shell::TForm1 form(program);
         QVERIFY(program.dm.invoicePanel == form.PainelNF);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -1,8 +1,8 @@
 // The operator's place in the logged-in main window: the search text and the current row stay
 // as they were when a panel over the grid closes, letters typed in the grid do not move it, the
 // current row is marked, and a search shows the lot it finds with the lots that follow.
-#include "app/ui/program.h"
-#include "app/ui/tform1.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/detailpanel.h"
 #include "browser/ui/invoicepanel.h"
@@ -43,11 +43,11 @@ class PlaceKeptTest : public QObject {
     QTemporaryDir m_dir;
     platform::FixedClock m_clock{kToday, QTime(10, 0)};
     RecordingOperator m_op;
-    std::unique_ptr<app_ui::Program> m_program;
-    std::unique_ptr<app_ui::TForm1> m_form;
+    std::unique_ptr<shell::Program> m_program;
+    std::unique_ptr<shell::TForm1> m_form;
 
     data::CachedDataset &lots() { return m_program->dm.ESTLOTE; }
-    app_ui::TForm1 &form() { return *m_form; }
+    shell::TForm1 &form() { return *m_form; }
 
     // Searches for the start of the description of row `row` (its unaccented letters, as typed
     // on any keyboard), leaves the box with Enter and goes `down` rows further with the arrow
@@ -78,8 +78,8 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QCOMPARE(testsupport::makeDemoInstallation(m_dir.path(), 300, kToday), QString());
-        m_program = std::make_unique<app_ui::Program>(testsupport::demoProgramFolder(m_dir.path()), m_clock, m_op);
-        m_form = std::make_unique<app_ui::TForm1>(*m_program);
+        m_program = std::make_unique<shell::Program>(testsupport::demoProgramFolder(m_dir.path()), m_clock, m_op);
+        m_form = std::make_unique<shell::TForm1>(*m_program);
         form().show();
         form().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form()));
@@ -98,38 +98,38 @@ private Q_SLOTS:
 
     void eachPanelGivesThePlaceBack_data()
     {
-        QTest::addColumn<std::function<void(app_ui::TForm1 &)>>("openAndClose");
+        QTest::addColumn<std::function<void(shell::TForm1 &)>>("openAndClose");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("invoice OK clicked") << std::function<void(app_ui::TForm1 &)>([](app_ui::TForm1 &f) {
+        QTest::newRow("invoice OK clicked") << std::function<void(shell::TForm1 &)>([](shell::TForm1 &f) {
             f.DBGrid1->NotaFiscal1->trigger();
             QVERIFY(f.PainelNF->isVisible());
             QTest::mouseClick(f.PainelNF->FecharPainelNF, Qt::LeftButton);
         }) << QStringList();
-        QTest::newRow("invoice OK by Enter") << std::function<void(app_ui::TForm1 &)>([](app_ui::TForm1 &f) {
+        QTest::newRow("invoice OK by Enter") << std::function<void(shell::TForm1 &)>([](shell::TForm1 &f) {
             f.DBGrid1->NotaFiscal1->trigger();
             QCOMPARE(QApplication::focusWidget(), f.PainelNF->FecharPainelNF);
             QTest::keyClick(f.PainelNF->FecharPainelNF, Qt::Key_Return);
             QVERIFY(f.PainelNF->isHidden());
         }) << QStringList();
-        QTest::newRow("code panel Esc") << std::function<void(app_ui::TForm1 &)>([](app_ui::TForm1 &f) {
+        QTest::newRow("code panel Esc") << std::function<void(shell::TForm1 &)>([](shell::TForm1 &f) {
             f.DBGrid1->AjustedeEstoque1->trigger();
             QTest::keyClick(f.PainelSenha->MaskEdit1, Qt::Key_Escape);
         }) << QStringList();
-        QTest::newRow("code panel, wrong code") << std::function<void(app_ui::TForm1 &)>([](app_ui::TForm1 &f) {
+        QTest::newRow("code panel, wrong code") << std::function<void(shell::TForm1 &)>([](shell::TForm1 &f) {
             f.DBGrid1->AjustedeEstoque1->trigger();
             f.PainelSenha->MaskEdit1->setText(QStringLiteral("1"));
             QTest::keyClick(f.PainelSenha->MaskEdit1, Qt::Key_Return);
         }) << QStringList{QStringLiteral("Acesso negado.")};
-        QTest::newRow("maintenance password Esc") << std::function<void(app_ui::TForm1 &)>([](app_ui::TForm1 &f) {
+        QTest::newRow("maintenance password Esc") << std::function<void(shell::TForm1 &)>([](shell::TForm1 &f) {
             f.Panel1->open(2);
             QTest::keyClick(f.Panel1->Edit2, Qt::Key_Escape);
         }) << QStringList();
-        QTest::newRow("maintenance password wrong") << std::function<void(app_ui::TForm1 &)>([](app_ui::TForm1 &f) {
+        QTest::newRow("maintenance password wrong") << std::function<void(shell::TForm1 &)>([](shell::TForm1 &f) {
             f.Panel1->open(5);
             f.Panel1->Edit2->setText(QStringLiteral("1"));
             QTest::keyClick(f.Panel1->Edit2, Qt::Key_Return);
         }) << QStringList{QStringLiteral("Senha Incorreta")};
-        QTest::newRow("detail panel Fechar") << std::function<void(app_ui::TForm1 &)>([](app_ui::TForm1 &f) {
+        QTest::newRow("detail panel Fechar") << std::function<void(shell::TForm1 &)>([](shell::TForm1 &f) {
             f.DBGrid1->DBGrid1DblClick();
             QVERIFY(f.pnlDetalha->isVisible());
             QTest::mouseClick(f.pnlDetalha->btn8, Qt::LeftButton);
@@ -138,7 +138,7 @@ private Q_SLOTS:
 
     void eachPanelGivesThePlaceBack()
     {
-        QFETCH(std::function<void(app_ui::TForm1 &)>, openAndClose);
+        QFETCH(std::function<void(shell::TForm1 &)>, openAndClose);
         QFETCH(QStringList, messages);
         m_op.clear();
         takePlace(lots().rowCount() / 2, 3);

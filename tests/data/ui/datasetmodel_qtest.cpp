@@ -4,7 +4,7 @@
 #include "data/tables.h"
 #include "data/ui/datasetmodel.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "support/testdb.h"
 
 #include <QAbstractItemModelTester>
@@ -57,7 +57,7 @@ private Q_SLOTS:
         new QAbstractItemModelTester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest, this);
 
         QCOMPARE(model.rowCount(), 0);
-        ds.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+        ds.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
         ds.open();
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(model.columnCount(), 4);
@@ -77,7 +77,7 @@ private Q_SLOTS:
         DatasetModel model(&ds, {{QStringLiteral("Lote"), QStringLiteral("LOTE")},
                                  {QStringLiteral("Estoque"), QStringLiteral("SALDOCORRENTE")}});
         new QAbstractItemModelTester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest, this);
-        ds.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by LOTE"));
+        ds.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by LOTE"));
         ds.open();
         QCOMPARE(columnTexts(model, 0), (QStringList{"A1", "B1", "C1"}));
 

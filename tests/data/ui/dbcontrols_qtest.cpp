@@ -7,7 +7,7 @@
 #include "data/ui/dbcontrols.h"
 #include "data/ui/dbnavigator.h"
 
-#include "app/runstate.h"
+#include "core/runstate.h"
 #include "support/recordingoperator.h"
 #include "support/testdb.h"
 
@@ -52,7 +52,7 @@ class DbControlsTest : public QObject {
               labs(QStringLiteral("TabLab"), &conn, data::tables::TABLAB())
         {
             source.currentYear = [] { return 2026; };
-            ds.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+            ds.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
             labs.setCommandText(QStringLiteral("select LABORATORIO, LOJA from TABLAB"));
             auto *layout = new QVBoxLayout(&w);
             layout->addWidget(descricao = new data_ui::DBEdit(&source, QStringLiteral("DESCRICAO")));

@@ -1,5 +1,5 @@
 // The activity history viewer driven from the keyboard over a mapped server share.
-#include "app/siteconfig.h"
+#include "core/siteconfig.h"
 #include "exports/ui/historyviewer.h"
 #include "platform/winpath.h"
 #include "support/recordingoperator.h"
@@ -32,7 +32,7 @@ const QByteArray kMarchLog =
 struct Rig {
     QTemporaryDir dir;
     platform::WinPaths paths;
-    app::SiteConfig config;
+    core::SiteConfig config;
     RecordingOperator op;
     QWidget window;
     QFrame *pnl2;

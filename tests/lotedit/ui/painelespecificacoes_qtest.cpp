@@ -38,7 +38,7 @@ struct Host {
         rig.exec(QStringLiteral("insert into ESPECIFICACOES values (2, 'pH', '5,0 a 7,0')"));
         rig.exec(QStringLiteral("insert into ENSAIOS values ('001', 1)"));
         rig.exec(QStringLiteral("insert into ENSAIOS values ('001', 2)"));
-        rig.dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE"));
+        rig.dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE"));
         rig.dm.ESTLOTE.open();
 
         form.resize(704, 521);

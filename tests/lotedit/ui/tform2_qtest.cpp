@@ -41,7 +41,7 @@ struct Rig : testsupport::ModuleRig {
         addProduct(QStringLiteral("00077"), QStringLiteral("Vitamina C"), QStringLiteral("VC-9"));
         addProduct(QStringLiteral("00078"), QStringLiteral("Oleo d'oliva"), QStringLiteral("OL-1"));
         addProduct(QStringLiteral("00079"), QStringLiteral("VASELINA SOLIDA"), QStringLiteral("VS-2"));
-        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
+        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE order by DESCRICAO"));
         dm.ESTLOTE.open();
         op.clear();
     }
@@ -433,7 +433,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.run.siteConfig.SituationOptionsText = QStringLiteral("A//B");
-        app::SplitSituationOptions(rig.run.siteConfig);
+        core::SplitSituationOptions(rig.run.siteConfig);
         TForm2 form(rig.dm, rig.clock, rig.op);
         openOn(rig, form, QStringLiteral("C1"));
         QCOMPARE(form.DBComboBox1->count(), 1);

@@ -1,8 +1,8 @@
 // PopupMenu1 in the logged-in main window on a demo installation: the seven items, the guarded
 // ones through the maintenance password (deletions after the backup question), the others at once,
 // and the window given back as each operation leaves it.
-#include "app/ui/program.h"
-#include "app/ui/tform1.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
 #include "browser/accesscodes.h"
 #include "browser/ui/maintenancepanel.h"
 #include "maintenance/operations.h"
@@ -30,13 +30,13 @@ class MaintenanceMenuTest : public QObject {
 
     QTemporaryDir m_dir;
 
-    static qint64 count(app_ui::Program &program, const QString &where)
+    static qint64 count(shell::Program &program, const QString &where)
     {
         return program.dm.SQLConnection1.query(QStringLiteral("select count(*) from ESTLOTE where ") + where)
             .rows.at(0).at(0).toInt();
     }
 
-    static void password(app_ui::TForm1 &form, int tag)
+    static void password(shell::TForm1 &form, int tag)
     {
         QVERIFY(form.Panel1->isVisible());
         QCOMPARE(form.Panel1->Tag, tag);
@@ -56,8 +56,8 @@ private Q_SLOTS:
     {
         platform::FixedClock clock(kToday, QTime(10, 0));
         RecordingOperator op;
-        app_ui::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        app_ui::TForm1 form(program);
+        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
+        shell::TForm1 form(program);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(form.Termometro->isHidden());

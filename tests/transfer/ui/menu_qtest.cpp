@@ -1,8 +1,8 @@
 // The transfer from the main window of a logged-in demo installation: the grid's context menu
 // opens TForm3 on the current lot, and after the transfer the grid shows the filter again with
 // the search box focused.
-#include "app/ui/program.h"
-#include "app/ui/tform1.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
 #include "browser/ui/lotgrid.h"
 #include "support/demoinstall.h"
 #include "support/recordingoperator.h"
@@ -38,8 +38,8 @@ private Q_SLOTS:
     {
         platform::FixedClock clock(kToday, QTime(10, 0));
         testsupport::RecordingOperator op;
-        app_ui::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        app_ui::TForm1 form(program);
+        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
+        shell::TForm1 form(program);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.PainelLogin->EditNome->setText(QStringLiteral("maria"));

@@ -84,7 +84,7 @@ private Q_SLOTS:
         rig->exec(QStringLiteral("insert into TABLAB (LABORATORIO, LOJA) values ('Loja 1', '1')"));
         rig->exec(QStringLiteral("insert into TABLAB (LABORATORIO, LOJA) values ('Loja 2', '2')"));
         rig->run.LabScopeClause = QStringLiteral("(UPPER(LABORATORIO) = 'ALMOXARIFADO') OR (UPPER(LABORATORIO) = 'LOJA 1')");
-        rig->dm.ESTLOTE.setCommandText(QStringLiteral("select ") + app::kLotColumnList
+        rig->dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList
                                        + QStringLiteral(" from ESTLOTE order by LABORATORIO"));
         rig->dm.ESTLOTE.open();
         main = std::make_unique<MainWindowStandIn>();

@@ -1,0 +1,41 @@
+#include "errordisplay.h"
+
+#include "db/dberror.h"
+#include "platform/operator.h"
+
+#include <QMessageBox>
+#include <exception>
+
+namespace shell {
+
+EstoqueApplication::EstoqueApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+void EstoqueApplication::showCurrentException(platform::Operator *op)
+{
+    QString text;
+    try {
+        throw;
+    } catch (const db::DbError &e) {
+        text = db::operatorText(e);
+    } catch (const std::exception &e) {
+        text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        text = QStringLiteral("Erro desconhecido.");
+    }
+    if (op)
+        op->error(text);
+    else
+        QMessageBox::critical(nullptr, QApplication::applicationName(), text);
+}
+
+bool EstoqueApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        showCurrentException(m_op);
+        return false;
+    }
+}
+
+} // namespace shell

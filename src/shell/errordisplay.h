@@ -1,0 +1,24 @@
+// The general error display: an error no step handled is shown in a modal box and the program goes on.
+#pragma once
+#include <QApplication>
+
+namespace platform {
+class Operator;
+}
+
+namespace shell {
+
+class EstoqueApplication : public QApplication {
+public:
+    EstoqueApplication(int &argc, char **argv);
+    void setOperator(platform::Operator *op) { m_op = op; }
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // Shows the exception being handled (call from a catch block).
+    static void showCurrentException(platform::Operator *op);
+
+private:
+    platform::Operator *m_op = nullptr;
+};
+
+} // namespace shell

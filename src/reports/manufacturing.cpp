@@ -48,6 +48,16 @@ QString NotSavedMessage(const QString &componente, const QString &codigo)
            + QStringLiteral(") não pôde ser gravado no relatório. Veja ") + kDiagnosticLogPath + QStringLiteral(".");
 }
 
+LotStockValue ValueLot(const StagingProduct &p, const QString &lotUnit, double saldo)
+{
+    LotStockValue v;
+    v.balance = saldo / UnitConversionFactor(p.unid, lotUnit);
+    v.unitCost = p.divisorUnid > 1 ? p.custoUnitR / p.divisorUnid : p.custoUnitR;
+    v.cost = v.balance * v.unitCost;
+    v.sale = v.balance * p.precoR;
+    return v;
+}
+
 ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
                                            const QHash<QString, StagingProduct> &products, bool detailed,
                                            BuildProgress *progress)
@@ -69,7 +79,8 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
                            << QStringLiteral("Vou calcular o saldo corrente: ") + platform::GeneralNumber(lot.saldo)
                                   + QStringLiteral(" / ") + platform::GeneralNumber(factor);
         }
-        const double balance = lot.saldo / factor;
+        const LotStockValue value = ValueLot(p, lot.unidade, lot.saldo);
+        const double balance = value.balance;
         if (detailed) {
             out.diagnostic << QStringLiteral("SaldoCorrente: ") + platform::GeneralNumber(balance) + QStringLiteral("  Código: ")
                                   + p.codigo
@@ -104,13 +115,12 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
             candidate.descricao = lot.descricao;
             candidate.unidade = p.unid;
             candidate.saldoCorrente = balance;
-            const double unitCost = p.divisorUnid > 1 ? p.custoUnitR / p.divisorUnid : p.custoUnitR;
-            candidate.precoCusto = unitCost;
+            candidate.precoCusto = value.unitCost;
             candidate.precoVenda = p.precoR;
             if (p.divisorUnid == 0)
                 out.messages << DivisorZeroMessage(p.componente);
-            const double cost = balance * unitCost;
-            const double sale = balance * p.precoR;
+            const double cost = value.cost;
+            const double sale = value.sale;
             candidate.estoqueCusto = std::isfinite(cost) ? cost : 0;
             candidate.estoqueVenda = std::isfinite(sale) ? sale : 0;
             if (!std::isfinite(cost) || !std::isfinite(sale))
@@ -164,7 +174,9 @@ std::vector<StagingLot> readLots(db::Connection &central, const QDate &today)
     return lots;
 }
 
-QHash<QString, StagingProduct> readProducts(db::Connection &central, const QString &includeDiluted)
+} // namespace
+
+QHash<QString, StagingProduct> ReadManufacturingProducts(db::Connection &central, const QString &includeDiluted)
 {
     QHash<QString, StagingProduct> products;
     db::Transaction tx(central);
@@ -185,8 +197,6 @@ QHash<QString, StagingProduct> readProducts(db::Connection &central, const QStri
     tx.commit();
     return products;
 }
-
-} // namespace
 
 bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging)
 {
@@ -211,7 +221,7 @@ bool BuildManufacturingStaging(ReportContext &ctx)
     dm.tbl_pdEstLote.close();
 
     const std::vector<StagingLot> lots = readLots(dm.SQLConnection1, ctx.clock.today());
-    const QHash<QString, StagingProduct> products = readProducts(dm.SQLConnection1, ctx.run.siteConfig.IncludeDiluted);
+    const QHash<QString, StagingProduct> products = ReadManufacturingProducts(dm.SQLConnection1, ctx.run.siteConfig.IncludeDiluted);
     ctx.progress.start(int(lots.size()));
 
     DiagnosticLog log(ctx.paths);

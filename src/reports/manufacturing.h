@@ -13,6 +13,9 @@
 namespace core {
 struct RunState;
 }
+namespace db {
+class Connection;
+}
 namespace data {
 class TDM;
 }
@@ -37,6 +40,17 @@ struct StagingProduct {
     QString codigo, componente, unid;
     double custoUnitR = 0, divisorUnid = 0, precoR = 0;
 };
+
+// One lot valued alone: its balance in the register's unit, the unit cost (the cost divided by
+// a divisor above 1, otherwise the cost as it stands, a divisor of 0 included), and the cost and
+// sale values of that balance. The first lot of every staging row is valued so.
+struct LotStockValue {
+    double balance = 0, unitCost = 0, cost = 0, sale = 0;
+};
+LotStockValue ValueLot(const StagingProduct &product, const QString &lotUnit, double saldo);
+
+// The product register rows of ManufacturingProductStatement, the first row of each code.
+QHash<QString, StagingProduct> ReadManufacturingProducts(db::Connection &central, const QString &includeDiluted);
 
 // The lots that count (balance above 0, expiry after today), in code order.
 QString ManufacturingLotStatement(const QDate &today);

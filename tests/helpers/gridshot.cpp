@@ -1,7 +1,7 @@
 // A picture of the main window after a real login on a demo installation, for looking at the grid
 // and its panels without a screen.
 // Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd]
-//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|senha|manutencao]
+//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|senha|manutencao|relatorios|vencimentos]
 // DEMO_DIR is made by: makedemo --dir DEMO_DIR (the same --today keeps the colours as built).
 #include "shell/errordisplay.h"
 #include "shell/program.h"
@@ -11,6 +11,7 @@
 #include "browser/ui/invoicepanel.h"
 #include "browser/ui/maintenancepanel.h"
 #include "platform/clock.h"
+#include "reports/ui/reportspanel.h"
 #include "platform/operator.h"
 #include "users/ui/loginpanel.h"
 
@@ -19,6 +20,7 @@
 #include <QCommandLineParser>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <cstdio>
@@ -54,7 +56,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("expired"), QStringLiteral("Include expired lots (ComboBox2 index 1).")});
     parser.addOption({QStringLiteral("sort"), QStringLiteral("Grid column to click the title of (0-12)."), QStringLiteral("COLUMN")});
     parser.addOption({QStringLiteral("search"), QStringLiteral("Text typed into the search box."), QStringLiteral("TEXT")});
-    parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, senha, manutencao."),
+    parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, senha, manutencao, relatorios, vencimentos."),
                       QStringLiteral("name"), QStringLiteral("none")});
     parser.addHelpOption();
     parser.process(app);
@@ -105,6 +107,12 @@ int main(int argc, char **argv)
         form.DBGrid1->AjustedeEstoque1->trigger();
     else if (panel == QLatin1String("manutencao"))
         form.Panel1->open(2);
+    else if (panel == QLatin1String("relatorios"))
+        form.btn1->click();
+    else if (panel == QLatin1String("vencimentos")) {
+        form.btn1->click();
+        form.pnlRelatorios->btnVencimentos->click();
+    }
     QCoreApplication::processEvents();
 
     const QImage shot = form.grab().toImage();

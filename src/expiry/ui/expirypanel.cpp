@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -111,7 +112,10 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     TabelaResumo->setSelectionMode(QAbstractItemView::NoSelection);
     TabelaResumo->verticalHeader()->hide();
     TabelaResumo->horizontalHeader()->hide();
-    TabelaResumo->verticalHeader()->setDefaultSectionSize(TabelaResumo->fontMetrics().height() + 4);
+    QFont small = TabelaResumo->font();
+    small.setPointSizeF(small.pointSizeF() - 1);
+    TabelaResumo->setFont(small);
+    TabelaResumo->verticalHeader()->setDefaultSectionSize(TabelaResumo->fontMetrics().height() + 3);
 
     LinhaFora = new QLabel(this);
     LinhaFora->setObjectName(QStringLiteral("LinhaFora"));
@@ -257,15 +261,21 @@ void ExpiryPanel::fillTable()
             return QIcon(swatch);
         }());
     }
-    line(QStringLiteral("Total"), m_summary.total, true);
+    line(QStringLiteral("Total sem quarentena"), m_summary.total, true);
     if (m_summary.quarantine)
-        line(m_summary.quarantine->location + QStringLiteral(" (quarentena, fora do total)"),
+        line(m_summary.quarantine->location + QStringLiteral(" (quarentena)"),
              m_summary.quarantine->cells, false);
     TabelaResumo->resizeColumnsToContents();
+    TabelaResumo->setColumnWidth(0, std::min(TabelaResumo->columnWidth(0), 150));
+    int width = 2 * TabelaResumo->frameWidth();
+    for (int i = 0; i < columns; ++i)
+        width += TabelaResumo->columnWidth(i);
     int height = 2 * TabelaResumo->frameWidth();
+    if (width > TabelaResumo->width())
+        height += TabelaResumo->horizontalScrollBar()->sizeHint().height();
     for (int i = 0; i < rows; ++i)
         height += TabelaResumo->rowHeight(i);
-    TabelaResumo->setFixedHeight(std::min(height + 2, 260));
+    TabelaResumo->setFixedHeight(std::min(height + 2, 300));
     QStringList under{expiry::LeftOutLine(m_summary)};
     under << m_summary.divisorZero;
     LinhaFora->setText(under.join(QLatin1Char('\n')));
@@ -275,6 +285,8 @@ void ExpiryPanel::chooseHorizon(int horizon)
 {
     m_lots->setLots(expiry::LotsOf(m_summary, horizon));
     ListaLotes->resizeColumnsToContents();
+    for (int c = 0; c < 4; ++c)
+        ListaLotes->setColumnWidth(c, std::min(ListaLotes->columnWidth(c), 190));
     if (m_lots->rowCount() > 0)
         ListaLotes->selectRow(0);
 }

@@ -67,10 +67,10 @@ private Q_SLOTS:
         QCOMPARE(f.cell(0, 1), QStringLiteral("Vencidos"));
         QCOMPARE(f.cell(0, 13), QStringLiteral("91 a 180 dias"));
         QCOMPARE(f.cell(2, 0), QStringLiteral("Lab 1"));
-        QCOMPARE(f.cell(4, 0), QStringLiteral("Total"));
+        QCOMPARE(f.cell(4, 0), QStringLiteral("Total sem quarentena"));
         const QStringList total{f.cell(4, 1), f.cell(4, 2), f.cell(4, 3), f.cell(4, 4), f.cell(4, 5), f.cell(4, 6)};
         QCOMPARE(total, (QStringList{"2", "29,40", "264,60", "2", "12,80", "95,70"}));
-        QCOMPARE(f.cell(5, 0), QStringLiteral("Controle Qualidade (quarentena, fora do total)"));
+        QCOMPARE(f.cell(5, 0), QStringLiteral("Controle Qualidade (quarentena)"));
         QCOMPARE(f.panel->LinhaFora->text(),
                  QStringLiteral("Fora da tabela: 1 lote(s) sem saldo, 1 sem validade, 1 com vencimento após 180 dias, "
                                 "1 de produtos fora do estoque físico/financeiro de manipulação.\n"

@@ -3,6 +3,7 @@
 #include "browser/stockquery.h"
 #include "data/cacheddataset.h"
 #include "db/connection.h"
+#include "db/sqltext.h"
 #include "platform/cp1252.h"
 
 #include <QCollator>
@@ -35,19 +36,41 @@ int HorizonOf(int daysLeft)
     return -1;
 }
 
-QString ExpiryLotStatement(const QString &labScopeClause)
+namespace {
+
+enum LeftOut { NoBalance = 1, NoExpiry = 2, Later = 3 };
+
+} // namespace
+
+QString ExpiryLotStatement(const QString &labScopeClause, const QDate &today)
 {
-    return QStringLiteral("select CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, UNIDADE, SALDOCORRENTE, VALIDADE "
+    const QString scope = browser::StoreScopeCondition(labScopeClause);
+    const QString last = QLatin1Char('\'') + db::isoDate(today.addDays(kLastHorizonDays)) + QLatin1Char('\'');
+    return QStringLiteral("select CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, UNIDADE, SALDOCORRENTE, VALIDADE, 0 "
                           "from ESTLOTE where ")
-           + browser::StoreScopeCondition(labScopeClause);
+           + scope + QStringLiteral(" and SALDOCORRENTE > 0 and VALIDADE <= ") + last
+           + QStringLiteral(" union all select cast(null as varchar(20)), '', '', '', '', '', count(*), cast(null as date), "
+                            "MOTIVO from (select case when coalesce(SALDOCORRENTE, 0) <= 0 then 1 "
+                            "when VALIDADE is null then 2 else 3 end as MOTIVO from ESTLOTE where ")
+           + scope + QStringLiteral(" and (coalesce(SALDOCORRENTE, 0) <= 0 or VALIDADE is null or VALIDADE > ") + last
+           + QStringLiteral(")) group by MOTIVO");
 }
 
-std::vector<ScopeLot> ReadScopeLots(db::Connection &central, const QString &labScopeClause)
+ScopeRead ReadScopeLots(db::Connection &central, const QString &labScopeClause, const QDate &today)
 {
-    std::vector<ScopeLot> lots;
+    ScopeRead read;
     db::Transaction tx(central);
-    db::Cursor c = tx.open(ExpiryLotStatement(labScopeClause));
+    db::Cursor c = tx.open(ExpiryLotStatement(labScopeClause, today));
     while (c.next()) {
+        if (c.value(0).isNull()) {
+            const int count = int(c.value(6).toInt());
+            switch (c.value(8).toInt()) {
+            case NoBalance: read.noBalance += count; break;
+            case NoExpiry: read.noExpiry += count; break;
+            default: read.later += count; break;
+            }
+            continue;
+        }
         ScopeLot l;
         l.codigo = c.value(0).toString();
         l.descricao = c.value(1).toString();
@@ -57,21 +80,24 @@ std::vector<ScopeLot> ReadScopeLots(db::Connection &central, const QString &labS
         l.unidade = c.value(5).toString();
         l.saldo = c.value(6).toDouble();
         l.validade = c.value(7).isNull() ? QDate() : c.value(7).toDate();
-        lots.push_back(std::move(l));
+        read.lots.push_back(std::move(l));
     }
     c.close();
     tx.commit();
-    return lots;
+    return read;
 }
 
-Summary Summarise(const std::vector<ScopeLot> &lots, const QHash<QString, reports::StagingProduct> &products,
+Summary Summarise(const ScopeRead &read, const QHash<QString, reports::StagingProduct> &products,
                   const QDate &today)
 {
     Summary s;
+    s.noBalance = read.noBalance;
+    s.noExpiry = read.noExpiry;
+    s.later = read.later;
     std::map<QString, LocationRow> byLocation;   // by upper-case name
     LocationRow quarantine;
     QSet<QString> zeroListed;
-    for (const ScopeLot &l : lots) {
+    for (const ScopeLot &l : read.lots) {
         if (!(l.saldo > 0)) {
             ++s.noBalance;
             continue;
@@ -150,8 +176,8 @@ std::vector<const ExpiringLot *> LotsOf(const Summary &s, int horizon)
 Summary LoadSummary(db::Connection &central, const QString &labScopeClause, const QString &includeDiluted,
                     const QDate &today)
 {
-    const std::vector<ScopeLot> lots = ReadScopeLots(central, labScopeClause);
-    return Summarise(lots, reports::ReadManufacturingProducts(central, includeDiluted), today);
+    const ScopeRead read = ReadScopeLots(central, labScopeClause, today);
+    return Summarise(read, reports::ReadManufacturingProducts(central, includeDiluted), today);
 }
 
 int LotRow(const data::CachedDataset &ESTLOTE, const ExpiringLot &lot)

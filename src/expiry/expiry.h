@@ -38,9 +38,16 @@ struct ScopeLot {
     QDate validade;   // invalid when the lot has none
 };
 
-// One statement: every lot of the store's scope (as the stock views see it).
-QString ExpiryLotStatement(const QString &labScopeClause);
-std::vector<ScopeLot> ReadScopeLots(db::Connection &central, const QString &labScopeClause);
+// The lots of the store's scope (as the stock views see it) and how many of the others were
+// left out, by reason.
+struct ScopeRead {
+    std::vector<ScopeLot> lots;   // balance above 0 and expiry up to 180 days from today
+    int noBalance = 0, noExpiry = 0, later = 0;
+};
+// One statement: the lots that can fall in a horizon, then one counting row per reason the
+// others were left out (CODIGO null, the count in SALDOCORRENTE, the reason in the last column).
+QString ExpiryLotStatement(const QString &labScopeClause, const QDate &today);
+ScopeRead ReadScopeLots(db::Connection &central, const QString &labScopeClause, const QDate &today);
 
 struct Cell {
     int lots = 0;
@@ -76,8 +83,9 @@ struct Summary {
 };
 
 // Lots of products the stock report does not value (missing from `products`) are left out and
-// counted, as are lots with no balance, no expiry or more than 180 days left.
-Summary Summarise(const std::vector<ScopeLot> &lots, const QHash<QString, reports::StagingProduct> &products,
+// counted, as are lots with no balance, no expiry or more than 180 days left (the read's counts
+// added to those found among its lots).
+Summary Summarise(const ScopeRead &read, const QHash<QString, reports::StagingProduct> &products,
                   const QDate &today);
 
 // The line under the table.

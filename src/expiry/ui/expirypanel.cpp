@@ -138,6 +138,8 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     ListaLotes->verticalHeader()->hide();
     ListaLotes->verticalHeader()->setDefaultSectionSize(ListaLotes->fontMetrics().height() + 4);
     ListaLotes->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the first rows: a horizon can hold tens of thousands of lots.
+    ListaLotes->horizontalHeader()->setResizeContentsPrecision(100);
     ListaLotes->installEventFilter(this);
 
     btnImprimir = new QPushButton(QStringLiteral("Imprimir resumo"), this);

@@ -35,6 +35,13 @@ struct Fixture : expirytest::ExpiryRig {
         window.show();
     }
 
+    // The grid's lot dataset on its first row.
+    void openGrid(const QString &rest)
+    {
+        dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE ") + rest);
+        dm.ESTLOTE.open();
+        dm.ESTLOTE.first();
+    }
     QString cell(int row, int column) const
     {
         const QTableWidgetItem *item = panel->TabelaResumo->item(row, column);
@@ -87,10 +94,7 @@ private Q_SLOTS:
     void enterAndDoubleClickMoveTheGrid()
     {
         Fixture f;
-        f.dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList
-                                    + QStringLiteral(" from ESTLOTE order by DESCRICAO, VALIDADE"));
-        f.dm.ESTLOTE.open();
-        f.dm.ESTLOTE.first();
+        f.openGrid(QStringLiteral("order by DESCRICAO, VALIDADE"));
         f.panel->open();
         QSignalSpy shown(f.panel, &expiry_ui::ExpiryPanel::lotShown);
         f.panel->cbHorizonte->setCurrentIndex(2);   // L31, L12B
@@ -114,10 +118,7 @@ private Q_SLOTS:
     void aLotTheGridDoesNotListIsTold()
     {
         Fixture f;
-        f.dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList
-                                    + QStringLiteral(" from ESTLOTE where VALIDADE > '2024-03-07'"));
-        f.dm.ESTLOTE.open();
-        f.dm.ESTLOTE.first();
+        f.openGrid(QStringLiteral("where VALIDADE > '2024-03-07'"));
         const QString before = f.dm.ESTLOTE.text(QStringLiteral("LOTE"));
         f.panel->open();   // expired lots, which the grid hides
         QSignalSpy shown(f.panel, &expiry_ui::ExpiryPanel::lotShown);

@@ -49,7 +49,8 @@ QDate ReadPeriodBox(const QString &text, const QDate &shown, const QDate &today)
 {
     if (shown.isValid() && text == PeriodBoxText(shown))
         return shown;
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})\\s*$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{1,2})\\s*/\\s*(\\d{1,2})\\s*/\\s*(\\d{2}|\\d{4})\\s*$"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return {};

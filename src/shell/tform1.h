@@ -36,6 +36,9 @@ class AdjustmentPanel;
 class MaintenancePanel;
 }
 
+namespace trace_ui {
+class LotTracePanel;
+}
 namespace maintenance_ui {
 class MaintenanceMenu;
 }
@@ -83,6 +86,7 @@ public:
     exports_ui::ExportHandlers *Exports;       // the reports panel's "Excel" buttons
     exports_ui::HistoryViewer *PainelLOG;      // the month's activity log, over the whole window
     exports_ui::DeductionAuditPanel *Auditoria;   // the stock deduction audit, inside pnlRelatorios
+    trace_ui::LotTracePanel *PainelRastreio;      // the current lot's trace, over the grid
 
     void FormCreate();
     void FormShow();
@@ -97,6 +101,7 @@ public:
     void ComboBox1Change();
     void ComboBox2Change();
     void ransferirestoqueparaoutraunidade1Click();
+    void RastrearLote1Click();
 
     // The login panel and the window as the login sees them.
     QString nameText() const override;

@@ -3,6 +3,7 @@
 
 #include "db/connection.h"
 #include "exports/csvexport.h"
+#include "exports/deductionaudit.h"
 #include "platform/cp1252.h"
 #include "platform/numberformat.h"
 #include "reports/unitconversion.h"
@@ -108,7 +109,9 @@ LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot)
 {
     LotTrace t;
     t.lot = lot;
+    // Movements name the product as the order lines do (folded) or as the lot does, and carry its code.
     const db::Value name = db::Value::text(platform::asciiUpper(lot.descricao));
+    const db::Value folded = db::Value::text(platform::asciiUpper(exports::FoldProductName(lot.descricao)));
     const db::Value lote = db::Value::text(lot.lote);
     const db::Value supplier = db::Value::text(platform::asciiUpper(lot.fornecedor));
     db::Transaction tx(central);
@@ -149,9 +152,10 @@ LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot)
         QStringLiteral("select M.DATA, M.ESTACAO, M.NPEDIDO, M.NFORMULA, M.CODPERDA, M.CODIGOCQ, M.CODCOMPRA, "
                        "M.QUANTIDADE, M.UNIDADE, M.LABORATORIO, M.NNOTAFISCAL, P.DATAPEDIDO, P.TIPOPEDIDO "
                        "from MOVEST M left join PEDIDOS P on P.ESTACAO = M.ESTACAO and P.NPEDIDO = M.NPEDIDO "
-                       "where M.LOTE = ? and upper(M.DESCRICAO) = ? and upper(M.FORNECEDOR) = ? "
+                       "where M.LOTE = ? and upper(M.FORNECEDOR) = ? "
+                       "and (M.CODPROD = ? or upper(M.DESCRICAO) = ? or upper(M.DESCRICAO) = ?) "
                        "order by M.DATA, M.CODMOVEST"),
-        {lote, name, supplier});
+        {lote, supplier, db::Value::text(lot.codigo), name, folded});
     tx.commit();
     QHash<QString, bool> seen;
     for (const auto &r : moves.rows) {

@@ -21,7 +21,7 @@ inline void PrintTo(const QString &text, std::ostream *out)
 
 namespace {
 
-const QString kProduct = QStringLiteral("ACIDO ASCORBICO");
+const QString kProduct = QStringLiteral("ÁCIDO ASCÓRBICO");
 const QString kOil = QStringLiteral("OLEO D'OLIVA");
 const QString kOilSupplier = QStringLiteral("D'ÁVILA; CIA");
 
@@ -82,7 +82,8 @@ protected:
         location("100", kProduct, "L1", a, "LAB", "50");
         location("100", kProduct, "L1", b, "LOJA", "50");
         // Entered out of date order: the trace sorts them.
-        move("2024-02-06", "02", "200", "1", nullptr, nullptr, nullptr, nullptr, kProduct, "L1", a, "5000", "MG");
+        move("2024-02-06", "02", "200", "1", nullptr, nullptr, nullptr, nullptr, QStringLiteral("acido ascorbico"), "L1", a,
+             "5000", "MG");   // named as the order lines fold it
         move("2024-01-10", "01", nullptr, nullptr, nullptr, nullptr, "1", "123", kProduct, "L1", a, "1000", "g");
         move("2024-02-05", "01", "100", "1", nullptr, nullptr, nullptr, nullptr, kProduct, "L1", aUpper, "10", "g");
         move("2024-02-06", "01", "100", "2", nullptr, nullptr, nullptr, nullptr, kProduct, "L1", a, "2", "g");
@@ -135,7 +136,7 @@ TEST_F(TraceDatabase, LotHistoryWrittenByteForByte)
     exports::WriteCsvFile(paths, target, trace::LotTraceLines(t));
     QFile file(dir.filePath(QStringLiteral("c/FORMULIX/RASTRO24.03.05.CSV")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString p = QStringLiteral("ACIDO ASCORBICO;L1;Fornecedor A;");
+    const QString p = QStringLiteral("ÁCIDO ASCÓRBICO;L1;Fornecedor A;");
     const QStringList expected{
         trace::kLotTraceHeader,
         p + "Nota fiscal;10/01/2024;;;;123;;1000;g;1000,00000",

@@ -1,0 +1,121 @@
+// "Rastrear este lote" in the logged-in main window: the item after the system's three, enabled
+// only on a current lot; the panel filled for the demo's traced lot; its CSV; closing it leaves the
+// grid on the same row with the same search text.
+#include "shell/program.h"
+#include "shell/tform1.h"
+#include "browser/ui/lotgrid.h"
+#include "platform/cp1252.h"
+#include "support/demoinstall.h"
+#include "support/recordingoperator.h"
+#include "trace/ui/lottracepanel.h"
+#include "users/ui/loginpanel.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QDate kToday(2026, 3, 31);
+}
+
+class LotTracePanelTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QCOMPARE(testsupport::makeDemoInstallation(m_dir.path(), 40, kToday), QString());
+    }
+
+    void menuItemOpensTheTraceAndClosingKeepsThePlace()
+    {
+        platform::FixedClock clock(kToday, QTime(10, 0));
+        testsupport::RecordingOperator op;
+        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
+        shell::TForm1 form(program);
+        browser_ui::LotGrid *grid = form.DBGrid1;
+
+        const QList<QAction *> items = grid->PopupMenu2->actions();
+        QCOMPARE(items.size(), 4);
+        QCOMPARE(items.at(0), grid->NotaFiscal1);
+        QCOMPARE(items.at(1), grid->AjustedeEstoque1);
+        QCOMPARE(items.at(2), grid->ransferirestoqueparaoutraunidade1);
+        QCOMPARE(items.at(3)->text(), QStringLiteral("Rastrear este lote"));
+        // Before the login there is no lot.
+        Q_EMIT grid->PopupMenu2->aboutToShow();
+        QVERIFY(!grid->RastrearLote1->isEnabled());
+
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.PainelLogin->EditNome->setText(QStringLiteral("maria"));
+        form.PainelLogin->EditSenhaU->setText(QStringLiteral("1234"));
+        QTest::keyClick(form.PainelLogin->EditSenhaU, Qt::Key_Return);
+        QVERIFY(grid->isEnabled());
+
+        // The demo's traced lot is the one with the loss movement.
+        const db::Rows traced = program.dm.SQLConnection1.query(
+            QStringLiteral("select LOTE, FORNECEDOR from MOVEST where CODPERDA = 'PERDA-0001'"));
+        QCOMPARE(int(traced.rows.size()), 1);
+        const QString lote = traced.rows[0][0].toString();
+        data::CachedDataset &lots = program.dm.ESTLOTE;
+        const int loteColumn = lots.fieldIndex(QStringLiteral("LOTE"));
+        int row = -1;
+        for (int r = 0; r < lots.rowCount() && row < 0; ++r)
+            if (lots.valueAt(r, loteColumn).toString() == lote)
+                row = r;
+        QVERIFY(row >= 0);
+        QTest::keyClicks(form.Edit1, QStringLiteral("a"));
+        lots.moveTo(row);
+        const QString search = form.Edit1->text();
+
+        Q_EMIT grid->PopupMenu2->aboutToShow();
+        QVERIFY(grid->RastrearLote1->isEnabled());
+        grid->RastrearLote1->trigger();
+        trace_ui::LotTracePanel *panel = form.PainelRastreio;
+        QVERIFY(panel->isVisible());
+        QVERIFY(panel->lblLote->text().contains(lote));
+        QSet<QString> kinds;
+        for (int r = 0; r < panel->tblMovimentos->rowCount(); ++r)
+            kinds.insert(panel->tblMovimentos->item(r, 1)->text());
+        for (const char *kind : {"Pedido", "Perda", "Controle de qualidade", "Compra", "Outro"})
+            QVERIFY2(kinds.contains(QString::fromUtf8(kind)), kind);
+        QSet<QString> stations;
+        for (int r = 0; r < panel->tblPedidos->rowCount(); ++r)
+            stations.insert(panel->tblPedidos->item(r, 0)->text());
+        QCOMPARE(stations, (QSet<QString>{QStringLiteral("01"), QStringLiteral("02")}));
+        QVERIFY(panel->current().difference() != 0);
+        QVERIFY(panel->lblDiferenca->isVisible());
+        QCOMPARE(panel->lblDiferenca->text(), panel->current().explanation());
+
+        panel->btnExportar->click();
+        QCOMPARE(op.texts(),
+                 QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\RASTRO26.03.31.CSV\" gerado com sucesso. \rAbra-o no Excel.")});
+        QFile csv(QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(QStringLiteral("RASTRO26.03.31.CSV")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith(platform::toCp1252(trace::kLotTraceHeader) + "\r\n"));
+        QCOMPARE(bytes.count("\r\n"), qsizetype(trace::LotTraceLines(panel->current()).size()));
+
+        panel->btnFechar->setFocus();
+        panel->btnFechar->click();
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(lots.currentRow(), row);
+        QCOMPARE(grid->currentIndex().row(), row);
+        QCOMPARE(form.Edit1->text(), search);
+        QVERIFY(grid->hasFocus() || !form.Edit1->hasFocus());
+    }
+};
+
+QTEST_MAIN(LotTracePanelTest)
+#include "lottracepanel_qtest.moc"

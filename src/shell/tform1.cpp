@@ -19,6 +19,7 @@
 #include "exports/ui/historyviewer.h"
 #include "users/ui/loginpanel.h"
 #include "trace/ui/lottracepanel.h"
+#include "trace/ui/ordertracepanel.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -125,6 +126,10 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     PainelRastreio = new trace_ui::LotTracePanel(m_program.dm.SQLConnection1, m_program.paths, m_program.clock,
                                                  m_program.op, DBGrid1, this);
     connect(DBGrid1->RastrearLote1, &QAction::triggered, this, &TForm1::RastrearLote1Click);
+    PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
+                                                         m_program.clock, m_program.op, this);
+    connect(pnlRelatorios->btnRastrearPedido, &QPushButton::clicked, this,
+            [this] { PainelRastreioPedido->open(pnlRelatorios->btnRastrearPedido); });
     // Typed text that matches no item counts as no selection, as picking does.
     connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
     connect(ComboBox2, &QComboBox::editTextChanged, this, &TForm1::ComboBox2Change);

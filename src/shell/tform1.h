@@ -38,6 +38,7 @@ class MaintenancePanel;
 
 namespace trace_ui {
 class LotTracePanel;
+class OrderTracePanel;
 }
 namespace maintenance_ui {
 class MaintenanceMenu;
@@ -87,6 +88,7 @@ public:
     exports_ui::HistoryViewer *PainelLOG;      // the month's activity log, over the whole window
     exports_ui::DeductionAuditPanel *Auditoria;   // the stock deduction audit, inside pnlRelatorios
     trace_ui::LotTracePanel *PainelRastreio;      // the current lot's trace, over the grid
+    trace_ui::OrderTracePanel *PainelRastreioPedido;   // an order's lots, from the reports panel
 
     void FormCreate();
     void FormShow();

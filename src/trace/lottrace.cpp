@@ -221,6 +221,26 @@ QString LotTracePath(const QDate &today)
     return QStringLiteral("C:\\FORMULIX\\RASTRO") + today.toString(QStringLiteral("yy.MM.dd")) + QStringLiteral(".CSV");
 }
 
+QStringList OrderTraceLines(const OrderTrace &o)
+{
+    using exports::CsvField;
+    QStringList out{kOrderTraceHeader};
+    for (const OrderComponent &c : o.components)
+        out << QStringList{CsvField(o.estacao), QString::number(o.npedido), exports::PlainValue(c.nformula),
+                           CsvField(c.componente), CsvField(c.lote), CsvField(c.fornecedor),
+                           exports::PlainValue(c.qdeestoque), CsvField(c.unid),
+                           c.moved ? dateText(c.movementDate) : kNotMoved, exports::PlainValue(c.movedQuantity),
+                           CsvField(c.movedUnit), CsvField(c.laboratorio)}
+                   .join(QLatin1Char(';'));
+    return out;
+}
+
+QString OrderTracePath(const QDate &today)
+{
+    return QStringLiteral("C:\\FORMULIX\\RASTROPED") + today.toString(QStringLiteral("yy.MM.dd"))
+        + QStringLiteral(".CSV");
+}
+
 int OrderTrace::notMoved() const
 {
     int n = 0;

@@ -110,4 +110,11 @@ inline const QString kNotMoved = QStringLiteral("Baixa não realizada");
 // The order header and its component lines joined with their movements: two statements.
 OrderTrace ReadOrderTrace(db::Connection &central, const QString &estacao, int npedido);
 
+inline const QString kOrderTraceHeader = QStringLiteral(
+    "ESTAÇÃO;PEDIDO;FÓRMULA;COMPONENTE;LOTE;FORNECEDOR;QUANTIDADE;UNID.;BAIXA;QUANTIDADE BAIXADA;UNID. BAIXADA;LOCAL");
+// One line per component line and movement; a line without movement says kNotMoved under "BAIXA".
+QStringList OrderTraceLines(const OrderTrace &order);
+// "C:\FORMULIX\RASTROPEDyy.MM.dd.CSV".
+QString OrderTracePath(const QDate &today);
+
 } // namespace trace

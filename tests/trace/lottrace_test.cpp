@@ -214,6 +214,12 @@ TEST_F(TraceDatabase, OrderTraceGivesEachComponentsLotAndTheLinesNeverDeducted)
     EXPECT_EQ(o.components[2].componente, QStringLiteral("LACTOSE"));
     EXPECT_FALSE(o.components[2].moved);   // lot LX never moved (the LACTOSE movement is of lot L1)
     EXPECT_EQ(o.notMoved(), 1);
+    EXPECT_EQ(trace::OrderTraceLines(o),
+              (QStringList{trace::kOrderTraceHeader,
+                           QStringLiteral("01;100;1;ÁCIDO ASCÓRBICO;L1;Fornecedor A;10;g;05/02/2024;10;g;LAB"),
+                           QStringLiteral("01;100;2;ÁCIDO ASCÓRBICO;L1;Fornecedor A;2;g;06/02/2024;2;g;LAB"),
+                           QStringLiteral("01;100;3;LACTOSE;LX;Fornecedor A;50;g;Baixa não realizada;;;")}));
+    EXPECT_EQ(trace::OrderTracePath(QDate(2024, 3, 5)), QStringLiteral("C:\\FORMULIX\\RASTROPED24.03.05.CSV"));
 
     const trace::OrderTrace missing = trace::ReadOrderTrace(m_db.conn(), QStringLiteral("09"), 100);
     EXPECT_FALSE(missing.found);

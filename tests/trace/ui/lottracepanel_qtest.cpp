@@ -7,7 +7,9 @@
 #include "platform/cp1252.h"
 #include "support/demoinstall.h"
 #include "support/recordingoperator.h"
+#include "reports/ui/reportspanel.h"
 #include "trace/ui/lottracepanel.h"
+#include "trace/ui/ordertracepanel.h"
 #include "users/ui/loginpanel.h"
 
 #include <QAction>
@@ -114,6 +116,48 @@ private Q_SLOTS:
         QCOMPARE(grid->currentIndex().row(), row);
         QCOMPARE(form.Edit1->text(), search);
         QVERIFY(grid->hasFocus() || !form.Edit1->hasFocus());
+
+        // "Rastrear pedido" on the reports panel: the demo's traced order, one never deducted,
+        // and one that does not exist.
+        op.clear();
+        form.btn1->click();
+        QVERIFY(form.pnlRelatorios->isVisible());
+        QCOMPARE(form.pnlRelatorios->btnRastrearPedido->text(), QStringLiteral("Rastrear pedido"));
+        form.pnlRelatorios->btnRastrearPedido->click();
+        trace_ui::OrderTracePanel *orders = form.PainelRastreioPedido;
+        QVERIFY(orders->isVisible());
+        QVERIFY(orders->edtEstacao->hasFocus());
+        auto traceOrder = [&](const QString &station, const QString &number) {
+            orders->edtEstacao->setText(station);
+            orders->edtPedido->setText(number);
+            QTest::keyClick(orders->edtPedido, Qt::Key_Return);
+        };
+        traceOrder(QStringLiteral("2"), QStringLiteral("900002"));
+        QCOMPARE(orders->tblComponentes->rowCount(), 1);
+        QCOMPARE(orders->tblComponentes->item(0, 2)->text(), lote);
+        QVERIFY(orders->tblComponentes->item(0, 6)->text() != trace::kNotMoved);
+
+        const db::Rows missing = program.dm.SQLConnection1.query(QStringLiteral(
+            "select first 1 A.ESTACAO, A.NPEDIDO from COMPEDID A join PEDIDOS P on P.ESTACAO = A.ESTACAO and "
+            "P.NPEDIDO = A.NPEDIDO where A.GRUPO = 'MP' and not exists (select 1 from MOVEST M where "
+            "M.ESTACAO = A.ESTACAO and M.NPEDIDO = A.NPEDIDO and M.NFORMULA = A.NFORMULA and M.LOTE = A.LOTE) "
+            "order by A.NPEDIDO"));
+        QCOMPARE(int(missing.rows.size()), 1);
+        traceOrder(missing.rows[0][0].toString(), missing.rows[0][1].toString());
+        bool notMovedShown = false;
+        for (int r = 0; r < orders->tblComponentes->rowCount(); ++r)
+            notMovedShown = notMovedShown || orders->tblComponentes->item(r, 6)->text() == trace::kNotMoved;
+        QVERIFY(notMovedShown);
+        QVERIFY(orders->lblPedido->text().endsWith(QStringLiteral(" sem baixa")));
+
+        traceOrder(QStringLiteral("09"), QStringLiteral("1"));
+        QCOMPARE(orders->lblPedido->text(), QStringLiteral("Pedido 09.1 não encontrado."));
+        QCOMPARE(orders->tblComponentes->rowCount(), 0);
+        QVERIFY(!orders->btnExportar->isEnabled());
+        QCOMPARE(op.texts(), QStringList());
+        QTest::keyClick(orders->edtPedido, Qt::Key_Escape);
+        QVERIFY(!orders->isVisible());
+        QVERIFY(form.pnlRelatorios->btnRastrearPedido->hasFocus());
     }
 };
 

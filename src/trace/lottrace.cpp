@@ -93,8 +93,8 @@ QString LotTrace::explanation() const
     const QString amount = FormatQuantity(std::fabs(d)) + QLatin1Char(' ') + lot.unidade;
     if (d > 0)
         return QStringLiteral("Os locais têm ") + amount
-            + QStringLiteral(" a mais do que o comprado menos o movimentado: há entrada sem nota fiscal "
-                             "deste lote ou saída sem movimento registrado a menos.");
+            + QStringLiteral(" a mais do que o comprado menos o movimentado: entrou estoque deste lote sem "
+                             "nota fiscal registrada, ou uma saída foi lançada sem que o estoque baixasse.");
     return QStringLiteral("Os locais têm ") + amount
         + QStringLiteral(" a menos do que o comprado menos o movimentado: houve saída deste lote sem "
                          "movimento registrado, ou o saldo foi ajustado à mão.");

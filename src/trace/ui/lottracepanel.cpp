@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/numberformat.h"
 #include "platform/operator.h"
+#include "trace/tracereport.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -108,11 +109,13 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     lblDiferenca->setObjectName(QStringLiteral("lblDiferenca"));
     lblDiferenca->setTextFormat(Qt::PlainText);
     lblDiferenca->setWordWrap(true);
+    btnImprimir = new QPushButton(QStringLiteral("Imprimir"), this);
+    btnImprimir->setObjectName(QStringLiteral("btnImprimir"));
     btnExportar = new QPushButton(QStringLiteral("Excel"), this);
     btnExportar->setObjectName(QStringLiteral("btnExportar"));
     btnFechar = new QPushButton(QStringLiteral("Fechar"), this);
     btnFechar->setObjectName(QStringLiteral("btnFechar"));
-    for (QPushButton *b : {btnExportar, btnFechar})
+    for (QPushButton *b : {btnImprimir, btnExportar, btnFechar})
         b->setAutoDefault(false);
 
     auto *grid2 = new QGridLayout;
@@ -130,6 +133,7 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    buttons->addWidget(btnImprimir);
     buttons->addWidget(btnExportar);
     buttons->addWidget(btnFechar);
 
@@ -142,6 +146,7 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     layout->addLayout(buttons);
 
     connect(btnFechar, &QPushButton::clicked, this, &QWidget::hide);
+    connect(btnImprimir, &QPushButton::clicked, this, &LotTracePanel::btnImprimirClick);
     connect(btnExportar, &QPushButton::clicked, this, &LotTracePanel::btnExportarClick);
     browser_ui::keepPlaceOnHide(this, grid);
     hide();
@@ -215,6 +220,19 @@ void LotTracePanel::btnExportarClick()
         return;
     }
     m_op.inform(QStringLiteral("Arquivo \"") + path + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel."));
+}
+
+void LotTracePanel::btnImprimirClick()
+{
+    reports_engine::ReportEngine engine(m_paths, m_clock, &m_op);
+    engine.makeFileRenderersAvailable();
+    engine.setView(reportView);
+    trace::ConnectLotTrace(engine, m_trace);
+    try {
+        engine.execute(trace::kTraceProject, trace::kLotReport);
+    } catch (const reports_engine::ReportError &e) {
+        m_op.error(e.message());
+    }
 }
 
 void LotTracePanel::keyPressEvent(QKeyEvent *event)

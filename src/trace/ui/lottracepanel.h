@@ -9,6 +9,10 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 
+namespace reports_engine {
+class RunView;
+}
+
 namespace db {
 class Connection;
 }
@@ -38,10 +42,14 @@ public:
     QTableWidget *tblPedidos;
     QLabel *lblBalanco;
     QLabel *lblDiferenca;
+    QPushButton *btnImprimir;   // the report engine's preview: print, or save as PDF
     QPushButton *btnExportar;
+    // Where the report is shown; null: the engine's modal preview.
+    reports_engine::RunView *reportView = nullptr;
     QPushButton *btnFechar;
 
     void btnExportarClick();
+    void btnImprimirClick();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

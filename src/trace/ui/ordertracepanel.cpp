@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/numberformat.h"
 #include "platform/operator.h"
+#include "trace/tracereport.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -73,12 +74,15 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
     tblComponentes->verticalHeader()->hide();
     tblComponentes->verticalHeader()->setDefaultSectionSize(20);
     tblComponentes->horizontalHeader()->setStretchLastSection(true);
+    btnImprimir = new QPushButton(QStringLiteral("Imprimir"), this);
+    btnImprimir->setObjectName(QStringLiteral("btnImprimir"));
     btnExportar = new QPushButton(QStringLiteral("Excel"), this);
     btnExportar->setObjectName(QStringLiteral("btnExportar"));
     btnExportar->setEnabled(false);
+    btnImprimir->setEnabled(false);
     btnFechar = new QPushButton(QStringLiteral("Fechar"), this);
     btnFechar->setObjectName(QStringLiteral("btnFechar"));
-    for (QPushButton *b : {btnExportar, btnFechar})
+    for (QPushButton *b : {btnImprimir, btnExportar, btnFechar})
         b->setAutoDefault(false);
     btnRastrear->setDefault(true);
 
@@ -92,6 +96,7 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
     ask->addStretch(1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    buttons->addWidget(btnImprimir);
     buttons->addWidget(btnExportar);
     buttons->addWidget(btnFechar);
     auto *layout = new QVBoxLayout(this);
@@ -103,6 +108,7 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
 
     connect(btnRastrear, &QPushButton::clicked, this, &OrderTracePanel::btnRastrearClick);
     connect(edtPedido, &QLineEdit::returnPressed, this, &OrderTracePanel::btnRastrearClick);
+    connect(btnImprimir, &QPushButton::clicked, this, &OrderTracePanel::btnImprimirClick);
     connect(btnExportar, &QPushButton::clicked, this, &OrderTracePanel::btnExportarClick);
     connect(btnFechar, &QPushButton::clicked, this, &QWidget::hide);
     hide();
@@ -168,6 +174,7 @@ void OrderTracePanel::btnRastrearClick()
     }
     tblComponentes->resizeColumnsToContents();
     btnExportar->setEnabled(!o.components.empty());
+    btnImprimir->setEnabled(!o.components.empty());
 }
 
 void OrderTracePanel::btnExportarClick()
@@ -182,6 +189,21 @@ void OrderTracePanel::btnExportarClick()
         return;
     }
     m_op.inform(QStringLiteral("Arquivo \"") + path + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel."));
+}
+
+void OrderTracePanel::btnImprimirClick()
+{
+    if (!m_traced)
+        return;
+    reports_engine::ReportEngine engine(m_paths, m_clock, &m_op);
+    engine.makeFileRenderersAvailable();
+    engine.setView(reportView);
+    trace::ConnectOrderTrace(engine, m_order);
+    try {
+        engine.execute(trace::kTraceProject, trace::kOrderReport);
+    } catch (const reports_engine::ReportError &e) {
+        m_op.error(e.message());
+    }
 }
 
 void OrderTracePanel::keyPressEvent(QKeyEvent *event)

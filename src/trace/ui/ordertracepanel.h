@@ -10,6 +10,10 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
+namespace reports_engine {
+class RunView;
+}
+
 namespace db {
 class Connection;
 }
@@ -36,11 +40,15 @@ public:
     QPushButton *btnRastrear;
     QLabel *lblPedido;
     QTableWidget *tblComponentes;
+    QPushButton *btnImprimir;   // the report engine's preview: print, or save as PDF
     QPushButton *btnExportar;
+    // Where the report is shown; null: the engine's modal preview.
+    reports_engine::RunView *reportView = nullptr;
     QPushButton *btnFechar;
 
     void btnRastrearClick();
     void btnExportarClick();
+    void btnImprimirClick();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

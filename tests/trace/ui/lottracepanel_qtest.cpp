@@ -7,7 +7,9 @@
 #include "platform/cp1252.h"
 #include "support/demoinstall.h"
 #include "support/recordingoperator.h"
+#include "reports/engine/render.h"
 #include "reports/ui/reportspanel.h"
+#include "trace/tracereport.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
 #include "users/ui/loginpanel.h"
@@ -26,6 +28,26 @@
 
 namespace {
 const QDate kToday(2026, 3, 31);
+
+// What a print run showed, in place of the modal preview.
+struct RecordingView : reports_engine::RunView {
+    int presented = 0;
+    reports_engine::PageModel model;
+    void present(const reports_engine::PageModel &m, const std::vector<reports_engine::FileRenderer> &) override
+    {
+        ++presented;
+        model = m;
+    }
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const auto &page : model.pages)
+            for (const auto &item : page.items)
+                if (!item.text.isEmpty())
+                    out << item.text;
+        return out;
+    }
+};
 }
 
 class LotTracePanelTest : public QObject {
@@ -100,6 +122,28 @@ private Q_SLOTS:
         QVERIFY(panel->lblDiferenca->isVisible());
         QCOMPARE(panel->lblDiferenca->text(), panel->current().explanation());
 
+        // Printed through the report engine, from the installation's project.
+        RecordingView view;
+        panel->reportView = &view;
+        panel->btnImprimir->click();
+        QCOMPARE(view.presented, 1);
+        const QStringList printed = view.texts();
+        QVERIFY(printed.contains(QStringLiteral("Rastreamento de Lote")));
+        QVERIFY(printed.contains(panel->current().lot.descricao + QStringLiteral("  -  Lote ") + lote
+                                 + QStringLiteral("  -  ") + panel->current().lot.fornecedor));
+        for (const char *kind : {"Pedido", "Perda", "Controle de qualidade", "Compra", "Outro", "Nota fiscal"})
+            QVERIFY2(printed.contains(QString::fromUtf8(kind)), kind);
+        QVERIFY(printed.contains(QStringLiteral("Diferença: ") + trace::FormatQuantity(panel->current().difference())
+                                 + QLatin1Char(' ') + panel->current().lot.unidade));
+        QVERIFY(printed.contains(panel->current().explanation()));
+        QTemporaryDir pdfDir;
+        const QString pdf = pdfDir.filePath(QStringLiteral("rastreio.pdf"));
+        QVERIFY(reports_engine::WritePdf(view.model, pdf));
+        QFile pdfFile(pdf);
+        QVERIFY(pdfFile.open(QIODevice::ReadOnly));
+        QVERIFY(pdfFile.readAll().startsWith("%PDF"));
+        QCOMPARE(op.texts(), QStringList());
+
         panel->btnExportar->click();
         QCOMPARE(op.texts(),
                  QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\RASTRO26.03.31.CSV\" gerado com sucesso. \rAbra-o no Excel.")});
@@ -136,6 +180,12 @@ private Q_SLOTS:
         QCOMPARE(orders->tblComponentes->rowCount(), 1);
         QCOMPARE(orders->tblComponentes->item(0, 2)->text(), lote);
         QVERIFY(orders->tblComponentes->item(0, 6)->text() != trace::kNotMoved);
+        RecordingView orderView;
+        orders->reportView = &orderView;
+        orders->btnImprimir->click();
+        QCOMPARE(orderView.presented, 1);
+        QVERIFY(orderView.texts().contains(QStringLiteral("Pedido 02.900002  -  21/03/2026  -  Pedido")));
+        QVERIFY(orderView.texts().contains(lote));
 
         const db::Rows missing = program.dm.SQLConnection1.query(QStringLiteral(
             "select first 1 A.ESTACAO, A.NPEDIDO from COMPEDID A join PEDIDOS P on P.ESTACAO = A.ESTACAO and "
@@ -154,6 +204,7 @@ private Q_SLOTS:
         QCOMPARE(orders->lblPedido->text(), QStringLiteral("Pedido 09.1 não encontrado."));
         QCOMPARE(orders->tblComponentes->rowCount(), 0);
         QVERIFY(!orders->btnExportar->isEnabled());
+        QVERIFY(!orders->btnImprimir->isEnabled());
         QCOMPARE(op.texts(), QStringList());
         QTest::keyClick(orders->edtPedido, Qt::Key_Escape);
         QVERIFY(!orders->isVisible());

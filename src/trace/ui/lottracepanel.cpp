@@ -4,16 +4,13 @@
 #include "browser/ui/overlay.h"
 #include "db/connection.h"
 #include "db/dberror.h"
-#include "exports/csvexport.h"
 #include "platform/clock.h"
 #include "platform/numberformat.h"
 #include "platform/operator.h"
 #include "trace/tracereport.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -74,13 +71,8 @@ QLabel *caption(const QString &text, QWidget *parent)
 
 LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &paths,
                              const platform::Clock &clock, platform::Operator &op, QWidget *grid, QWidget *window)
-    : QFrame(window), m_central(central), m_paths(paths), m_clock(clock), m_op(op), m_grid(grid)
+    : TracePanel(QStringLiteral("PainelRastreio"), paths, clock, op, window), m_central(central), m_grid(grid)
 {
-    setObjectName(QStringLiteral("PainelRastreio"));
-    setFrameShape(QFrame::Panel);
-    setFrameShadow(QFrame::Raised);
-    setLineWidth(2);
-    setAutoFillBackground(true);
 
     lblLote = new QLabel(this);
     lblLote->setObjectName(QStringLiteral("lblLote"));
@@ -109,14 +101,6 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     lblDiferenca->setObjectName(QStringLiteral("lblDiferenca"));
     lblDiferenca->setTextFormat(Qt::PlainText);
     lblDiferenca->setWordWrap(true);
-    btnImprimir = new QPushButton(QStringLiteral("Imprimir"), this);
-    btnImprimir->setObjectName(QStringLiteral("btnImprimir"));
-    btnExportar = new QPushButton(QStringLiteral("Excel"), this);
-    btnExportar->setObjectName(QStringLiteral("btnExportar"));
-    btnFechar = new QPushButton(QStringLiteral("Fechar"), this);
-    btnFechar->setObjectName(QStringLiteral("btnFechar"));
-    for (QPushButton *b : {btnImprimir, btnExportar, btnFechar})
-        b->setAutoDefault(false);
 
     auto *grid2 = new QGridLayout;
     grid2->addWidget(caption(QStringLiteral("Origem (compras)"), this), 0, 0);
@@ -131,25 +115,17 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     grid2->setColumnStretch(1, 2);
     grid2->setRowStretch(3, 1);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnImprimir);
-    buttons->addWidget(btnExportar);
-    buttons->addWidget(btnFechar);
-
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
     layout->addWidget(lblLote);
     layout->addLayout(grid2, 1);
     layout->addWidget(lblBalanco);
     layout->addWidget(lblDiferenca);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow());
 
-    connect(btnFechar, &QPushButton::clicked, this, &QWidget::hide);
     connect(btnImprimir, &QPushButton::clicked, this, &LotTracePanel::btnImprimirClick);
     connect(btnExportar, &QPushButton::clicked, this, &LotTracePanel::btnExportarClick);
     browser_ui::keepPlaceOnHide(this, grid);
-    hide();
 }
 
 void LotTracePanel::open(const trace::LotKey &lot)
@@ -211,37 +187,13 @@ void LotTracePanel::fill()
 
 void LotTracePanel::btnExportarClick()
 {
-    const QDate today = m_clock.today();
-    const QString path = trace::LotTracePath(today);
-    try {
-        exports::WriteCsvFile(m_paths, path, trace::LotTraceLines(m_trace));
-    } catch (const exports::ExportError &e) {
-        m_op.error(e.message());
-        return;
-    }
-    m_op.inform(QStringLiteral("Arquivo \"") + path + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel."));
+    exportCsv(trace::LotTracePath(m_clock.today()), trace::LotTraceLines(m_trace));
 }
 
 void LotTracePanel::btnImprimirClick()
 {
-    reports_engine::ReportEngine engine(m_paths, m_clock, &m_op);
-    engine.makeFileRenderersAvailable();
-    engine.setView(reportView);
-    trace::ConnectLotTrace(engine, m_trace);
-    try {
-        engine.execute(trace::kTraceProject, trace::kLotReport);
-    } catch (const reports_engine::ReportError &e) {
-        m_op.error(e.message());
-    }
-}
-
-void LotTracePanel::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        hide();
-        return;
-    }
-    QFrame::keyPressEvent(event);
+    printReport([this](reports_engine::ReportEngine &engine) { trace::ConnectLotTrace(engine, m_trace); },
+                trace::kLotReport);
 }
 
 } // namespace trace_ui

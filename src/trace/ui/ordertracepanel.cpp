@@ -4,7 +4,6 @@
 #include "browser/ui/overlay.h"
 #include "db/connection.h"
 #include "db/dberror.h"
-#include "exports/csvexport.h"
 #include "platform/clock.h"
 #include "platform/numberformat.h"
 #include "platform/operator.h"
@@ -13,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,13 +36,8 @@ QString quantity(const db::Value &v)
 
 OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPaths &paths,
                                  const platform::Clock &clock, platform::Operator &op, QWidget *window)
-    : QFrame(window), m_central(central), m_paths(paths), m_clock(clock), m_op(op)
+    : TracePanel(QStringLiteral("PainelRastreioPedido"), paths, clock, op, window), m_central(central)
 {
-    setObjectName(QStringLiteral("PainelRastreioPedido"));
-    setFrameShape(QFrame::Panel);
-    setFrameShadow(QFrame::Raised);
-    setLineWidth(2);
-    setAutoFillBackground(true);
 
     auto *lblEstacao = new QLabel(QStringLiteral("&Estação"), this);
     edtEstacao = new QLineEdit(this);
@@ -74,16 +67,8 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
     tblComponentes->verticalHeader()->hide();
     tblComponentes->verticalHeader()->setDefaultSectionSize(20);
     tblComponentes->horizontalHeader()->setStretchLastSection(true);
-    btnImprimir = new QPushButton(QStringLiteral("Imprimir"), this);
-    btnImprimir->setObjectName(QStringLiteral("btnImprimir"));
-    btnExportar = new QPushButton(QStringLiteral("Excel"), this);
-    btnExportar->setObjectName(QStringLiteral("btnExportar"));
     btnExportar->setEnabled(false);
     btnImprimir->setEnabled(false);
-    btnFechar = new QPushButton(QStringLiteral("Fechar"), this);
-    btnFechar->setObjectName(QStringLiteral("btnFechar"));
-    for (QPushButton *b : {btnImprimir, btnExportar, btnFechar})
-        b->setAutoDefault(false);
     btnRastrear->setDefault(true);
 
     auto *ask = new QHBoxLayout;
@@ -94,24 +79,17 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
     ask->addWidget(edtPedido);
     ask->addWidget(btnRastrear);
     ask->addStretch(1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnImprimir);
-    buttons->addWidget(btnExportar);
-    buttons->addWidget(btnFechar);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
     layout->addLayout(ask);
     layout->addWidget(lblPedido);
     layout->addWidget(tblComponentes, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow());
 
     connect(btnRastrear, &QPushButton::clicked, this, &OrderTracePanel::btnRastrearClick);
     connect(edtPedido, &QLineEdit::returnPressed, this, &OrderTracePanel::btnRastrearClick);
     connect(btnImprimir, &QPushButton::clicked, this, &OrderTracePanel::btnImprimirClick);
     connect(btnExportar, &QPushButton::clicked, this, &OrderTracePanel::btnExportarClick);
-    connect(btnFechar, &QPushButton::clicked, this, &QWidget::hide);
-    hide();
 }
 
 void OrderTracePanel::open(QWidget *placeOwner)
@@ -179,40 +157,15 @@ void OrderTracePanel::btnRastrearClick()
 
 void OrderTracePanel::btnExportarClick()
 {
-    if (!m_traced)
-        return;
-    const QString path = trace::OrderTracePath(m_clock.today());
-    try {
-        exports::WriteCsvFile(m_paths, path, trace::OrderTraceLines(m_order));
-    } catch (const exports::ExportError &e) {
-        m_op.error(e.message());
-        return;
-    }
-    m_op.inform(QStringLiteral("Arquivo \"") + path + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel."));
+    if (m_traced)
+        exportCsv(trace::OrderTracePath(m_clock.today()), trace::OrderTraceLines(m_order));
 }
 
 void OrderTracePanel::btnImprimirClick()
 {
-    if (!m_traced)
-        return;
-    reports_engine::ReportEngine engine(m_paths, m_clock, &m_op);
-    engine.makeFileRenderersAvailable();
-    engine.setView(reportView);
-    trace::ConnectOrderTrace(engine, m_order);
-    try {
-        engine.execute(trace::kTraceProject, trace::kOrderReport);
-    } catch (const reports_engine::ReportError &e) {
-        m_op.error(e.message());
-    }
-}
-
-void OrderTracePanel::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        hide();
-        return;
-    }
-    QFrame::keyPressEvent(event);
+    if (m_traced)
+        printReport([this](reports_engine::ReportEngine &engine) { trace::ConnectOrderTrace(engine, m_order); },
+                    trace::kOrderReport);
 }
 
 } // namespace trace_ui

@@ -3,29 +3,20 @@
 #pragma once
 #include "trace/lottrace.h"
 
-#include <QFrame>
+#include "tracepanel.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
-namespace reports_engine {
-class RunView;
-}
-
 namespace db {
 class Connection;
-}
-namespace platform {
-class Clock;
-class Operator;
-class WinPaths;
 }
 
 namespace trace_ui {
 
-class OrderTracePanel : public QFrame {
+class OrderTracePanel : public TracePanel {
     Q_OBJECT
 public:
     OrderTracePanel(db::Connection &central, const platform::WinPaths &paths, const platform::Clock &clock,
@@ -40,24 +31,13 @@ public:
     QPushButton *btnRastrear;
     QLabel *lblPedido;
     QTableWidget *tblComponentes;
-    QPushButton *btnImprimir;   // the report engine's preview: print, or save as PDF
-    QPushButton *btnExportar;
-    // Where the report is shown; null: the engine's modal preview.
-    reports_engine::RunView *reportView = nullptr;
-    QPushButton *btnFechar;
 
     void btnRastrearClick();
     void btnExportarClick();
     void btnImprimirClick();
 
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
 private:
     db::Connection &m_central;
-    const platform::WinPaths &m_paths;
-    const platform::Clock &m_clock;
-    platform::Operator &m_op;
     trace::OrderTrace m_order;
     bool m_traced = false;
     bool m_placeKept = false;

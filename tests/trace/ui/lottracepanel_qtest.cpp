@@ -8,6 +8,7 @@
 #include "support/demoinstall.h"
 #include "support/recordingoperator.h"
 #include "reports/engine/render.h"
+#include "reports/reportrig.h"
 #include "reports/ui/reportspanel.h"
 #include "trace/tracereport.h"
 #include "trace/ui/lottracepanel.h"
@@ -29,25 +30,7 @@
 namespace {
 const QDate kToday(2026, 3, 31);
 
-// What a print run showed, in place of the modal preview.
-struct RecordingView : reports_engine::RunView {
-    int presented = 0;
-    reports_engine::PageModel model;
-    void present(const reports_engine::PageModel &m, const std::vector<reports_engine::FileRenderer> &) override
-    {
-        ++presented;
-        model = m;
-    }
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const auto &page : model.pages)
-            for (const auto &item : page.items)
-                if (!item.text.isEmpty())
-                    out << item.text;
-        return out;
-    }
-};
+using reportstest::RecordingView;
 }
 
 class LotTracePanelTest : public QObject {
@@ -143,6 +126,14 @@ private Q_SLOTS:
         QVERIFY(pdfFile.open(QIODevice::ReadOnly));
         QVERIFY(pdfFile.readAll().startsWith("%PDF"));
         QCOMPARE(op.texts(), QStringList());
+        // Without the project in the installation the run is told, not shown.
+        const QString project = QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(QStringLiteral("rpt/rel_Rastreio.rav"));
+        QVERIFY(QFile::rename(project, project + QStringLiteral(".bak")));
+        panel->btnImprimir->click();
+        QVERIFY(QFile::rename(project + QStringLiteral(".bak"), project));
+        QCOMPARE(view.presented, 1);
+        QCOMPARE(op.texts(), QStringList{reports_engine::MissingProjectMessage(trace::kTraceProject)});
+        op.clear();
 
         panel->btnExportar->click();
         QCOMPARE(op.texts(),

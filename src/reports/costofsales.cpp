@@ -1,5 +1,7 @@
 #include "costofsales.h"
 
+#include "stagedreport.h"
+
 #include "trm.h"
 
 #include "core/runstate.h"
@@ -47,7 +49,8 @@ QDate ReadPeriodBox(const QString &text, const QDate &shown, const QDate &today)
 {
     if (shown.isValid() && text == PeriodBoxText(shown))
         return shown;
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})\\s*$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{1,2})\\s*/\\s*(\\d{1,2})\\s*/\\s*(\\d{2}|\\d{4})\\s*$"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return {};
@@ -163,15 +166,7 @@ CostRows ComputeCostRows(const std::vector<CostProduct> &products, const QHash<Q
         r.lote = r.fornecedor = r.laboratorio = QStringLiteral("-");
         r.unidade = p.unid;
         r.saldoCorrente = total;
-        const double unitCost = p.divisorUnid > 1 ? p.custoUnitR / p.divisorUnid : p.custoUnitR;
-        r.precoCusto = unitCost;
-        r.precoVenda = p.precoR;
-        if (p.divisorUnid == 0)
-            out.messages << DivisorZeroMessage(p.componente);
-        const double cost = total * unitCost;
-        const double sale = total * p.precoR;
-        r.estoqueCusto = std::isfinite(cost) ? cost : 0;
-        r.estoqueVenda = std::isfinite(sale) ? sale : 0;
+        PriceNewRow(r, total, p.custoUnitR, p.divisorUnid, p.precoR, p.componente, out.messages);
         out.rows.push_back(std::move(r));
     }
     return out;
@@ -282,21 +277,9 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
 
 bool RunCostOfProductsSold(ReportContext &ctx, TRM &rm, const ReportPeriod &period)
 {
-    data::TDM &dm = ctx.dm;
     if (!BuildCostOfProductsSold(ctx, period))
         return false;
-    if (!OpenStoreHeader(dm, ctx.run)) {
-        ctx.progress.end();
-        ctx.op.warn(kStoreHeaderBuildMessage);
-        return false;
-    }
-    rm.rvstm1.execute(rm.rvpj2, QStringLiteral("CPV"));
-    ctx.progress.end();
-    dm.cds_EstLoteRel.close();
-    dm.tbl_pdEstLote.close();
-    dm.qry_pdEstLote.close();
-    dm.DadosGer.close();
-    return ctx.errors.count > 0;
+    return PrintStagedReport(ctx, rm, rm.rvpj2, QStringLiteral("CPV"), kStoreHeaderBuildMessage);
 }
 
 void ViewCostOfProductsSold(ReportContext &ctx, TRM &rm)

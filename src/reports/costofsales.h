@@ -22,6 +22,9 @@ QString PeriodBoxText(const QDate &date);
 // text is not a date.
 QDate ReadPeriodBox(const QString &text, const QDate &shown, const QDate &today);
 // The message a box text that is not a date gives.
+// The period's end date comes before its start date.
+inline const QString kReversedPeriodMessage =
+    QStringLiteral("A data final do período é anterior à data inicial. Informe uma data final igual ou posterior.");
 QString NotADateMessage(const QString &text);
 
 // A date pasted into the statements month first: "mm/dd/yy", or "mm/dd/yyyy" when a two-digit

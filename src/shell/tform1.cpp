@@ -367,7 +367,7 @@ void TForm1::RastrearLote1Click()
     auto field = [&](const char *name) {
         const int c = lots.fieldIndex(QLatin1String(name));
         const db::Value v = c < 0 ? db::Value() : lots.valueAt(row, c);
-        return v.isNull() ? QString() : v.toString().trimmed();
+        return v.isNull() ? QString() : v.toString();   // as stored: a blank is part of a lot number
     };
     PainelRastreio->open({field("CODIGO"), field("DESCRICAO"), field("LOTE"), field("FORNECEDOR"), field("UNIDADE")});
 }

@@ -268,8 +268,8 @@ void ReportsPanel::BitBtn13Click()
 {
     if (m_busy)
         return;
-    const QString startText = PainelPeriodo->EditDataInicial->text();
-    const QString endText = PainelPeriodo->EditDataFinal->text();
+    const QString startText = reports_ui::PeriodPanel::boxText(PainelPeriodo->EditDataInicial);
+    const QString endText = reports_ui::PeriodPanel::boxText(PainelPeriodo->EditDataFinal);
     m_dm.Periodo.close();
     const QDate today = m_clock.today();
     reports::ReportPeriod period;
@@ -280,6 +280,13 @@ void ReportsPanel::BitBtn13Click()
             m_op.error(reports::NotADateMessage(text));
             return;
         }
+    }
+    // A period that ends before it starts would report nothing and look like an empty period.
+    if (period.end < period.start) {
+        m_op.warn(reports::kReversedPeriodMessage);
+        PainelPeriodo->EditDataFinal->setFocus();
+        PainelPeriodo->EditDataFinal->selectAll();
+        return;
     }
     ReportPeriod = period;
     reports::StorePeriod(m_dm.SQLConnection2, period, today);

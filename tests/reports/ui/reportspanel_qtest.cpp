@@ -277,6 +277,59 @@ private Q_SLOTS:
         QCOMPARE(f.op.texts().size(), 1);
     }
 
+    // Enter from the end date reaches "Ok"; an emptied box and a period ending before it starts
+    // are refused with the panel kept, nothing stored and nothing built.
+    void periodPanelRefusesEmptyAndReversedPeriods()
+    {
+        Fixture f;
+        f.ws.conn().execute(QStringLiteral("insert into PERIODO (DATAINICIAL, DATAFINAL) values ('2026-11-01', '2026-11-30')"));
+        f.panel->open();
+        reports_ui::PeriodPanel *p = f.panel->PainelPeriodo;
+        QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);
+        QTest::keyClick(p->EditDataInicial, Qt::Key_Return);
+        QTest::keyClick(p->EditDataFinal, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->BitBtn13));
+
+        struct Case {
+            const char *start, *end;
+            QString message;
+            QWidget *focus;
+        };
+        const Case cases[] = {
+            {"", "301126", QStringLiteral("'  /  /  ' não é uma data válida"), nullptr},
+            {"301126", "011126", reports::kReversedPeriodMessage, p->EditDataFinal},
+            {"010227", "311226", reports::kReversedPeriodMessage, p->EditDataFinal},
+        };
+        for (const Case &c : cases) {
+            f.op.clear();
+            for (auto [box, typed] : {std::pair{p->EditDataInicial, c.start}, std::pair{p->EditDataFinal, c.end}}) {
+                box->setFocus();
+                box->selectAll();
+                QTest::keyClick(box, Qt::Key_Delete);
+                QTest::keyClicks(box, QLatin1String(typed));
+            }
+            QTest::mouseClick(p->BitBtn13, Qt::LeftButton);
+            QCOMPARE(f.op.texts(), QStringList{c.message});
+            QVERIFY(p->isVisible());
+            if (c.focus)
+                QCOMPARE(QApplication::focusWidget(), c.focus);
+            const db::Rows stored = f.ws.conn().query(QStringLiteral("select DATAINICIAL, DATAFINAL from PERIODO"));
+            QCOMPARE(stored.rows[0][0].toDate(), QDate(2026, 11, 1));
+            QCOMPARE(f.ws.conn().query(QStringLiteral("select count(*) from RELESTLOTE")).rows[0][0].toInt(), 0);
+        }
+        // A one-day period is a period.
+        f.op.clear();
+        p->EditDataFinal->selectAll();
+        QTest::keyClicks(p->EditDataFinal, QStringLiteral("300127"));
+        p->EditDataInicial->selectAll();
+        QTest::keyClicks(p->EditDataInicial, QStringLiteral("300127"));
+        bool seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(p->BitBtn13, Qt::LeftButton);
+        QVERIFY(seen);
+        QCOMPARE(f.panel->ReportPeriod.end, QDate(2027, 1, 30));
+    }
+
     void previewSavesEveryFormat()
     {
         Fixture f;

@@ -55,9 +55,9 @@ private Q_SLOTS:
 
         const QList<QAction *> items = grid->PopupMenu2->actions();
         QCOMPARE(items.size(), 4);
-        QCOMPARE(items.at(0), grid->NotaFiscal1);
-        QCOMPARE(items.at(1), grid->AjustedeEstoque1);
-        QCOMPARE(items.at(2), grid->ransferirestoqueparaoutraunidade1);
+        QCOMPARE(items.at(0), grid->ransferirestoqueparaoutraunidade1);
+        QCOMPARE(items.at(1), grid->NotaFiscal1);
+        QCOMPARE(items.at(2), grid->AjustedeEstoque1);
         QCOMPARE(items.at(3)->text(), QStringLiteral("Rastrear este lote"));
         // Before the login there is no lot.
         Q_EMIT grid->PopupMenu2->aboutToShow();

@@ -263,19 +263,33 @@ OrderTrace ReadOrderTrace(db::Connection &central, const QString &estacao, int n
         o.data = head.rows.front()[0].toDate();
         o.tipo = cell(head.rows.front(), 1);
     }
-    // Each component line with the movements that match it the way the deduction audit matches
-    // them: same workstation, order, formula and lot, supplier and name ignoring letter case.
+    // The lines and the order's movements (by the order-number index), paired in C++: a line takes
+    // the first movement not yet taken with its formula and lot, its supplier ignoring letter case and
+    // its name folded as the order lines fold it (accents, case, apostrophes), so an order with the
+    // same component twice shows each line against its own movement.
+    const std::vector<db::Value> key{db::Value::text(estacao), db::Value::integer(npedido)};
     const db::Rows lines = tx.query(
-        QStringLiteral("select A.COMPONENTE, A.LOTE, A.FORNECEDOR, A.UNID, A.NFORMULA, A.QDEESTOQUE, "
-                       "M.CODMOVEST, M.DATA, M.QUANTIDADE, M.UNIDADE, M.LABORATORIO "
-                       "from COMPEDID A left join MOVEST M on M.ESTACAO = A.ESTACAO and M.NPEDIDO = A.NPEDIDO "
-                       "and (M.NFORMULA = A.NFORMULA or (A.NFORMULA is null and M.NFORMULA is null)) "
-                       "and M.LOTE = coalesce(A.LOTE, '') "
-                       "and upper(M.FORNECEDOR) = upper(coalesce(A.FORNECEDOR, '')) "
-                       "and upper(M.DESCRICAO) = upper(A.COMPONENTE) "
-                       "where A.ESTACAO = ? and A.NPEDIDO = ? order by A.NFORMULA, A.COMPONENTE, M.DATA, M.CODMOVEST"),
-        {db::Value::text(estacao), db::Value::integer(npedido)});
+        QStringLiteral("select COMPONENTE, LOTE, FORNECEDOR, UNID, NFORMULA, QDEESTOQUE from COMPEDID "
+                       "where ESTACAO = ? and NPEDIDO = ? order by NFORMULA, COMPONENTE, QDEESTOQUE"),
+        key);
+    const db::Rows moves = tx.query(
+        QStringLiteral("select NFORMULA, DESCRICAO, LOTE, FORNECEDOR, DATA, QUANTIDADE, UNIDADE, LABORATORIO "
+                       "from MOVEST where ESTACAO = ? and NPEDIDO = ? order by DATA, CODMOVEST"),
+        key);
     tx.commit();
+    auto raw = [](const db::Value &v) { return v.isNull() ? QString() : v.toString(); };
+    auto matchKey = [&](const db::Value &formula, const db::Value &name, const db::Value &lot,
+                        const db::Value &supplier) {
+        return (formula.isNull() ? QStringLiteral("\2") : raw(formula)) + QChar(1)
+            + platform::asciiUpper(exports::FoldProductName(raw(name)))
+            + QChar(1) + raw(lot) + QChar(1) + platform::asciiUpper(raw(supplier));
+    };
+    QHash<QString, std::vector<size_t>> waiting;   // movements not yet taken, in date order
+    for (size_t m = 0; m < moves.rows.size(); ++m) {
+        const auto &r = moves.rows[m];
+        waiting[matchKey(r[0], r[1], r[2], r[3])].push_back(m);
+    }
+    std::vector<QString> keys;
     for (const auto &r : lines.rows) {
         OrderComponent c;
         c.componente = cell(r, 0);
@@ -284,14 +298,37 @@ OrderTrace ReadOrderTrace(db::Connection &central, const QString &estacao, int n
         c.unid = cell(r, 3);
         c.nformula = r[4];
         c.qdeestoque = r[5];
-        c.moved = !r[6].isNull();
-        if (c.moved) {
-            c.movementDate = r[7].toDate();
-            c.movedQuantity = r[8];
-            c.movedUnit = cell(r, 9);
-            c.laboratorio = cell(r, 10);
-        }
+        keys.push_back(matchKey(r[4], r[0], r[1], r[2]));
         o.components.push_back(std::move(c));
+    }
+    auto take = [&](OrderComponent &c, std::vector<size_t> &candidates, size_t at) {
+        const auto &m = moves.rows[candidates[at]];
+        c.moved = true;
+        c.movementDate = m[4].toDate();
+        c.movedQuantity = m[5];
+        c.movedUnit = cell(m, 6);
+        c.laboratorio = cell(m, 7);
+        candidates.erase(candidates.begin() + qsizetype(at));
+    };
+    // A movement of the line's own quantity first; then, in order, whatever is left.
+    for (size_t l = 0; l < o.components.size(); ++l) {
+        OrderComponent &c = o.components[l];
+        auto it = waiting.find(keys[l]);
+        if (it == waiting.end() || c.qdeestoque.isNull())
+            continue;
+        for (size_t at = 0; at < it->size(); ++at) {
+            const db::Value &q = moves.rows[(*it)[at]][5];
+            if (!q.isNull() && q.toDouble() == c.qdeestoque.toDouble()) {
+                take(c, *it, at);
+                break;
+            }
+        }
+    }
+    for (size_t l = 0; l < o.components.size(); ++l) {
+        OrderComponent &c = o.components[l];
+        auto it = waiting.find(keys[l]);
+        if (!c.moved && it != waiting.end() && !it->empty())
+            take(c, *it, 0);
     }
     return o;
 }

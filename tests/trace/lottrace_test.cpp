@@ -105,6 +105,14 @@ protected:
         order("01", 400, "2024-03-02");
 
         location("300", QStringLiteral("TALCO"), "T9", a, "LOJA", "5");
+
+        // The same component twice in one formula, deducted once: the movement belongs to the line
+        // of its quantity.
+        order("01", 500, "2024-03-03");
+        line("01", 500, 1, kProduct, "L5", a, "4");
+        line("01", 500, 1, kProduct, "L5", a, "6");
+        move("2024-03-03", "01", "500", "1", nullptr, nullptr, nullptr, nullptr, QStringLiteral("acido ascorbico"), "L5",
+             aUpper, "6", "g");
     }
 
     testsupport::TempDatabase m_db;
@@ -220,6 +228,13 @@ TEST_F(TraceDatabase, OrderTraceGivesEachComponentsLotAndTheLinesNeverDeducted)
                            QStringLiteral("01;100;2;ÁCIDO ASCÓRBICO;L1;Fornecedor A;2;g;06/02/2024;2;g;LAB"),
                            QStringLiteral("01;100;3;LACTOSE;LX;Fornecedor A;50;g;Baixa não realizada;;;")}));
     EXPECT_EQ(trace::OrderTracePath(QDate(2024, 3, 5)), QStringLiteral("C:\\FORMULIX\\RASTROPED24.03.05.CSV"));
+
+    const trace::OrderTrace twice = trace::ReadOrderTrace(m_db.conn(), QStringLiteral("01"), 500);
+    ASSERT_EQ(twice.components.size(), 2u);
+    for (const trace::OrderComponent &c : twice.components) {
+        EXPECT_EQ(c.moved, c.qdeestoque.toDouble() == 6) << c.qdeestoque.toDouble();
+        EXPECT_EQ(c.movedQuantity.isNull() ? 0 : c.movedQuantity.toDouble(), c.moved ? 6 : 0);
+    }
 
     const trace::OrderTrace missing = trace::ReadOrderTrace(m_db.conn(), QStringLiteral("09"), 100);
     EXPECT_FALSE(missing.found);

@@ -140,7 +140,7 @@ void LotTracePanel::open(const trace::LotKey &lot)
     fill();
     // As large as the window allows: the movements of a lot can be many.
     if (QWidget *w = parentWidget())
-        resize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));
+        setMinimumSize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));
     browser_ui::showCentredOver(this, m_grid);
     btnFechar->setFocus();
 }

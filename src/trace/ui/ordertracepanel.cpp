@@ -99,7 +99,7 @@ void OrderTracePanel::open(QWidget *placeOwner)
         m_placeKept = true;
     }
     if (QWidget *w = parentWidget()) {
-        resize(qMax(640, w->width() - 60), qMax(360, w->height() - 120));
+        setMinimumSize(qMax(640, w->width() - 60), qMax(360, w->height() - 120));
         browser_ui::showCentredOver(this, w);
     }
     edtEstacao->setFocus();

@@ -59,6 +59,31 @@ QDate ReadPeriodBox(const QString &text, const QDate &shown, const QDate &today)
     return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
 }
 
+QString StagedRowsQuestion(StagedBuild asked, const StagedRecord &staged, const ReportPeriod &shownPeriod)
+{
+    if (staged.build == StagedBuild::Unknown)
+        return {};
+    const auto name = [](StagedBuild b) {
+        switch (b) {
+        case StagedBuild::Manufacturing: return QStringLiteral("estoque físico/financeiro");
+        case StagedBuild::Resale: return QStringLiteral("estoque físico/financeiro de revenda");
+        case StagedBuild::CostOfSales: return QStringLiteral("custo dos produtos vendidos (CPV)");
+        case StagedBuild::Unknown: break;
+        }
+        return QString();
+    };
+    const auto day = [](const QDate &d) { return d.toString(QStringLiteral("dd/MM/yyyy")); };
+    if (staged.build != asked)
+        return QStringLiteral("Os dados preparados são do relatório de ") + name(staged.build)
+            + QStringLiteral(", não do relatório de ") + name(asked)
+            + QStringLiteral(". Deseja gerar o relatório de ") + name(asked) + QStringLiteral(" agora?");
+    if (asked == StagedBuild::CostOfSales && (staged.start != shownPeriod.start || staged.end != shownPeriod.end))
+        return QStringLiteral("Os dados preparados do CPV são do período de ") + day(staged.start) + QStringLiteral(" a ")
+            + day(staged.end) + QStringLiteral(", mas o período atual é de ") + day(shownPeriod.start)
+            + QStringLiteral(" a ") + day(shownPeriod.end) + QStringLiteral(". Deseja gerar o CPV do período atual agora?");
+    return {};
+}
+
 QString NotADateMessage(const QString &text)
 {
     return QStringLiteral("'") + text + QStringLiteral("' não é uma data válida");
@@ -264,6 +289,8 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
             ctx.op.warn(kCostSaveFailedMessage);
     }
     staging->commit();
+    if (ctx.staged)
+        *ctx.staged = {StagedBuild::CostOfSales, period.start, period.end};
     ctx.progress.step(int(products.size()));
     log.append(result.diagnostic);
     for (const QString &m : result.messages)

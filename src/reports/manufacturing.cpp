@@ -221,6 +221,8 @@ bool BuildManufacturingStaging(ReportContext &ctx)
         }
     }
     staging->commit();
+    if (ctx.staged)
+        *ctx.staged = {StagedBuild::Manufacturing, {}, {}};
     log.append(result.diagnostic + lateLines);
     for (const QString &m : result.messages)
         ctx.errors.add(m);

@@ -118,6 +118,8 @@ bool BuildResaleStaging(ReportContext &ctx)
     dm.qry_pdEstLote.close();
     ctx.progress.showWait(BuildProgress::Wait::Finalizing);
     staging->commit();
+    if (ctx.staged)
+        *ctx.staged = {StagedBuild::Resale, {}, {}};
     dm.tbl_pdEstLote.open();   // the staging dataset shows the new rows once
     ctx.progress.hideWait(BuildProgress::Wait::Finalizing);
     return true;

@@ -152,7 +152,26 @@ ReportsPanel::~ReportsPanel()
 
 reports::ReportContext ReportsPanel::context()
 {
-    return reports::ReportContext{m_dm, m_run, m_clock, m_paths, m_op, *this, errors};
+    return reports::ReportContext{m_dm, m_run, m_clock, m_paths, m_op, *this, errors, &m_staged};
+}
+
+bool ReportsPanel::stagedRowsFit(reports::StagedBuild asked)
+{
+    const reports::ReportPeriod shown =
+        asked == reports::StagedBuild::CostOfSales ? reports::StoredPeriod(m_dm) : reports::ReportPeriod{};
+    m_dm.Periodo.close();
+    const QString question = reports::StagedRowsQuestion(asked, m_staged, shown);
+    if (question.isEmpty())
+        return true;
+    if (m_op.ask(question) == platform::Answer::Yes) {
+        switch (asked) {
+        case reports::StagedBuild::Manufacturing: btn_1Click(); break;
+        case reports::StagedBuild::Resale: btnFinanceiroClick(); break;
+        case reports::StagedBuild::CostOfSales: showPeriodPanel(1); break;
+        case reports::StagedBuild::Unknown: break;
+        }
+    }
+    return false;
 }
 
 void ReportsPanel::open()
@@ -199,6 +218,8 @@ void ReportsPanel::btn6Click()
 {
     if (m_busy)
         return;
+    if (!stagedRowsFit(reports::StagedBuild::Manufacturing))
+        return;
     Busy busy(*this);
     reports::ReportContext ctx = context();
     reports::ViewManufacturingReport(ctx, RM);
@@ -221,6 +242,8 @@ void ReportsPanel::btnFinanceiroClick()
 void ReportsPanel::BitBtn6Click()
 {
     if (m_busy)
+        return;
+    if (!stagedRowsFit(reports::StagedBuild::Resale))
         return;
     Busy busy(*this);
     reports::ReportContext ctx = context();
@@ -311,6 +334,8 @@ void ReportsPanel::BitBtn13Click()
 void ReportsPanel::BitBtn15Click()
 {
     if (m_busy)
+        return;
+    if (!stagedRowsFit(reports::StagedBuild::CostOfSales))
         return;
     Busy busy(*this);
     reports::ReportContext ctx = context();

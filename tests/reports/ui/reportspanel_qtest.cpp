@@ -277,6 +277,65 @@ private Q_SLOTS:
         QCOMPARE(f.op.texts().size(), 1);
     }
 
+    // "Visualizar" prints the staged rows only under the build and period they were made for;
+    // otherwise it says whose rows they are and offers the build.
+    void viewShowsOnlyWhatWasBuilt()
+    {
+        Fixture f;
+        f.exec(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE, GRUPO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, "
+                              "FATORDILUICAO) values ('P03', 'Produto 3', 'Rev', 'UN', 6, 2, 5, 1)"));
+        f.panel->open();
+        bool seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(f.panel->btn_1, Qt::LeftButton);
+        QVERIFY(seen);
+        f.op.clear();
+
+        // The resale view after the manufacturing build: asked, and No prints nothing.
+        const QString resaleQuestion = QStringLiteral(
+            "Os dados preparados são do relatório de estoque físico/financeiro, não do relatório de estoque "
+            "físico/financeiro de revenda. Deseja gerar o relatório de estoque físico/financeiro de revenda agora?");
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        f.op.answer(platform::Answer::No);
+        QTest::mouseClick(f.panel->BitBtn6, Qt::LeftButton);
+        QCOMPARE(f.op.texts(), QStringList{resaleQuestion});
+        QVERIFY(!seen);
+        // Yes builds the resale report (its preview is the one that shows), then the view prints.
+        f.op.answer(platform::Answer::Yes);
+        QTest::mouseClick(f.panel->BitBtn6, Qt::LeftButton);
+        QVERIFY(seen);
+        QCOMPARE(f.ws.conn().query(QStringLiteral("select CODIGO from RELESTLOTE")).rows[0][0].toString(), QStringLiteral("P03"));
+        f.op.clear();
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(f.panel->BitBtn6, Qt::LeftButton);
+        QVERIFY(seen);
+        QCOMPARE(f.op.texts(), QStringList());
+
+        // The cost of products sold built for February; the audit then stores March.
+        f.ws.conn().execute(QStringLiteral("insert into PERIODO (DATAINICIAL, DATAFINAL) values ('2024-02-01', '2024-02-29')"));
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);
+        QTest::mouseClick(f.panel->PainelPeriodo->BitBtn13, Qt::LeftButton);
+        QVERIFY(seen);
+        reports::StorePeriod(f.ws.conn(), {QDate(2024, 3, 1), QDate(2024, 3, 31)}, QDate(2024, 4, 1));
+        seen = false;
+        f.whenPreviewShows([](reports_engine::PreviewDialog *) {}, &seen);
+        f.op.answer(platform::Answer::Yes);
+        QTest::mouseClick(f.panel->BitBtn15, Qt::LeftButton);
+        QCOMPARE(f.op.texts(), QStringList{QStringLiteral(
+                                   "Os dados preparados do CPV são do período de 01/02/2024 a 29/02/2024, mas o período "
+                                   "atual é de 01/03/2024 a 31/03/2024. Deseja gerar o CPV do período atual agora?")});
+        QVERIFY(!seen);
+        // Yes opens the period panel on the current period.
+        QVERIFY(f.panel->PainelPeriodo->isVisible());
+        QCOMPARE(f.panel->PainelPeriodo->EditDataInicial->text(), QStringLiteral("01/03/24"));
+        QTest::mouseClick(f.panel->PainelPeriodo->BitBtn13, Qt::LeftButton);
+        QVERIFY(seen);
+    }
+
     // Enter from the end date reaches "Ok"; an emptied box and a period ending before it starts
     // are refused with the panel kept, nothing stored and nothing built.
     void periodPanelRefusesEmptyAndReversedPeriods()

@@ -160,6 +160,11 @@ LotGrid::LotGrid(data::CachedDataset &lots, const platform::Clock &clock, std::f
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
         ransferirestoqueparaoutraunidade1->setEnabled(m_lots.isOpen() && m_lots.currentRow() >= 0);
     });
+    // The lot trace, after the system's items: it too needs a current lot.
+    RastrearLote1 = PopupMenu2->addAction(QStringLiteral("Rastrear este lote"));
+    RastrearLote1->setObjectName(QStringLiteral("RastrearLote1"));
+    connect(PopupMenu2, &QMenu::aboutToShow, this,
+            [this] { RastrearLote1->setEnabled(m_lots.isOpen() && m_lots.currentRow() >= 0); });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu2->popup(viewport()->mapToGlobal(at)); });

@@ -81,6 +81,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     BitBtn12->setObjectName(QStringLiteral("BitBtn12"));
     BitBtn16 = new QPushButton(QStringLiteral("Conferir baixas no estoque"), this);
     BitBtn16->setObjectName(QStringLiteral("BitBtn16"));
+    btnRastrearPedido = new QPushButton(QStringLiteral("Rastrear pedido"), this);
+    btnRastrearPedido->setObjectName(QStringLiteral("btnRastrearPedido"));
     BitBtn2 = new QPushButton(QStringLiteral("Histórico de atividades"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     btn4 = new QPushButton(QStringLiteral("Sair"), this);
@@ -103,7 +105,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     grid_->addWidget(BitBtn11, 3, 0);
     grid_->addWidget(BitBtn15, 3, 1);
     grid_->addWidget(BitBtn12, 3, 2);
-    grid_->addWidget(BitBtn16, 4, 0, 1, 3);
+    grid_->addWidget(BitBtn16, 4, 0, 1, 2);
+    grid_->addWidget(btnRastrearPedido, 4, 2);
     grid_->addWidget(BitBtn2, 5, 0, 1, 3);
     grid_->addWidget(GroupBoxProgresso, 6, 0, 1, 3);
     grid_->addWidget(btn4, 7, 0, 1, 3);
@@ -385,7 +388,7 @@ void ReportsPanel::placeOver(QWidget *panel)
 
 QList<QPushButton *> ReportsPanel::buttons() const
 {
-    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, BitBtn2, btn4};
+    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btn4};
 }
 
 void ReportsPanel::btn4Click()

@@ -37,6 +37,7 @@ public:
     QPushButton *BitBtn2;  // "Histórico de atividades" (answered by the history viewer)
     QPushButton *BitBtn12; // "Excel": the cost of products sold (answered by the exports)
     QPushButton *BitBtn16; // "Conferir baixas no estoque": the period, then the deduction audit
+    QPushButton *btnRastrearPedido;   // "Rastrear pedido" (answered by the order trace)
     QPushButton *btn_1;    // "Estoq. Físico/Financ. Manipulação"
     QPushButton *btn6;     // "Visualizar"
     QPushButton *btnFinanceiro;   // "Estoq. Físico e Financ. Revenda"

@@ -163,8 +163,11 @@ LotGrid::LotGrid(data::CachedDataset &lots, const platform::Clock &clock, std::f
     // The lot trace, after the system's items: it too needs a current lot.
     RastrearLote1 = PopupMenu2->addAction(QStringLiteral("Rastrear este lote"));
     RastrearLote1->setObjectName(QStringLiteral("RastrearLote1"));
-    connect(PopupMenu2, &QMenu::aboutToShow, this,
-            [this] { RastrearLote1->setEnabled(m_lots.isOpen() && m_lots.currentRow() >= 0); });
+    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
+        const bool current = m_lots.isOpen() && m_lots.currentRow() >= 0;
+        RastrearLote1->setEnabled(current);
+        RastrearLote1->setVisible(current);
+    });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu2->popup(viewport()->mapToGlobal(at)); });

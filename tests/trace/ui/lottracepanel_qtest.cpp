@@ -62,6 +62,7 @@ private Q_SLOTS:
         // Before the login there is no lot.
         Q_EMIT grid->PopupMenu2->aboutToShow();
         QVERIFY(!grid->RastrearLote1->isEnabled());
+        QVERIFY(!grid->RastrearLote1->isVisible());
 
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -88,6 +89,7 @@ private Q_SLOTS:
 
         Q_EMIT grid->PopupMenu2->aboutToShow();
         QVERIFY(grid->RastrearLote1->isEnabled());
+        QVERIFY(grid->RastrearLote1->isVisible());
         grid->RastrearLote1->trigger();
         trace_ui::LotTracePanel *panel = form.PainelRastreio;
         QVERIFY(panel->isVisible());

@@ -239,7 +239,7 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
     view.clock.start();
     rm.ListStock();
     std::printf("Listing report over %d lots (grid dataset opened in %.0f ms)\n", dm.ESTLOTE.rowCount(), openMs);
-    std::printf("  pages laid out              : %10.1f ms  (%d pages)\n", view.laidOutMs, view.pages);
+    std::printf("  pages planned              : %10.1f ms  (%d pages)\n", view.laidOutMs, view.pages);
     std::printf("  first page in the preview   : %10.1f ms\n", view.firstPageMs);
     return 0;
 }

@@ -4,6 +4,8 @@
 #include "data/cacheddataset.h"
 #include "db/connection.h"
 #include "db/sqltext.h"
+#include "reports/stagedreport.h"
+#include "reports/unitconversion.h"
 #include "platform/cp1252.h"
 
 #include <QCollator>
@@ -13,6 +15,19 @@
 #include <map>
 
 namespace expiry {
+
+LotStockValue ValueLot(const reports::StagingProduct &p, const QString &lotUnit, double saldo)
+{
+    LotStockValue v;
+    v.balance = saldo / reports::UnitConversionFactor(p.unid, lotUnit);
+    reports::StagingRow row;
+    QStringList messages;   // Summarise lists a divisor of 0 once per product
+    reports::PriceNewRow(row, v.balance, p.custoUnitR, p.divisorUnid, p.precoR, p.componente, messages);
+    v.unitCost = row.precoCusto.value_or(0);
+    v.cost = row.estoqueCusto.value_or(0);
+    v.sale = row.estoqueVenda.value_or(0);
+    return v;
+}
 
 QString HorizonName(int horizon)
 {
@@ -117,10 +132,9 @@ Summary Summarise(const ScopeRead &read, const QHash<QString, reports::StagingPr
             ++s.notValued;
             continue;
         }
-        const reports::LotStockValue v = reports::ValueLot(*product, l.unidade, l.saldo);
-        // A value the stock report could not compute counts as 0 there too.
-        const double cost = std::isfinite(v.cost) ? v.cost : 0;
-        const double sale = std::isfinite(v.sale) ? v.sale : 0;
+        const LotStockValue v = ValueLot(*product, l.unidade, l.saldo);
+        const double cost = v.cost;
+        const double sale = v.sale;
         if (product->divisorUnid == 0 && !zeroListed.contains(product->codigo)) {
             zeroListed.insert(product->codigo);
             s.divisorZero << reports::DivisorZeroMessage(product->componente);

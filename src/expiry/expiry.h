@@ -20,6 +20,14 @@ class CachedDataset;
 
 namespace expiry {
 
+// One lot valued alone as the stock report values the first lot of a product: its balance in
+// the register's unit, then the new row's price rule (the cost over a divisor above 1, the cost
+// as it stands otherwise, a divisor of 0 included); a value that is not a number counts as 0.
+struct LotStockValue {
+    double balance = 0, unitCost = 0, cost = 0, sale = 0;
+};
+LotStockValue ValueLot(const reports::StagingProduct &product, const QString &lotUnit, double saldo);
+
 // Expired (today included: the stock report no longer counts a lot on its expiry day), up to
 // 30 days, 31 to 60, 61 to 90 and 91 to 180 days from today.
 inline constexpr int kHorizonCount = 5;

@@ -1,5 +1,7 @@
 #include "manufacturing.h"
 
+#include "stagedreport.h"
+
 #include "trm.h"
 #include "unitconversion.h"
 
@@ -48,16 +50,6 @@ QString NotSavedMessage(const QString &componente, const QString &codigo)
            + QStringLiteral(") não pôde ser gravado no relatório. Veja ") + kDiagnosticLogPath + QStringLiteral(".");
 }
 
-LotStockValue ValueLot(const StagingProduct &p, const QString &lotUnit, double saldo)
-{
-    LotStockValue v;
-    v.balance = saldo / UnitConversionFactor(p.unid, lotUnit);
-    v.unitCost = p.divisorUnid > 1 ? p.custoUnitR / p.divisorUnid : p.custoUnitR;
-    v.cost = v.balance * v.unitCost;
-    v.sale = v.balance * p.precoR;
-    return v;
-}
-
 ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
                                            const QHash<QString, StagingProduct> &products, bool detailed,
                                            BuildProgress *progress)
@@ -79,8 +71,7 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
                            << QStringLiteral("Vou calcular o saldo corrente: ") + platform::GeneralNumber(lot.saldo)
                                   + QStringLiteral(" / ") + platform::GeneralNumber(factor);
         }
-        const LotStockValue value = ValueLot(p, lot.unidade, lot.saldo);
-        const double balance = value.balance;
+        const double balance = lot.saldo / factor;
         if (detailed) {
             out.diagnostic << QStringLiteral("SaldoCorrente: ") + platform::GeneralNumber(balance) + QStringLiteral("  Código: ")
                                   + p.codigo
@@ -115,15 +106,7 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
             candidate.descricao = lot.descricao;
             candidate.unidade = p.unid;
             candidate.saldoCorrente = balance;
-            candidate.precoCusto = value.unitCost;
-            candidate.precoVenda = p.precoR;
-            if (p.divisorUnid == 0)
-                out.messages << DivisorZeroMessage(p.componente);
-            const double cost = value.cost;
-            const double sale = value.sale;
-            candidate.estoqueCusto = std::isfinite(cost) ? cost : 0;
-            candidate.estoqueVenda = std::isfinite(sale) ? sale : 0;
-            if (!std::isfinite(cost) || !std::isfinite(sale))
+            if (!PriceNewRow(candidate, balance, p.custoUnitR, p.divisorUnid, p.precoR, p.componente, out.messages))
                 out.messages << InconsistentValuesMessage(lot.descricao, lot.codigo);
         }
         // Saving: a row the table would refuse is logged and left as it was before this lot.
@@ -238,6 +221,8 @@ bool BuildManufacturingStaging(ReportContext &ctx)
         }
     }
     staging->commit();
+    if (ctx.staged)
+        *ctx.staged = {StagedBuild::Manufacturing, {}, {}};
     log.append(result.diagnostic + lateLines);
     for (const QString &m : result.messages)
         ctx.errors.add(m);
@@ -262,32 +247,14 @@ bool OpenStoreHeader(data::TDM &dm, const core::RunState &run)
 
 bool RunManufacturingReport(ReportContext &ctx, TRM &rm)
 {
-    data::TDM &dm = ctx.dm;
     if (!BuildManufacturingStaging(ctx))
         return false;
-    if (!OpenStoreHeader(dm, ctx.run)) {
-        ctx.progress.end();
-        ctx.op.warn(kStoreHeaderBuildMessage);
-        return false;
-    }
-    rm.rvstm1.execute(rm.rvpj2, QStringLiteral("EstFisFin"));
-    ctx.progress.end();
-    dm.cds_EstLoteRel.close();
-    dm.tbl_pdEstLote.close();
-    dm.qry_pdEstLote.close();
-    const bool showErrors = ctx.errors.count > 0;
-    dm.DadosGer.close();
-    return showErrors;
+    return PrintStagedReport(ctx, rm, rm.rvpj2, QStringLiteral("EstFisFin"), kStoreHeaderBuildMessage);
 }
 
 void ViewManufacturingReport(ReportContext &ctx, TRM &rm)
 {
-    if (!OpenStoreHeader(ctx.dm, ctx.run)) {
-        ctx.op.warn(kStoreHeaderViewMessage);
-        return;
-    }
-    rm.rvstm1.execute(rm.rvpj2, QStringLiteral("EstFisFin"));
-    ctx.dm.DadosGer.close();
+    ViewStagedReport(ctx, rm, rm.rvpj2, QStringLiteral("EstFisFin"));
 }
 
 } // namespace reports

@@ -41,14 +41,6 @@ struct StagingProduct {
     double custoUnitR = 0, divisorUnid = 0, precoR = 0;
 };
 
-// One lot valued alone: its balance in the register's unit, the unit cost (the cost divided by
-// a divisor above 1, otherwise the cost as it stands, a divisor of 0 included), and the cost and
-// sale values of that balance. The first lot of every staging row is valued so.
-struct LotStockValue {
-    double balance = 0, unitCost = 0, cost = 0, sale = 0;
-};
-LotStockValue ValueLot(const StagingProduct &product, const QString &lotUnit, double saldo);
-
 // The product register rows of ManufacturingProductStatement, the first row of each code.
 QHash<QString, StagingProduct> ReadManufacturingProducts(db::Connection &central, const QString &includeDiluted);
 
@@ -74,6 +66,14 @@ QString DivisorZeroMessage(const QString &componente);
 QString InconsistentValuesMessage(const QString &descricao, const QString &codigo);
 QString NotSavedMessage(const QString &componente, const QString &codigo);
 
+// Which build left the rows of the staging table, and the period it was built for (the cost of
+// products sold only); Unknown for rows left by an earlier run of the program.
+enum class StagedBuild { Unknown, Manufacturing, Resale, CostOfSales };
+struct StagedRecord {
+    StagedBuild build = StagedBuild::Unknown;
+    QDate start, end;
+};
+
 struct ReportContext {
     data::TDM &dm;
     const core::RunState &run;
@@ -82,6 +82,7 @@ struct ReportContext {
     platform::Operator &op;
     BuildProgress &progress;
     ConsistencyErrors &errors;
+    StagedRecord *staged = nullptr;   // set when a build commits its rows
 };
 
 // The start of every build: the staging rows deleted in the transaction that will hold the new

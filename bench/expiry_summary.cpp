@@ -3,7 +3,7 @@
 // and the lot list of the largest horizon scrolled to its end.
 //   bench_expiry_summary --demo DIR [--today yyyy-mm-dd] [--runs 3]
 // DIR is made by: makedemo --dir DIR --lots 100000 (the same --today keeps the horizons as built).
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "shell/errordisplay.h"
 #include "shell/program.h"
@@ -39,7 +39,8 @@ public:
     platform::Answer ask(const QString &t) override { inform(t); return platform::Answer::No; }
 };
 
-double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+using bench::median;
+using bench::ms;
 
 } // namespace
 
@@ -118,18 +119,17 @@ int main(int argc, char **argv)
                                                              program.run.siteConfig.IncludeDiluted, today);
             loaded.push_back(ms(t));
         }
-        std::sort(loaded.begin(), loaded.end());
-        std::sort(open.begin(), open.end());
-        std::sort(pure.begin(), pure.end());
+
+
         std::printf("  lots read               %zu (in the horizons %d, left out %d without balance, %d without expiry, "
                     "%d after 180 days, %d not valued)\n",
                     lots.lots.size(), inHorizons, s.noBalance, s.noExpiry, s.later, s.notValued);
-        std::printf("  button to summary shown %.1f ms (median of %d), %llu statements\n", open[open.size() / 2], runs,
+        std::printf("  button to summary shown %.1f ms (median of %d), %llu statements\n", median(open), runs,
                     static_cast<unsigned long long>(statements));
-        std::printf("  statements and summary  %.1f ms (median), %.0f%% of the above\n", loaded[loaded.size() / 2],
-                    100.0 * loaded[loaded.size() / 2] / open[open.size() / 2]);
-        std::printf("  summary arithmetic      %.1f ms (median), %.0f%% of the above\n", pure[pure.size() / 2],
-                    100.0 * pure[pure.size() / 2] / open[open.size() / 2]);
+        std::printf("  statements and summary  %.1f ms (median), %.0f%% of the above\n", median(loaded),
+                    100.0 * median(loaded) / median(open));
+        std::printf("  summary arithmetic      %.1f ms (median), %.0f%% of the above\n", median(pure),
+                    100.0 * median(pure) / median(open));
         std::printf("  products in the register read %lld\n", static_cast<long long>(products.size()));
 
         panel->cbHorizonte->setCurrentIndex(largest);

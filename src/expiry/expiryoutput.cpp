@@ -7,23 +7,6 @@ namespace expiry {
 
 namespace {
 
-// Rows held in memory, named columns; always open.
-class TableConnection : public reports_engine::DataConnection {
-public:
-    TableConnection(QStringList fields, std::vector<std::vector<db::Value>> rows)
-        : m_fields(std::move(fields)), m_rows(std::move(rows)) {}
-    bool isOpen() const override { return true; }
-    void open() override {}
-    void close() override {}
-    int rowCount() const override { return int(m_rows.size()); }
-    int fieldIndex(const QString &field) const override { return int(m_fields.indexOf(field.toUpper())); }
-    db::Value value(int row, int field) const override { return m_rows[size_t(row)][size_t(field)]; }
-
-private:
-    QStringList m_fields;
-    std::vector<std::vector<db::Value>> m_rows;
-};
-
 QString datePart(const QDate &today) { return today.toString(QStringLiteral("yy.MM.dd")); }
 
 } // namespace
@@ -83,7 +66,7 @@ std::unique_ptr<reports_engine::DataConnection> SummaryConnection(const Summary 
     add(QStringLiteral("TOTAL"), s.total);
     if (s.quarantine)
         add(s.quarantine->location, s.quarantine->cells);
-    return std::make_unique<TableConnection>(
+    return std::make_unique<reports_engine::RowsConnection>(
         QStringList{"LOCAL", "HORIZONTE", "LOTES", "CUSTO", "VENDA"}, std::move(rows));
 }
 
@@ -96,7 +79,7 @@ std::unique_ptr<reports_engine::DataConnection> LotsConnection(const Summary &s,
                         db::Value::text(l->laboratorio), db::Value::real(l->saldo), db::Value::text(l->unidade),
                         db::Value::date(l->validade), db::Value::integer(l->daysLeft), db::Value::real(l->cost),
                         db::Value::real(l->sale)});
-    return std::make_unique<TableConnection>(QStringList{"HORIZONTE", "CODIGO", "DESCRICAO", "LOTE", "FORNECEDOR",
+    return std::make_unique<reports_engine::RowsConnection>(QStringList{"HORIZONTE", "CODIGO", "DESCRICAO", "LOTE", "FORNECEDOR",
                                                          "LABORATORIO", "SALDOCORRENTE", "UNIDADE", "VALIDADE", "DIAS",
                                                          "CUSTO", "VENDA"},
                                              std::move(rows));

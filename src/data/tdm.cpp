@@ -242,6 +242,9 @@ void TDM::installHooks()
     };
 
     ESTLOTE.beforeDelete = [this](CachedDataset &) {
+        // An edit in progress goes with the row: nothing of it is saved.
+        if (lotEditForm)
+            lotEditForm->rowCancelled();
         if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())
             log.WriteActivityLine(run.UserName, QStringLiteral("Excluiu o registro de ") + lotEditForm->descriptionText()
                                                     + QStringLiteral(" (") + lotEditForm->lotText() + QStringLiteral(")"));

@@ -230,6 +230,22 @@ TEST_F(LotCache, UpdateWritesOnlyOverTheValuesItStartedFromAndNamesWhatChangedEl
     }
 }
 
+TEST_F(LotCache, AnUpdateThatWouldChangeTwoRowsWritesNothing)
+{
+    // Two stored rows under one key (the suite's table does not forbid it): editing one is no
+    // edit of both.
+    addLot(tdb.conn(), {.descricao = "Cânfora", .lote = "L1"});
+    addLot(tdb.conn(), {.descricao = "Cânfora", .lote = "L1"});
+    openOn(lotStatement());
+    ds.edit();
+    ds.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({3, 0}));
+    ds.post();
+    const auto errors = ds.applyUpdates(CachedDataset::OnRefusal::Stop);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].message, QStringLiteral("A alteração atingiria 2 registros de ESTLOTE em vez de um; nada foi gravado."));
+    EXPECT_EQ(column(tdb.conn(), "SALDOCORRENTE", "LOTE"), (QStringList{"10", "10"}));
+}
+
 TEST_F(LotCache, TheConflictMessageNamesEachFieldWithItsStoredAndStartingValues)
 {
     const std::vector<data::FieldConflict> conflicts{

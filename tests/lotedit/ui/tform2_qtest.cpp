@@ -519,6 +519,28 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("LOTE = 'T1' and DENSIDADE = 2")), 1);
     }
 
+    void aChangeThatIsNotSavedLeavesNoChangeLine()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit6, QStringLiteral("9"));
+        leaveWithTab();
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QTest::keyClicks(form.Memo1, QStringLiteral("quebra"));
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        settle();
+        form.BitBtn2->click();
+        settle();
+        QVERIFY(!form.isVisible());
+        QCOMPARE(rig.query(QStringLiteral("select SALDOCORRENTE from ESTLOTE where LOTE = 'C1'")).rows[0][0].toDecimal(),
+                 db::Decimal::fromString(QStringLiteral("12.5")));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Cancelou a operação. Saldo atual: 12,5"),
+        }));
+    }
+
     void theCloseBoxCancelsWhatIsPending()
     {
         Rig rig;

@@ -145,6 +145,7 @@ void TForm2::rowSaved()
 {
     const QStringList saved = std::exchange(m_pendingAudit, {});
     m_reauditBalance = m_reauditExpiry = false;
+    allowMoves();
     for (const QString &line : saved)
         writeNow(line);
 }
@@ -153,14 +154,23 @@ void TForm2::rowCancelled()
 {
     m_pendingAudit.clear();
     m_reauditBalance = m_reauditExpiry = false;
+    allowMoves();
 }
 
 void TForm2::rowChangedElsewhere()
 {
     // What was audited went from values no longer stored: nothing of it is on record, and the
-    // next save audits the typed values against the stored ones.
+    // next save audits the typed values against the stored ones. Until then no move may save it.
     m_pendingAudit.clear();
     m_reauditBalance = m_reauditExpiry = true;
+    allowMoves();
+}
+
+void TForm2::allowMoves()
+{
+    const bool free = Memo1->isHidden() && !m_reauditBalance && !m_reauditExpiry;
+    DBNavigator1->setEnabled(free);
+    Excluiresteregistro1->setEnabled(free);
 }
 
 bool TForm2::auditAgainstStored()
@@ -185,6 +195,7 @@ bool TForm2::auditAgainstStored()
         if (justificationShown() && !JustificationDone)
             return false;
     }
+    allowMoves();
     return true;
 }
 
@@ -494,8 +505,7 @@ void TForm2::hideJustification()
 {
     for (QWidget *w : std::initializer_list<QWidget *>{Bevel2, Label27, Memo1, Label29})
         w->hide();
-    DBNavigator1->setEnabled(true);
-    Excluiresteregistro1->setEnabled(true);
+    allowMoves();
     JustificationDone = true;
 }
 

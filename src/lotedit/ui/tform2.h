@@ -145,6 +145,8 @@ private:
     // After a save refused because another workstation changed the lot: the balance and expiry
     // typed are audited again against what is now stored. False while a justification is due.
     bool auditAgainstStored();
+    // The navigator and the deletion only while no justification or re-audit is due.
+    void allowMoves();
     int currentYear() const;
     // A handler's failure goes to the operator, as the general error display would show it.
     void guarded(const std::function<void()> &step);

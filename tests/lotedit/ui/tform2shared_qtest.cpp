@@ -180,6 +180,7 @@ private Q_SLOTS:
         QCOMPARE(rig.lotTotal(), QStringLiteral("100"));   // no stock made by the save
         QCOMPARE(rig.dm.ESTLOTE.state(), State::Edit);
         QCOMPARE(form.DBEdit6->text(), QStringLiteral("105"));   // what was typed is kept
+        QVERIFY(!form.DBNavigator1->isEnabled());   // no move saves it before the new audit
         QCOMPARE(rig.auditBytes(), lines({QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)")}));
 
         // Saving again is a new change from what is stored, justified again.

@@ -65,6 +65,26 @@ inline long long rssBytes()
     return 0;
 }
 
+// The most resident memory the process has had since the start or the last resetPeakRss().
+inline long long peakRssBytes()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+// Starts the peak of peakRssBytes() again from the present resident memory.
+inline void resetPeakRss()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
 // The central tables' script in the folder that --sql names.
 inline QString centralScript(const QCommandLineParser &p)
 {

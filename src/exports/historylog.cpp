@@ -3,6 +3,8 @@
 
 #include "platform/cp1252.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -13,6 +15,28 @@ namespace {
 constexpr qint64 kBlockLines = 256;
 constexpr size_t kCachedBlocks = 32;
 constexpr qint64 kReadChunk = 1 << 20;
+}
+
+QString CutLineMark(qint64 lineBytes)
+{
+    return QStringLiteral(" \u2026 [linha cortada: ") + QLocale(QLocale::Portuguese, QLocale::Brazil).toString(lineBytes)
+           + QStringLiteral(" caracteres]");
+}
+
+QString ShownLine(const char *bytes, qint64 size, qint64 lineBytes)
+{
+    const bool cut = lineBytes > kShownLineLength;
+    QString text = platform::fromCp1252(bytes, int(std::min<qint64>(size, kShownLineLength)));
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 && u != u'\t')
+            c = QChar(char16_t(0x2400 + u));
+        else if (u == 0x7f)
+            c = QChar(char16_t(0x2421));
+    }
+    if (cut)
+        text += CutLineMark(lineBytes);
+    return text;
 }
 
 bool IsWholeNumber(const QString &text)
@@ -153,19 +177,43 @@ const LineIndexedFile::Block &LineIndexedFile::block(qint64 firstLine) const
     const qint64 last = std::min(firstLine + kBlockLines, m_lineCount);
     const qint64 from = lineStart(firstLine);
     const qint64 to = lineStart(last);
-    QByteArray bytes;
     QFile file(m_path);
-    if (file.open(QIODevice::ReadOnly) && file.seek(from))
+    const bool readable = file.open(QIODevice::ReadOnly);
+    // A block of ordinary lines is read at once; one holding a line too long to show is read a
+    // shown line's worth per line, so no line is ever read whole.
+    const qint64 perLine = kShownLineLength + 2;   // what is shown, and a CR LF after it
+    const bool atOnce = to - from <= (last - firstLine) * perLine;
+    QByteArray bytes;
+    if (readable && atOnce && file.seek(from))
         bytes = file.read(to - from);
     b.lines.reserve(last - firstLine);
     for (qint64 l = firstLine; l < last; ++l) {
-        qint64 a = lineStart(l) - from;
-        qint64 e = lineStart(l + 1) - from;
-        e = std::min<qint64>(e, bytes.size());
-        a = std::min(a, e);
-        while (e > a && (bytes.at(e - 1) == '\n' || bytes.at(e - 1) == '\r'))
-            --e;
-        b.lines << platform::fromCp1252(bytes.constData() + a, int(e - a));
+        const qint64 start = lineStart(l), next = lineStart(l + 1);
+        QByteArray piece;
+        const char *data = nullptr;
+        qint64 got = 0;
+        if (atOnce) {
+            const qint64 a = std::min<qint64>(start - from, bytes.size());
+            got = std::min<qint64>(next - from, bytes.size()) - a;
+            data = bytes.constData() + a;
+        } else if (readable && file.seek(start)) {
+            piece = file.read(std::min(next - start, perLine));
+            got = piece.size();
+            data = piece.constData();
+        }
+        // The line without its end: known from the bytes read when they reach it, otherwise from
+        // the last two bytes before the next line.
+        qint64 length = next - start;
+        if (got == next - start) {
+            while (got > 0 && (data[got - 1] == '\n' || data[got - 1] == '\r'))
+                --got;
+            length = got;
+        } else if (readable && next - start >= 2 && file.seek(next - 2)) {
+            const QByteArray end = file.read(2);
+            for (int i = end.size() - 1; i >= 0 && (end[i] == '\n' || end[i] == '\r'); --i)
+                --length;
+        }
+        b.lines << ShownLine(data, got, length);
     }
     m_blocks.push_front(std::move(b));
     if (m_blocks.size() > kCachedBlocks)

@@ -28,6 +28,16 @@ QString HistoryFileName(const QString &monthText, const QString &yearText);
 // "\\" + server + "\Formulix\LOG\" + name + ".TXT".
 QString HistoryFilePath(const QString &serverAddress, const QString &fileName);
 
+// A line longer than this many characters is shown cut, followed by CutLineMark: it is never
+// read, decoded or laid out whole, so one line of many megabytes costs no more than a screenful.
+inline constexpr int kShownLineLength = 2000;
+// What follows a cut line: its whole length.
+QString CutLineMark(qint64 lineBytes);
+// A line's first bytes as the viewer shows them: decoded from Windows-1252, NUL and the other
+// control characters (tab excepted) as their visible pictures (NUL as U+2400), cut at
+// kShownLineLength with the mark when the whole line (`lineBytes` long) is longer.
+QString ShownLine(const char *bytes, qint64 size, qint64 lineBytes);
+
 // A text file indexed by line, read up to the size it had when opened. The file is opened for
 // reading only and closed between reads, so the workstations appending to it never find it busy.
 // Lines end with CR LF, a lone LF or a lone CR; a line end at the very end makes no empty line.
@@ -43,7 +53,7 @@ public:
     qint64 lineCount() const { return m_lineCount; }
     int longestLine() const { return m_longest; }   // in bytes, line end excluded
 
-    // One line decoded from Windows-1252; empty past the end.
+    // One line as ShownLine gives it; empty past the end.
     QString line(qint64 index) const;
     // The raw bytes of one line (line end excluded).
     QByteArray lineBytes(qint64 index) const;

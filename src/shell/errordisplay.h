@@ -17,8 +17,13 @@ public:
     // Shows the exception being handled (call from a catch block).
     static void showCurrentException(platform::Operator *op);
 
+    // How many events are being handled at this moment, one inside another: 1 when only the
+    // calling handler runs, more while it runs inside another's dialog or processEvents.
+    int handlingDepth() const { return m_depth; }
+
 private:
     platform::Operator *m_op = nullptr;
+    int m_depth = 0;
 };
 
 } // namespace shell

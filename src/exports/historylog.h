@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
 #include <list>
 #include <vector>
 
@@ -61,21 +60,26 @@ public:
     size_t memoryUsed() const;
 
 private:
-    qint64 lineStart(qint64 index) const;
     struct Block {
         qint64 first = 0;
         QStringList lines;
     };
     const Block &block(qint64 firstLine) const;
+    // Where each line of the block from `firstLine` starts and where its text ends (its line end
+    // excluded), found by reading the block's bytes again.
+    struct LineSpans {
+        std::vector<qint64> starts, ends;
+    };
+    LineSpans spans(qint64 firstLine, QFile &file) const;
 
     QString m_path;
     bool m_open = false;
     qint64 m_size = 0;
     qint64 m_lineCount = 0;
     int m_longest = 0;
-    // Start offset of every line, and one past the end of the last; 32 bits while the file fits.
-    std::vector<uint32_t> m_starts32;
-    std::vector<qint64> m_starts64;
+    // Where every block of lines starts, and one past the end of the last: the lines inside a
+    // block are found again when it is shown, so the index stays small however short the lines.
+    std::vector<qint64> m_blockStarts;
     mutable std::list<Block> m_blocks;   // most recently used first
 };
 

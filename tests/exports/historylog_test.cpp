@@ -135,6 +135,14 @@ TEST(HistoryLog, LinesTooLongToShowAreCutAndControlBytesShowAsMarks)
         // What the reading holds is a few screenfuls, not the megabytes of the line.
         EXPECT_LT(file.memoryUsed(), size_t(256 * 1024)) << c.name;
     }
+
+    // Millions of empty lines: the index does not grow with them.
+    exports::LineIndexedFile file;
+    ASSERT_TRUE(file.open(writeFile(dir, QStringLiteral("empty.txt"), QByteArray(4 * 1024 * 1024, '\n') + "fim")));
+    EXPECT_EQ(file.lineCount(), 4 * 1024 * 1024 + 1);
+    EXPECT_EQ(file.line(4 * 1024 * 1024 - 1), QString());
+    EXPECT_EQ(file.line(4 * 1024 * 1024), QStringLiteral("fim"));
+    EXPECT_LT(file.memoryUsed(), size_t(512 * 1024));
 }
 
 TEST(HistoryLog, ReadsUpToTheSizeAtOpeningWhileAnotherProcessAppends)

@@ -20,8 +20,10 @@ void EstoqueApplication::showCurrentException(platform::Operator *op)
         text = db::operatorText(e);
     } catch (const reports_engine::ReportError &e) {
         text = e.operatorText();
+    } catch (const std::runtime_error &e) {
+        text = QString::fromLocal8Bit(e.what());   // ours, in Portuguese
     } catch (const std::exception &e) {
-        text = QString::fromLocal8Bit(e.what());
+        text = kInternalErrorMessage + QStringLiteral("\n\n") + QString::fromLocal8Bit(e.what());
     } catch (...) {
         text = QStringLiteral("Erro desconhecido.");
     }

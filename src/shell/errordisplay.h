@@ -8,6 +8,12 @@ class Operator;
 
 namespace shell {
 
+// Said first for a failure inside the program itself (memory, a broken assumption): the
+// library's text comes after it.
+inline const QString kInternalErrorMessage = QStringLiteral(
+    "O programa não conseguiu concluir a operação por um erro interno. Repita a operação; se o erro continuar, "
+    "avise o suporte técnico e informe a mensagem técnica abaixo.");
+
 class EstoqueApplication : public QApplication {
 public:
     EstoqueApplication(int &argc, char **argv);

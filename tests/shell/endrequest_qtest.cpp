@@ -1,5 +1,6 @@
 // The program as a real process ended by the system (TERM, INT) with a report preview open, a
-// message open or nothing open: it ends, as "Sair" ends it, with the exit line in the log.
+// message open, a report build under way or nothing open: it ends, as "Sair" ends it, with the
+// exit line in the log; a build under way goes on to its end first.
 #include "core/activitylog.h"
 #include "platform/cp1252.h"
 #include "support/demoinstall.h"
@@ -45,6 +46,7 @@ private Q_SLOTS:
         QTest::newRow("preview, INT") << "preview" << int(SIGINT);
         QTest::newRow("message, TERM") << "message" << int(SIGTERM);
         QTest::newRow("idle, INT") << "idle" << int(SIGINT);
+        QTest::newRow("build, TERM") << "build" << int(SIGTERM);
     }
 
     void endsInEveryState()
@@ -70,6 +72,7 @@ private Q_SLOTS:
             out += probe.readAllStandardOutput();
         }
         QCOMPARE(out.trimmed(), QByteArray("READY"));
+        out.clear();
 
         ::kill(pid_t(probe.processId()), signal);
         const bool ended = probe.waitForFinished(15000);
@@ -78,6 +81,10 @@ private Q_SLOTS:
             probe.waitForFinished(5000);
         }
         QVERIFY2(ended, "the program did not end");
+        out += probe.readAllStandardOutput();
+        // The build asked to end went on to its report: its rows were written whole.
+        if (state == QLatin1String("build"))
+            QCOMPARE(out.trimmed(), QByteArray("PREVIEW"));
         QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
         QCOMPARE(probe.exitCode(), 0);
         QCOMPARE(logText().count(core::kExitLine), exitsBefore + 1);

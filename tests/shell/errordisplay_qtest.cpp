@@ -7,6 +7,7 @@
 
 #include <QPushButton>
 #include <QTest>
+#include <new>
 #include <stdexcept>
 
 #include <ibase.h>
@@ -65,6 +66,7 @@ private Q_SLOTS:
                               "de novo os arquivos da pasta rpt da instalação para a pasta rpt do programa e repita a "
                               "operação.")
             << QStringLiteral("The following reporting project does not exist:\n\"C:\\FORMULIX\\rpt\\a.rav\"");
+        QTest::newRow("erro interno") << 3 << shell::kInternalErrorMessage << QStringLiteral("std::bad_alloc");
     }
 
     void engineTextsComeAfterOurs()
@@ -78,6 +80,8 @@ private Q_SLOTS:
             if (which == 0)
                 throw db::DbError(QStringLiteral("arithmetic exception, numeric overflow, or string truncation"),
                                   {isc_arith_except});
+            if (which == 3)
+                throw std::bad_alloc();
             if (which == 1)
                 reports_engine::ParseProject("<ravproject version=\"1\">\n<report name=\"A\">\n",
                                              QStringLiteral("C:\\FORMULIX\\rpt\\a.rav"));

@@ -81,7 +81,7 @@ private Q_SLOTS:
         auto *v = rig.viewer;
         QCOMPARE(v->objectName(), QStringLiteral("PainelLOG"));
         QCOMPARE(v->Label7->text(), QStringLiteral("Histórico de atividades"));
-        QCOMPARE(v->BitBtn9->text(), QStringLiteral("Voltar"));
+        QCOMPARE(v->BitBtn9->text(), QStringLiteral("&Voltar"));
         QCOMPARE(v->Label8->text(), QStringLiteral("Selecione o mês desejado"));
         QCOMPARE(v->Label9->text(), QStringLiteral("Mês"));
         QCOMPARE(v->Label10->text(), QStringLiteral("Ano"));

@@ -1,5 +1,6 @@
 // Program entry: one running copy per user and display, then the main window until it closes.
 #include "shell/errordisplay.h"
+#include "shell/portuguese.h"
 #include "shell/program.h"
 #include "shell/tform1.h"
 #include "platform/clock.h"
@@ -12,6 +13,7 @@ int main(int argc, char **argv)
     platform::endAtOnceOnTermination();
     shell::EstoqueApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ESTOQUE"));
+    shell::installPortuguese(app);
 
     platform::SingleInstance single(QStringLiteral("ESTOQUE"));
     if (!single.claim())

@@ -113,6 +113,7 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     Label17->setFont(bold);
     BitBtn19 = new QPushButton(QStringLiteral("Sair"), Panel7);
     BitBtn19->setObjectName(QStringLiteral("BitBtn19"));
+    BitBtn19->setAccessibleName(QStringLiteral("Sair do resultado da conferência"));
     ComboBox4 = new QComboBox(Panel7);
     ComboBox4->setObjectName(QStringLiteral("ComboBox4"));
     ComboBox4->addItems({exports::kSeeAll, exports::kSeeFailures});

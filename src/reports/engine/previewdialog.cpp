@@ -147,6 +147,15 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     for (QPushButton *b : {printButton, saveButton, firstButton, priorButton, nextButton, lastButton, zoomOut, zoom100, zoomIn,
                            fitButton, closeButton})
         b->setAutoDefault(false);
+    // The arrows and the zoom signs as narrow as their text, so the bar, "Fechar" with it, fits a
+    // 1024-pixel screen; each says what it does to a screen reader.
+    for (const auto &[b, name] : {std::pair{firstButton, "Primeira página"}, {priorButton, "Página anterior"},
+                                  {nextButton, "Próxima página"}, {lastButton, "Última página"},
+                                  {zoomOut, "Diminuir"}, {zoomIn, "Aumentar"}}) {
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 24);
+        b->setAccessibleName(QString::fromUtf8(name));
+        b->setToolTip(b->accessibleName());
+    }
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(printButton);

@@ -140,6 +140,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     PainelPeriodo = new PeriodPanel(this);
 
     PainelDeErros = new ErrorPanel(window);
+    btn4->setAccessibleName(QStringLiteral("Sair dos relatórios"));
+    PainelDeErros->BitBtn8->setAccessibleName(QStringLiteral("Sair da lista de erros"));
 
     connect(btn3, &QPushButton::clicked, this, &ReportsPanel::btn3Click);
     connect(btn_1, &QPushButton::clicked, this, &ReportsPanel::btn_1Click);

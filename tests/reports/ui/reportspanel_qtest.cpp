@@ -291,6 +291,10 @@ private Q_SLOTS:
         QTest::mouseClick(f.panel->btn_1, Qt::LeftButton);
         QVERIFY(seen);
         f.op.clear();
+        // The build's error panel covers the reports panel until its "Sair".
+        QVERIFY(f.panel->PainelDeErros->isVisible());
+        QVERIFY(!f.panel->BitBtn6->isEnabled());
+        QTest::mouseClick(f.panel->PainelDeErros->BitBtn8, Qt::LeftButton);
 
         // The resale view after the manufacturing build: asked, and No prints nothing.
         const QString resaleQuestion = QStringLiteral(

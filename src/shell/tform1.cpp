@@ -127,7 +127,6 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
                                                    m_program.op, this);
     connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
     connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
-    connect(PainelVencimentos, &expiry_ui::ExpiryPanel::closed, pnlRelatorios, [this] { pnlRelatorios->btn4->setFocus(); });
 
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();

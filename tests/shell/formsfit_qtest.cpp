@@ -5,6 +5,9 @@
 #include "browser/ui/lotgrid.h"
 #include "exports/ui/deductionauditpanel.h"
 #include "exports/ui/historyviewer.h"
+#include "trace/ui/lottracepanel.h"
+#include "trace/ui/ordertracepanel.h"
+#include "expiry/ui/expirypanel.h"
 #include "reports/engine/previewdialog.h"
 #include "reports/ui/errorpanel.h"
 #include "reports/ui/periodpanel.h"
@@ -133,15 +136,40 @@ private Q_SLOTS:
         QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
         f.Auditoria->BitBtn19->click();
         QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
+        // "Relatórios" again after the result's "Sair", and the audit run once more.
+        f.btn1->click();
+        QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
+        f.pnlRelatorios->BitBtn16->click();
+        f.pnlRelatorios->PainelPeriodo->BitBtn13->click();
+        f.Auditoria->BitBtn17->click();
+        QVERIFY(f.Auditoria->Panel7->isVisible());
+        QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
+        f.Auditoria->BitBtn19->click();
 
         f.pnlRelatorios->BitBtn2->click();
         QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
         f.PainelLOG->BitBtn9->click();
 
+        f.pnlRelatorios->btnVencimentos->click();
+        QVERIFY(f.PainelVencimentos->isVisible());
+        QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
+        f.PainelVencimentos->btnSair->click();
+
+        f.pnlRelatorios->btnRastrearPedido->click();
+        QVERIFY(f.PainelRastreioPedido->isVisible());
+        QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
+        f.PainelRastreioPedido->btnFechar->click();
+
         f.pnlRelatorios->PainelDeErros->showErrors({QStringLiteral("um erro")});
         QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
         f.pnlRelatorios->PainelDeErros->BitBtn8->click();
         f.pnlRelatorios->btn4->click();
+        QCOMPARE(m_op.texts(), QStringList());
+
+        f.DBGrid1->RastrearLote1->trigger();
+        QVERIFY(f.PainelRastreio->isVisible());
+        QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
+        f.PainelRastreio->btnFechar->click();
         QCOMPARE(m_op.texts(), QStringList());
     }
 

@@ -10,6 +10,7 @@
 #include "browser/ui/maintenancepanel.h"
 #include "exports/ui/deductionauditpanel.h"
 #include "exports/ui/historyviewer.h"
+#include "expiry/ui/expirypanel.h"
 #include "reports/engine/previewdialog.h"
 #include "reports/ui/periodpanel.h"
 #include "reports/ui/reportspanel.h"
@@ -254,6 +255,12 @@ private Q_SLOTS:
             QTRY_VERIFY(f.PainelLOG->isHidden());   // a button's Alt key presses it a moment later
             opener = f.pnlRelatorios->BitBtn2;
         });
+        QTest::newRow("expiry panel Sair") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            QTest::mouseClick(f.pnlRelatorios->btnVencimentos, Qt::LeftButton);
+            seen = f.PainelVencimentos->isVisible();
+            QTest::keyClick(f.PainelVencimentos->btnSair, Qt::Key_Space);
+            opener = f.pnlRelatorios->btnVencimentos;
+        });
         QTest::newRow("reports panel Sair") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
             seen = true;
             QTest::mouseClick(f.pnlRelatorios->btn4, Qt::LeftButton);
@@ -284,7 +291,7 @@ private Q_SLOTS:
         QCOMPARE(form().Edit1->text(), searched);
         QCOMPARE(lots().currentRow(), row);
         QCOMPARE(form().DBGrid1->currentIndex().row(), row);
-        for (QWidget *panel : std::initializer_list<QWidget *>{form().PainelLOG, form().Auditoria->Panel5,
+        for (QWidget *panel : std::initializer_list<QWidget *>{form().PainelLOG, form().PainelVencimentos, form().Auditoria->Panel5,
                                                                form().Auditoria->Panel7, form().pnlRelatorios->PainelPeriodo})
             QVERIFY(panel->isHidden());
 
@@ -343,6 +350,21 @@ private Q_SLOTS:
         QTest::mouseClick(form().Auditoria->BitBtn19, Qt::LeftButton);
         QCOMPARE(QApplication::focusWidget(), form().pnlRelatorios->BitBtn16);
         QVERIFY(form().pnlRelatorios->BitBtn2->isEnabled());
+
+        // The expiry panel over the whole window: Tab stays among its controls, the grid and the
+        // top bar under it are out of reach.
+        QTest::mouseClick(form().pnlRelatorios->btnVencimentos, Qt::LeftButton);
+        expiry_ui::ExpiryPanel *expiry = form().PainelVencimentos;
+        QVERIFY(expiry->isVisible());
+        const QList<QWidget *> inExpiry = tabRound(8);
+        for (QWidget *w : inExpiry)
+            QVERIFY2(expiry->isAncestorOf(w), qPrintable(w ? w->objectName() : QStringLiteral("none")));
+        QVERIFY(inExpiry.contains(static_cast<QWidget *>(expiry->btnSair)));
+        QVERIFY(!form().DBGrid1->isEnabled());
+        QVERIFY(!form().Edit1->isEnabled());
+        QTest::mouseClick(expiry->btnSair, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), form().pnlRelatorios->btnVencimentos);
+        QVERIFY(form().DBGrid1->isEnabled());
         QTest::mouseClick(form().pnlRelatorios->btn4, Qt::LeftButton);
         QCOMPARE(lots().currentRow(), row);
     }

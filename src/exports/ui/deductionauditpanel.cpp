@@ -235,6 +235,9 @@ void DeductionAuditPanel::BitBtn17Click()
                      + m_end.toString(QStringLiteral("dd/MM/yy")));
     Label17->setText(platform::asciiUpper(product));
     PainelAguarde2->hide();
+    // A name that matches no order line says so above the empty totals.
+    if (result.report.lineCount() == 0)
+        Memo2->appendPlainText(exports::NoOrderLinesText(Label17->text(), m_start, m_end));
     fill(Memo2, result.report.allLines());
     fill(Memo3, result.report.failureLines());
     Memo2->moveCursor(QTextCursor::Start);
@@ -270,7 +273,9 @@ void DeductionAuditPanel::Vertodos1Click()
 
 void DeductionAuditPanel::showFailures(bool shown)
 {
-    const bool viewHadFocus = Memo2->hasFocus() || Memo3->hasFocus();
+    // The window's focus, not the application's: a context menu was holding it a moment ago.
+    const QWidget *focus = Panel7->window()->focusWidget();
+    const bool viewHadFocus = focus == Memo2 || focus == Memo3;
     layOutResult();
     Memo5->setVisible(shown);
     Memo3->setVisible(shown);

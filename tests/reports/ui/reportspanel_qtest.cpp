@@ -405,10 +405,15 @@ private Q_SLOTS:
                                             std::pair{reports_engine::FileFormat::Rtf, "lista.rtf"},
                                             std::pair{reports_engine::FileFormat::Txt, "lista.txt"}})
                     QVERIFY(preview->saveAs(format, f.dir.filePath(QLatin1String(name))));
+                // A folder that is not there: the operator reads the file's name as Windows gives it.
+                QVERIFY(!preview->saveAs(reports_engine::FileFormat::Pdf,
+                                         f.dir.filePath(QStringLiteral("c/FORMULIX/nada/lista.pdf"))));
             },
             &seen);
         f.panel->btn3Click();
         QVERIFY(seen);
+        QCOMPARE(f.op.texts(), QStringList{QStringLiteral("Não foi possível gravar o arquivo C:\\FORMULIX\\nada\\lista.pdf: "
+                                                          "Arquivo ou pasta não encontrado")});
         QVERIFY(f.fileBytes(QStringLiteral("lista.pdf")).startsWith("%PDF"));
         QVERIFY(f.fileBytes(QStringLiteral("lista.rtf")).startsWith("{\\rtf1\\ansi\\ansicpg1252"));
         QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("Produto 4"));

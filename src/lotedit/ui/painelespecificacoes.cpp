@@ -119,6 +119,7 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     BitBtn4->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     BitBtn4->setIconSize(QSize(32, 32));
     BitBtn4->setToolTip(QStringLiteral("Imprimir"));
+    BitBtn4->setAccessibleName(QStringLiteral("Imprimir laudo"));
 
     MonthCalendar1 = new QCalendarWidget(this);
     MonthCalendar1->setObjectName(QStringLiteral("MonthCalendar1"));

@@ -56,6 +56,7 @@ class FormFit : public QObject {
 public:
     FormFit(QDialog *form, QWidget *justification) : QObject(form), m_form(form), m_justification(justification)
     {
+        form->installEventFilter(this);
         justification->installEventFilter(this);
     }
 
@@ -69,16 +70,20 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        // The height without the group, as the operator last had it: the form's layout grows the
+        // form as the group starts to show, before the group hears of it.
+        if (watched == m_form) {
+            if (event->type() == QEvent::Resize && m_justification->isHidden())
+                m_heightWithout = m_form->height();
+            return false;
+        }
         const bool shown = event->type() == QEvent::Show;
         if (!shown && event->type() != QEvent::Hide)
             return false;
         if (watched == m_justification) {
-            if (shown && m_heightBefore < 0) {
-                m_heightBefore = m_form->height();
-            } else if (!shown && m_heightBefore >= 0) {
+            if (!shown && m_heightWithout > 0) {
                 // After the form's layout has taken the group out.
-                const int before = std::exchange(m_heightBefore, -1);
-                QTimer::singleShot(0, m_form, [form = m_form, before] {
+                QTimer::singleShot(0, m_form, [form = m_form, before = m_heightWithout] {
                     if (form->layout())
                         form->layout()->activate();
                     if (form->height() > before)
@@ -127,7 +132,7 @@ private:
     QWidget *m_covering = nullptr;
     QSize m_designed;
     QSize m_sizeBefore;
-    int m_heightBefore = -1;
+    int m_heightWithout = 0;
 };
 
 } // namespace
@@ -275,6 +280,7 @@ void TForm2::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(Bevel2);
+    layout->addSpacing(6);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -329,7 +335,8 @@ void TForm2::buildControls()
                         DBComboBox3, DBEdit10, DBComboBox1, DBEdit12, DBEdit13, DBComboBox2, DBLookupComboBox2, Memo1};
     for (size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
-    resize(560, 420);
+    // As tall as its boxes need: the justification group adds its own height when it shows.
+    resize(QSize(560, 0).expandedTo(sizeHint()));
 }
 
 // The certificate button at the end of the tab chain, and its panel laid over the whole form.

@@ -7,6 +7,7 @@
 #include "platform/clipboard.h"
 #include "support/modulerig.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -47,6 +48,16 @@ void settle()
 {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
+}
+
+// The shown buttons of w that a screen reader could not name.
+QStringList nameless(const QWidget *w)
+{
+    QStringList found;
+    for (QAbstractButton *b : w->findChildren<QAbstractButton *>())
+        if (b->isVisible() && QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name).trimmed().isEmpty())
+            found << b->objectName() + QLatin1Char('/') + QString::fromLatin1(b->metaObject()->className());
+    return found;
 }
 
 // Whether w lies wholly inside the form.
@@ -98,6 +109,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         settle();
         const QSize size = form.size();
+        QCOMPARE(nameless(&form).join(QLatin1Char('|')), QString());
 
         form.BitBtn3->click();
         settle();
@@ -112,6 +124,7 @@ private Q_SLOTS:
         for (QWidget *w : {static_cast<QWidget *>(panel->BitBtn7), static_cast<QWidget *>(panel->BitBtn4),
                            static_cast<QWidget *>(panel->DBMemo2), static_cast<QWidget *>(tests)})
             QVERIFY2(insideForm(w, &form), qPrintable(w->objectName()));
+        QCOMPARE(nameless(panel).join(QLatin1Char('|')), QString());
 
         QTest::mouseClick(panel->BitBtn7, Qt::LeftButton);
         settle();

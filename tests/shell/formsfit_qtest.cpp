@@ -114,9 +114,21 @@ private Q_SLOTS:
         m_program.reset();
     }
 
+    // The window as a 1024x768, a 1366x768 and a 1920x1080 screen hold it, less the title bar.
+    void theMainWindowAndItsPanels_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("1024x768") << QSize(1024, 738);
+        QTest::newRow("1366x768") << QSize(1366, 738);
+        QTest::newRow("1920x1080") << QSize(1920, 1050);
+    }
+
     void theMainWindowAndItsPanels()
     {
+        QFETCH(QSize, size);
         shell::TForm1 &f = *m_form;
+        f.resize(size);
+        QTRY_COMPARE(f.size(), size);
         QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
         f.btn1->click();
         QCOMPARE(faults(&f).join(QLatin1Char('|')), QString());
@@ -176,6 +188,7 @@ private Q_SLOTS:
     void thePreview()
     {
         shell::TForm1 &f = *m_form;
+        f.resize(1024, 738);
         f.btn1->click();
         QStringList found{QStringLiteral("no preview")};
         QSize size;

@@ -19,7 +19,9 @@
 #include "users/ui/loginpanel.h"
 
 #include <QAction>
+#include <QAbstractItemModel>
 #include <QComboBox>
+#include <QTableView>
 #include <QHeaderView>
 #include <QTimer>
 #include <QLineEdit>
@@ -367,6 +369,31 @@ private Q_SLOTS:
         QVERIFY(form().DBGrid1->isEnabled());
         QTest::mouseClick(form().pnlRelatorios->btn4, Qt::LeftButton);
         QCOMPARE(lots().currentRow(), row);
+    }
+
+    // A lot chosen in the expiry panel: the grid stands on it and has the focus, the search box
+    // keeps its text.
+    void aLotChosenInTheExpiryPanelIsShownInTheGrid()
+    {
+        m_op.clear();
+        takePlace(lots().rowCount() / 2, 1);
+        const QString searched = form().Edit1->text();
+        QTest::mouseClick(form().btn1, Qt::LeftButton);
+        QTest::mouseClick(form().pnlRelatorios->btnVencimentos, Qt::LeftButton);
+        expiry_ui::ExpiryPanel *expiry = form().PainelVencimentos;
+        expiry->cbHorizonte->setCurrentIndex(1);   // the next 30 days: lots the grid lists
+        QVERIFY(expiry->ListaLotes->model()->rowCount() > 0);
+        expiry->ListaLotes->setFocus();
+        QTest::keyClick(expiry->ListaLotes, Qt::Key_Return);
+        QCOMPARE(m_op.texts(), QStringList());
+        QVERIFY(expiry->isHidden());
+        QVERIFY(form().pnlRelatorios->isHidden());
+        QCOMPARE(QApplication::focusWidget(), form().DBGrid1);
+        QCOMPARE(form().Edit1->text(), searched);
+        const int descricao = lots().fieldIndex(QStringLiteral("DESCRICAO"));
+        QCOMPARE(lots().valueAt(lots().currentRow(), descricao).toString(),
+                 expiry->ListaLotes->model()->index(0, 0).data().toString());
+        QCOMPARE(form().DBGrid1->currentIndex().row(), lots().currentRow());
     }
 
     // Tab leaves the grid for the filters without touching the search; Shift+Tab enters the box.

@@ -1,7 +1,7 @@
 // A picture of the main window after a real login on a demo installation, for looking at the grid
 // and its panels without a screen.
 // Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd] [--size WxH]
-//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|rastreio|pedido|senha|manutencao|relatorios|vencimentos|auditoria|auditoria2|preview|lote|laudo]
+//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|rastreio|pedido|senha|manutencao|relatorios|vencimentos|historico|auditoria|auditoria2|preview|lote|laudo]
 // The last three are windows of their own: the picture is of that window (the lot edit form, the
 // form with its certificate panel, the report preview of "Listar Estoque").
 // DEMO_DIR is made by: makedemo --dir DEMO_DIR (the same --today keeps the colours as built).
@@ -18,6 +18,7 @@
 #include "reports/ui/reportspanel.h"
 #include "trace/ui/ordertracepanel.h"
 #include "exports/ui/deductionauditpanel.h"
+#include "exports/ui/historyviewer.h"
 #include "lotedit/ui/tform2.h"
 #include "reports/engine/previewdialog.h"
 #include "reports/ui/periodpanel.h"
@@ -136,6 +137,10 @@ int main(int argc, char **argv)
     else if (panel == QLatin1String("vencimentos")) {
         form.btn1->click();
         form.pnlRelatorios->btnVencimentos->click();
+    }
+    else if (panel == QLatin1String("historico")) {
+        form.btn1->click();
+        form.pnlRelatorios->BitBtn2->click();
     }
     else if (panel == QLatin1String("auditoria") || panel == QLatin1String("auditoria2")) {
         form.btn1->click();

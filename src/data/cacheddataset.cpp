@@ -106,6 +106,16 @@ db::Value CachedDataset::valueAt(int row, int column) const
     return d->rowValue(d->order[size_t(row)], column);
 }
 
+db::Value CachedDataset::oldValue(const QString &column) const
+{
+    const int c = fieldIndex(column);
+    if (c < 0)
+        throw DatasetError(fieldNotFound(m_name, column));
+    if (m_state == State::Insert || m_current < 0 || m_current >= rowCount())
+        return db::Value();
+    return d->rowValue(d->order[size_t(m_current)], c);
+}
+
 void CachedDataset::setValue(const QString &column, const db::Value &value)
 {
     if (m_state != State::Edit && m_state != State::Insert)

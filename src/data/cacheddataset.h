@@ -93,6 +93,8 @@ public:
     QString text(const QString &column) const { return value(column).toString(); }
     // Value at a row of the current order.
     db::Value valueAt(int row, int column) const;
+    // The current row's value as it was before the edit in progress (null while inserting).
+    db::Value oldValue(const QString &column) const;
     // Sets a value of the current row; only in Edit or Insert state.
     void setValue(const QString &column, const db::Value &value);
 

@@ -58,6 +58,11 @@ TForm2::TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &
     DS_ESTLOTE->setObjectName(QStringLiteral("DS_ESTLOTE"));
     DS_ESTLOTE->currentYear = [this] { return currentYear(); };
     DS_ESTLOTE->postRefused = [this] { return m_dm.ESTLOTEPostRefused; };
+    DS_ESTLOTE->beforePostOrMove = [this] {
+        bool ready = false;
+        guarded([&] { ready = auditBeforeLeaving(); });
+        return ready;
+    };
     buildControls();
     if (paths && clipboard)
         buildCertificate(*paths, *clipboard);

@@ -14,9 +14,7 @@ DBComboBox::DBComboBox(data::DataSource *source, const QString &field, QWidget *
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
-    const data::ColumnInfo info = source->columnInfo(field);
-    if (info.type == data::ColumnInfo::Type::Text && info.width > 0)
-        lineEdit()->setMaxLength(info.width);
+    // No length limit on typing: a text longer than its column is refused when written, not cut.
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_link.typed(); });
     // A pick from the list is written at once; the program's own list item is cut to the column
     // (the box then shows what was stored).

@@ -12,6 +12,7 @@
 #include "support/recordingoperator.h"
 #include "support/testdb.h"
 
+#include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -141,9 +142,17 @@ private Q_SLOTS:
         focus(f.other);
         QCOMPARE(f.ds.value(QStringLiteral("VALIDADE")).toDate(), QDate(1976, 12, 31));
 
-        // Long text is cut to the column's width.
+        // A text longer than its column is refused, never cut: the box keeps it until shortened.
         focus(f.situacao);
         QTest::keyClicks(f.situacao, QStringLiteral("Aguardando analise"));
+        f.other->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), f.situacao);
+        QCOMPARE(f.op.texts(), QStringList{data::TextTooLongMessage(QStringLiteral("SITUACAO"), 18, 10)});
+        QCOMPARE(f.situacao->currentText(), QStringLiteral("Aguardando analise"));
+        f.op.clear();
+        f.situacao->lineEdit()->end(false);
+        for (int i = 0; i < 8; ++i)
+            QTest::keyClick(f.situacao, Qt::Key_Backspace);
         focus(f.other);
         QCOMPARE(f.ds.text(QStringLiteral("SITUACAO")), QStringLiteral("Aguardando"));
 

@@ -12,7 +12,7 @@ namespace data {
 
 QString TextTooLongMessage(const QString &field, int typed, int width)
 {
-    return QStringLiteral("O texto digitado em %1 tem %2 caracteres e o campo aceita até %3. Encurte o texto.")
+    return QStringLiteral("O texto digitado em \"%1\" tem %2 caracteres e o campo aceita até %3. Encurte o texto.")
         .arg(field)
         .arg(typed)
         .arg(width);
@@ -78,7 +78,7 @@ bool DataSource::run(const std::function<void()> &step, bool writePending)
         m_op.warn(e.message());
         ok = false;
     } catch (const db::DbError &e) {
-        m_op.warn(e.message());
+        m_op.warn(db::operatorText(e));
         ok = false;
     } catch (const FieldInputError &e) {
         m_op.warn(e.message());
@@ -111,12 +111,12 @@ bool DataSource::setFieldText(const QString &field, const QString &text)
 {
     const ColumnInfo info = columnInfo(field);
     if (info.type == ColumnInfo::Type::Text && info.width > 0 && text.size() > info.width) {
-        m_op.warn(TextTooLongMessage(field, int(text.size()), info.width));
+        m_op.warn(TextTooLongMessage(FieldLabel(m_dataset.table().name, field), int(text.size()), info.width));
         return false;
     }
     db::Value value;
     try {
-        value = ParseFieldText(info, text, currentYear());
+        value = ParseFieldText(info, text, currentYear(), FieldLabel(m_dataset.table().name, field));
     } catch (const FieldInputError &e) {
         m_op.warn(e.message());
         return false;
@@ -161,19 +161,34 @@ void DataSource::restore(const Snapshot &snap)
         if (snap.state == CachedDataset::State::Insert) {
             m_dataset.insert();
         } else {
-            // The row as the server still holds it: found by its values before the edit.
+            // The row as the server now holds it: found by its key before the edit (or, for a
+            // table without one, by all its values), with what another workstation changed in it.
+            std::vector<int> locator;
+            for (const QString &name : m_dataset.table().keyColumns)
+                if (const int c = m_dataset.fieldIndex(name); c >= 0)
+                    locator.push_back(c);
+            if (locator.empty())
+                for (int c = 0; c < int(snap.stored.size()); ++c)
+                    locator.push_back(c);
             int found = -1;
             for (int r = 0; r < m_dataset.rowCount() && found < 0; ++r) {
                 bool same = true;
-                for (int c = 0; c < int(snap.stored.size()) && same; ++c)
-                    same = m_dataset.valueAt(r, c) == snap.stored[size_t(c)];
+                for (int c : locator)
+                    same = same && c < int(snap.stored.size()) && m_dataset.valueAt(r, c) == snap.stored[size_t(c)];
                 if (same)
                     found = r;
             }
             if (found < 0)
                 return;
             m_dataset.moveTo(found);
+            noteStoredRow();
             m_dataset.edit();
+            // Only what the operator typed goes back: the columns they left alone keep the stored values.
+            for (int c = 0; c < snap.fields.size(); ++c)
+                if (c < int(snap.stored.size()) && snap.values[size_t(c)] != snap.stored[size_t(c)]
+                    && m_dataset.value(c) != snap.values[size_t(c)])
+                    m_dataset.setValue(snap.fields[c], snap.values[size_t(c)]);
+            return;
         }
         for (int c = 0; c < snap.fields.size(); ++c)
             if (m_dataset.value(c) != snap.values[size_t(c)])

@@ -23,8 +23,9 @@ public:
     virtual bool commitPending() = 0;
 };
 
-// Told when a typed text does not fit its column: the text stays in the box to be shortened.
-QString TextTooLongMessage(const QString &field, int typed, int width);
+// Told when a typed text does not fit its column (label: the field as the form names it); the
+// text stays in the box to be shortened.
+QString TextTooLongMessage(const QString &label, int typed, int width);
 
 class DataSource : public QObject {
     Q_OBJECT

@@ -1,6 +1,7 @@
 // The lot edit form's controls, their places and tab order, and the certificate panel over it.
 #include "tform2.h"
 
+#include "lotedit/lotkey.h"
 #include "lotedit/lotrules.h"
 #include "lotedit/productlookup.h"
 #include "painelespecificacoes.h"
@@ -63,6 +64,8 @@ TForm2::TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &
         guarded([&] { ready = auditBeforeLeaving(); });
         return ready;
     };
+    // A new lot, or a lot moved to another key, never gives a lot a second row at one location.
+    m_dm.ESTLOTE.beforeWrite = lotedit::RefuseSecondLotRow;
     buildControls();
     if (paths && clipboard)
         buildCertificate(*paths, *clipboard);
@@ -75,6 +78,7 @@ TForm2::~TForm2()
 {
     if (m_dm.lotEditForm == this)
         m_dm.lotEditForm = nullptr;
+    m_dm.ESTLOTE.beforeWrite = nullptr;
 }
 
 void TForm2::buildControls()

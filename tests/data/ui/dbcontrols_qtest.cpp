@@ -147,7 +147,7 @@ private Q_SLOTS:
         QTest::keyClicks(f.situacao, QStringLiteral("Aguardando analise"));
         f.other->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), f.situacao);
-        QCOMPARE(f.op.texts(), QStringList{data::TextTooLongMessage(QStringLiteral("SITUACAO"), 18, 10)});
+        QCOMPARE(f.op.texts(), QStringList{data::TextTooLongMessage(QStringLiteral("Situação"), 18, 10)});
         QCOMPARE(f.situacao->currentText(), QStringLiteral("Aguardando analise"));
         f.op.clear();
         f.situacao->lineEdit()->end(false);
@@ -209,7 +209,7 @@ private Q_SLOTS:
         QCOMPARE(f.descricao->text(), tooLong);   // the box takes it all
         f.other->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), f.descricao);
-        QCOMPARE(f.op.texts(), QStringList{data::TextTooLongMessage(QStringLiteral("DESCRICAO"), width + 2, width)});
+        QCOMPARE(f.op.texts(), QStringList{data::TextTooLongMessage(QStringLiteral("Descrição"), width + 2, width)});
         QCOMPARE(f.descricao->text(), tooLong);
         QVERIFY(!f.source.post());
         QCOMPARE(f.ds.state(), State::Edit);

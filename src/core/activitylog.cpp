@@ -168,6 +168,17 @@ bool ActivityLog::OpenActivityLog(const QString &serverAddress, const QString &u
     return true;
 }
 
+QString OneLogLine(const QString &text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar &c : line)
+        if (c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == QChar(0x85) || c == QChar(0x2028)
+            || c == QChar(0x2029))
+            c = u' ';
+    return line;
+}
+
 void ActivityLog::WriteActivityLine(const QString &user, const QString &text) noexcept
 {
     try {
@@ -177,7 +188,7 @@ void ActivityLog::WriteActivityLine(const QString &user, const QString &text) no
         if (local.isEmpty())
             return;
         const QByteArray bytes =
-            platform::toCp1252(LogTimestamp(m_clock.now()) + QStringLiteral(" - ") + user + QStringLiteral(" - ") + text)
+            platform::toCp1252(OneLogLine(LogTimestamp(m_clock.now()) + QStringLiteral(" - ") + user + QStringLiteral(" - ") + text))
             + kLineEnd;
         QElapsedTimer waited;
         waited.start();

@@ -21,6 +21,10 @@ inline const QString kExitLine = QStringLiteral("Saiu do módulo de Posicao Atua
 // "dd/mm/yy-hh:nn", the stamp of every log line and of the header.
 QString LogTimestamp(const QDateTime &at);
 
+// A text as one log line: each line break inside it (CR LF, a lone CR or LF, the form feeds and
+// the Unicode separators) becomes one blank, so a pasted multi-line text keeps the file's lines whole.
+QString OneLogLine(const QString &text);
+
 class ActivityLog {
 public:
     ActivityLog(const platform::Clock &clock, const platform::WinPaths &paths);
@@ -30,7 +34,8 @@ public:
     // cannot be created; the caller then closes the main window.
     bool OpenActivityLog(const QString &serverAddress, const QString &userName, platform::Operator &op);
 
-    // Appends one stamped line. Whatever goes wrong, the line is lost and nothing is raised.
+    // Appends one stamped line (its line breaks as blanks). Whatever goes wrong, the line is lost
+    // and nothing is raised.
     void WriteActivityLine(const QString &user, const QString &text) noexcept;
 
     // The Windows path of this run's file; empty until OpenActivityLog.

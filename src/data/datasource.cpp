@@ -10,6 +10,14 @@
 
 namespace data {
 
+QString TextTooLongMessage(const QString &field, int typed, int width)
+{
+    return QStringLiteral("O texto digitado em \"%1\" tem %2 caracteres e o campo aceita até %3. Encurte o texto.")
+        .arg(field)
+        .arg(typed)
+        .arg(width);
+}
+
 DataSource::DataSource(CachedDataset &dataset, platform::Operator &op, QObject *parent)
     : QObject(parent), m_dataset(dataset), m_op(op), m_lastState(dataset.state())
 {
@@ -52,9 +60,16 @@ void DataSource::noteState()
     }
 }
 
+bool DataSource::readyToLeave()
+{
+    if (!updateRecord())
+        return false;
+    return !isEditing() || !beforePostOrMove || beforePostOrMove();
+}
+
 bool DataSource::run(const std::function<void()> &step, bool writePending)
 {
-    if (writePending && !updateRecord())
+    if (writePending && !readyToLeave())
         return false;
     bool ok = true;
     try {
@@ -94,9 +109,14 @@ void DataSource::noteStoredRow()
 
 bool DataSource::setFieldText(const QString &field, const QString &text)
 {
+    const ColumnInfo info = columnInfo(field);
+    if (info.type == ColumnInfo::Type::Text && info.width > 0 && text.size() > info.width) {
+        m_op.warn(TextTooLongMessage(FieldLabel(m_dataset.table().name, field), int(text.size()), info.width));
+        return false;
+    }
     db::Value value;
     try {
-        value = ParseFieldText(columnInfo(field), text, currentYear(), FieldLabel(m_dataset.table().name, field));
+        value = ParseFieldText(info, text, currentYear(), FieldLabel(m_dataset.table().name, field));
     } catch (const FieldInputError &e) {
         m_op.warn(e.message());
         return false;
@@ -178,7 +198,7 @@ void DataSource::restore(const Snapshot &snap)
 
 bool DataSource::post()
 {
-    if (!updateRecord())
+    if (!readyToLeave())
         return false;
     if (!isEditing())
         return true;

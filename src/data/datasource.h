@@ -23,6 +23,10 @@ public:
     virtual bool commitPending() = 0;
 };
 
+// Told when a typed text does not fit its column (label: the field as the form names it); the
+// text stays in the box to be shortened.
+QString TextTooLongMessage(const QString &label, int typed, int width);
+
 class DataSource : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +43,10 @@ public:
     // Whether the dataset's after-post hook found the posted row refused by the server (the cache
     // then shows the server's rows again); post() then puts the typed row back in edit.
     std::function<bool()> postRefused;
+    // The form's last word before an edited row is posted or left (post, a move, an insert, a
+    // refresh), after every control's text was written: false keeps the row in edit, unposted
+    // and in place (the form told the operator why, or asks for what it still needs).
+    std::function<bool()> beforePostOrMove;
 
     bool isEditing() const;
     bool canModify() const { return m_dataset.isOpen(); }
@@ -50,8 +58,9 @@ public:
 
     // Starts the edit when the dataset browses (autoEdit); false when the row cannot be edited.
     bool beginEdit();
-    // The one road from a control to its field: the text converted to the column's value (cut to
-    // its width), the edit started when needed. False after telling the operator why not.
+    // The one road from a control to its field: the text converted to the column's value, the
+    // edit started when needed. A text longer than its column is refused, never cut. False after
+    // telling the operator why not.
     bool setFieldText(const QString &field, const QString &text);
     // A value that needs no conversion (a pick from a list).
     bool setFieldValue(const QString &field, const db::Value &value);
@@ -81,6 +90,8 @@ Q_SIGNALS:
 
 private:
     bool run(const std::function<void()> &step, bool writePending);
+    // Pending text written and the form's check passed: the row may be posted or left.
+    bool readyToLeave();
     struct Snapshot {
         CachedDataset::State state;
         QStringList fields;

@@ -64,13 +64,21 @@ QString TestInsertStatement(int testNumber, int number, int specEntry, const QSt
 
 QString CertificateViewStatement(const CertificateKey &key)
 {
+    const QString header = QStringLiteral("(a.CODIGOCOMP  = '") + q(key.code) + QStringLiteral("') and (a.LOTE        = '")
+        + q(key.lot) + QStringLiteral("') and (a.FORNECEDOR  = '") + q(key.supplier) + QStringLiteral("')");
     return QStringLiteral(
                "select a.CODIGOLAUDO, a.DATA, a.MANIPULADOR, a.ANALISTA, a.TAMANHOLOTE, a.CODIGOCOMP, a.LOTE, a.FORNECEDOR, "
                "a.LABORATORIO, a.RESULTADOFINAL, b.CODIGOENSAIO, b.CODIGOLAUDO, b.CODIGOESPEC, b.RESULTADO, b.DATADAANALISE, "
                "b.RESPONSAVEL, c.CODIGOESPEC, c.ENSAIO, c.ESPECIFICACAO from LAUDOPORLOTE a, CQPORLOTE b, ESPECIFICACOES c "
-               "where (a.CODIGOLAUDO = b.CODIGOLAUDO) and (b.CODIGOESPEC = c.CODIGOESPEC) and (a.CODIGOCOMP  = '")
-        + q(key.code) + QStringLiteral("') and (a.LOTE        = '") + q(key.lot) + QStringLiteral("') and (a.FORNECEDOR  = '")
-        + q(key.supplier) + QStringLiteral("')");
+               "where (a.CODIGOLAUDO = b.CODIGOLAUDO) and (b.CODIGOESPEC = c.CODIGOESPEC) and ")
+        + header
+        + QStringLiteral(
+               " union all select a.CODIGOLAUDO, a.DATA, a.MANIPULADOR, a.ANALISTA, a.TAMANHOLOTE, a.CODIGOCOMP, a.LOTE, "
+               "a.FORNECEDOR, a.LABORATORIO, a.RESULTADOFINAL, null, null, null, null, null, null, null, null, null "
+               "from LAUDOPORLOTE a where ")
+        + header
+        + QStringLiteral(" and not exists (select 1 from CQPORLOTE b, ESPECIFICACOES c where (b.CODIGOLAUDO = a.CODIGOLAUDO) "
+                         "and (b.CODIGOESPEC = c.CODIGOESPEC))");
 }
 
 OpenedCertificate FindOrCreateCertificate(db::Connection &conn, const CertificateKey &key)

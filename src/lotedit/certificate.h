@@ -38,7 +38,8 @@ QString CertificateLookupStatement(const CertificateKey &key);
 QString CertificateInsertStatement(int number, const CertificateKey &key);
 QString SpecificationEntriesStatement(const QString &code);
 QString TestInsertStatement(int testNumber, int number, int specEntry, const QString &requiredValue);
-// The display rows: one per test, each with the header and the quality-standard entry.
+// The display rows: one per test, each with the header and the quality-standard entry; a
+// certificate without tests gives one row of its header alone (its test columns null).
 QString CertificateViewStatement(const CertificateKey &key);
 
 inline const QString kLargestCertificateStatement = QStringLiteral("Select max(CODIGOLAUDO) as MAIOR from LaudoPorLote");

@@ -72,6 +72,28 @@ TEST_F(ActivityLogTest, FirstLoginOfTheMonthCreatesTheFileWithItsHeader)
               kHeaderMarch7 + kLoginMarch7 + "07/03/24-09:07 - MARIA - Cancelou a opera\xe7\xe3o. Saldo atual: 12,5\r\n");
 }
 
+TEST_F(ActivityLogTest, LineBreaksInsideATextAreWrittenAsBlanks)
+{
+    core::ActivityLog log(m_clock, m_paths);
+    ASSERT_TRUE(log.OpenActivityLog(QStringLiteral("SERVIDOR"), QStringLiteral("MARIA"), m_op));
+    const struct {
+        QString text;
+        QByteArray line;
+    } cases[] = {
+        {QStringLiteral("a\r\nb"), "a b"},
+        {QStringLiteral("a\nb\rc"), "a b c"},
+        {QStringLiteral("a\r\n\r\nb"), "a  b"},
+        {QStringLiteral("fim\n"), "fim "},
+        {QStringLiteral("a") + QChar(0x2028) + QStringLiteral("b") + QChar(0x2029) + QStringLiteral("c\vd\fe"), "a b c d e"},
+    };
+    QByteArray expected = kHeaderMarch7 + kLoginMarch7;
+    for (const auto &c : cases) {
+        log.WriteActivityLine(QStringLiteral("MARIA"), QStringLiteral("Justificativa: ") + c.text);
+        expected += "07/03/24-14:05 - MARIA - Justificativa: " + c.line + "\r\n";
+    }
+    EXPECT_EQ(contents(logFile("2024-03")), expected);
+}
+
 TEST_F(ActivityLogTest, LaterLoginsAppendWithoutAnotherHeader)
 {
     {

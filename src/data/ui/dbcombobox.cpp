@@ -14,16 +14,19 @@ DBComboBox::DBComboBox(data::DataSource *source, const QString &field, QWidget *
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
-    const data::ColumnInfo info = source->columnInfo(field);
-    if (info.type == data::ColumnInfo::Type::Text && info.width > 0)
-        lineEdit()->setMaxLength(info.width);
+    // No length limit on typing: a text longer than its column is refused when written, not cut.
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_link.typed(); });
-    // A pick from the list is written at once.
+    // A pick from the list is written at once; the program's own list item is cut to the column
+    // (the box then shows what was stored).
     connect(this, &QComboBox::activated, this, [this](int index) {
         if (m_showing)
             return;
         m_link.setModified(false);
-        if (!m_link.source()->setFieldText(m_link.field(), itemText(index)))
+        const data::ColumnInfo column = m_link.source()->columnInfo(m_link.field());
+        const QString item = column.type == data::ColumnInfo::Type::Text && column.width > 0
+                                 ? itemText(index).left(column.width)
+                                 : itemText(index);
+        if (!m_link.source()->setFieldText(m_link.field(), item))
             showField();
     });
     showField();

@@ -5,6 +5,8 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace data_ui {
 
 namespace {
@@ -44,9 +46,8 @@ QString qtInputMask(const QString &mask, QChar blank)
 DBEdit::DBEdit(data::DataSource *source, const QString &field, QWidget *parent)
     : QLineEdit(parent), m_link(this, source, field, [this] { showField(); }, [this] { return Text(); })
 {
-    const data::ColumnInfo info = source->columnInfo(field);
-    if (info.type == data::ColumnInfo::Type::Text && info.width > 0)
-        setMaxLength(info.width);
+    // No length limit in the box: a text longer than its column is refused with a message when
+    // written, never cut without a word (a limit would drop pasted text silently).
     connect(this, &QLineEdit::textEdited, this, [this] { m_link.typed(); });
     showField();
 }
@@ -119,6 +120,14 @@ void DBEdit::focusInEvent(QFocusEvent *event)
     QLineEdit::focusInEvent(event);
     if (!m_link.modified())
         showField();
+    // A masked box given the focus by the program (not by Tab or a click, which place the cursor
+    // themselves) would keep its cursor past the mask's end, where typed characters are dropped:
+    // it goes to the first free position, or to the start of a full box.
+    const auto reason = event->reason();
+    if (!m_mask.isEmpty() && reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason
+        && reason != Qt::ShortcutFocusReason && reason != Qt::MouseFocusReason && MovesWithinWindow(event)
+        && !hasSelectedText())
+        setCursorPosition(std::max<qsizetype>(0, displayText().indexOf(m_blank)));
     if (MovesWithinWindow(event))
         Q_EMIT entered();
 }

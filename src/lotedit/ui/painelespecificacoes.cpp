@@ -144,7 +144,11 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
 
     // The grid follows the dataset, and a row picked in the grid moves the dataset there.
     connect(&dm.Laudo, &data::CachedDataset::currentChanged, this, [this](int row) { selectGridRow(row); });
-    connect(&dm.Laudo, &data::CachedDataset::rowsReset, this, [this] { selectGridRow(m_dm.Laudo.currentRow()); });
+    connect(&dm.Laudo, &data::CachedDataset::rowsReset, this, [this] {
+        showTestRowsOnly();
+        selectGridRow(m_dm.Laudo.currentRow());
+    });
+    connect(&dm.Laudo, &data::CachedDataset::currentChanged, this, [this] { lockResultWithoutTest(); });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (!m_moving && current.isValid())
@@ -306,6 +310,36 @@ lotedit::CertificateHeader PainelEspecificacoes::currentHeader() const
     return h;
 }
 
+bool PainelEspecificacoes::hasTest(int row) const
+{
+    const data::CachedDataset &ds = m_dm.Laudo;
+    return !ds.valueAt(row, ds.fieldIndex(QStringLiteral("CODIGOESPEC"))).isNull();
+}
+
+void PainelEspecificacoes::showTestRowsOnly()
+{
+    // The row of a certificate without tests carries its header: the grid lists no test for it.
+    const data::CachedDataset &ds = m_dm.Laudo;
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        DBGrid1->setRowHidden(row, ds.isOpen() && !hasTest(row));
+    lockResultWithoutTest();
+}
+
+void PainelEspecificacoes::lockResultWithoutTest()
+{
+    const data::CachedDataset &ds = m_dm.Laudo;
+    DBMemo2->setReadOnly(ds.isOpen() && ds.currentRow() >= 0 && !hasTest(ds.currentRow()));
+}
+
+std::vector<lotedit::TestResult> PainelEspecificacoes::testsOf(const std::vector<int> &rows) const
+{
+    std::vector<lotedit::TestResult> tests;
+    for (const int row : rows)
+        if (hasTest(row))
+            tests.push_back(testAt(row));
+    return tests;
+}
+
 lotedit::TestResult PainelEspecificacoes::testAt(int row) const
 {
     const data::CachedDataset &ds = m_dm.Laudo;
@@ -389,7 +423,7 @@ bool PainelEspecificacoes::DBMemo2KeyPress(QKeyEvent *event)
     data::CachedDataset &ds = m_dm.Laudo;
     if (!ds.isOpen() || ds.isEmpty() || !storeAndCarryHeader())
         return true;
-    if (!save({testAt(ds.currentRow())}))
+    if (!save(testsOf({ds.currentRow()})))
         return true;
     if (ds.currentRow() < ds.rowCount() - 1)
         goToRow(ds.currentRow() + 1);
@@ -419,10 +453,10 @@ void PainelEspecificacoes::BitBtn7Click()
         // A date or value the box refuses keeps the panel open with what was typed.
         if (!storeAndCarryHeader())
             return;
-        std::vector<lotedit::TestResult> tests;
+        std::vector<int> rows;
         for (int row = 0; row < ds.rowCount(); ++row)
-            tests.push_back(testAt(row));
-        if (!save(tests))
+            rows.push_back(row);
+        if (!save(testsOf(rows)))
             return;
     }
     ds.close();

@@ -76,6 +76,10 @@ private:
     bool storeAndCarryHeader();
     lotedit::CertificateHeader currentHeader() const;
     lotedit::TestResult testAt(int row) const;
+    bool hasTest(int row) const;   // false on the header row of a certificate without tests
+    std::vector<lotedit::TestResult> testsOf(const std::vector<int> &rows) const;
+    void showTestRowsOnly();
+    void lockResultWithoutTest();   // no result to type where there is no test
     bool save(const std::vector<lotedit::TestResult> &tests);
     // After a save refused because another workstation changed the certificate: the values the
     // operator left alone show what is stored; what they typed stays for a second save.

@@ -80,6 +80,11 @@ void TForm2::wireHandlers()
     // No blanks in a lot number.
     DBEdit2->keyPress = [enterMovesOn](QKeyEvent *e) { return e->key() == Qt::Key_Space || enterMovesOn(e); };
 
+    // After a move or a save the row on show is another (or stored anew): the box in hand
+    // audits against it, never against the row it was entered on.
+    connect(DS_ESTLOTE, &data::DataSource::recordChanged, this, &TForm2::noteEntryValues);
+    connect(DS_ESTLOTE, &data::DataSource::stateChanged, this, &TForm2::noteEntryValues);
+
     Memo1->installEventFilter(this);
     GradeOpComponentes->installEventFilter(this);
     MaskEdit1->installEventFilter(this);
@@ -306,37 +311,68 @@ bool TForm2::justificationShown() const
 
 void TForm2::BitBtn1Click()
 {
+    // Saved from the keyboard (Alt+S) the focus never leaves the box in hand: the data source's
+    // check before posting audits it first, so no audited change is saved unjustified.
+    m_dm.ESTLOTEPostRefused = false;
+    if (!DS_ESTLOTE->post())
+        return;
+    accept();
+}
+
+bool TForm2::auditBeforeLeaving()
+{
     if (justificationShown() && !JustificationDone) {
         if (Memo1->hasFocus())
             m_op.inform(lotedit::kJustificationPendingMessage);
         Memo1->setFocus(Qt::OtherFocusReason);
-        return;
+        return false;
     }
     if (!auditAgainstStored())
-        return;
-    // Saved from the keyboard (Alt+S) the focus never leaves the box in hand: its value and its
-    // audit come first, so no audited change is saved unjustified.
-    QWidget *focused = QApplication::focusWidget();
-    if (focused == DBEdit6 || focused == DBEdit10) {
-        auto *box = static_cast<data_ui::DBEdit *>(focused);
+        return false;
+    QWidget *inHand = focusWidget();
+    if (inHand == DBEdit6 || inHand == DBEdit10) {
+        auto *box = static_cast<data_ui::DBEdit *>(inHand);
         if (!box->commitPending())
-            return;
-        if (focused == DBEdit6) {
+            return false;
+        if (inHand == DBEdit6) {
             DBEdit6Exit();
             DBEdit6Enter();   // the change is on record: leaving the box later is no new change
         } else {
             DBEdit10Exit();
             if (lotedit::ExpiryLeftEmpty(DBEdit10->Text()))
-                return;
+                return false;
             DBEdit10Enter();
         }
         if (justificationShown() && !JustificationDone)
-            return;
+            return false;
     }
-    m_dm.ESTLOTEPostRefused = false;
-    if (!DS_ESTLOTE->post())
+    return !expiryMissing();
+}
+
+bool TForm2::expiryMissing()
+{
+    const data::CachedDataset &lot = m_dm.ESTLOTE;
+    const QString expiry = QStringLiteral("VALIDADE");
+    if (lot.fieldIndex(expiry) < 0 || !lot.value(expiry).isNull())
+        return false;
+    // A lot stored without an expiry may keep it so; an expiry emptied in the box may not be saved.
+    if (!m_expiryEmptied && (lot.state() != data::CachedDataset::State::Edit || lot.valueBeforeEdit(expiry).isNull()))
+        return false;
+    m_op.inform(lotedit::kExpiryMissingMessage);
+    data_ui::FocusLater(DBEdit10);
+    return true;
+}
+
+void TForm2::noteEntryValues()
+{
+    if (DS_ESTLOTE->isEditing())
         return;
-    accept();
+    m_expiryEmptied = false;
+    QWidget *inHand = focusWidget();
+    if (inHand == DBEdit6)
+        DBEdit6Enter();
+    else if (inHand == DBEdit10)
+        DBEdit10Enter();
 }
 
 void TForm2::BitBtn2Click()
@@ -440,6 +476,8 @@ void TForm2::DBEdit6Enter()
 
 void TForm2::DBEdit6Exit()
 {
+    if (m_focusingNewRow)
+        return;
     const QString now = DBEdit6->text();
     if (!lotedit::BalanceChangeAudited(EntryBalance, now, logOn()))
         return;
@@ -449,17 +487,24 @@ void TForm2::DBEdit6Exit()
 
 void TForm2::DBEdit10Enter()
 {
+    // Back in a box left empty: the change from the expiry on record is still to be audited.
+    if (m_expiryEmptied)
+        return;
     EntryExpiry = lotedit::EntryExpiryFor(DBEdit10->Text(), currentYear());
 }
 
 void TForm2::DBEdit10Exit()
 {
+    if (m_focusingNewRow)
+        return;
     const QString text = DBEdit10->Text();
     if (lotedit::ExpiryLeftEmpty(text)) {
+        m_expiryEmptied = true;
         m_op.inform(lotedit::kExpiryMissingMessage);
         data_ui::FocusLater(DBEdit10);
         return;
     }
+    m_expiryEmptied = false;
     const std::optional<QDate> now = lotedit::ReadExpiry(text, currentYear());
     if (!lotedit::ExpiryChangeAudited(EntryExpiry, now, logOn()))
         return;
@@ -565,8 +610,13 @@ void TForm2::setDescriptionEnabled(bool enabled)
 
 void TForm2::focusDescription()
 {
-    if (DBEdit1->isVisible())
-        DBEdit1->setFocus(Qt::OtherFocusReason);
+    if (!DBEdit1->isVisible())
+        return;
+    // The row on show is a new one: the box the focus leaves was audited before the row was
+    // left, and is not audited again against the new row.
+    m_focusingNewRow = true;
+    DBEdit1->setFocus(Qt::OtherFocusReason);
+    m_focusingNewRow = false;
 }
 
 QString TForm2::descriptionText() const

@@ -137,6 +137,13 @@ private:
     void buildControls();
     void wireHandlers();
     void showJustification(int tag);
+    // Before the edited row is posted or left by any road: the box in hand written and audited as
+    // leaving it would, and the justification given. False keeps the row in edit, unposted.
+    bool auditBeforeLeaving();
+    // The expiry a post would store was emptied: told, and back to the box.
+    bool expiryMissing();
+    // The row on show changed while browsing: the box in hand's entry value is this row's.
+    void noteEntryValues();
     void closeOptions(bool choose);
     void closeLater();
     bool logOn() const;
@@ -157,6 +164,8 @@ private:
     platform::Operator &m_op;
     bool m_activated = false;
     bool m_closing = false;
+    bool m_expiryEmptied = false;   // the expiry box was left empty during this edit
+    bool m_focusingNewRow = false;  // the focus goes to the description of a row just inserted
     QString m_chosenName;   // the name last picked in the options list
     QStringList m_pendingAudit;     // lines of the edit in hand, written when it is saved
     bool m_reauditBalance = false;

@@ -149,6 +149,11 @@ TForm2::TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &
     DS_ESTLOTE->setObjectName(QStringLiteral("DS_ESTLOTE"));
     DS_ESTLOTE->currentYear = [this] { return currentYear(); };
     DS_ESTLOTE->postRefused = [this] { return m_dm.ESTLOTEPostRefused; };
+    DS_ESTLOTE->beforePostOrMove = [this] {
+        bool ready = false;
+        guarded([&] { ready = auditBeforeLeaving(); });
+        return ready;
+    };
     // A new lot, or a lot moved to another key, never gives a lot a second row at one location.
     m_dm.ESTLOTE.beforeWrite = lotedit::RefuseSecondLotRow;
     buildControls();

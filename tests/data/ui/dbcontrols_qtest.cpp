@@ -3,6 +3,7 @@
 // tell the operator when a text is no value; the navigator acts on the same rows.
 #include "data/cacheddataset.h"
 #include "data/datasource.h"
+#include "data/columns.h"
 #include "data/tables.h"
 #include "data/ui/dbcontrols.h"
 #include "data/ui/dbnavigator.h"
@@ -11,6 +12,7 @@
 #include "support/recordingoperator.h"
 #include "support/testdb.h"
 
+#include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -140,9 +142,17 @@ private Q_SLOTS:
         focus(f.other);
         QCOMPARE(f.ds.value(QStringLiteral("VALIDADE")).toDate(), QDate(1976, 12, 31));
 
-        // Long text is cut to the column's width.
+        // A text longer than its column is refused, never cut: the box keeps it until shortened.
         focus(f.situacao);
         QTest::keyClicks(f.situacao, QStringLiteral("Aguardando analise"));
+        f.other->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), f.situacao);
+        QCOMPARE(f.op.texts(), QStringList{data::TextTooLongMessage(QStringLiteral("Situação"), 18, 10)});
+        QCOMPARE(f.situacao->currentText(), QStringLiteral("Aguardando analise"));
+        f.op.clear();
+        f.situacao->lineEdit()->end(false);
+        for (int i = 0; i < 8; ++i)
+            QTest::keyClick(f.situacao, Qt::Key_Backspace);
         focus(f.other);
         QCOMPARE(f.ds.text(QStringLiteral("SITUACAO")), QStringLiteral("Aguardando"));
 
@@ -183,6 +193,57 @@ private Q_SLOTS:
         QCOMPARE(f.validade->Text(), QStringLiteral("  /  /  "));
         QVERIFY(f.source.cancel());
         QCOMPARE(f.ds.state(), State::Browse);
+    }
+
+    void aTextLongerThanItsColumnIsRefusedNotCut()
+    {
+        Window f(m_db->conn());
+        f.ds.open();
+        f.w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+        const int width = data::FindColumnInfo(QStringLiteral("ESTLOTE"), QStringLiteral("DESCRICAO"))->width;
+        const QString tooLong = QString(width, u'x') + QStringLiteral("yz");
+        focus(f.descricao);
+        f.descricao->selectAll();
+        QTest::keyClicks(f.descricao, tooLong);
+        QCOMPARE(f.descricao->text(), tooLong);   // the box takes it all
+        f.other->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), f.descricao);
+        QCOMPARE(f.op.texts(), QStringList{data::TextTooLongMessage(QStringLiteral("Descrição"), width + 2, width)});
+        QCOMPARE(f.descricao->text(), tooLong);
+        QVERIFY(!f.source.post());
+        QCOMPARE(f.ds.state(), State::Edit);
+        // At the column's width it is written.
+        f.descricao->end(false);
+        QTest::keyClick(f.descricao, Qt::Key_Backspace);
+        QTest::keyClick(f.descricao, Qt::Key_Backspace);
+        QVERIFY(f.source.post());
+        QCOMPARE(f.ds.text(QStringLiteral("DESCRICAO")), QString(width, u'x'));
+    }
+
+    void aMaskedBoxFocusedByTheProgramTakesDigitsFromItsFirstFreePosition()
+    {
+        Window f(m_db->conn());
+        f.ds.open();
+        f.w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+        f.w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.w));
+        // The first lot has no expiry: the digits fill the empty box from its start.
+        f.validade->setFocus(Qt::OtherFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), f.validade);
+        QCOMPARE(f.validade->Text(), QStringLiteral("  /  /  "));
+        QTest::keyClicks(f.validade, QStringLiteral("010227"));
+        QCOMPARE(f.validade->Text(), QStringLiteral("01/02/27"));
+        f.other->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), f.other);
+        QCOMPARE(f.ds.value(QStringLiteral("VALIDADE")).toDate(), QDate(2027, 2, 1));
+        // A full box: typing from the start replaces the date.
+        f.validade->setFocus(Qt::OtherFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), f.validade);
+        QTest::keyClicks(f.validade, QStringLiteral("311226"));
+        QCOMPARE(f.validade->Text(), QStringLiteral("31/12/26"));
+        QVERIFY(f.op.texts().isEmpty());
     }
 
     void theNavigatorInsertsDeletesAndReportsARefusedPost()

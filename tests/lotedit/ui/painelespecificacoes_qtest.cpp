@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -251,6 +252,87 @@ private Q_SLOTS:
         QVERIFY(h->query(QStringLiteral("select ANALISTA from LAUDOPORLOTE")).rows.front().front().isNull());
         QCOMPARE(p->DBEdit11->text(), QStringLiteral("Ana"));
         QCOMPARE(p->DBMemo2->toPlainText(), QStringLiteral("falha"));
+    }
+
+    void theDateTakesDigitsTypedAsSoonAsThePanelOpens()
+    {
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBEdit3));
+        typeText(p->DBEdit3, QStringLiteral("150324"));
+        QCOMPARE(p->DBEdit3->Text(), QStringLiteral("15/03/24"));
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+        QCOMPARE(h->header("DATA"), QStringLiteral("15/03/2024"));
+    }
+
+    void aResultLongerThanItsColumnIsRefusedNotCut()
+    {
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        const int first = h->laudoSpec(0);
+        const QString tooLong = QStringLiteral("conforme ").repeated(33) + QStringLiteral("USP 44");   // 303 characters
+        QCOMPARE(tooLong.size(), 303);
+        const auto paste = [&](const QString &text) {
+            QGuiApplication::clipboard()->setText(text);
+            p->DBMemo2->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBMemo2));
+            QTest::keyClick(p->DBMemo2, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(p->DBMemo2, Qt::Key_V, Qt::ControlModifier);
+        };
+        paste(tooLong);
+        // Neither Enter in the memo nor "Sair" writes it: the operator is told, the text stays whole.
+        enter(p->DBMemo2);
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(p->isVisible());
+        // Told by each road (leaving the memo, Enter, Sair), always the same words.
+        QStringList told = h->rig.op.texts();
+        QVERIFY(told.size() >= 2);
+        told.removeDuplicates();
+        QCOMPARE(told, QStringList{data::TextTooLongMessage(QStringLiteral("Resultado do ensaio"), 303, 250)});
+        QCOMPARE(p->DBMemo2->toPlainText(), tooLong);
+        QCOMPARE(h->result(first), QStringLiteral("Pó branco"));
+        // Shortened to the column, it is saved as typed.
+        paste(tooLong.left(250));
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+        QCOMPARE(h->result(first), tooLong.left(250));
+    }
+
+    void aCertificateWithoutTestsKeepsItsHeaderAndShowsNoRow()
+    {
+        h->rig.exec(QStringLiteral("insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, LABORATORIO, VALIDADE) "
+                                   "values ('Talco', 'T-9', 'Pharma', '002', 'Almoxarifado', '2027-01-31')"));
+        data::CachedDataset &lot = h->rig.dm.ESTLOTE;
+        lot.close();
+        lot.open();
+        QVERIFY(lot.locate(QStringLiteral("LOTE"), db::Value::text(QStringLiteral("T-9"))));
+        auto *p = h->panel;
+        const auto opened = [&] {
+            QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+            QVERIFY(p->isVisible());
+            QCOMPARE(h->rig.dm.Laudo.rowCount(), 1);
+            QVERIFY(p->DBGrid1->isRowHidden(0));
+            QVERIFY(p->DBMemo2->isReadOnly());
+        };
+        opened();
+        replaceText(p->DBEdit11, QStringLiteral("Fulano"));
+        replaceText(p->DBEdit5, QStringLiteral("5 kg"));
+        // Typing in the header adds no row.
+        QCOMPARE(h->rig.dm.Laudo.rowCount(), 1);
+        QCOMPARE(h->rig.dm.Laudo.state(), data::CachedDataset::State::Edit);
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+        QVERIFY(h->rig.op.texts().isEmpty());
+        const db::Rows saved = h->query(QStringLiteral("select ANALISTA, TAMANHOLOTE from LAUDOPORLOTE where CODIGOCOMP = '002'"));
+        QCOMPARE(saved.rows.size(), size_t(1));
+        QCOMPARE(saved.rows[0][0].toString(), QStringLiteral("Fulano"));
+        QCOMPARE(saved.rows[0][1].toString(), QStringLiteral("5 kg"));
+        QCOMPARE(h->query(QStringLiteral("select count(*) from CQPORLOTE")).rows.front().front().toInt(), 0);
+        // The next opening shows it.
+        opened();
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("Fulano"));
+        QCOMPARE(p->DBEdit5->text(), QStringLiteral("5 kg"));
     }
 
     void aCertificateChangedElsewhereIsNotOverwritten()

@@ -9,6 +9,7 @@
 #include "support/modulerig.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -75,6 +76,9 @@ struct Rig : testsupport::ModuleRig {
     }
 
     db::Rows query(const QString &sql) { return tdb.conn().query(sql); }
+    // C1's stored balance and expiry.
+    db::Decimal storedBalance() { return query(QStringLiteral("select SALDOCORRENTE from ESTLOTE where LOTE = 'C1'")).rows[0][0].toDecimal(); }
+    QDate storedExpiry() { return query(QStringLiteral("select VALIDADE from ESTLOTE where LOTE = 'C1'")).rows[0][0].toDate(); }
 };
 
 QByteArray lines(const QStringList &texts)
@@ -84,6 +88,10 @@ QByteArray lines(const QStringList &texts)
         out += platform::toCp1252(QStringLiteral("07/03/24-14:05 - ANA - ") + t) + "\r\n";
     return out;
 }
+
+// Roads out of the row besides the navigator's buttons.
+constexpr int kAltS = 100;
+constexpr int kSalvar = 101;
 
 void settle()
 {
@@ -118,6 +126,21 @@ void typeInto(QLineEdit *box, const QString &text)
     focusOn(box);
     box->selectAll();
     QTest::keyClicks(box, text);
+}
+
+void clickNavigator(TForm2 &form, data_ui::DBNavigator::Button button)
+{
+    QTest::mouseClick(form.DBNavigator1->button(button), Qt::LeftButton);
+    settle();
+}
+
+// The justification the form asks for, typed and ended with Enter.
+void justify(TForm2 &form, const QString &text)
+{
+    QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+    QTest::keyClicks(form.Memo1, text);
+    QTest::keyClick(form.Memo1, Qt::Key_Return);
+    settle();
 }
 
 } // namespace
@@ -258,6 +281,173 @@ private Q_SLOTS:
             QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
             QStringLiteral("Alterou o Saldo Atual de 12,5 para 9 (Cafeína, lote: C1)"),
             QStringLiteral("Justificativa: quebra"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 9"),
+        }));
+    }
+
+    // Every road that posts or leaves the row, with a balance or an expiry typed and the box not
+    // left: the change is audited and justified before anything reaches the database.
+    void everyRoadOutOfTheRowAuditsThePendingFieldFirst_data()
+    {
+        QTest::addColumn<int>("road");
+        QTest::addColumn<bool>("expiry");
+        using N = data_ui::DBNavigator;
+        QTest::newRow("Gravar, saldo") << int(N::Post) << false;
+        QTest::newRow("Gravar, validade") << int(N::Post) << true;
+        QTest::newRow("Próximo, saldo") << int(N::Next) << false;
+        QTest::newRow("Próximo, validade") << int(N::Next) << true;
+        QTest::newRow("Primeiro, saldo") << int(N::First) << false;
+        QTest::newRow("Anterior, saldo") << int(N::Prior) << false;
+        QTest::newRow("Último, saldo") << int(N::Last) << false;
+        QTest::newRow("Incluir, saldo") << int(N::Insert) << false;
+        QTest::newRow("Alt+S, saldo") << kAltS << false;
+        QTest::newRow("Alt+S, validade") << kAltS << true;
+        QTest::newRow("Salvar, saldo") << kSalvar << false;
+    }
+
+    void everyRoadOutOfTheRowAuditsThePendingFieldFirst()
+    {
+        QFETCH(int, road);
+        QFETCH(bool, expiry);
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        const QString changed = expiry
+            ? QStringLiteral("Alterou a Validade de 01/03/25 para 31/08/26 (Cafeína, lote: C1)")
+            : QStringLiteral("Alterou o Saldo Atual de 12,5 para 7 (Cafeína, lote: C1)");
+        if (expiry) {
+            focusOn(form.DBEdit10);
+            QTest::keyClicks(form.DBEdit10, QStringLiteral("310826"));
+        } else {
+            typeInto(form.DBEdit6, QStringLiteral("7"));
+        }
+        const auto take = [&] {
+            if (road == kAltS)
+                QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+            else if (road == kSalvar)
+                QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+            else
+                clickNavigator(form, data_ui::DBNavigator::Button(road));
+            settle();
+        };
+        take();
+        // Nothing saved, the row still in edit where it was, the justification asked for.
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QVERIFY(form.justificationShown());
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Edit);
+        QCOMPARE(rig.dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("C1"));
+        QCOMPARE(rig.storedBalance(), db::Decimal::fromString(QStringLiteral("12.5")));
+        QCOMPARE(rig.storedExpiry(), QDate(2025, 3, 1));
+        // Nothing on record either: the change line waits for the save.
+        QCOMPARE(rig.auditBytes(), lines({QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)")}));
+
+        justify(form, QStringLiteral("recontagem"));
+        take();
+        QTRY_COMPARE(rig.storedBalance(), db::Decimal::fromString(expiry ? QStringLiteral("12.5") : QStringLiteral("7")));
+        QTRY_COMPARE(rig.storedExpiry(), expiry ? QDate(2026, 8, 31) : QDate(2025, 3, 1));
+        // Leaving the box afterwards is no new change.
+        if (form.isVisible() && rig.dm.ESTLOTE.state() == State::Browse
+            && rig.dm.ESTLOTE.text(QStringLiteral("LOTE")) == QStringLiteral("C1")) {
+            leaveWithTab();
+            QVERIFY(!form.justificationShown());
+        }
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            changed,
+            QStringLiteral("Justificativa: recontagem"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: ") + (expiry ? QStringLiteral("12,5") : QStringLiteral("7")),
+        }));
+        QCOMPARE(rig.op.texts(), QStringList());
+    }
+
+    void theAuditComparesWithTheRowOnShow()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        focusOn(form.DBEdit6);
+        // "Próximo" with the focus in the untouched balance: the next lot's balance is the one on entry.
+        clickNavigator(form, data_ui::DBNavigator::Next);
+        QCOMPARE(rig.dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("T1"));
+        QCOMPARE(QApplication::focusWidget(), form.DBEdit6);
+        leaveWithTab();
+        QVERIFY(!form.justificationShown());
+        typeInto(form.DBEdit6, QStringLiteral("5"));
+        leaveWithTab();
+        QVERIFY(form.justificationShown());
+        justify(form, QStringLiteral("contagem"));
+        clickNavigator(form, data_ui::DBNavigator::Post);
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Alterou o Saldo Atual de 4 para 5 (Talco, lote: T1)"),
+            QStringLiteral("Justificativa: contagem"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 5"),
+        }));
+    }
+
+    void anEmptiedExpiryIsNeverSaved()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        focusOn(form.DBEdit10);
+        form.DBEdit10->selectAll();
+        QTest::keyClick(form.DBEdit10, Qt::Key_Delete);
+        leaveWithTab();
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit10);
+        QCOMPARE(rig.op.texts(), QStringList{lotedit::kExpiryMissingMessage});
+        // The navigator's "Gravar" from the box, and "Salvar" clicked away from it.
+        clickNavigator(form, data_ui::DBNavigator::Post);
+        QCOMPARE(rig.op.texts().size(), 2);
+        QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+        settle();
+        QVERIFY(form.isVisible());
+        QCOMPARE(rig.op.texts().size(), 4);   // told on leaving the box, and again by the refused save
+        QCOMPARE(rig.op.texts().filter(lotedit::kExpiryMissingMessage).size(), 4);
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Edit);
+        QCOMPARE(rig.storedExpiry(), QDate(2025, 3, 1));
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit10);
+        // A date typed in its place is audited against the expiry on record, and saved.
+        QTest::keyClicks(form.DBEdit10, QStringLiteral("300926"));
+        clickNavigator(form, data_ui::DBNavigator::Post);
+        justify(form, QStringLiteral("rotulo novo"));
+        clickNavigator(form, data_ui::DBNavigator::Post);
+        QCOMPARE(rig.storedExpiry(), QDate(2026, 9, 30));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Alterou a Validade de 01/03/25 para 30/09/26 (Cafeína, lote: C1)"),
+            QStringLiteral("Justificativa: rotulo novo"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 12,5"),
+        }));
+    }
+
+    // A justification pasted on several lines is one line of the log; the expiry box the program
+    // focuses after it takes the digits typed straight away.
+    void aMultiLineJustificationIsOneLogLineAndTheExpiryTakesTypedDigits()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit6, QStringLiteral("9"));
+        leaveWithTab();
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QGuiApplication::clipboard()->setText(QStringLiteral("quebra\r\nna contagem\nconferida"));
+        QTest::keyClick(form.Memo1, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit10);
+        QTest::keyClicks(form.DBEdit10, QStringLiteral("310826"));
+        QCOMPARE(form.DBEdit10->Text(), QStringLiteral("31/08/26"));
+        leaveWithTab();
+        justify(form, QString());   // the memo keeps the pasted text
+        form.BitBtn1->click();
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(rig.storedExpiry(), QDate(2026, 8, 31));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Alterou o Saldo Atual de 12,5 para 9 (Cafeína, lote: C1)"),
+            QStringLiteral("Justificativa: quebra na contagem conferida"),
+            QStringLiteral("Alterou a Validade de 01/03/25 para 31/08/26 (Cafeína, lote: C1)"),
+            QStringLiteral("Justificativa: quebra na contagem conferida"),
             QStringLiteral("Salvou o registro corrente. Saldo atual: 9"),
         }));
     }

@@ -1,9 +1,12 @@
 // Transactions and the statements run in them: waits on held rows, update conflicts tried again,
 // and a failure that means a lost link noted on the connection.
 #include "connection.h"
+#include "lockwait.h"
 #include "message.h"
 
 #include <atomic>
+#include <chrono>
+#include <exception>
 
 namespace db {
 
@@ -11,7 +14,6 @@ using namespace engine;
 
 namespace {
 
-const int kConflictRetries = 50;
 std::atomic<uint64_t> g_statementsIssued{0};
 
 QByteArray sqlBytes(const QString &sql)
@@ -29,17 +31,99 @@ IStatement *prepare(Transaction &tx, const QString &sql)
     return stmt;
 }
 
+// Read committed, record versions, waiting on locks for one step of the bounded wait.
+QByteArray baseTpb()
+{
+    QByteArray tpb;
+    for (unsigned char c : {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait})
+        tpb.append(char(c));
+    const int step = lockWaitStep();
+    tpb.append(char(isc_tpb_lock_timeout));
+    tpb.append(char(4));
+    for (int i = 0; i < 4; ++i)
+        tpb.append(char((step >> (8 * i)) & 0xff));
+    return tpb;
+}
+
+// A wait on a held row that the engine gave up after a step, or a row another transaction held
+// and then changed (the engine says both the same way): either way the statement is run again.
+bool mustRunAgain(const DbError &e)
+{
+    return e.isLockTimeout() || e.isUpdateConflict();
+}
+
+// Runs one engine call that may wait on a row another connection holds. The engine gives the wait
+// up after a step; from then on the call is run again under the lock-wait host (each run woken
+// by the engine as soon as the row is free) until it goes through, is cancelled or the limit passes.
+template <class Call>
+void runWaiting(Connection &conn, Call call)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(lockWaitLimit());
+    try {
+        call();
+        return;
+    } catch (const DbError &e) {
+        if (!mustRunAgain(e))
+            throw;
+    }
+    std::atomic<bool> cancelled{false};
+    std::exception_ptr failure;
+    auto job = [&] {
+        try {
+            for (;;) {
+                if (cancelled)
+                    throw DbError(QStringLiteral("operation was cancelled"), {isc_cancelled}, DbError::Wait::Cancelled);
+                try {
+                    call();
+                    return;
+                } catch (const DbError &e) {
+                    if (cancelled)
+                        throw DbError(e.message(), e.codes(), DbError::Wait::Cancelled);
+                    if (!mustRunAgain(e))
+                        throw;
+                    if (std::chrono::steady_clock::now() >= deadline)
+                        throw DbError(e.message(), e.codes(), DbError::Wait::TimedOut);
+                }
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
+    IAttachment *att = conn.handle();
+    auto cancel = [&] {
+        cancelled = true;
+        Status st;
+        att->cancelOperation(&st, fb_cancel_raise);   // nothing running: the loop sees the flag
+    };
+    if (LockWaitHost *host = lockWaitHost())
+        host->wait(kLockWaitPanelText, job, cancel);
+    else
+        job();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// Runs a prepared statement, waiting on held rows as runWaiting does.
+void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in)
+{
+    runWaiting(conn, [&] {
+        Status st;
+        ++g_statementsIssued;
+        stmt->execute(&st, tx, in.meta(), in.data(), nullptr, nullptr);
+        st.check();
+    });
+}
+
 } // namespace
 
 // ---- Transaction
 
 Transaction::Transaction(Connection &conn) : m_conn(&conn)
 {
-    static const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
-                                        isc_tpb_rec_version, isc_tpb_wait};
+    const QByteArray tpb = baseTpb();
     IAttachment *att = conn.handle();
     Status st;
-    m_tx = att->startTransaction(&st, sizeof tpb, tpb);
+    m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
     try {
         st.check();
     } catch (const DbError &e) {
@@ -51,9 +135,7 @@ Transaction::Transaction(Connection &conn) : m_conn(&conn)
 
 Transaction::Transaction(Connection &conn, const QStringList &protectedTables) : m_conn(&conn)
 {
-    QByteArray tpb;
-    for (unsigned char c : {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait})
-        tpb.append(char(c));
+    QByteArray tpb = baseTpb();
     for (const QString &table : protectedTables) {
         const QByteArray name = sqlBytes(table);
         tpb.append(char(isc_tpb_lock_write));
@@ -62,10 +144,15 @@ Transaction::Transaction(Connection &conn, const QStringList &protectedTables) :
         tpb.append(char(isc_tpb_protected));
     }
     IAttachment *att = conn.handle();
-    Status st;
-    m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
     try {
-        st.check();
+        // Another workstation reserving the same tables is waited on like a held row.
+        runWaiting(conn, [&] {
+            Status st;
+            m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
+            if (st.failed())
+                m_tx = nullptr;
+            st.check();
+        });
     } catch (const DbError &e) {
         m_tx = nullptr;
         conn.noteError(e);
@@ -97,19 +184,7 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
         stmt = prepare(*this, sql);
         InputMessage in(stmt, params);
         in.writeBlobs(m_conn->handle(), m_tx);
-        for (int attempt = 0;; ++attempt) {
-            Status st;
-            ++g_statementsIssued;
-            stmt->execute(&st, m_tx, in.meta(), in.data(), nullptr, nullptr);
-            try {
-                st.check();
-                break;
-            } catch (const DbError &e) {
-                // Waited on a row another workstation held; it committed, so run again on its version.
-                if (!e.isUpdateConflict() || attempt >= kConflictRetries)
-                    throw;
-            }
-        }
+        executeRetrying(*m_conn, m_tx, stmt, in);
         Status st;
         affected = stmt->getAffectedRecords(&st);
         st.check();
@@ -206,18 +281,7 @@ uint64_t Prepared::execute(const std::vector<Value> &params)
     try {
         InputMessage in(m_stmt, params);
         in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
-        for (int attempt = 0;; ++attempt) {
-            Status st;
-            ++g_statementsIssued;
-            m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
-            try {
-                st.check();
-                break;
-            } catch (const DbError &e) {
-                if (!e.isUpdateConflict() || attempt >= kConflictRetries)
-                    throw;
-            }
-        }
+        executeRetrying(m_tx->connection(), m_tx->handle(), m_stmt, in);
         Status st;
         const uint64_t affected = m_stmt->getAffectedRecords(&st);
         st.check();

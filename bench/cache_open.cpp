@@ -1,7 +1,7 @@
 // Opening the lot cache against a bare fetch of the same rows: time, memory, bytes per lot; the
 // client sort against a plain stable sort of the same values; the text search at three sizes.
 // Prints figures only.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "core/runstate.h"
 #include "data/cacheddataset.h"
@@ -21,29 +21,6 @@
 
 namespace {
 
-// Bytes the allocator has handed out, mapped blocks included.
-long long heapInUse()
-{
-    const struct mallinfo2 mi = mallinfo2();
-    return static_cast<long long>(mi.uordblks + mi.hblkhd);
-}
-
-long long rssBytes()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return 0;
-}
-
-double ms(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
 struct Fetch {
     double ms = 0;
     long long heap = 0;
@@ -55,8 +32,8 @@ struct Fetch {
 Fetch bareFetch(db::Connection &conn, const QString &sql)
 {
     Fetch f;
-    const long long heap0 = heapInUse();
-    const long long rss0 = rssBytes();
+    const long long heap0 = bench::heapInUse();
+    const long long rss0 = bench::rssBytes();
     QElapsedTimer t;
     t.start();
     db::Transaction tx(conn);
@@ -69,9 +46,9 @@ Fetch bareFetch(db::Connection &conn, const QString &sql)
         sum += r[0] + r[size / 2] + r[size - 1];   // the row is read, not only fetched
         ++f.rows;
     }
-    f.ms = ms(t);
-    f.heap = heapInUse() - heap0;
-    f.rss = rssBytes() - rss0;
+    f.ms = bench::ms(t);
+    f.heap = bench::heapInUse() - heap0;
+    f.rss = bench::rssBytes() - rss0;
     c.close();
     tx.commit();
     if (sum == 1)
@@ -83,16 +60,16 @@ Fetch cacheOpen(db::Connection &conn, const QString &sql, std::unique_ptr<data::
 {
     Fetch f;
     keep.reset();
-    const long long heap0 = heapInUse();
-    const long long rss0 = rssBytes();
+    const long long heap0 = bench::heapInUse();
+    const long long rss0 = bench::rssBytes();
     QElapsedTimer t;
     t.start();
     keep = std::make_unique<data::CachedDataset>(QStringLiteral("ESTLOTE"), &conn, data::tables::ESTLOTE());
     keep->setCommandText(sql);
     keep->open();
-    f.ms = ms(t);
-    f.heap = heapInUse() - heap0;
-    f.rss = rssBytes() - rss0;
+    f.ms = bench::ms(t);
+    f.heap = bench::heapInUse() - heap0;
+    f.rss = bench::rssBytes() - rss0;
     f.rows = keep->rowCount();
     return f;
 }
@@ -176,11 +153,11 @@ static int measure(const QString &database)
         QElapsedTimer t;
         t.start();
         ds->setIndexFieldNames(QStringLiteral("VALIDADE"));
-        sortMs = std::min(sortMs, ms(t));
+        sortMs = std::min(sortMs, bench::ms(t));
         std::vector<int32_t> copy = dates;
         t.restart();
         std::stable_sort(copy.begin(), copy.end());
-        plainMs = std::min(plainMs, ms(t));
+        plainMs = std::min(plainMs, bench::ms(t));
     }
     std::printf("sort by VALIDADE: %.2f ms   std::stable_sort of the dates: %.2f ms   ratio %.2f (target < 2)\n",
                 sortMs, plainMs, sortMs / plainMs);
@@ -205,12 +182,12 @@ static int measure(const QString &database)
             QElapsedTimer t;
             t.start();
             long long sink = sub.nearestRow(col, probes[0]);
-            const double firstMs = ms(t);
+            const double firstMs = bench::ms(t);
             const int calls = 20000;
             t.restart();
             for (int i = 0; i < calls; ++i)
                 sink += sub.nearestRow(col, probes[size_t(i) % probes.size()]);
-            const double perCallUs = ms(t) * 1000.0 / calls;
+            const double perCallUs = bench::ms(t) * 1000.0 / calls;
             std::printf("nearestRow %-9s rows %6d: first call %8.3f ms, then %7.3f us per call%s\n",
                         qPrintable(col), n, firstMs, perCallUs, sink == -7 ? "!" : "");
         }

@@ -1,7 +1,7 @@
 // Opening a new certificate of a product with 15 quality-standard entries against 200 000 stored
 // test rows: the set-based open, the row-by-row open it replaced (one query and one key read per
 // entry), and one select of a certificate's tests, with the statements each issues. Prints only.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "db/connection.h"
 #include "lotedit/certificate.h"
@@ -22,11 +22,6 @@ namespace {
 const int kEntries = 15;
 const int kTestRows = 200000;
 const int kTestsPerCertificate = 10;
-
-double ms(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 // The open as first written: per entry, a query for the test and a read of the largest key.
 void rowByRowOpen(db::Connection &conn, const lotedit::CertificateKey &key)
@@ -65,7 +60,7 @@ Figure measure(int runs, const std::function<void(int)> &step)
         QElapsedTimer t;
         t.start();
         step(i);
-        f.ms = std::min(f.ms, ms(t));
+        f.ms = std::min(f.ms, bench::ms(t));
         f.statements = db::statementsIssued() - before;
     }
     return f;
@@ -130,7 +125,7 @@ static int measure(QFile &script)
         tx.commit();
     }
     std::printf("fixture: %d certificates, %d test rows, %d entries for the product (%.0f ms)\n",
-                kTestRows / kTestsPerCertificate, kTestRows, kEntries, ms(fill));
+                kTestRows / kTestsPerCertificate, kTestRows, kEntries, bench::ms(fill));
 
     const int runs = 5;
     const auto key = [](const char *prefix, int i) {

@@ -1,7 +1,7 @@
 // The deduction audit for one product: set-based against line by line at 1 000, 3 000 and 10 000
 // order lines (with the growth of each), and at 100 000 lines against the order query plus the
 // one movement query alone. Prints times, ratios and the statements sent; asserts nothing.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "../tests/exports/auditreference.h"
 #include "db/connection.h"
@@ -18,11 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-double msSince(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 // Order lines of one product over March 2024: nine in ten deducted (one in fifty with another
 // quantity), one in ten not; one in twenty homeopathic. Each line is its own order.
@@ -62,7 +57,7 @@ const char kUsage[] = "usage: bench_deduction_audit --sql DIR\n"
                       "  DIR: the folder of the central tables' script (sql, holding central.sql); the fixture\n"
                       "  is built in a new database in a temporary folder\n";
 
-static int measure(QFile &script);
+static int measure(const QString &script);
 
 int main(int argc, char **argv)
 {
@@ -71,24 +66,16 @@ int main(int argc, char **argv)
         QCommandLineParser p;
         p.addOption({QStringLiteral("sql"), QStringLiteral("folder of central.sql"), QStringLiteral("DIR")});
         bench::parseArguments(p);
-        const QString sqlDir = bench::requireFolder(p, QStringLiteral("sql"));
-        QFile script(sqlDir + QStringLiteral("/central.sql"));
-        if (!QFileInfo(script).isFile() || !script.open(QIODevice::ReadOnly))
-            throw bench::UsageError{QStringLiteral("cannot read %1").arg(script.fileName())};
-        return measure(script);
+        return measure(bench::centralScript(p));
     });
 }
 
-static int measure(QFile &script)
+static int measure(const QString &script)
 {
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("c/FORMULIX"));
+    bench::ScratchCentral scratch(script);
+    QTemporaryDir &dir = scratch.dir;
+    db::Connection &conn = scratch.conn;
     const platform::WinPaths paths = platform::WinPaths::parse(QStringLiteral("C: = c\n"), dir.path());
-    const db::Target target{dir.filePath(QStringLiteral("bench.fdb")), true, true};
-    db::Connection::createDatabase(target);
-    db::Connection conn;
-    conn.configure(target);
-    conn.runScript(QString::fromUtf8(script.readAll()));
 
     QElapsedTimer t;
     t.start();
@@ -102,7 +89,7 @@ static int measure(QFile &script)
     for (const auto &r : conn.query(QStringLiteral("select trim(RDB$INDEX_NAME) from RDB$INDICES "
                                                     "where coalesce(RDB$SYSTEM_FLAG, 0) = 0")).rows)
         conn.execute(QStringLiteral("SET STATISTICS INDEX ") + r[0].toString());
-    std::printf("fixture: %d order lines written in %.0f ms\n", nextOrder - 1, msSince(t));
+    std::printf("fixture: %d order lines written in %.0f ms\n", nextOrder - 1, bench::ms(t));
 
     const QDate start(2024, 3, 1), end(2024, 3, 31);
     double prevSet = 0, prevRow = 0;
@@ -112,18 +99,18 @@ static int measure(QFile &script)
         uint64_t s0 = db::statementsIssued();
         t.restart();
         const exports::AuditResult set = exports::RunDeductionAudit(conn, paths, start, end, product);
-        const double setMs = msSince(t);
+        const double setMs = bench::ms(t);
         const uint64_t setStatements = db::statementsIssued() - s0;
         s0 = db::statementsIssued();
         t.restart();
         const exports::AuditReport row = testsupport::RunAuditLineByLine(conn, start, end, product);
-        const double rowMs = msSince(t);
+        const double rowMs = bench::ms(t);
         const uint64_t rowStatements = db::statementsIssued() - s0;
         const bool same = set.report.allLines() == row.allLines() && set.report.failureLines() == row.failureLines();
         t.restart();
         exports::ReadOrderLines(conn, start, end, product);
         conn.query(exports::PeriodMovementsQuery(start, end, product));
-        const double queriesMs = msSince(t);
+        const double queriesMs = bench::ms(t);
         std::printf("%6d lines: set-based %8.1f ms (%llu statements)  line by line %9.1f ms (%llu statements)  "
                     "ratio %.1f  same lines: %s  (the two queries alone %.1f ms)",
                     n, setMs, (unsigned long long)setStatements, rowMs, (unsigned long long)rowStatements, rowMs / setMs,
@@ -140,25 +127,25 @@ static int measure(QFile &script)
     const uint64_t s0 = db::statementsIssued();
     t.restart();
     const exports::AuditResult set = exports::RunDeductionAudit(conn, paths, start, end, product);
-    const double setMs = msSince(t);
+    const double setMs = bench::ms(t);
     const uint64_t statements = db::statementsIssued() - s0;
     {
         QElapsedTimer fold;
         fold.start();
         exports::AuditReport again;
         const auto orderLines = exports::ReadOrderLines(conn, start, end, product);
-        const double readMs = msSince(fold);
+        const double readMs = bench::ms(fold);
         fold.restart();
         for (const auto &l : orderLines)
             again.add(l, std::nullopt);
         again.finish();
         std::printf("100000 lines: reading the order lines %.1f ms, laying out the lines alone %.1f ms\n", readMs,
-                    msSince(fold));
+                    bench::ms(fold));
     }
     t.restart();
     const auto lines = exports::ReadOrderLines(conn, start, end, product);
     const db::Rows moves = conn.query(exports::PeriodMovementsQuery(start, end, product));
-    const double queriesMs = msSince(t);
+    const double queriesMs = bench::ms(t);
     std::printf("100000 lines: set-based audit %.1f ms (%llu statements, %d lines, %zu movements); the two queries "
                 "alone %.1f ms; ratio %.2f (aim < 2)\n",
                 setMs, (unsigned long long)statements, set.report.lineCount(), moves.rows.size(), queriesMs,
@@ -169,6 +156,6 @@ static int measure(QFile &script)
     t.restart();
     const db::Rows written = conn.query(exports::OrderQuery(start, QDate(2024, 3, 1), product));
     std::printf("the order query as written, one day of the 100000-line product (%zu lines): %.1f ms\n",
-                written.rows.size(), msSince(t));
+                written.rows.size(), bench::ms(t));
     return 0;
 }

@@ -1,7 +1,7 @@
 // The lot-list export of 100 000 cached lots against writing the same bytes alone, and against
 // walking the cursor row by row as a grid-bound export would (after-scroll hook on every row).
 // Prints figures only.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "core/runstate.h"
 #include "data/cacheddataset.h"
@@ -22,18 +22,13 @@
 
 namespace {
 
-double msSince(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
 } // namespace
 
 const char kUsage[] = "usage: bench_export_lotlist --sql DIR\n"
                       "  DIR: the folder of the central tables' script (sql, holding central.sql); the fixture\n"
                       "  is built in a new database in a temporary folder\n";
 
-static int measure(QFile &script);
+static int measure(const QString &script);
 
 int main(int argc, char **argv)
 {
@@ -42,25 +37,17 @@ int main(int argc, char **argv)
         QCommandLineParser p;
         p.addOption({QStringLiteral("sql"), QStringLiteral("folder of central.sql"), QStringLiteral("DIR")});
         bench::parseArguments(p);
-        const QString sqlDir = bench::requireFolder(p, QStringLiteral("sql"));
-        QFile script(sqlDir + QStringLiteral("/central.sql"));
-        if (!QFileInfo(script).isFile() || !script.open(QIODevice::ReadOnly))
-            throw bench::UsageError{QStringLiteral("cannot read %1").arg(script.fileName())};
-        return measure(script);
+        return measure(bench::centralScript(p));
     });
 }
 
-static int measure(QFile &script)
+static int measure(const QString &script)
 {
     const int lots = 100000;
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("c/FORMULIX"));
+    bench::ScratchCentral scratch(script);
+    QTemporaryDir &dir = scratch.dir;
+    db::Connection &conn = scratch.conn;
     const platform::WinPaths paths = platform::WinPaths::parse(QStringLiteral("C: = c\n"), dir.path());
-    const db::Target target{dir.filePath(QStringLiteral("bench.fdb")), true, true};
-    db::Connection::createDatabase(target);
-    db::Connection conn;
-    conn.configure(target);
-    conn.runScript(QString::fromUtf8(script.readAll()));
     {
         db::Transaction tx(conn);
         db::Prepared ins(tx, QStringLiteral("insert into ESTLOTE (CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, "
@@ -91,7 +78,7 @@ static int measure(QFile &script)
     QElapsedTimer t;
     t.start();
     exports::ExportLotList(ds, paths, today, op);
-    const double exportMs = msSince(t);
+    const double exportMs = bench::ms(t);
     const int exportScrolls = scrolls;
 
     const QString local = paths.toLocal(exports::LotListPath(today));
@@ -104,7 +91,7 @@ static int measure(QFile &script)
     plain.open(QIODevice::WriteOnly);
     plain.write(bytes);
     plain.close();
-    const double writeMs = msSince(t);
+    const double writeMs = bench::ms(t);
 
     // The cursor walked row by row, each move through the after-scroll hook.
     scrolls = 0;
@@ -117,7 +104,7 @@ static int measure(QFile &script)
             f << exports::PlainValue(ds.value(QLatin1String(c)));
         lines << f.join(QLatin1Char(';'));
     }
-    const double walkMs = msSince(t);
+    const double walkMs = bench::ms(t);
 
     std::printf("lots: %d, file %.1f MB\n", lots, double(bytes.size()) / 1048576.0);
     std::printf("export          : %8.1f ms, after-scroll hook ran %d time(s)\n", exportMs, exportScrolls);

@@ -3,7 +3,7 @@
 // the same column's values. Prints figures only.
 //   bench_grid_search CENTRAL_DB        e.g. D/c/FORMULIX/Dados/FORMULIX.BD of "makedemo --dir D --lots 100000"
 //   (a "host:/path" database goes through the server at host)
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "core/runstate.h"
 #include "browser/lotgrid.h"
@@ -29,12 +29,6 @@ namespace {
 double us(const QElapsedTimer &t)
 {
     return double(t.nsecsElapsed()) / 1e3;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 double percentile(std::vector<double> v, double p)
@@ -87,7 +81,7 @@ SearchFigures timeSearch(const data::CachedDataset &ds, const std::vector<QStrin
         else
             times.push_back(e);
     }
-    f.median = median(times);
+    f.median = bench::median(times);
     f.p99 = percentile(times, 0.99);
     return f;
 }
@@ -144,7 +138,7 @@ double plainSortUs(const data::CachedDataset &ds, int column, int runs)
         break;
     }
     }
-    return median(times);
+    return bench::median(times);
 }
 
 } // namespace
@@ -232,8 +226,8 @@ static int measure(const QString &database)
                 sortTimes.push_back(us(t));
             }
             ds.setIndexFieldNames(QString());
-            const double sort = median(sortTimes);
-            const double click = median(times);
+            const double sort = bench::median(sortTimes);
+            const double click = bench::median(times);
             const double plain = plainSortUs(ds, ds.fieldIndex(field), runs);
             std::printf("  %-14s %13.1f %14.1f %14.1f %11.2f %11.2f\n", qPrintable(field), sort, click, plain,
                         plain > 0 ? sort / plain : 0.0, plain > 0 ? click / plain : 0.0);

@@ -1,7 +1,7 @@
 // The activity history viewer on a 200 MB log: time and memory from "Ver histórico" to the first
 // page painted, against reading the file whole into text lines (measured on a tenth of it).
 // Prints figures only.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "core/siteconfig.h"
 #include "exports/ui/historyviewer.h"
@@ -22,23 +22,6 @@
 #include <stdexcept>
 
 namespace {
-
-long long heapInUse()
-{
-    const struct mallinfo2 mi = mallinfo2();
-    return static_cast<long long>(mi.uordblks + mi.hblkhd);
-}
-
-long long rssBytes()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return 0;
-}
 
 struct Silent : platform::Operator {
     void inform(const QString &t) override { std::printf("message: %s\n", qPrintable(t)); }
@@ -110,14 +93,14 @@ static int measure(QApplication &app, const QString &work)
     viewer->EditMes->setText(QStringLiteral("03"));
     viewer->EditAno->setText(QStringLiteral("24"));
     app.processEvents();
-    const long long heap0 = heapInUse(), rss0 = rssBytes();
+    const long long heap0 = bench::heapInUse(), rss0 = bench::rssBytes();
     QElapsedTimer t;
     t.start();
     viewer->BitBtn10Click();
     viewer->Memo1->repaint();   // the first page drawn
     app.processEvents();
     const double openMs = double(t.nsecsElapsed()) / 1e6;
-    const long long heap1 = heapInUse(), rss1 = rssBytes();
+    const long long heap1 = bench::heapInUse(), rss1 = bench::rssBytes();
     std::printf("log of %.0f MB, %lld lines (in the page cache)\n", double(size) / 1048576.0, lines);
     std::printf("viewer: first page after %.0f ms; heap +%.1f MB, RSS +%.1f MB (index %.1f MB)\n", openMs,
                 double(heap1 - heap0) / 1048576.0, double(rss1 - rss0) / 1048576.0,
@@ -131,21 +114,21 @@ static int measure(QApplication &app, const QString &work)
 
     {
         exports::LineIndexedFile alone;
-        const long long h0 = heapInUse();
+        const long long h0 = bench::heapInUse();
         t.restart();
         alone.open(big);
         std::printf("line index alone: %.0f ms, heap +%.1f MB\n", double(t.nsecsElapsed()) / 1e6,
-                    double(heapInUse() - h0) / 1048576.0);
+                    double(bench::heapInUse() - h0) / 1048576.0);
     }
 
     // Reading the whole file into text lines, as a plain memo would, on a tenth of the size.
-    const long long heap2 = heapInUse();
+    const long long heap2 = bench::heapInUse();
     t.restart();
     QFile f(tenth);
     f.open(QIODevice::ReadOnly);
     const QStringList whole = platform::fromCp1252(f.readAll()).split(QStringLiteral("\r\n"));
     const double wholeMs = double(t.nsecsElapsed()) / 1e6;
-    const long long heap3 = heapInUse();
+    const long long heap3 = bench::heapInUse();
     std::printf("whole file into lines, 20 MB: %.0f ms, heap +%.1f MB (%lld lines); x10 for 200 MB: ~%.0f ms, ~%.0f MB\n",
                 wholeMs, double(heap3 - heap2) / 1048576.0, (long long)whole.size(), wholeMs * 10,
                 double(heap3 - heap2) * 10 / 1048576.0);

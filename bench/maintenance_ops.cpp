@@ -3,7 +3,7 @@
 // write of the same number of rows; and the row-by-row algorithm on smaller demos so its growth
 // shows. The product-register import runs with 100 000 more products added to the register.
 // Prints figures only.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "../tests/maintenance/rowbyrow.h"
 
@@ -49,11 +49,6 @@ struct NoWindow : maintenance::MaintenanceView {
     void setCaption(const QString &) override {}
     void repaintWindow() override {}
 };
-
-double ms(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 // A data module on a private copy of a central database, logged in at the first store.
 struct Copy {
@@ -131,7 +126,7 @@ double readAll(db::Connection &conn, const QStringList &statements)
     tx.commit();
     if (sink == size_t(-1))
         std::puts("");
-    return ms(t);
+    return bench::ms(t);
 }
 
 // A bulk write alone: inserts and key updates of existing lots, in one transaction, undone.
@@ -172,7 +167,7 @@ double bulkWrite(db::Connection &conn, qint64 inserts, qint64 updates)
         }
     }
     tx.rollback();
-    return ms(t);
+    return bench::ms(t);
 }
 
 struct Op {
@@ -292,7 +287,7 @@ static int measure(const QString &central, const QStringList &small, const QStri
         QElapsedTimer t;
         t.start();
         op.setBased(c);
-        const double took = ms(t);
+        const double took = bench::ms(t);
         const uint64_t statements = db::statementsIssued() - s0;
         const qint64 inserted = c.count(QStringLiteral("ESTLOTE")) - lotsBefore;
         // Every statement beyond the reads wrote one row.
@@ -323,7 +318,7 @@ static int measure(const QString &central, const QStringList &small, const QStri
                     QElapsedTimer t;
                     t.start();
                     (which == 0 ? op.rowByRow : op.setBased)(c);
-                    times[which] = ms(t);
+                    times[which] = bench::ms(t);
                     stmts[which] = db::statementsIssued() - s0;
                 }
                 std::printf("%-19s %8lld %12.1f %12llu %12.1f %12llu\n", op.name, lots, times[0],

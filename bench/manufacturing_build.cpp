@@ -6,7 +6,7 @@
 //   bench_manufacturing_build --demo DIR [--products 5000] [--lots 100000] [--rowbyrow-lots 2000]
 // DIR is made by: makedemo --dir DIR --lots 100000. The bench works on a copy of its databases,
 // whose lot table and product register it refills with the asked numbers of lots and products.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "manufacturing_rowbyrow.h"
 
@@ -80,21 +80,6 @@ void refill(db::Connection &central, int products, int lots, const QDate &today)
         }
     }
     tx.commit();
-}
-
-struct Measure {
-    double ms;
-    uint64_t statements;
-};
-
-template <typename F>
-Measure measure(F &&f)
-{
-    const uint64_t before = db::statementsIssued();
-    QElapsedTimer t;
-    t.start();
-    f();
-    return {double(t.nsecsElapsed()) / 1e6, db::statementsIssued() - before};
 }
 
 int count(db::Connection &c, const QString &table)
@@ -180,7 +165,7 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
 
     // 1. Lot by lot, on the first lots only.
     reports::ConsistencyErrors errors;
-    const Measure rowByRow = measure([&] {
+    const bench::Measure rowByRow = bench::measure([&] {
         reference::BuildRowByRow(dm, run, clock, paths, [&op] { return op.messages; }, errors, rowByRowLots);
     });
     const int rowByRowRows = count(dm.SQLConnection2, QStringLiteral("RELESTLOTE"));
@@ -190,7 +175,7 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
     // 2. Set-based, the whole table.
     reports::NoProgress progress;
     reports::ReportContext ctx{dm, run, clock, paths, op, progress, errors};
-    const Measure setBased = measure([&] { reports::BuildManufacturingStaging(ctx); });
+    const bench::Measure setBased = bench::measure([&] { reports::BuildManufacturingStaging(ctx); });
     const int rows = count(dm.SQLConnection2, QStringLiteral("RELESTLOTE"));
     dm.tbl_pdEstLote.close();
 
@@ -208,7 +193,7 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
             staged.push_back(r);
         }
     }
-    const Measure limit = measure([&] {
+    const bench::Measure limit = bench::measure([&] {
         db::Transaction reads(dm.SQLConnection1);
         for (const QString &sql : {reports::ManufacturingLotStatement(clock.today()),
                                    reports::ManufacturingProductStatement(run.siteConfig.IncludeDiluted)}) {
@@ -254,7 +239,7 @@ static int measure(const QString &demo, int products, int lotCount, int rowByRow
     view.clock.start();
     rm.ListStock();
     std::printf("Listing report over %d lots (grid dataset opened in %.0f ms)\n", dm.ESTLOTE.rowCount(), openMs);
-    std::printf("  pages laid out              : %10.1f ms  (%d pages)\n", view.laidOutMs, view.pages);
+    std::printf("  pages planned              : %10.1f ms  (%d pages)\n", view.laidOutMs, view.pages);
     std::printf("  first page in the preview   : %10.1f ms\n", view.firstPageMs);
     return 0;
 }

@@ -4,7 +4,7 @@
 // register rows the server read for it, from its monitoring tables. Prints figures only.
 //   bench_product_options --central PATH_OR_HOST:PATH
 //   e.g. D/c/FORMULIX/Dados/FORMULIX.BD of "makedemo --dir D --lots 2000 --products 50000"
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "core/activitylog.h"
 #include "core/connections.h"
@@ -33,17 +33,6 @@ struct Silent : platform::Operator {
     platform::Answer ask(const QString &) override { return platform::Answer::No; }
 };
 
-double ms(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 db::Target targetOf(const QString &arg)
 {
     const int colon = int(arg.indexOf(QLatin1Char(':')));
@@ -64,7 +53,7 @@ double bareSelect(db::Connection &conn)
         sum += c.row()[0];
         ++rows;
     }
-    const double took = ms(t);
+    const double took = bench::ms(t);
     c.close();
     tx.commit();
     if (sum == 1 && rows == -1)
@@ -140,7 +129,7 @@ static int measure(QApplication &app, const QString &central)
         form.DBEdit2->setFocus(Qt::TabFocusReason);
         while (QApplication::focusWidget() != form.GradeOpComponentes || form.PainelOpcoesDeComponentes->isHidden())
             app.processEvents();
-        lookups.push_back(ms(t));
+        lookups.push_back(bench::ms(t));
         const auto after = recordReads(connections.SQLConnection1);
         // The monitoring query itself reads a few records: only the register's share counts here.
         seqReads = after.first - before.first;
@@ -157,14 +146,14 @@ static int measure(QApplication &app, const QString &central)
         QElapsedTimer t;
         t.start();
         lotedit::LookUpProductByName(dm, QStringLiteral("Zzz"));
-        const double exact = ms(t);
+        const double exact = bench::ms(t);
         t.restart();
         lotedit::OpenProductOptions(dm, QStringLiteral("Zzz"));
-        const double names = ms(t);
+        const double names = bench::ms(t);
         dm.ESTLOTE.cancel();
         std::printf("of which: exact-name lookup %.1f ms, names loaded and positioned %.1f ms\n", exact, names);
     }
-    const double lookup = median(lookups), bare = median(bares);
+    const double lookup = bench::median(lookups), bare = bench::median(bares);
     std::printf("register: %lld products; %lld lots\n", products, (long long)dm.ESTLOTE.rowCount());
     std::printf("unmatched name to options list shown: median %8.1f ms (of %zu)\n", lookup, lookups.size());
     std::printf("bare select of CODIGO, COMPONENTE   : median %8.1f ms\n", bare);

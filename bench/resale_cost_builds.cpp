@@ -4,7 +4,7 @@
 //   bench_resale_cost_builds --demo DIR [--products 20000] [--lots 100000] [--order-lines 100000]
 // DIR is made by: makedemo --dir DIR --lots 100000. The bench works on a copy of its databases,
 // whose product register, lot table and orders of the last year it refills with the asked numbers.
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "costofsales_rowbyrow.h"
 #include "resale_rowbyrow.h"
@@ -93,21 +93,6 @@ void refill(db::Connection &central, int products, int lots, int orderLines, con
     tx.commit();
 }
 
-struct Measure {
-    double ms;
-    uint64_t statements;
-};
-
-template <typename F>
-Measure measure(F &&f)
-{
-    const uint64_t before = db::statementsIssued();
-    QElapsedTimer t;
-    t.start();
-    f();
-    return {double(t.nsecsElapsed()) / 1e6, db::statementsIssued() - before};
-}
-
 std::vector<reports::StagingRow> stagedRows(db::Connection &ws)
 {
     std::vector<reports::StagingRow> staged;
@@ -135,12 +120,12 @@ void readAll(db::Transaction &tx, const QString &sql)
             n += c.value(i).toString().size();
 }
 
-void report(const char *name, int units, const char *unitName, const std::vector<std::pair<int, Measure>> &rowByRow,
-            const Measure &setBased, const Measure &limit)
+void report(const char *name, int units, const char *unitName, const std::vector<std::pair<int, bench::Measure>> &rowByRow,
+            const bench::Measure &setBased, const bench::Measure &limit)
 {
     std::printf("%s (%d %s)\n", name, units, unitName);
     double perUnit = 0;
-    const Measure *previous = nullptr;
+    const bench::Measure *previous = nullptr;
     int previousN = 0;
     for (const auto &[n, m] : rowByRow) {
         std::printf("  row by row, first %6d %s : %10.1f ms  %8llu statements", n, unitName, m.ms, (unsigned long long)m.statements);
@@ -234,21 +219,21 @@ static int measure(const QString &demo, int products, int lotCount, int orderLin
 
     // ---- resale
     const int resaleProducts = int(dm.SQLConnection1.query(QStringLiteral("select count(*) from COMPONEN where UPPER(GRUPO) = 'REV'")).rows[0][0].toInt());
-    std::vector<std::pair<int, Measure>> rowByRow;
+    std::vector<std::pair<int, bench::Measure>> rowByRow;
     for (int n : sizes) {
         if (n > resaleProducts)
             break;
-        rowByRow.push_back({n, measure([&] { reference::BuildResaleRowByRow(dm, clock, errors, n); })});
+        rowByRow.push_back({n, bench::measure([&] { reference::BuildResaleRowByRow(dm, clock, errors, n); })});
     }
     // Once to warm the server's cache as the row-by-row runs warmed it, then measured.
-    const Measure resaleCold = measure([&] { reports::BuildResaleStaging(ctx); });
+    const bench::Measure resaleCold = bench::measure([&] { reports::BuildResaleStaging(ctx); });
     dm.tbl_pdEstLote.close();
-    const Measure resale = measure([&] { reports::BuildResaleStaging(ctx); });
+    const bench::Measure resale = bench::measure([&] { reports::BuildResaleStaging(ctx); });
     std::printf("(resale set-based build, first run: %.1f ms)\n", resaleCold.ms);
     dm.tbl_pdEstLote.close();
     const int resaleRows = int(dm.SQLConnection2.query(QStringLiteral("select count(*) from RELESTLOTE")).rows[0][0].toInt());
     std::vector<reports::StagingRow> staged = stagedRows(dm.SQLConnection2);
-    const Measure resaleLimit = measure([&] {
+    const bench::Measure resaleLimit = bench::measure([&] {
         db::Transaction reads(dm.SQLConnection1);
         readAll(reads, reports::ResaleLotStatement(today));
         reads.commit();
@@ -268,18 +253,18 @@ static int measure(const QString &demo, int products, int lotCount, int orderLin
     for (int n : sizes) {
         if (n > components)
             break;
-        rowByRow.push_back({n, measure([&] { reference::BuildCostRowByRow(dm, run, paths, year, errors, n); })});
+        rowByRow.push_back({n, bench::measure([&] { reference::BuildCostRowByRow(dm, run, paths, year, errors, n); })});
     }
-    const Measure costCold = measure([&] { reports::BuildCostOfProductsSold(ctx, year); });
+    const bench::Measure costCold = bench::measure([&] { reports::BuildCostOfProductsSold(ctx, year); });
     dm.tbl_pdEstLote.close();
-    const Measure cost = measure([&] { reports::BuildCostOfProductsSold(ctx, year); });
+    const bench::Measure cost = bench::measure([&] { reports::BuildCostOfProductsSold(ctx, year); });
     std::printf("(cost set-based build, first run: %.1f ms)\n", costCold.ms);
     dm.tbl_pdEstLote.close();
     staged = stagedRows(dm.SQLConnection2);
     std::vector<std::pair<QString, QString>> totals;
     for (const auto &r : dm.SQLConnection2.query(QStringLiteral("select GRUPO, TOTAL from RP_TOTAIS")).rows)
         totals.push_back({r[0].toString(), r[1].toString()});
-    const Measure costLimit = measure([&] {
+    const bench::Measure costLimit = bench::measure([&] {
         db::Transaction reads(dm.SQLConnection1);
         readAll(reads, reports::CostComponentStatement(run.siteConfig.IncludeDiluted));
         readAll(reads, reports::ConsumptionStatement(year, today));

@@ -3,7 +3,7 @@
 // the time from the server's return to the first successful refresh of the grid's dataset.
 //   bench_server_login --demo DIR [--runs N]   (DIR made by: makedemo --dir DIR --lots 100000)
 // The server run uses the Firebird server on 127.0.0.1:3050 (scripts/firebird-server).
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "shell/errordisplay.h"
 #include "shell/program.h"
@@ -93,12 +93,6 @@ std::optional<Run> loginToGrid(const QString &prog)
     return r.rows > 0 ? std::optional<Run>(r) : std::nullopt;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 const char kUsage[] = "usage: bench_server_login --demo DIR [--runs N]\n"
@@ -139,11 +133,11 @@ static int measure(const QString &demo, int runs)
         lastServer = *s;
     }
     std::printf("login to grid, median of %d runs on %s (%d lots in the grid)\n", runs, qPrintable(demo), lastServer.rows);
-    std::printf("  through the server : %8.1f ms  (%llu statements)\n", median(server),
+    std::printf("  through the server : %8.1f ms  (%llu statements)\n", bench::median(server),
                 static_cast<unsigned long long>(lastServer.statements));
-    std::printf("  embedded           : %8.1f ms  (%llu statements)\n", median(embedded),
+    std::printf("  embedded           : %8.1f ms  (%llu statements)\n", bench::median(embedded),
                 static_cast<unsigned long long>(lastEmbedded.statements));
-    std::printf("  ratio server / embedded : %6.2f\n", median(server) / median(embedded));
+    std::printf("  ratio server / embedded : %6.2f\n", bench::median(server) / bench::median(embedded));
 
     // The server restarts: time from its return to the first refresh that shows rows again.
     testsupport::PrivateServer restarting;
@@ -176,9 +170,9 @@ static int measure(const QString &demo, int runs)
         recoveryStatements = db::statementsIssued() - before;
     }
     std::printf("server restart, median of %d on %d rows (a server of the benchmark's own)\n", runs, lots.rowCount());
-    std::printf("  refresh, link up                     : %8.1f ms\n", median(plain));
+    std::printf("  refresh, link up                     : %8.1f ms\n", bench::median(plain));
     std::printf("  server back to first refresh done    : %8.1f ms  (%llu statements prepared)\n",
-                median(recovered), static_cast<unsigned long long>(recoveryStatements));
-    std::printf("  ratio after restart / link up        : %6.2f\n", median(recovered) / median(plain));
+                bench::median(recovered), static_cast<unsigned long long>(recoveryStatements));
+    std::printf("  ratio after restart / link up        : %6.2f\n", bench::median(recovered) / bench::median(plain));
     return 0;
 }

@@ -1,7 +1,7 @@
 // Start-up time on a generated installation: from process start to the login panel shown,
 // against the two start-up statements run alone through isql-fb on an identical database.
 //   bench_startup --demo DIR [--runs N]      (DIR made by: makedemo --dir DIR --lots 100000)
-#include "benchmain.h"
+#include "benchfigures.h"
 
 #include "core/startup.h"
 #include "shell/errordisplay.h"
@@ -63,12 +63,6 @@ QString copyInstallation(const QString &demo, const QString &into)
         QFile::copy(demo + QStringLiteral("/c/FORMULIX/") + f, prog + QLatin1Char('/') + f);
     QFile::copy(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD"), prog + QStringLiteral("/Dados/FORMULIX.BD"));
     return prog;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace
@@ -142,7 +136,7 @@ static int measure(const QString &demo, int runs)
             return 1;
         }
     }
-    const double prog = median(program), stmts = median(statements);
+    const double prog = bench::median(program), stmts = bench::median(statements);
     std::printf("start-up, median of %d runs on %s\n", runs, qPrintable(demo));
     std::printf("  program start to login panel shown : %8.1f ms\n", prog);
     std::printf("  the two statements alone (isql-fb)  : %8.1f ms\n", stmts);

@@ -307,6 +307,8 @@ CREATE TABLE MOVEST (
 CREATE INDEX IX_MOVEST_DATA ON MOVEST (DATA);
 -- The deduction audit looks up one movement per order line.
 CREATE INDEX IX_MOVEST_NPEDIDO ON MOVEST (NPEDIDO);
+-- A lot's trace reads every movement of the lot.
+CREATE INDEX IX_MOVEST_LOTE ON MOVEST (LOTE);
 
 CREATE TABLE PEDIDOS (
   ESTACAO     VARCHAR(2),

@@ -5,6 +5,7 @@
 #include "data/fieldtext.h"
 #include "data/query.h"
 #include "platform/cp1252.h"
+#include "platform/numberformat.h"
 #include "platform/operator.h"
 #include "platform/winpath.h"
 
@@ -93,11 +94,12 @@ QString FixedDecimals(const db::Value &value, int decimals)
     case db::Value::Kind::Integer:
     case db::Value::Kind::Decimal:
         return fixedFromDecimal(value.toDecimal(), decimals);
-    default: {
-        QString s = QString::number(value.toDouble(), 'f', decimals);
-        s.replace(QLatin1Char('.'), QLatin1Char(','));
-        return s;
-    }
+    default:
+        // A floating point column is rounded as the decimal number it shows as (31.255 is
+        // "31,26", not its binary value's "31,25"), and a value rounding to zero has no sign.
+        return platform::FormatNumber(decimals > 0 ? QStringLiteral("0.") + QString(decimals, QLatin1Char('0'))
+                                                   : QStringLiteral("0"),
+                                      value.toDouble());
     }
 }
 

@@ -119,14 +119,36 @@ QString OrderQuery(const QDate &start, const QDate &end, const QString &productN
         + QStringLiteral("AND B.TIPOPEDIDO = 'Pedido' ") + QStringLiteral("ORDER by B.DATAPEDIDO");
 }
 
+namespace {
+
+// A row's record number from its RDB$DB_KEY: the four bytes from the fifth, least significant
+// first, with the third byte above them. Rows read through an index bitmap, and equal keys of an
+// index walked in order, come in this order.
+QString recordNumber(const QString &alias)
+{
+    const QString key = alias + QStringLiteral(".RDB$DB_KEY from ");
+    auto byte = [&](int position) {
+        return QStringLiteral("ascii_val(substring(") + key + QString::number(position) + QStringLiteral(" for 1))");
+    };
+    return QStringLiteral("(") + byte(5) + QStringLiteral(" + 256 * ") + byte(6) + QStringLiteral(" + 65536 * ")
+        + byte(7) + QStringLiteral(" + 16777216 * ") + byte(8) + QStringLiteral(" + 4294967296 * ") + byte(3)
+        + QStringLiteral(")");
+}
+
+} // namespace
+
 QString OrderQueryToRun(const QDate &start, const QDate &end, const QString &productName)
 {
+    // The written statement walks the orders by the date index (equal dates in record order) and
+    // finds each order's lines through an index bitmap (record order again); this one sorts, and a
+    // sort leaves equal dates in no set order, so the record numbers settle the ties the same way.
     return QStringLiteral("Select A.componente, A.estacao, A.npedido, A.nformula, A.qdeestoque, A.unid, A.Lote, "
                           "A.Grupo, A.Fornecedor, B.datapedido, B.Tipopedido from COMPEDID A left join PEDIDOS B on "
                           "A.ESTACAO=B.estacao AND A.NPEDIDO=B.NPEDIDO where B.DATAPEDIDO + 0 BETWEEN '")
         + db::isoDate(start) + QStringLiteral("' AND '") + db::isoDate(end) + QStringLiteral("' ")
         + QStringLiteral("AND A.COMPONENTE = '") + db::escapeQuotes(productName) + QStringLiteral("' ")
-        + QStringLiteral("AND B.TIPOPEDIDO = 'Pedido' ") + QStringLiteral("ORDER by B.DATAPEDIDO");
+        + QStringLiteral("AND B.TIPOPEDIDO = 'Pedido' ") + QStringLiteral("ORDER by B.DATAPEDIDO, ")
+        + recordNumber(QStringLiteral("B")) + QStringLiteral(", ") + recordNumber(QStringLiteral("A"));
 }
 
 QString MovementQuery(const OrderLine &line)
@@ -255,7 +277,12 @@ Movement MovementFromRow(const std::vector<db::Value> &row, int c)
 std::vector<OrderLine> ReadOrderLines(db::Connection &central, const QDate &start, const QDate &end,
                                       const QString &productName)
 {
-    const db::Rows rows = central.query(OrderQueryToRun(start, end, productName));
+    return ReadOrderLines(central, OrderQueryToRun(start, end, productName));
+}
+
+std::vector<OrderLine> ReadOrderLines(db::Connection &central, const QString &orderStatement)
+{
+    const db::Rows rows = central.query(orderStatement);
     std::vector<OrderLine> lines;
     lines.reserve(rows.rows.size());
     for (const auto &r : rows.rows) {

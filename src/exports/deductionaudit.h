@@ -54,9 +54,10 @@ struct Movement {
 
 // The order query, exactly as written to sql.txt; the product name is already folded.
 QString OrderQuery(const QDate &start, const QDate &end, const QString &productName);
-// The same rows in the same date order, as the audit runs it: written so the engine walks the
-// product's lines by the product index and finds each order by its key (the text above lets it
-// combine the date index into every order lookup, which grows with the square of a year's orders).
+// The same rows in the same order, orders of one date too, as the audit runs it: written so the
+// engine walks the product's lines by the product index and finds each order by its key (the text
+// above lets it combine the date index into every order lookup, which grows with the square of a
+// year's orders).
 QString OrderQueryToRun(const QDate &start, const QDate &end, const QString &productName);
 // The movements of one order line (the row-by-row way). Text values have their quotes doubled; a
 // line without formula number asks for "NFORMULA is null".
@@ -107,6 +108,8 @@ AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths 
 // The period's order lines of the product, by OrderQueryToRun.
 std::vector<OrderLine> ReadOrderLines(db::Connection &central, const QDate &start, const QDate &end,
                                       const QString &productName);
+// The order lines an order statement (either of the two above) returns, in its order.
+std::vector<OrderLine> ReadOrderLines(db::Connection &central, const QString &orderStatement);
 Movement MovementFromRow(const std::vector<db::Value> &row, int firstColumn);
 
 } // namespace exports

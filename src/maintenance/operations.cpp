@@ -344,6 +344,8 @@ Counts ImportPurchaseLots(Context &ctx)
         byCode.emplace(serverText(products.text(p, pCODIGO)), p);
 
     LotStore lots(tx, dm.run);
+    std::vector<Refusal> relabelled;
+    std::vector<bool> reported(size_t(lots.size()), false);
     for (int r = 0; r < n; ++r) {
         ctx.view.advanceGauge(r + 1);
         const QString name = lines.text(r, cCOMPONENTE);
@@ -371,6 +373,19 @@ Counts ImportPurchaseLots(Context &ctx)
             // The balances are replaced by the line's quantity, not added to; a line without a
             // quantity leaves balances and unit as they are.
             if (!quantity.isNull()) {
+                // A stored unit the new one cannot be converted from is replaced with the balance:
+                // the operator is told which lots, so none changes unit unnoticed.
+                const LotValues &stored = lots.lot(i).v;
+                const QString storedUnit = stored[UNIDADE].toString();
+                if (!storedUnit.trimmed().isEmpty() && !UnitsConvertible(unit, storedUnit)
+                    && i < int(reported.size()) && !reported[size_t(i)]) {
+                    reported[size_t(i)] = true;
+                    relabelled.push_back({stored[DESCRICAO].toString(), stored[LOTE].toString(),
+                                          stored[FORNECEDOR].toString(),
+                                          QStringLiteral("unidade %1 não convertida para %2; saldo e unidade "
+                                                         "substituídos pelos da compra")
+                                              .arg(storedUnit, unit)});
+                }
                 lots.set(i, SALDOPREVISTO, scaled(quantity, factor));
                 lots.set(i, SALDOCORRENTE, scaled(quantity, factor));
                 lots.set(i, UNIDADE, db::Value::text(unit));
@@ -400,9 +415,10 @@ Counts ImportPurchaseLots(Context &ctx)
     }
 
     const int posts = postsOf(lots);
-    const LotStore::Written w = lots.write(tx, gaugeSweep(ctx.view, n));
+    LotStore::Written w = lots.write(tx, gaugeSweep(ctx.view, n));
     tx.commit();
     const int count = posts - w.refusedPosts;
+    w.refusals.insert(w.refusals.end(), relabelled.begin(), relabelled.end());
 
     ctx.view.hideGauge();
     ctx.view.repaintWindow();

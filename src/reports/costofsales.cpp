@@ -1,5 +1,7 @@
 #include "costofsales.h"
 
+#include "stagedreport.h"
+
 #include "trm.h"
 
 #include "core/runstate.h"
@@ -47,13 +49,39 @@ QDate ReadPeriodBox(const QString &text, const QDate &shown, const QDate &today)
 {
     if (shown.isValid() && text == PeriodBoxText(shown))
         return shown;
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})\\s*$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{1,2})\\s*/\\s*(\\d{1,2})\\s*/\\s*(\\d{2}|\\d{4})\\s*$"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return {};
     const QString y = m.captured(3);
     const int year = y.size() == 4 ? y.toInt() : nearestYear(y.toInt(), today.year());
     return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
+}
+
+QString StagedRowsQuestion(StagedBuild asked, const StagedRecord &staged, const ReportPeriod &shownPeriod)
+{
+    if (staged.build == StagedBuild::Unknown)
+        return {};
+    const auto name = [](StagedBuild b) {
+        switch (b) {
+        case StagedBuild::Manufacturing: return QStringLiteral("estoque físico/financeiro");
+        case StagedBuild::Resale: return QStringLiteral("estoque físico/financeiro de revenda");
+        case StagedBuild::CostOfSales: return QStringLiteral("custo dos produtos vendidos (CPV)");
+        case StagedBuild::Unknown: break;
+        }
+        return QString();
+    };
+    const auto day = [](const QDate &d) { return d.toString(QStringLiteral("dd/MM/yyyy")); };
+    if (staged.build != asked)
+        return QStringLiteral("Os dados preparados são do relatório de ") + name(staged.build)
+            + QStringLiteral(", não do relatório de ") + name(asked)
+            + QStringLiteral(". Deseja gerar o relatório de ") + name(asked) + QStringLiteral(" agora?");
+    if (asked == StagedBuild::CostOfSales && (staged.start != shownPeriod.start || staged.end != shownPeriod.end))
+        return QStringLiteral("Os dados preparados do CPV são do período de ") + day(staged.start) + QStringLiteral(" a ")
+            + day(staged.end) + QStringLiteral(", mas o período atual é de ") + day(shownPeriod.start)
+            + QStringLiteral(" a ") + day(shownPeriod.end) + QStringLiteral(". Deseja gerar o CPV do período atual agora?");
+    return {};
 }
 
 QString NotADateMessage(const QString &text)
@@ -163,15 +191,7 @@ CostRows ComputeCostRows(const std::vector<CostProduct> &products, const QHash<Q
         r.lote = r.fornecedor = r.laboratorio = QStringLiteral("-");
         r.unidade = p.unid;
         r.saldoCorrente = total;
-        const double unitCost = p.divisorUnid > 1 ? p.custoUnitR / p.divisorUnid : p.custoUnitR;
-        r.precoCusto = unitCost;
-        r.precoVenda = p.precoR;
-        if (p.divisorUnid == 0)
-            out.messages << DivisorZeroMessage(p.componente);
-        const double cost = total * unitCost;
-        const double sale = total * p.precoR;
-        r.estoqueCusto = std::isfinite(cost) ? cost : 0;
-        r.estoqueVenda = std::isfinite(sale) ? sale : 0;
+        PriceNewRow(r, total, p.custoUnitR, p.divisorUnid, p.precoR, p.componente, out.messages);
         out.rows.push_back(std::move(r));
     }
     return out;
@@ -269,6 +289,8 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
             ctx.op.warn(kCostSaveFailedMessage);
     }
     staging->commit();
+    if (ctx.staged)
+        *ctx.staged = {StagedBuild::CostOfSales, period.start, period.end};
     ctx.progress.step(int(products.size()));
     log.append(result.diagnostic);
     for (const QString &m : result.messages)
@@ -282,21 +304,9 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
 
 bool RunCostOfProductsSold(ReportContext &ctx, TRM &rm, const ReportPeriod &period)
 {
-    data::TDM &dm = ctx.dm;
     if (!BuildCostOfProductsSold(ctx, period))
         return false;
-    if (!OpenStoreHeader(dm, ctx.run)) {
-        ctx.progress.end();
-        ctx.op.warn(kStoreHeaderBuildMessage);
-        return false;
-    }
-    rm.rvstm1.execute(rm.rvpj2, QStringLiteral("CPV"));
-    ctx.progress.end();
-    dm.cds_EstLoteRel.close();
-    dm.tbl_pdEstLote.close();
-    dm.qry_pdEstLote.close();
-    dm.DadosGer.close();
-    return ctx.errors.count > 0;
+    return PrintStagedReport(ctx, rm, rm.rvpj2, QStringLiteral("CPV"), kStoreHeaderBuildMessage);
 }
 
 void ViewCostOfProductsSold(ReportContext &ctx, TRM &rm)

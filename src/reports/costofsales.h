@@ -23,6 +23,9 @@ QString PeriodBoxText(const QDate &date);
 QDate ReadPeriodBox(const QString &text, const QDate &shown, const QDate &today);
 // The message a box text that is not a date gives.
 QString NotADateMessage(const QString &text);
+// The period's end date comes before its start date.
+inline const QString kReversedPeriodMessage =
+    QStringLiteral("A data final do período é anterior à data inicial. Informe uma data final igual ou posterior.");
 
 // A date pasted into the statements month first: "mm/dd/yy", or "mm/dd/yyyy" when a two-digit
 // year would be read back in another century.
@@ -33,6 +36,12 @@ QString PeriodUpdateStatement(const ReportPeriod &period, const QDate &today);
 void StorePeriod(db::Connection &workstation, const ReportPeriod &period, const QDate &today);
 // PERIODO's dates, or none when it has no row.
 ReportPeriod StoredPeriod(data::TDM &dm);
+
+// What "Visualizar" would print wrongly from the staging rows: empty when they are the rows
+// `asked` builds (for the cost of products sold, of the period its header shows, `shownPeriod`);
+// otherwise the question that offers the build. Rows staged before this run are not known and
+// print as they are.
+QString StagedRowsQuestion(StagedBuild asked, const StagedRecord &staged, const ReportPeriod &shownPeriod);
 
 // The products the build values, in name order.
 QString CostComponentStatement(const QString &includeDiluted);

@@ -1,5 +1,7 @@
 #include "manufacturing.h"
 
+#include "stagedreport.h"
+
 #include "trm.h"
 #include "unitconversion.h"
 
@@ -104,16 +106,7 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
             candidate.descricao = lot.descricao;
             candidate.unidade = p.unid;
             candidate.saldoCorrente = balance;
-            const double unitCost = p.divisorUnid > 1 ? p.custoUnitR / p.divisorUnid : p.custoUnitR;
-            candidate.precoCusto = unitCost;
-            candidate.precoVenda = p.precoR;
-            if (p.divisorUnid == 0)
-                out.messages << DivisorZeroMessage(p.componente);
-            const double cost = balance * unitCost;
-            const double sale = balance * p.precoR;
-            candidate.estoqueCusto = std::isfinite(cost) ? cost : 0;
-            candidate.estoqueVenda = std::isfinite(sale) ? sale : 0;
-            if (!std::isfinite(cost) || !std::isfinite(sale))
+            if (!PriceNewRow(candidate, balance, p.custoUnitR, p.divisorUnid, p.precoR, p.componente, out.messages))
                 out.messages << InconsistentValuesMessage(lot.descricao, lot.codigo);
         }
         // Saving: a row the table would refuse is logged and left as it was before this lot.
@@ -228,6 +221,8 @@ bool BuildManufacturingStaging(ReportContext &ctx)
         }
     }
     staging->commit();
+    if (ctx.staged)
+        *ctx.staged = {StagedBuild::Manufacturing, {}, {}};
     log.append(result.diagnostic + lateLines);
     for (const QString &m : result.messages)
         ctx.errors.add(m);
@@ -252,32 +247,14 @@ bool OpenStoreHeader(data::TDM &dm, const core::RunState &run)
 
 bool RunManufacturingReport(ReportContext &ctx, TRM &rm)
 {
-    data::TDM &dm = ctx.dm;
     if (!BuildManufacturingStaging(ctx))
         return false;
-    if (!OpenStoreHeader(dm, ctx.run)) {
-        ctx.progress.end();
-        ctx.op.warn(kStoreHeaderBuildMessage);
-        return false;
-    }
-    rm.rvstm1.execute(rm.rvpj2, QStringLiteral("EstFisFin"));
-    ctx.progress.end();
-    dm.cds_EstLoteRel.close();
-    dm.tbl_pdEstLote.close();
-    dm.qry_pdEstLote.close();
-    const bool showErrors = ctx.errors.count > 0;
-    dm.DadosGer.close();
-    return showErrors;
+    return PrintStagedReport(ctx, rm, rm.rvpj2, QStringLiteral("EstFisFin"), kStoreHeaderBuildMessage);
 }
 
 void ViewManufacturingReport(ReportContext &ctx, TRM &rm)
 {
-    if (!OpenStoreHeader(ctx.dm, ctx.run)) {
-        ctx.op.warn(kStoreHeaderViewMessage);
-        return;
-    }
-    rm.rvstm1.execute(rm.rvpj2, QStringLiteral("EstFisFin"));
-    ctx.dm.DadosGer.close();
+    ViewStagedReport(ctx, rm, rm.rvpj2, QStringLiteral("EstFisFin"));
 }
 
 } // namespace reports

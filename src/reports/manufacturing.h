@@ -60,6 +60,14 @@ QString DivisorZeroMessage(const QString &componente);
 QString InconsistentValuesMessage(const QString &descricao, const QString &codigo);
 QString NotSavedMessage(const QString &componente, const QString &codigo);
 
+// Which build left the rows of the staging table, and the period it was built for (the cost of
+// products sold only); Unknown for rows left by an earlier run of the program.
+enum class StagedBuild { Unknown, Manufacturing, Resale, CostOfSales };
+struct StagedRecord {
+    StagedBuild build = StagedBuild::Unknown;
+    QDate start, end;
+};
+
 struct ReportContext {
     data::TDM &dm;
     const core::RunState &run;
@@ -68,6 +76,7 @@ struct ReportContext {
     platform::Operator &op;
     BuildProgress &progress;
     ConsistencyErrors &errors;
+    StagedRecord *staged = nullptr;   // set when a build commits its rows
 };
 
 // The start of every build: the staging rows deleted in the transaction that will hold the new

@@ -1,5 +1,7 @@
 #include "resale.h"
 
+#include "stagedreport.h"
+
 #include "trm.h"
 
 #include "core/runstate.h"
@@ -45,10 +47,8 @@ ResaleRows ComputeResaleRows(const std::vector<ResaleLot> &lots)
         }
         r.precoCusto = unitCost;
         r.precoVenda = l.precoR;
-        const double cost = l.divisorUnid != 0 ? l.saldo * l.custoUnitR / l.divisorUnid : l.saldo * unitCost;
-        const double sale = l.precoR * l.saldo;
-        r.estoqueCusto = std::isfinite(cost) ? cost : 0;
-        r.estoqueVenda = std::isfinite(sale) ? sale : 0;
+        r.estoqueCusto = FiniteOrZero(l.divisorUnid != 0 ? l.saldo * l.custoUnitR / l.divisorUnid : l.saldo * unitCost);
+        r.estoqueVenda = FiniteOrZero(l.precoR * l.saldo);
         out.rows.push_back(std::move(r));
         out.rowProducts.push_back(l.componente);
     }
@@ -118,6 +118,8 @@ bool BuildResaleStaging(ReportContext &ctx)
     dm.qry_pdEstLote.close();
     ctx.progress.showWait(BuildProgress::Wait::Finalizing);
     staging->commit();
+    if (ctx.staged)
+        *ctx.staged = {StagedBuild::Resale, {}, {}};
     dm.tbl_pdEstLote.open();   // the staging dataset shows the new rows once
     ctx.progress.hideWait(BuildProgress::Wait::Finalizing);
     return true;
@@ -125,31 +127,14 @@ bool BuildResaleStaging(ReportContext &ctx)
 
 bool RunResaleReport(ReportContext &ctx, TRM &rm)
 {
-    data::TDM &dm = ctx.dm;
     if (!BuildResaleStaging(ctx))
         return false;
-    if (!OpenStoreHeader(dm, ctx.run)) {
-        ctx.progress.end();
-        ctx.op.warn(kStoreHeaderViewMessage);
-        return false;
-    }
-    rm.rvstm1.execute(rm.rvpj3, QStringLiteral("EstFisFin"));
-    ctx.progress.end();
-    dm.cds_EstLoteRel.close();
-    dm.tbl_pdEstLote.close();
-    dm.qry_pdEstLote.close();
-    dm.DadosGer.close();
-    return ctx.errors.count > 0;
+    return PrintStagedReport(ctx, rm, rm.rvpj3, QStringLiteral("EstFisFin"), kStoreHeaderViewMessage);
 }
 
 void ViewResaleReport(ReportContext &ctx, TRM &rm)
 {
-    if (!OpenStoreHeader(ctx.dm, ctx.run)) {
-        ctx.op.warn(kStoreHeaderViewMessage);
-        return;
-    }
-    rm.rvstm1.execute(rm.rvpj3, QStringLiteral("EstFisFin"));
-    ctx.dm.DadosGer.close();
+    ViewStagedReport(ctx, rm, rm.rvpj3, QStringLiteral("EstFisFin"));
 }
 
 } // namespace reports

@@ -18,6 +18,8 @@
 #include "exports/ui/exporthandlers.h"
 #include "exports/ui/historyviewer.h"
 #include "users/ui/loginpanel.h"
+#include "trace/ui/lottracepanel.h"
+#include "trace/ui/ordertracepanel.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -121,6 +123,13 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     connect(DBGrid1->ransferirestoqueparaoutraunidade1, &QAction::triggered, this,
             &TForm1::ransferirestoqueparaoutraunidade1Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
+    PainelRastreio = new trace_ui::LotTracePanel(m_program.dm.SQLConnection1, m_program.paths, m_program.clock,
+                                                 m_program.op, DBGrid1, this);
+    connect(DBGrid1->RastrearLote1, &QAction::triggered, this, &TForm1::RastrearLote1Click);
+    PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
+                                                         m_program.clock, m_program.op, this);
+    connect(pnlRelatorios->btnRastrearPedido, &QPushButton::clicked, this,
+            [this] { PainelRastreioPedido->open(pnlRelatorios->btnRastrearPedido); });
     // Typed text that matches no item counts as no selection, as picking does.
     connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
     connect(ComboBox2, &QComboBox::editTextChanged, this, &TForm1::ComboBox2Change);
@@ -347,6 +356,20 @@ void TForm1::ransferirestoqueparaoutraunidade1Click()
                                      &waitIndicator(), Edit1};
     transfer_ui::TForm3 form(m_program.dm, m_program.clock, m_program.op, std::move(link), this);
     form.exec();
+}
+
+void TForm1::RastrearLote1Click()
+{
+    const data::CachedDataset &lots = m_program.dm.ESTLOTE;
+    const int row = lots.isOpen() ? lots.currentRow() : -1;
+    if (row < 0)
+        return;
+    auto field = [&](const char *name) {
+        const int c = lots.fieldIndex(QLatin1String(name));
+        const db::Value v = c < 0 ? db::Value() : lots.valueAt(row, c);
+        return v.isNull() ? QString() : v.toString();   // as stored: a blank is part of a lot number
+    };
+    PainelRastreio->open({field("CODIGO"), field("DESCRICAO"), field("LOTE"), field("FORNECEDOR"), field("UNIDADE")});
 }
 
 QString TForm1::nameText() const

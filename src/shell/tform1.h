@@ -36,6 +36,10 @@ class AdjustmentPanel;
 class MaintenancePanel;
 }
 
+namespace trace_ui {
+class LotTracePanel;
+class OrderTracePanel;
+}
 namespace maintenance_ui {
 class MaintenanceMenu;
 }
@@ -83,6 +87,8 @@ public:
     exports_ui::ExportHandlers *Exports;       // the reports panel's "Excel" buttons
     exports_ui::HistoryViewer *PainelLOG;      // the month's activity log, over the whole window
     exports_ui::DeductionAuditPanel *Auditoria;   // the stock deduction audit, inside pnlRelatorios
+    trace_ui::LotTracePanel *PainelRastreio;      // the current lot's trace, over the grid
+    trace_ui::OrderTracePanel *PainelRastreioPedido;   // an order's lots, from the reports panel
 
     void FormCreate();
     void FormShow();
@@ -97,6 +103,7 @@ public:
     void ComboBox1Change();
     void ComboBox2Change();
     void ransferirestoqueparaoutraunidade1Click();
+    void RastrearLote1Click();
 
     // The login panel and the window as the login sees them.
     QString nameText() const override;

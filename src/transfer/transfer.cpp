@@ -3,6 +3,7 @@
 #include "core/runstate.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
+#include "platform/numberformat.h"
 #include "platform/operator.h"
 
 #include <QRegularExpression>
@@ -48,8 +49,14 @@ QString readable(const QString &sql, const std::vector<db::Value> &params)
         case db::Value::Kind::Null: out += QStringLiteral("NULL"); break;
         case db::Value::Kind::Integer:
         case db::Value::Kind::Decimal:
-        case db::Value::Kind::Double: out += v.toString(); break;
-        case db::Value::Kind::Date: out += db::quoted(db::monthFirstDate(v.toDate(), true)); break;
+        case db::Value::Kind::Double: {
+            // The general decimal form with "." (5, 2.5, 0.001).
+            QString n = platform::GeneralNumber(v.toDouble());
+            n.replace(QLatin1Char(','), QLatin1Char('.'));
+            out += n;
+            break;
+        }
+        case db::Value::Kind::Date: out += db::quoted(db::monthFirstDate(v.toDate(), false)); break;
         default: out += db::quoted(v.toString()); break;
         }
     }
@@ -207,17 +214,26 @@ db::Decimal ParseQuantity(const QString &text)
         whole.remove(0, 1);
     // DECIMAL(18,8) holds ten digits before the point.
     if (whole.size() > 18 - kQuantityScale)
-        throw QuantityFormatError(text);
+        throw QuantityTooLarge{};
     int64_t mantissa = whole.isEmpty() ? 0 : whole.toLongLong();
     for (int i = 0; i < kQuantityScale; ++i)
         mantissa = mantissa * 10 + (i < fraction.size() ? fraction.at(i).digitValue() : 0);
     if (fraction.size() > kQuantityScale && fraction.at(kQuantityScale).digitValue() >= 5)
         ++mantissa;
     if (mantissa >= 1000000000000000000LL)
-        throw QuantityFormatError(text);
+        throw QuantityTooLarge{};
     if (m.captured(1) == QLatin1String("-"))
         mantissa = -mantissa;
     return db::Decimal{mantissa, kQuantityScale};
+}
+
+QString LookupStatementText(const SourceLot &source, const QString &destination)
+{
+    const auto text = [](const db::Value &v) { return db::escapeQuotes(v.isNull() ? QString() : v.toString()); };
+    return QStringLiteral("Select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where CODIGO = '")
+        + text(source.codigo) + QStringLiteral("' and LOTE = '") + text(source.lote)
+        + QStringLiteral("' and FORNECEDOR = '") + text(source.fornecedor) + QStringLiteral("' and LABORATORIO = '")
+        + db::escapeQuotes(destination) + QLatin1Char('\'');
 }
 
 QStringList DestinationList(db::Connection &central)
@@ -267,7 +283,13 @@ QString DebitStatement()
 Outcome Transfer(db::Connection &central, const SourceLot &source, const QString &quantityText,
                  const QString &destinationText, platform::Operator &op, const BetweenCreditAndDebit &betweenHook)
 {
-    const db::Decimal q = ParseQuantity(quantityText);
+    db::Decimal q;
+    try {
+        q = ParseQuantity(quantityText);
+    } catch (const QuantityTooLarge &) {
+        op.inform(kQuantityMessage);
+        return {Step::Quantity, {}};
+    }
     if (q.mantissa <= 0) {
         op.inform(kNotPositiveMessage);
         return {Step::NotPositive, {}};
@@ -292,10 +314,10 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
         } catch (const Restart &) {
             if (attempt < kMaxAttempts)
                 continue;
-            op.inform(LookupFailedMessage(readable(LockStatement(), keyParams(source))));
+            op.inform(LookupFailedMessage(LookupStatementText(source, dest)));
             return {Step::Lookup, {}};
-        } catch (const LookupFailure &f) {
-            op.inform(LookupFailedMessage(f.command));
+        } catch (const LookupFailure &) {
+            op.inform(LookupFailedMessage(LookupStatementText(source, dest)));
             return {Step::Lookup, {}};
         }
 

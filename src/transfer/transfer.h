@@ -44,9 +44,23 @@ private:
     QString m_text;
 };
 
+// The lot the form was opened on: the key that finds its row at every attempt.
+struct SourceLot {
+    db::Value codigo, lote, fornecedor, laboratorio;
+    QString descricao;   // for message (2) when the stored row cannot be read
+};
+
+// A well-formed quantity too large for the balance column: no lot holds that much.
+struct QuantityTooLarge {};
+
 // The quantity as typed with Brazilian settings (decimal comma, blanks around allowed, no
-// thousands separator), rounded half away from zero to 8 decimals. Throws QuantityFormatError.
+// thousands separator), rounded half away from zero to 8 decimals. Throws QuantityFormatError,
+// or QuantityTooLarge for a number the column cannot hold.
 db::Decimal ParseQuantity(const QString &text);
+
+// The destination lookup as message (1) shows it, with the source lot's key and the destination
+// written in (single quotes doubled).
+QString LookupStatementText(const SourceLot &source, const QString &destination);
 
 // ComboBox1's items: "Almoxarifado", every TABLAB.LABORATORIO as the server returns them,
 // "EmTransito", "Terceiros".
@@ -55,11 +69,6 @@ QStringList DestinationList(db::Connection &central);
 // Location names compare as the server compares them: trailing blanks do not count.
 bool SameLocation(const QString &a, const QString &b);
 
-// The lot the form was opened on: the key that finds its row at every attempt.
-struct SourceLot {
-    db::Value codigo, lote, fornecedor, laboratorio;
-    QString descricao;   // for message (2) when the stored row cannot be read
-};
 
 enum class Step { Done, NotPositive, NoDestination, Quantity, OwnLocation, Lookup, Credit, Insert };
 

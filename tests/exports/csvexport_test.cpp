@@ -30,6 +30,10 @@ TEST(CsvExport, FieldsAndNumbers)
         {dec("12.5"), 4, "12,5000"}, {db::Value(), 4, "0,0000"}, {db::Value(), 2, "0,00"}, {dec("0.00005"), 4, "0,0001"},
         {dec("0.00004999"), 4, "0,0000"}, {dec("-2.345"), 2, "-2,35"}, {dec("1234567.891"), 2, "1234567,89"},
         {dec("7"), 2, "7,00"}, {db::Value::integer(3), 4, "3,0000"},
+        // Floating point columns, rounded as the decimal they show as.
+        {db::Value::real(31.255), 2, "31,26"}, {db::Value::real(2.675), 2, "2,68"}, {db::Value::real(-0.001), 2, "0,00"},
+        {db::Value::real(-0.005), 2, "-0,01"}, {db::Value::real(1.005), 2, "1,01"}, {db::Value::real(-2.5), 0, "-3"},
+        {db::Value::real(1234567.125), 2, "1234567,13"}, {db::Value::real(0.1 + 0.2), 4, "0,3000"},
     };
     for (const Num &n : numbers)
         EXPECT_EQ(exports::FixedDecimals(n.v, n.decimals), QLatin1String(n.out)) << n.out;

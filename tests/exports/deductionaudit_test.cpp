@@ -269,6 +269,49 @@ TEST_F(AuditDatabase, SetBasedEqualsLineByLine)
     EXPECT_EQ(sql.readAll(), exports::OrderQuery(s, e, QStringLiteral("acido ascorbico")).toLatin1() + "\r\n");
 }
 
+// Orders of one date stored in another order than their numbers, and their lines stored backwards:
+// the audit lists them as the written statement returns them, and the totals line takes its units
+// from that statement's last line.
+TEST(DeductionAuditOrder, SameDateOrdersComeAsTheWrittenStatementGivesThem)
+{
+    testsupport::TempDatabase db;
+    auto &c = db.conn();
+    struct Order { int number; const char *date; const char *unit; };
+    const Order orders[] = {{305, "2024-03-02", "G"}, {301, "2024-03-01", "G"}, {304, "2024-03-02", "MG"},
+                            {302, "2024-03-02", "ML"}, {306, "2024-03-01", "UN"}, {303, "2024-03-02", "G"},
+                            {307, "2024-03-02", "KG"}, {300, "2024-03-01", "MG"}};
+    for (const Order &o : orders)
+        c.execute(QStringLiteral("insert into PEDIDOS (ESTACAO, NPEDIDO, TIPOPEDIDO, DATAPEDIDO) values ('%1', %2, "
+                                 "'Pedido', '%3')")
+                      .arg(o.number % 2 ? QStringLiteral("01") : QStringLiteral("02")).arg(o.number)
+                      .arg(QLatin1String(o.date)));
+    for (auto o = std::rbegin(orders); o != std::rend(orders); ++o) {
+        for (int formula : {2, 1})
+            c.execute(QStringLiteral("insert into COMPEDID (ESTACAO, NPEDIDO, NFORMULA, COMPONENTE, QDEESTOQUE, UNID, "
+                                     "LOTE, GRUPO, FORNECEDOR) values ('%1', %2, %3, 'acido ascorbico', %4, '%5', 'L1', "
+                                     "'MP', 'Fornecedor A')")
+                          .arg(o->number % 2 ? QStringLiteral("01") : QStringLiteral("02")).arg(o->number)
+                          .arg(formula).arg(o->number - 299 + formula).arg(QLatin1String(o->unit)));
+    }
+    const QDate s(2024, 3, 1), e(2024, 3, 31);
+    const QString product = QStringLiteral("acido ascorbico");
+    auto keys = [](const std::vector<OrderLine> &lines) {
+        QStringList out;
+        for (const OrderLine &l : lines)
+            out << l.estacao + QLatin1Char('.') + l.npedido.toString() + QLatin1Char('/') + l.nformula.toString();
+        return out;
+    };
+    const QStringList written = keys(exports::ReadOrderLines(c, exports::OrderQuery(s, e, product)));
+    ASSERT_EQ(written.size(), 16);
+    EXPECT_EQ(keys(exports::ReadOrderLines(c, s, e, product)), written);
+
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("c/FORMULIX"));
+    const auto paths = platform::WinPaths::parse(QStringLiteral("C: = c\n"), dir.path());
+    const exports::AuditResult set = exports::RunDeductionAudit(c, paths, s, e, product);
+    EXPECT_EQ(set.report.allLines(), testsupport::RunAuditLineByLine(c, s, e, product).allLines());
+}
+
 TEST_F(AuditDatabase, NoLinesAndAnUnwritableStatementFile)
 {
     const QDate s(2023, 1, 1), e(2023, 1, 31);

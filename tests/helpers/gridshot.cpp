@@ -1,7 +1,7 @@
 // A picture of the main window after a real login on a demo installation, for looking at the grid
 // and its panels without a screen.
 // Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd]
-//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|senha|manutencao]
+//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|rastreio|pedido|senha|manutencao]
 // DEMO_DIR is made by: makedemo --dir DEMO_DIR (the same --today keeps the colours as built).
 #include "shell/errordisplay.h"
 #include "shell/program.h"
@@ -13,6 +13,9 @@
 #include "platform/clock.h"
 #include "platform/operator.h"
 #include "users/ui/loginpanel.h"
+#include "reports/ui/reportspanel.h"
+#include "trace/ui/ordertracepanel.h"
+#include <QPushButton>
 
 #include <QAction>
 #include <QComboBox>
@@ -54,7 +57,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("expired"), QStringLiteral("Include expired lots (ComboBox2 index 1).")});
     parser.addOption({QStringLiteral("sort"), QStringLiteral("Grid column to click the title of (0-12)."), QStringLiteral("COLUMN")});
     parser.addOption({QStringLiteral("search"), QStringLiteral("Text typed into the search box."), QStringLiteral("TEXT")});
-    parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, senha, manutencao."),
+    parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, rastreio, pedido, senha, manutencao."),
                       QStringLiteral("name"), QStringLiteral("none")});
     parser.addHelpOption();
     parser.process(app);
@@ -101,6 +104,15 @@ int main(int argc, char **argv)
         form.DBGrid1->DBGrid1DblClick();
     else if (panel == QLatin1String("nf"))
         form.DBGrid1->NotaFiscal1->trigger();
+    else if (panel == QLatin1String("rastreio"))
+        form.DBGrid1->RastrearLote1->trigger();
+    else if (panel == QLatin1String("pedido")) {   // the demo's traced order from workstation 01
+        form.btn1->click();
+        form.pnlRelatorios->btnRastrearPedido->click();
+        form.PainelRastreioPedido->edtEstacao->setText(QStringLiteral("01"));
+        form.PainelRastreioPedido->edtPedido->setText(QStringLiteral("5001"));
+        form.PainelRastreioPedido->btnRastrearClick();
+    }
     else if (panel == QLatin1String("senha"))
         form.DBGrid1->AjustedeEstoque1->trigger();
     else if (panel == QLatin1String("manutencao"))

@@ -288,6 +288,22 @@ TEST(ImportPurchaseLots, ReplaysTheLinesInOrderConvertingToTheProductsUnit)
     EXPECT_EQ(text(p.lot(QStringLiteral("Jaborandi"), QStringLiteral("J1"), cols), "SALDOCORRENTE"), "2.5");
 }
 
+TEST(ImportPurchaseLots, ALotWhoseUnitCannotBeConvertedIsListedWithWhatWasDone)
+{
+    Pharmacy p;
+    addLot(p.tdb.conn(), {"Valeriana", "V1", "Forn V", "060", "100", "MG", nullptr, "1", "1", "Manipulação", "Não"});
+    addPurchase(p.tdb.conn(), 50, {"Valeriana", "V1", "Forn V", "5", "ML", "060", "Fab V", nullptr, "1", "1"});
+    p.op.clear();
+    maintenance::ImportPurchaseLots(p.ctx);
+    ASSERT_EQ(p.op.messages().size(), 2);
+    EXPECT_TRUE(p.op.texts().value(1).contains(QStringLiteral(
+        "Valeriana - Lote V1 - Forn V: unidade MG não convertida para ML; saldo e unidade substituídos pelos da compra")))
+        << p.op.texts().value(1).toStdString();
+    const db::Rows v = p.lot(QStringLiteral("Valeriana"), QStringLiteral("V1"), QStringLiteral("SALDOCORRENTE, UNIDADE"));
+    EXPECT_EQ(text(v, "SALDOCORRENTE"), "5");
+    EXPECT_EQ(text(v, "UNIDADE"), "ML");
+}
+
 TEST(ImportPurchaseLots, RefusedRowsAreSummarisedNotCountedAndOddLinesKeepWhatTheyCannotSay)
 {
     Pharmacy p(false);

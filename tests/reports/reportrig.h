@@ -11,14 +11,12 @@ namespace reportstest {
 
 struct RecordingView : reports_engine::RunView {
     int presented = 0;
-    int pagesMade = 0;
     reports_engine::PageModel model;
     std::function<void()> duringPresent;
-    void pageMade(int) override { ++pagesMade; }
     void present(const reports_engine::PageModel &m, const std::vector<reports_engine::FileRenderer> &) override
     {
         ++presented;
-        model = m;
+        model = m.laidOut();
         if (duringPresent)
             duringPresent();
     }

@@ -7,6 +7,7 @@
 #include "browser/ui/lotgrid.h"
 #include "lotedit/ui/tform2.h"
 #include "support/demoinstall.h"
+#include "support/mainwindow.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -36,18 +37,10 @@ private Q_SLOTS:
 
     void editarTabelaOpensTheFormOnTheCurrentLot()
     {
-        platform::FixedClock clock(kToday, QTime(10, 0));
-        testsupport::RecordingOperator op;
-        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        shell::TForm1 form(program);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.PainelLogin->EditNome->setText(QStringLiteral("maria"));
-        form.PainelLogin->EditSenhaU->setText(QStringLiteral("1234"));
-        QTest::keyClick(form.PainelLogin->EditSenhaU, Qt::Key_Return);
-        form.DBGrid1->AjustedeEstoque1->trigger();
-        QTest::keyClicks(form.PainelSenha->MaskEdit1, browser::AdjustmentCode(kToday, program.run.siteConfig.StockKey));
-        QTest::keyClick(form.PainelSenha->MaskEdit1, Qt::Key_Return);
+        testsupport::MainWindowSession s(testsupport::demoProgramFolder(m_dir.path()), kToday);
+        auto &[clock, op, program, form] = s;
+        QVERIFY(s.logIn());
+        s.enableAdjustment();
         QVERIFY(form.BitBtn3->isEnabled());
 
         data::CachedDataset &lots = program.dm.ESTLOTE;

@@ -6,6 +6,7 @@
 #include "lotedit/ui/tform2.h"
 #include "browser/ui/lotgrid.h"
 #include "support/demoinstall.h"
+#include "support/mainwindow.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -27,13 +28,8 @@ namespace {
 const QDate kToday(2026, 3, 31);
 
 // The program as it runs after start-up: the main window shown with its login panel.
-struct Session {
-    platform::FixedClock clock{kToday, QTime(10, 0)};
-    RecordingOperator op;
-    shell::Program program;
-    shell::TForm1 form;
-
-    explicit Session(const QString &programFolder) : program(programFolder, clock, op), form(program)
+struct Session : testsupport::MainWindowSession {
+    explicit Session(const QString &programFolder) : MainWindowSession(programFolder, kToday)
     {
         form.show();
         form.activateWindow();

@@ -5,6 +5,7 @@
 #include "shell/tform1.h"
 #include "platform/cp1252.h"
 #include "support/demoinstall.h"
+#include "support/mainwindow.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -23,14 +24,9 @@ namespace {
 const QDate kToday(2026, 3, 31);
 
 // The program as it runs after start-up: the main window shown with its login panel.
-struct Session {
-    platform::FixedClock clock;
-    RecordingOperator op;
-    shell::Program program;
-    shell::TForm1 form;
-
+struct Session : testsupport::MainWindowSession {
     Session(const QString &programFolder, const QTime &time = QTime(10, 0))
-        : clock(kToday, time), program(programFolder, clock, op), form(program)
+        : MainWindowSession(programFolder, kToday, time)
     {
         form.show();
         QCoreApplication::processEvents();

@@ -15,6 +15,7 @@
 #include "reports/ui/periodpanel.h"
 #include "reports/ui/reportspanel.h"
 #include "support/demoinstall.h"
+#include "support/mainwindow.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -36,16 +37,6 @@ class ReportsMenuTest : public QObject {
 
     QTemporaryDir m_dir;
 
-    static void logIn(shell::TForm1 &form)
-    {
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.PainelLogin->EditNome->setText(QStringLiteral("maria"));
-        form.PainelLogin->EditSenhaU->setText(QStringLiteral("1234"));
-        QTest::keyClick(form.PainelLogin->EditSenhaU, Qt::Key_Return);
-        QVERIFY(form.DBGrid1->isEnabled());
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -55,11 +46,9 @@ private Q_SLOTS:
 
     void excelWritesTheGridsLotsAndTheHistoryOpensOverTheWindow()
     {
-        platform::FixedClock clock(kToday, QTime(10, 0));
-        testsupport::RecordingOperator op;
-        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        shell::TForm1 form(program);
-        logIn(form);
+        testsupport::MainWindowSession s(testsupport::demoProgramFolder(m_dir.path()), kToday);
+        auto &[clock, op, program, form] = s;
+        QVERIFY(s.logIn());
 
         form.btn1->click();
         reports_ui::ReportsPanel *panel = form.pnlRelatorios;
@@ -91,11 +80,9 @@ private Q_SLOTS:
 
     void theAuditStartsFromThePeriodPanel()
     {
-        platform::FixedClock clock(kToday, QTime(10, 0));
-        testsupport::RecordingOperator op;
-        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        shell::TForm1 form(program);
-        logIn(form);
+        testsupport::MainWindowSession s(testsupport::demoProgramFolder(m_dir.path()), kToday);
+        auto &[clock, op, program, form] = s;
+        QVERIFY(s.logIn());
         form.btn1->click();
         reports_ui::ReportsPanel *panel = form.pnlRelatorios;
         QCOMPARE(panel->BitBtn16->text(), QStringLiteral("Conferir baixas no estoque"));
@@ -127,14 +114,10 @@ private Q_SLOTS:
 
     void theLotEditFormHoldsTheCertificateButton()
     {
-        platform::FixedClock clock(kToday, QTime(10, 0));
-        testsupport::RecordingOperator op;
-        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        shell::TForm1 form(program);
-        logIn(form);
-        form.DBGrid1->AjustedeEstoque1->trigger();
-        QTest::keyClicks(form.PainelSenha->MaskEdit1, browser::AdjustmentCode(kToday, program.run.siteConfig.StockKey));
-        QTest::keyClick(form.PainelSenha->MaskEdit1, Qt::Key_Return);
+        testsupport::MainWindowSession s(testsupport::demoProgramFolder(m_dir.path()), kToday);
+        auto &[clock, op, program, form] = s;
+        QVERIFY(s.logIn());
+        s.enableAdjustment();
         bool checked = false;
         QTimer::singleShot(0, &form, [&] {
             auto *edit = qobject_cast<lotedit_ui::TForm2 *>(QApplication::activeModalWidget());

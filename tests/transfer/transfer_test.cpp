@@ -1,6 +1,7 @@
 // The transfer on a real database: balances from what is stored, the lot created at a new
 // destination with the source's values, refusals and failures that change nothing.
 #include "transfer/transfer.h"
+#include "core/runstate.h"
 
 #include "support/recordingoperator.h"
 #include "support/testdb.h"
@@ -166,8 +167,14 @@ TEST_F(TransferTest, RefusalsChangeNothingAndSayWhy)
     EXPECT_EQ(run(moved, QStringLiteral("1"), QStringLiteral("Loja 1")).step, transfer::Step::Quantity);
     EXPECT_EQ(op.texts(), QStringList{transfer::kQuantityMessage});
 
-    for (const char *bad : {"abc", "", "1.5", "1,2,3", "12345678901"}) {
+    for (const char *bad : {"abc", "", "1.5", "1,2,3", "1e3"}) {
         EXPECT_THROW(run(src, QString::fromLatin1(bad), QStringLiteral("Loja 1")), transfer::QuantityFormatError) << bad;
+    }
+    // Well formed but more than any lot can hold: the over-balance refusal.
+    for (const char *big : {"99999999999", "12345678901,5"}) {
+        op.clear();
+        EXPECT_EQ(run(src, QString::fromLatin1(big), QStringLiteral("Loja 1")).step, transfer::Step::Quantity) << big;
+        EXPECT_EQ(op.texts(), QStringList{transfer::kQuantityMessage});
     }
     EXPECT_EQ(balances(), before);
 }
@@ -242,7 +249,7 @@ TEST_F(TransferTest, FailedStepsGiveTheirMessagesAndRollBack)
                              "INSERT INTO ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, SALDOCORRENTE, SALDOPREVISTO, "
                              "UNIDADE, CODIGOEAN, FABRICANTE, VALIDADE, SITUACAO, DENSIDADE, FATORCORRECAO, "
                              "LABORATORIO) Values ('ACIDO ASCORBICO', 'L100', 'Galena', '00042', 5, 5, 'g', "
-                             "'7891234567890', 'Fab''s', '05/31/2027', 'Aprovado', 1.25, 1.03, "
+                             "'7891234567890', 'Fab''s', '05/31/27', 'Aprovado', 1.25, 1.03, "
                              "'Depósito da Matriz Central')"));
 
     // The central database cannot be reached: the lookup's message, nothing else.
@@ -251,10 +258,10 @@ TEST_F(TransferTest, FailedStepsGiveTheirMessagesAndRollBack)
     op.clear();
     EXPECT_EQ(transfer::Transfer(unreachable, sourceOf(src), QStringLiteral("5"), QStringLiteral("Loja 2"), op).step,
               transfer::Step::Lookup);
-    EXPECT_EQ(op.texts(), QStringList{QStringLiteral(
-                              "(1) Não foi possível executar o seguinte comando: \rselect LABORATORIO from ESTLOTE "
-                              "where CODIGO is not distinct from '00042' and LOTE is not distinct from 'L100' and "
-                              "FORNECEDOR is not distinct from 'Galena'")});
+    EXPECT_EQ(op.texts(), QStringList{QStringLiteral("(1) Não foi possível executar o seguinte comando: \rSelect ")
+                                      + core::kLotColumnList
+                                      + QStringLiteral(" from ESTLOTE where CODIGO = '00042' and LOTE = 'L100' and "
+                                                       "FORNECEDOR = 'Galena' and LABORATORIO = 'Loja 2'")});
 }
 
 TEST_F(TransferTest, DestinationListHasTheFixedPlacesAroundEveryLaboratory)
@@ -280,8 +287,9 @@ TEST(TransferQuantity, ReadWithADecimalCommaAndRoundedOnceTo8Places)
     for (const Case &c : cases)
         EXPECT_EQ(transfer::ParseQuantity(QString::fromLatin1(c.text)).toString(), QString::fromLatin1(c.value))
             << c.text;
-    for (const char *bad : {"", " ", ",", "1.000", "1e3", "+-1", "12345678901", "R$ 3"})
+    for (const char *bad : {"", " ", ",", "1.000", "1e3", "+-1", "R$ 3"})
         EXPECT_THROW(transfer::ParseQuantity(QString::fromLatin1(bad)), transfer::QuantityFormatError) << bad;
+    EXPECT_THROW(transfer::ParseQuantity(QStringLiteral("12345678901")), transfer::QuantityTooLarge);
 }
 
 } // namespace

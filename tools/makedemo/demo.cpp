@@ -638,6 +638,47 @@ void writeOrders(BulkWriter &w, Random &rnd, const std::vector<Lot> &lots, const
     }
 }
 
+// The first lot in stock and not near its expiry gets other movements, for its trace: a purchase, a loss, a quality-control sample,
+// one of no known kind, and two more orders, one from each workstation. Its locations then hold
+// less than bought minus moved, as happens when stock leaves without a movement.
+void writeTraceMovements(BulkWriter &w, const std::vector<Lot> &lots, const QDate &today)
+{
+    static const QStringList moveColumns = {"CODMOVEST", "ESTACAO", "NPEDIDO", "CODCOMPRA", "CODPERDA", "CODIGOCQ",
+                                            "NFORMULA", "NNOTAFISCAL", "FORNECEDOR", "LOTE", "DATA", "DESCRICAO",
+                                            "QUANTIDADE", "UNIDADE", "LABORATORIO"};
+    const auto it = std::find_if(lots.begin(), lots.end(), [&](const Lot &l) {
+        return l.balance > 0 && l.expiry && *l.expiry > today.addDays(90) && l.situation == QLatin1String("Estoque");
+    });
+    if (it == lots.end())
+        return;
+    const Lot &lot = *it;
+    const Product &p = products()[size_t(lot.product)];
+    int code = w.rows(QStringLiteral("MOVEST"));
+    auto move = [&](const QString &station, const db::Value &order, const db::Value &purchase, const db::Value &loss,
+                    const db::Value &test, int daysAgo, double quantity) {
+        w.insert(QStringLiteral("MOVEST"), moveColumns,
+                 {integer(++code), text(station), order, purchase, loss, test, order.isNull() ? null() : integer(1),
+                  purchase.isNull() ? null() : text(QStringLiteral("040003")), text(lot.supplier), text(lot.lote),
+                  date(today.addDays(-daysAgo)), text(platform::asciiUpper(foldedName(p.name))), dec(quantity, 8),
+                  text(lot.unit), text(lot.laboratory)});
+    };
+    const QString one = QStringLiteral("01"), two = QStringLiteral("02");
+    move(one, null(), integer(1), null(), null(), 120, 0);
+    move(one, null(), null(), text(QStringLiteral("PERDA-0001")), null(), 40, 1);
+    move(one, null(), null(), null(), integer(1), 35, 0.5);
+    move(two, null(), null(), null(), null(), 20, 0.25);
+    for (const auto &[station, number] : {std::pair{one, 900001}, std::pair{two, 900002}}) {
+        w.insert(QStringLiteral("PEDIDOS"), {"ESTACAO", "NPEDIDO", "TIPOPEDIDO", "DATAPEDIDO"},
+                 {text(station), integer(number), text(QStringLiteral("Pedido")), date(today.addDays(-10))});
+        w.insert(QStringLiteral("COMPEDID"),
+                 {"ESTACAO", "NPEDIDO", "NFORMULA", "CODIGOCOMP", "COMPONENTE", "QDEESTOQUE", "UNID", "LOTE", "GRUPO",
+                  "FORNECEDOR"},
+                 {text(station), integer(number), integer(1), text(p.code), text(foldedName(p.name)), dec(2, 8),
+                  text(lot.unit), text(lot.lote), text(p.group), text(lot.supplier)});
+        move(station, integer(number), null(), null(), null(), 10, 2);
+    }
+}
+
 void writePeriod(BulkWriter &w, const QDate &today)
 {
     w.insert(QStringLiteral("PERIODO"), {"DATAINICIAL", "DATAFINAL"}, {date(today.addDays(-30)), date(today)});
@@ -733,6 +774,7 @@ Summary makeDemo(const Options &options)
         }
         writeQualityControl(w, lots, today);
         writeOrders(w, rnd, lots, today, std::max(12, options.lots / 10));
+        writeTraceMovements(w, lots, today);
         writePeriod(w, today);
         w.finish();
         summary.lots = w.rows(QStringLiteral("ESTLOTE"));

@@ -150,15 +150,23 @@ LotGrid::LotGrid(data::CachedDataset &lots, const platform::Clock &clock, std::f
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    ransferirestoqueparaoutraunidade1 = PopupMenu2->addAction(QStringLiteral("Transferir estoque para outra unidade"));
+    ransferirestoqueparaoutraunidade1->setObjectName(QStringLiteral("ransferirestoqueparaoutraunidade1"));
     NotaFiscal1 = PopupMenu2->addAction(QStringLiteral("Nota Fiscal"));
     NotaFiscal1->setObjectName(QStringLiteral("NotaFiscal1"));
     AjustedeEstoque1 = PopupMenu2->addAction(QStringLiteral("Habilitar ajuste manual"));
     AjustedeEstoque1->setObjectName(QStringLiteral("AjustedeEstoque1"));
-    ransferirestoqueparaoutraunidade1 = PopupMenu2->addAction(QStringLiteral("Transferir estoque para outra unidade"));
-    ransferirestoqueparaoutraunidade1->setObjectName(QStringLiteral("ransferirestoqueparaoutraunidade1"));
     // A transfer needs a lot to start from.
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
         ransferirestoqueparaoutraunidade1->setEnabled(m_lots.isOpen() && m_lots.currentRow() >= 0);
+    });
+    // The lot trace, after the system's items: it too needs a current lot.
+    RastrearLote1 = PopupMenu2->addAction(QStringLiteral("Rastrear este lote"));
+    RastrearLote1->setObjectName(QStringLiteral("RastrearLote1"));
+    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
+        const bool current = m_lots.isOpen() && m_lots.currentRow() >= 0;
+        RastrearLote1->setEnabled(current);
+        RastrearLote1->setVisible(current);
     });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,

@@ -34,6 +34,7 @@ public:
     QAction *NotaFiscal1;
     QAction *AjustedeEstoque1;
     QAction *ransferirestoqueparaoutraunidade1;   // answered by the main window (the transfer form)
+    QAction *RastrearLote1;   // answered by the main window (the lot trace panel)
 
     // What a double click shows.
     void setDetailPanel(DetailPanel *panel) { m_detail = panel; }

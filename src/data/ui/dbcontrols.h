@@ -4,6 +4,7 @@
 // entered()/exited() are the form's Enter and Exit events (exited comes after the field is written).
 #pragma once
 #include "data/datasource.h"
+#include "fieldlink.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -17,18 +18,13 @@ namespace data_ui {
 
 using KeyHandler = std::function<bool(QKeyEvent *)>;
 
-// Puts the focus on a widget once the event in hand is over (moving the focus from inside a
-// focus change is not safe); a widget gone by then is skipped.
-void FocusLater(QWidget *widget);
-
-class DBEdit : public QLineEdit, public data::FieldEditor {
+class DBEdit : public QLineEdit {
     Q_OBJECT
 public:
     DBEdit(data::DataSource *source, const QString &field, QWidget *parent = nullptr);
-    ~DBEdit() override;
 
-    const QString &field() const { return m_field; }
-    data::DataSource *dataSource() const { return m_source; }
+    const QString &field() const { return m_link.field(); }
+    data::DataSource *dataSource() const { return m_link.source(); }
     // A mask in the desktop's notation, "!99/99/00;1;_": 0 a digit, 9 an optional digit, other
     // characters literals; the third part is the blank shown for an empty position.
     void setEditMask(const QString &mask);
@@ -36,8 +32,8 @@ public:
     // The box's text as the form reads it: with a mask, its literals and a blank for each empty
     // position ("  /  /  " when empty).
     QString Text() const;
-    bool isModified() const { return m_modified; }
-    bool commitPending() override;
+    bool isModified() const { return m_link.modified(); }
+    bool commitPending() { return m_link.commitPending(); }
     KeyHandler keyPress;
 
 Q_SIGNALS:
@@ -53,30 +49,27 @@ private:
     void showField();
     bool acceptsCharacter(QChar c) const;
 
-    data::DataSource *m_source;
-    QString m_field;
+    FieldLink m_link;
     QString m_mask;
     QChar m_blank = u'_';
     bool m_twoDigitYear = false;
-    bool m_modified = false;
 };
 
-class DBComboBox : public QComboBox, public data::FieldEditor {
+class DBComboBox : public QComboBox {
     Q_OBJECT
 public:
     enum class Style { DropDown, DropDownList };   // free text, or only the items
 
     DBComboBox(data::DataSource *source, const QString &field, QWidget *parent = nullptr);
-    ~DBComboBox() override;
 
-    const QString &field() const { return m_field; }
+    const QString &field() const { return m_link.field(); }
     void setStyle(Style style);
     // Replaces the items; the shown text stays the field's.
     void setItems(const QStringList &items);
     QString Text() const { return currentText(); }
     // Shows a text without writing it to the field (the form's own setting of the box).
     void setText(const QString &text);
-    bool commitPending() override;
+    bool commitPending() { return m_link.commitPending(); }
     KeyHandler keyPress;
 
 Q_SIGNALS:
@@ -91,10 +84,8 @@ protected:
 private:
     void showField();
 
-    data::DataSource *m_source;
-    QString m_field;
+    FieldLink m_link;
     Style m_style = Style::DropDown;
-    bool m_modified = false;
     bool m_showing = false;
 };
 
@@ -141,14 +132,13 @@ private:
     QString m_field;
 };
 
-class DBMemo : public QPlainTextEdit, public data::FieldEditor {
+class DBMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
     DBMemo(data::DataSource *source, const QString &field, QWidget *parent = nullptr);
-    ~DBMemo() override;
 
     QString Text() const { return toPlainText(); }
-    bool commitPending() override;
+    bool commitPending() { return m_link.commitPending(); }
     KeyHandler keyPress;
 
 Q_SIGNALS:
@@ -163,9 +153,7 @@ protected:
 
 private:
     void showField();
-    data::DataSource *m_source;
-    QString m_field;
-    bool m_modified = false;
+    FieldLink m_link;
     bool m_showing = false;
 };
 

@@ -71,7 +71,7 @@ void ReportEngine::execute(const QString &projectWindowsPath, const QString &rep
     view.generationStarted();
     PageModel model;
     try {
-        model = LayOut(*report, connections, m_clock.now(), [&view](int page) { view.pageMade(page); });
+        model = LayOut(*report, connections, m_clock.now());
     } catch (...) {
         view.generationEnded();
         throw;

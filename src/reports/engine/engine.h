@@ -21,12 +21,12 @@ namespace reports_engine {
 // "The following reporting project does not exist:", a line break and the path in double quotes.
 QString MissingProjectMessage(const QString &windowsPath);
 
-// Where a run shows itself: the status while pages are made, then the result.
+// Where a run shows itself: the start and end of planning its pages, then the result, whose
+// pages are made as it asks for them.
 class RunView {
 public:
     virtual ~RunView() = default;
     virtual void generationStarted() {}
-    virtual void pageMade(int page) { (void)page; }
     virtual void generationEnded() {}
     // Returns when the operator is done with the result.
     virtual void present(const PageModel &model, const std::vector<FileRenderer> &renderers) = 0;

@@ -3,6 +3,8 @@
 #include "platform/numberformat.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <memory>
 
 namespace reports_engine {
 
@@ -14,70 +16,132 @@ const QRegularExpression &templateToken()
     return re;
 }
 
-// Stands for the page count until every page is made.
-const QString kPagesMark = QStringLiteral("\x01PAGES\x01");
-
 bool isNumber(const db::Value &v)
 {
     using K = db::Value::Kind;
     return v.kind() == K::Integer || v.kind() == K::Decimal || v.kind() == K::Double;
 }
 
-class Layouter {
+// The pages are planned first, without formatting a row: where each page's rows start and which
+// page takes the summary. A page is then laid out alone when it is asked for, the same way it
+// would be in a walk through every row.
+class PlannedLayout : public PageMaker {
 public:
-    Layouter(const ReportDef &r, const ConnectionMap &c, const QDateTime &now, const std::function<void(int)> &made)
-        : m_r(r), m_conns(c), m_now(now), m_made(made)
+    PlannedLayout(const ReportDef &r, const ConnectionMap &c, const QDateTime &now)
+        : m_r(r), m_conns(c), m_now(now)
     {
         m_detail = connection(r.detailConnection);
         if (m_detail) {
             for (const Column &col : r.columns)
                 m_fields.push_back(m_detail->fieldIndex(col.field));
         }
+        m_rows = m_detail ? m_detail->rowCount() : 0;
+        m_bottom = m_r.pageHeight - m_r.marginBottom - m_r.pageFooter.height;
+        plan();
     }
 
-    PageModel run()
+    int pageCount() const override { return int(m_firstRow.size()); }
+
+    Page page(int index) const override
     {
-        m_model.reportName = m_r.name;
-        m_model.widthMm = m_r.pageWidth;
-        m_model.heightMm = m_r.pageHeight;
-        m_model.landscape = m_r.landscape;
-        m_model.marginLeft = m_r.marginLeft;
-        m_model.marginTop = m_r.marginTop;
-        m_model.marginRight = m_r.marginRight;
-        m_model.marginBottom = m_r.marginBottom;
-        m_model.fontFamily = m_r.fontFamily;
-        m_bottom = m_r.pageHeight - m_r.marginBottom - m_r.pageFooter.height;
+        Page page;
+        m_page = &page;
+        m_pageNumber = index + 1;
+        double y = startPage(index == 0);
+        const int end = index + 1 < pageCount() ? m_firstRow[size_t(index + 1)] : m_rows;
+        for (int row = m_firstRow[size_t(index)]; row < end; ++row)
+            y = placeRow(row, y);
+        if (index == m_summaryPage)
+            placeSummary(y);
+        placeBand(m_r.pageFooter, m_r.pageHeight - m_r.marginBottom - m_r.pageFooter.height);
+        m_page = nullptr;
+        return page;
+    }
 
-        startPage();
-        const int rows = m_detail ? m_detail->rowCount() : 0;
-        for (int row = 0; row < rows; ++row) {
-            if (m_y + m_r.rowHeight > m_bottom + 1e-9) {
-                finishPage();
-                startPage();
-            }
-            placeRow(row);
-        }
-        placeSummary();
-        finishPage();
-
-        const QString pages = QString::number(m_model.pages.size());
-        for (Page &p : m_model.pages) {
-            for (PageItem &item : p.items) {
-                if (item.text.contains(kPagesMark))
-                    item.text.replace(kPagesMark, pages);
-            }
-        }
-        return std::move(m_model);
+    PageModel model(std::shared_ptr<const PageMaker> self) const
+    {
+        PageModel m;
+        m.reportName = m_r.name;
+        m.widthMm = m_r.pageWidth;
+        m.heightMm = m_r.pageHeight;
+        m.landscape = m_r.landscape;
+        m.marginLeft = m_r.marginLeft;
+        m.marginTop = m_r.marginTop;
+        m.marginRight = m_r.marginRight;
+        m.marginBottom = m_r.marginBottom;
+        m.fontFamily = m_r.fontFamily;
+        m.maker = std::move(self);
+        return m;
     }
 
 private:
+    // Where the rows start on a page: below the title (first page only), the page header and the
+    // column captions.
+    double contentTop(bool firstPage) const
+    {
+        double y = m_r.marginTop;
+        if (firstPage && m_r.titleBand.present())
+            y += m_r.titleBand.height;
+        y += m_r.pageHeader.height;
+        if (!m_r.columns.empty())
+            y += m_r.captionHeight;
+        return y;
+    }
+
+    bool rowFits(double y) const { return y + m_r.rowHeight <= m_bottom + 1e-9; }
+
+    // Rows that fit from y on (at most limit), and y after them, added up row by row as the page
+    // itself does.
+    int fitFrom(double &y, int limit) const
+    {
+        int n = 0;
+        while (n < limit && rowFits(y)) {
+            y += m_r.rowHeight;
+            ++n;
+        }
+        return n;
+    }
+
+    double summaryHeight() const
+    {
+        bool sums = false;
+        for (const Column &c : m_r.columns)
+            sums = sums || c.sum;
+        return (sums ? m_r.rowHeight + 1 : 0) + m_r.summary.height;
+    }
+    bool hasSummary() const { return summaryHeight() > 0 || !m_r.summary.items.empty(); }
+
+    // A row that does not fit starts a page, and takes its first place whether it fits or not.
+    void plan()
+    {
+        double y = contentTop(true);
+        int placed = fitFrom(y, m_rows);
+        m_firstRow = {0};
+        if (placed < m_rows) {
+            double full = contentTop(false) + m_r.rowHeight;
+            const int perPage = 1 + fitFrom(full, m_rows - placed - 1);
+            while (placed < m_rows) {
+                m_firstRow.push_back(placed);
+                placed += std::min(perPage, m_rows - placed);
+            }
+            y = contentTop(false) + m_r.rowHeight;
+            fitFrom(y, m_rows - m_firstRow.back() - 1);
+        }
+        m_summaryPage = -1;
+        if (hasSummary()) {
+            if (y + summaryHeight() > m_bottom + 1e-9)
+                m_firstRow.push_back(m_rows);
+            m_summaryPage = int(m_firstRow.size()) - 1;
+        }
+    }
+
     DataConnection *connection(const QString &name) const
     {
         const auto it = m_conns.find(name.toUpper());
         return it == m_conns.end() ? nullptr : it->second;
     }
 
-    double sumOf(const QString &field)
+    double sumOf(const QString &field) const
     {
         const auto it = m_sums.find(field.toUpper());
         if (it != m_sums.end())
@@ -92,7 +156,7 @@ private:
         return total;
     }
 
-    QString resolve(const QString &text)
+    QString resolve(const QString &text) const
     {
         QString out;
         qsizetype last = 0;
@@ -111,18 +175,18 @@ private:
         return out;
     }
 
-    QString field(const QString &name, const QString &format)
+    QString field(const QString &name, const QString &format) const
     {
         if (name == QLatin1String("page"))
-            return QString::number(m_model.pages.size());
+            return QString::number(m_pageNumber);
         if (name == QLatin1String("pages"))
-            return kPagesMark;
+            return QString::number(pageCount());
         if (name == QLatin1String("now"))
             return FormatValue(db::Value::timestamp(m_now), format.isEmpty() ? QStringLiteral("d:dd/MM/yyyy hh:mm") : format);
         if (name == QLatin1String("title"))
             return m_r.title;
         if (name == QLatin1String("count"))
-            return QString::number(m_detail ? m_detail->rowCount() : 0);
+            return QString::number(m_rows);
         if (name.startsWith(QLatin1String("sum:")))
             return FormatValue(db::Value::real(sumOf(name.mid(4))), format);
         const qsizetype dot = name.indexOf(QLatin1Char('.'));
@@ -136,9 +200,8 @@ private:
         return {};
     }
 
-    void placeBand(const Band &band, double top)
+    void placeBand(const Band &band, double top) const
     {
-        Page &page = m_model.pages.back();
         for (const BandItem &b : band.items) {
             PageItem item;
             item.fontSize = b.fontSize > 0 ? b.fontSize : m_r.fontSize;
@@ -153,11 +216,11 @@ private:
                 item.rect = QRectF(m_r.marginLeft + b.x, top + b.y, b.width, h);
                 item.text = resolve(b.text);
             }
-            page.items.push_back(std::move(item));
+            m_page->items.push_back(std::move(item));
         }
     }
 
-    void text(double x, double y, double w, double h, const QString &s, Align align, bool bold)
+    void text(double x, double y, double w, double h, const QString &s, Align align, bool bold) const
     {
         PageItem item;
         item.rect = QRectF(x, y, w, h);
@@ -165,15 +228,15 @@ private:
         item.align = align;
         item.bold = bold;
         item.fontSize = m_r.fontSize;
-        m_model.pages.back().items.push_back(std::move(item));
+        m_page->items.push_back(std::move(item));
     }
 
-    void line(double x1, double y, double x2)
+    void line(double x1, double y, double x2) const
     {
         PageItem item;
         item.kind = PageItem::Kind::Line;
         item.rect = QRectF(x1, y, x2 - x1, 0);
-        m_model.pages.back().items.push_back(std::move(item));
+        m_page->items.push_back(std::move(item));
     }
 
     double columnsRight() const
@@ -184,85 +247,73 @@ private:
         return x;
     }
 
-    void startPage()
+    // Places the bands above the rows; returns where the rows start (contentTop).
+    double startPage(bool firstPage) const
     {
-        m_model.pages.emplace_back();
-        m_y = m_r.marginTop;
-        if (m_model.pages.size() == 1 && m_r.titleBand.present()) {
-            placeBand(m_r.titleBand, m_y);
-            m_y += m_r.titleBand.height;
+        double y = m_r.marginTop;
+        if (firstPage && m_r.titleBand.present()) {
+            placeBand(m_r.titleBand, y);
+            y += m_r.titleBand.height;
         }
-        placeBand(m_r.pageHeader, m_y);
-        m_y += m_r.pageHeader.height;
+        placeBand(m_r.pageHeader, y);
+        y += m_r.pageHeader.height;
         if (!m_r.columns.empty()) {
             double x = m_r.marginLeft;
             for (const Column &c : m_r.columns) {
-                text(x + 0.5, m_y, c.width - 1, m_r.captionHeight - 1, c.caption, c.align, true);
+                text(x + 0.5, y, c.width - 1, m_r.captionHeight - 1, c.caption, c.align, true);
                 x += c.width;
             }
-            line(m_r.marginLeft, m_y + m_r.captionHeight - 0.5, columnsRight());
-            m_y += m_r.captionHeight;
+            line(m_r.marginLeft, y + m_r.captionHeight - 0.5, columnsRight());
+            y += m_r.captionHeight;
         }
+        return y;
     }
 
-    void finishPage()
-    {
-        placeBand(m_r.pageFooter, m_r.pageHeight - m_r.marginBottom - m_r.pageFooter.height);
-        if (m_made)
-            m_made(int(m_model.pages.size()));
-    }
-
-    void placeRow(int row)
+    double placeRow(int row, double y) const
     {
         double x = m_r.marginLeft;
         for (size_t i = 0; i < m_r.columns.size(); ++i) {
             const Column &c = m_r.columns[i];
             const int f = m_fields[i];
             if (f >= 0)
-                text(x + 0.5, m_y, c.width - 1, m_r.rowHeight, FormatValue(m_detail->value(row, f), c.format), c.align,
+                text(x + 0.5, y, c.width - 1, m_r.rowHeight, FormatValue(m_detail->value(row, f), c.format), c.align,
                      false);
             x += c.width;
         }
-        m_y += m_r.rowHeight;
+        return y + m_r.rowHeight;
     }
 
-    void placeSummary()
+    void placeSummary(double y) const
     {
         bool sums = false;
         for (const Column &c : m_r.columns)
             sums = sums || c.sum;
-        const double needed = (sums ? m_r.rowHeight + 1 : 0) + m_r.summary.height;
-        if (needed <= 0 && m_r.summary.items.empty())
-            return;
-        if (m_y + needed > m_bottom + 1e-9) {
-            finishPage();
-            startPage();
-        }
         if (sums) {
-            line(m_r.marginLeft, m_y + 0.3, columnsRight());
+            line(m_r.marginLeft, y + 0.3, columnsRight());
             double x = m_r.marginLeft;
             for (const Column &c : m_r.columns) {
                 if (c.sum)
-                    text(x + 0.5, m_y + 0.8, c.width - 1, m_r.rowHeight, FormatValue(db::Value::real(sumOf(c.field)), c.format),
+                    text(x + 0.5, y + 0.8, c.width - 1, m_r.rowHeight, FormatValue(db::Value::real(sumOf(c.field)), c.format),
                          c.align, true);
                 x += c.width;
             }
-            m_y += m_r.rowHeight + 1;
+            y += m_r.rowHeight + 1;
         }
-        placeBand(m_r.summary, m_y);
-        m_y += m_r.summary.height;
+        placeBand(m_r.summary, y);
     }
 
-    const ReportDef &m_r;
-    const ConnectionMap &m_conns;
-    QDateTime m_now;
-    const std::function<void(int)> &m_made;
+    const ReportDef m_r;
+    const ConnectionMap m_conns;
+    const QDateTime m_now;
     DataConnection *m_detail = nullptr;
     std::vector<int> m_fields;
-    std::map<QString, double> m_sums;
-    PageModel m_model;
-    double m_y = 0;
+    int m_rows = 0;
     double m_bottom = 0;
+    std::vector<int> m_firstRow;   // of each page
+    int m_summaryPage = -1;
+    mutable std::map<QString, double> m_sums;
+    mutable Page *m_page = nullptr;   // the page being made
+    mutable int m_pageNumber = 0;
 };
 
 } // namespace
@@ -288,10 +339,10 @@ QStringList ConnectionsUsed(const ReportDef &report)
     return names;
 }
 
-PageModel LayOut(const ReportDef &report, const ConnectionMap &connections, const QDateTime &now,
-                 const std::function<void(int)> &pageMade)
+PageModel LayOut(const ReportDef &report, const ConnectionMap &connections, const QDateTime &now)
 {
-    return Layouter(report, connections, now, pageMade).run();
+    auto layout = std::make_shared<PlannedLayout>(report, connections, now);
+    return layout->model(layout);
 }
 
 QString FormatValue(const db::Value &value, const QString &format)

@@ -4,7 +4,6 @@
 #include "pagemodel.h"
 
 #include <QDateTime>
-#include <functional>
 #include <map>
 
 namespace reports_engine {
@@ -14,9 +13,9 @@ using ConnectionMap = std::map<QString, DataConnection *>;   // by name, upper c
 // The connection names a report reads (its detail and every {Connection.FIELD} of its bands), upper case.
 QStringList ConnectionsUsed(const ReportDef &report);
 
-// pageMade(n) is called as each page is finished (the status window's "Generating page n").
-PageModel LayOut(const ReportDef &report, const ConnectionMap &connections, const QDateTime &now,
-                 const std::function<void(int)> &pageMade = {});
+// Plans the pages at once (their count, where each one's rows start) and leaves each page to be laid
+// out when it is asked for, reading the connections then: the model is for the run that made it.
+PageModel LayOut(const ReportDef &report, const ConnectionMap &connections, const QDateTime &now);
 
 // A value as a layout prints it: numbers through their picture format, dates "dd/MM/yyyy" unless
 // the format says "d:<pattern>", texts as they are.

@@ -125,7 +125,7 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     preview->setObjectName(QStringLiteral("preview"));
     connect(preview, &QPrintPreviewWidget::paintRequested, this,
             [this](QPrinter *printer) {
-                PrintPages(*printer, m_model, m_first + 1, std::min<int>(m_first + kPagesAtATime, int(m_model.pages.size())));
+                PrintPages(*printer, m_model, m_first + 1, std::min<int>(m_first + kPagesAtATime, m_model.pageCount()));
             });
 
     auto *printButton = new QPushButton(QStringLiteral("&Imprimir"), this);
@@ -197,7 +197,7 @@ PreviewDialog::~PreviewDialog() = default;
 
 int PreviewDialog::pageCount() const
 {
-    return int(m_model.pages.size());
+    return m_model.pageCount();
 }
 
 int PreviewDialog::currentPage() const
@@ -226,7 +226,7 @@ void PreviewDialog::print()
 {
     QPrinter printer(QPrinter::HighResolution);
     SetUpPrinter(printer, m_model);
-    printer.setFromTo(1, int(m_model.pages.size()));
+    printer.setFromTo(1, m_model.pageCount());
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
@@ -249,7 +249,16 @@ void PreviewDialog::save()
 bool PreviewDialog::saveAs(FileFormat format, const QString &localPath)
 {
     QString error;
-    if (WriteFile(m_model, format, localPath, &error))
+    bool written;
+    {
+        StatusWindow status(this);
+        written = WriteFile(m_model, format, localPath, &error, [&status](int page) {
+            // Every page would cost more painting the label than making the page.
+            if (page <= 5 || page % 25 == 0)
+                status.showStatus(QStringLiteral("Generating page %p"), page);
+        });
+    }
+    if (written)
         return true;
     if (m_op)
         m_op->warn(QStringLiteral("Não foi possível gravar o arquivo ") + localPath + QStringLiteral(": ") + error);
@@ -261,14 +270,6 @@ namespace {
 class PreviewView : public RunView {
 public:
     explicit PreviewView(platform::Operator *op) : m_op(op) {}
-    void generationStarted() override { m_status = std::make_unique<StatusWindow>(QApplication::activeWindow()); }
-    void pageMade(int page) override
-    {
-        // Every page would cost more painting the label than laying the page out.
-        if (m_status && (page <= 5 || page % 25 == 0))
-            m_status->showStatus(QStringLiteral("Generating page %p"), page);
-    }
-    void generationEnded() override { m_status.reset(); }
     void present(const PageModel &model, const std::vector<FileRenderer> &renderers) override
     {
         PreviewDialog dialog(model, renderers, m_op, QApplication::activeWindow());
@@ -277,7 +278,6 @@ public:
 
 private:
     platform::Operator *m_op;
-    std::unique_ptr<StatusWindow> m_status;
 };
 
 } // namespace

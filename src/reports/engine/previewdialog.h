@@ -62,7 +62,7 @@ public:
     void goToPage(int page);
 
     // The preview holds this many pages at a time, so a long report shows its first page at once.
-    static constexpr int kPagesAtATime = 40;
+    static constexpr int kPagesAtATime = 10;
 
     void print();
     void save();

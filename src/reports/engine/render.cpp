@@ -81,18 +81,18 @@ void SetUpPrinter(QPrinter &printer, const PageModel &model)
 void PrintPages(QPrinter &printer, const PageModel &model, int from, int to, const std::function<void(int)> &pageDone)
 {
     const int first = from > 0 ? from : 1;
-    const int last = to > 0 ? std::min<int>(to, int(model.pages.size())) : int(model.pages.size());
+    const int last = to > 0 ? std::min<int>(to, model.pageCount()) : model.pageCount();
     QPainter painter(&printer);
     for (int n = first; n <= last; ++n) {
         if (n > first)
             printer.newPage();
-        PaintPage(painter, model, model.pages[size_t(n - 1)]);
+        PaintPage(painter, model, model.page(n - 1));
         if (pageDone)
             pageDone(n);
     }
 }
 
-bool WritePdf(const PageModel &model, const QString &localPath, QString *error)
+bool WritePdf(const PageModel &model, const QString &localPath, QString *error, const std::function<void(int)> &pageDone)
 {
     QFile file(localPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -107,16 +107,18 @@ bool WritePdf(const PageModel &model, const QString &localPath, QString *error)
         pdf.setCreator(QStringLiteral("Estoque"));
         pdf.setPageLayout(pageLayout(model));
         QPainter painter(&pdf);
-        for (size_t i = 0; i < model.pages.size(); ++i) {
+        for (int i = 0, n = model.pageCount(); i < n; ++i) {
             if (i > 0)
                 pdf.newPage();
-            PaintPage(painter, model, model.pages[i]);
+            PaintPage(painter, model, model.page(i));
+            if (pageDone)
+                pageDone(i + 1);
         }
     }
     return true;
 }
 
-QByteArray PlainText(const PageModel &model)
+QByteArray PlainText(const PageModel &model, const std::function<void(int)> &pageDone)
 {
     const double charsPerMm = 10 / kMmPerInch;
     const double linesPerMm = 6 / kMmPerInch;
@@ -127,8 +129,10 @@ QByteArray PlainText(const PageModel &model)
         Align align;
     };
     QByteArray out;
-    for (size_t p = 0; p < model.pages.size(); ++p) {
-        const Page &page = model.pages[p];
+    for (int p = 0, n = model.pageCount(); p < n; ++p) {
+        const Page page = model.page(p);
+        if (pageDone)
+            pageDone(p + 1);
         // Items by the line they fall on; a rule never takes the place of the text above it.
         std::vector<const PageItem *> items;
         for (const PageItem &item : page.items) {
@@ -238,7 +242,7 @@ int twips(double mm) { return int(std::lround(mm * 1440 / kMmPerInch)); }
 
 } // namespace
 
-QByteArray RichText(const PageModel &model)
+QByteArray RichText(const PageModel &model, const std::function<void(int)> &pageDone)
 {
     QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 " + rtfText(model.fontFamily)
                      + ";}}\r\n";
@@ -246,11 +250,14 @@ QByteArray RichText(const PageModel &model)
            + "\\margl" + QByteArray::number(twips(model.marginLeft)) + "\\margr" + QByteArray::number(twips(model.marginRight))
            + "\\margt" + QByteArray::number(twips(model.marginTop)) + "\\margb" + QByteArray::number(twips(model.marginBottom))
            + (model.landscape ? "\\landscape" : "") + "\r\n";
-    for (size_t p = 0; p < model.pages.size(); ++p) {
+    for (int p = 0, n = model.pageCount(); p < n; ++p) {
         if (p > 0)
             out += "\\page\r\n";
+        const Page page = model.page(p);
+        if (pageDone)
+            pageDone(p + 1);
         std::vector<const PageItem *> items;
-        for (const PageItem &item : model.pages[p].items) {
+        for (const PageItem &item : page.items) {
             if (item.kind == PageItem::Kind::Text && !item.text.isEmpty())
                 items.push_back(&item);
         }
@@ -313,11 +320,12 @@ QString FileFilter(const FileRenderer &r)
     return r.description + QStringLiteral(" (") + r.pattern + QLatin1Char(')');
 }
 
-bool WriteFile(const PageModel &model, FileFormat format, const QString &localPath, QString *error)
+bool WriteFile(const PageModel &model, FileFormat format, const QString &localPath, QString *error,
+               const std::function<void(int)> &pageDone)
 {
     if (format == FileFormat::Pdf)
-        return WritePdf(model, localPath, error);
-    const QByteArray bytes = format == FileFormat::Rtf ? RichText(model) : PlainText(model);
+        return WritePdf(model, localPath, error, pageDone);
+    const QByteArray bytes = format == FileFormat::Rtf ? RichText(model, pageDone) : PlainText(model, pageDone);
     QFile file(localPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
         if (error)

@@ -26,15 +26,18 @@ void SetUpPrinter(QPrinter &printer, const PageModel &model);
 void PrintPages(QPrinter &printer, const PageModel &model, int from = 0, int to = 0,
                 const std::function<void(int)> &pageDone = {});
 
+// The writers below make the pages one after the other; pageDone(n) after each.
+
 // Writes a PDF file; false with the reason in error when the file cannot be written.
-bool WritePdf(const PageModel &model, const QString &localPath, QString *error = nullptr);
+bool WritePdf(const PageModel &model, const QString &localPath, QString *error = nullptr,
+              const std::function<void(int)> &pageDone = {});
 
 // Plain text at 10 characters and 6 lines per inch, Windows-1252, CR LF; pages after the first
 // begin with a form feed.
-QByteArray PlainText(const PageModel &model);
+QByteArray PlainText(const PageModel &model, const std::function<void(int)> &pageDone = {});
 
 // Rich Text Format (ANSI, code page 1252); one RTF page per page.
-QByteArray RichText(const PageModel &model);
+QByteArray RichText(const PageModel &model, const std::function<void(int)> &pageDone = {});
 
 // The file renderers the preview can save through.
 enum class FileFormat { Pdf, Rtf, Txt };
@@ -46,6 +49,7 @@ struct FileRenderer {
 const std::vector<FileRenderer> &FileRenderers();
 QString FileFilter(const FileRenderer &r);   // "Adobe Acrobat (PDF) (*.pdf)"
 // Writes the model in that format; false with the reason in error.
-bool WriteFile(const PageModel &model, FileFormat format, const QString &localPath, QString *error = nullptr);
+bool WriteFile(const PageModel &model, FileFormat format, const QString &localPath, QString *error = nullptr,
+               const std::function<void(int)> &pageDone = {});
 
 } // namespace reports_engine

@@ -25,8 +25,9 @@ PeriodPanel::PeriodPanel(QWidget *parent) : QFrame(parent)
     auto box = [this](const char *name) {
         auto *e = new QLineEdit(this);
         e->setObjectName(QLatin1String(name));
-        // Two digits each for day, month and year, "_" marking an empty position.
-        e->setInputMask(QStringLiteral("00/00/00;_"));
+        // "!99/99/00;1;_": day and month may be left blank, the year takes two digits, the
+        // slashes belong to the text and "_" marks an empty position.
+        e->setInputMask(QStringLiteral("00/00/99;_"));
         e->installEventFilter(this);
         return e;
     };
@@ -52,13 +53,21 @@ PeriodPanel::PeriodPanel(QWidget *parent) : QFrame(parent)
     hide();
 }
 
-// EditDataInicialKeyPress, EditDataFinalKeyPress: Enter moves on and is consumed.
+QString PeriodPanel::boxText(const QLineEdit *box)
+{
+    QString t = box->displayText();
+    t.replace(QLatin1Char('_'), QLatin1Char(' '));
+    return t;
+}
+
+// EditDataInicialKeyPress, EditDataFinalKeyPress: Enter moves on (from the end date to "Ok") and
+// is consumed.
 bool PeriodPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if ((watched == EditDataInicial || watched == EditDataFinal) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            (watched == EditDataInicial ? EditDataFinal : static_cast<QWidget *>(BitBtn14))->setFocus(Qt::TabFocusReason);
+            (watched == EditDataInicial ? EditDataFinal : static_cast<QWidget *>(BitBtn13))->setFocus(Qt::TabFocusReason);
             return true;
         }
     }

@@ -20,6 +20,9 @@ public:
     QPushButton *BitBtn14;   // "Cancelar"
     QPushButton *BitBtn13;   // "Ok"
 
+    // A box's text as typed: its slashes, and a blank for each empty position ("  /  /  ").
+    static QString boxText(const QLineEdit *box);
+
     // Who opened the panel: 1 the cost of products sold, 2 the stock deduction audit.
     int Purpose = 0;
 

@@ -81,6 +81,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     BitBtn12->setObjectName(QStringLiteral("BitBtn12"));
     BitBtn16 = new QPushButton(QStringLiteral("Conferir baixas no estoque"), this);
     BitBtn16->setObjectName(QStringLiteral("BitBtn16"));
+    btnRastrearPedido = new QPushButton(QStringLiteral("Rastrear pedido"), this);
+    btnRastrearPedido->setObjectName(QStringLiteral("btnRastrearPedido"));
     BitBtn2 = new QPushButton(QStringLiteral("Histórico de atividades"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     btn4 = new QPushButton(QStringLiteral("Sair"), this);
@@ -103,7 +105,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     grid_->addWidget(BitBtn11, 3, 0);
     grid_->addWidget(BitBtn15, 3, 1);
     grid_->addWidget(BitBtn12, 3, 2);
-    grid_->addWidget(BitBtn16, 4, 0, 1, 3);
+    grid_->addWidget(BitBtn16, 4, 0, 1, 2);
+    grid_->addWidget(btnRastrearPedido, 4, 2);
     grid_->addWidget(BitBtn2, 5, 0, 1, 3);
     grid_->addWidget(GroupBoxProgresso, 6, 0, 1, 3);
     grid_->addWidget(btn4, 7, 0, 1, 3);
@@ -149,7 +152,26 @@ ReportsPanel::~ReportsPanel()
 
 reports::ReportContext ReportsPanel::context()
 {
-    return reports::ReportContext{m_dm, m_run, m_clock, m_paths, m_op, *this, errors};
+    return reports::ReportContext{m_dm, m_run, m_clock, m_paths, m_op, *this, errors, &m_staged};
+}
+
+bool ReportsPanel::stagedRowsFit(reports::StagedBuild asked)
+{
+    const reports::ReportPeriod shown =
+        asked == reports::StagedBuild::CostOfSales ? reports::StoredPeriod(m_dm) : reports::ReportPeriod{};
+    m_dm.Periodo.close();
+    const QString question = reports::StagedRowsQuestion(asked, m_staged, shown);
+    if (question.isEmpty())
+        return true;
+    if (m_op.ask(question) == platform::Answer::Yes) {
+        switch (asked) {
+        case reports::StagedBuild::Manufacturing: btn_1Click(); break;
+        case reports::StagedBuild::Resale: btnFinanceiroClick(); break;
+        case reports::StagedBuild::CostOfSales: showPeriodPanel(1); break;
+        case reports::StagedBuild::Unknown: break;
+        }
+    }
+    return false;
 }
 
 void ReportsPanel::open()
@@ -196,6 +218,8 @@ void ReportsPanel::btn6Click()
 {
     if (m_busy)
         return;
+    if (!stagedRowsFit(reports::StagedBuild::Manufacturing))
+        return;
     Busy busy(*this);
     reports::ReportContext ctx = context();
     reports::ViewManufacturingReport(ctx, RM);
@@ -218,6 +242,8 @@ void ReportsPanel::btnFinanceiroClick()
 void ReportsPanel::BitBtn6Click()
 {
     if (m_busy)
+        return;
+    if (!stagedRowsFit(reports::StagedBuild::Resale))
         return;
     Busy busy(*this);
     reports::ReportContext ctx = context();
@@ -265,8 +291,8 @@ void ReportsPanel::BitBtn13Click()
 {
     if (m_busy)
         return;
-    const QString startText = PainelPeriodo->EditDataInicial->text();
-    const QString endText = PainelPeriodo->EditDataFinal->text();
+    const QString startText = reports_ui::PeriodPanel::boxText(PainelPeriodo->EditDataInicial);
+    const QString endText = reports_ui::PeriodPanel::boxText(PainelPeriodo->EditDataFinal);
     m_dm.Periodo.close();
     const QDate today = m_clock.today();
     reports::ReportPeriod period;
@@ -277,6 +303,13 @@ void ReportsPanel::BitBtn13Click()
             m_op.error(reports::NotADateMessage(text));
             return;
         }
+    }
+    // A period that ends before it starts would report nothing and look like an empty period.
+    if (period.end < period.start) {
+        m_op.warn(reports::kReversedPeriodMessage);
+        PainelPeriodo->EditDataFinal->setFocus();
+        PainelPeriodo->EditDataFinal->selectAll();
+        return;
     }
     ReportPeriod = period;
     reports::StorePeriod(m_dm.SQLConnection2, period, today);
@@ -301,6 +334,8 @@ void ReportsPanel::BitBtn13Click()
 void ReportsPanel::BitBtn15Click()
 {
     if (m_busy)
+        return;
+    if (!stagedRowsFit(reports::StagedBuild::CostOfSales))
         return;
     Busy busy(*this);
     reports::ReportContext ctx = context();
@@ -353,7 +388,7 @@ void ReportsPanel::placeOver(QWidget *panel)
 
 QList<QPushButton *> ReportsPanel::buttons() const
 {
-    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, BitBtn2, btn4};
+    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btn4};
 }
 
 void ReportsPanel::btn4Click()

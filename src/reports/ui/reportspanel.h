@@ -37,6 +37,7 @@ public:
     QPushButton *BitBtn2;  // "Histórico de atividades" (answered by the history viewer)
     QPushButton *BitBtn12; // "Excel": the cost of products sold (answered by the exports)
     QPushButton *BitBtn16; // "Conferir baixas no estoque": the period, then the deduction audit
+    QPushButton *btnRastrearPedido;   // "Rastrear pedido" (answered by the order trace)
     QPushButton *btn_1;    // "Estoq. Físico/Financ. Manipulação"
     QPushButton *btn6;     // "Visualizar"
     QPushButton *btnFinanceiro;   // "Estoq. Físico e Financ. Revenda"
@@ -95,6 +96,9 @@ private:
     void hidePeriodPanel();
     void placeOver(QWidget *panel);
     reports::ReportContext context();
+    // "Visualizar" of `asked`: true to print; false when the staged rows belong to another build
+    // or period (the operator was asked, and offered the build).
+    bool stagedRowsFit(reports::StagedBuild asked);
 
     data::TDM &m_dm;
     const core::RunState &m_run;
@@ -107,6 +111,7 @@ private:
     int m_total = 0;
     int m_shownPercent = -1;
     reports::ReportPeriod m_shownPeriod;   // what the period boxes were filled with
+    reports::StagedRecord m_staged;        // which build left the staging rows
 };
 
 } // namespace reports_ui

@@ -172,8 +172,12 @@ void TForm3::FormActivate()
     showSource(m_source.values());
     // Coming back from a refusal's message, the operator goes where the message sent him.
     QWidget *target = m_focusAfterMessage ? m_focusAfterMessage : Edit1;
+    const bool refused = m_focusAfterMessage != nullptr;
     m_focusAfterMessage = nullptr;
     target->setFocus();
+    // A refused quantity is selected, so what is typed next replaces it.
+    if (refused && target == Edit1)
+        Edit1->selectAll();
 }
 
 void TForm3::BitBtn1Click()
@@ -213,6 +217,8 @@ void TForm3::focusLater(QWidget *target)
 {
     m_focusAfterMessage = target;
     target->setFocus();
+    if (target == Edit1)
+        Edit1->selectAll();
 }
 
 void TForm3::BitBtn2Click()

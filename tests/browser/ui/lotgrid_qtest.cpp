@@ -173,7 +173,8 @@ private Q_SLOTS:
         QStringList menu;
         for (QAction *a : f.grid->PopupMenu2->actions())
             menu << a->text();
-        QCOMPARE(menu, QStringList({"Nota Fiscal", "Habilitar ajuste manual", "Transferir estoque para outra unidade"}));
+        QCOMPARE(menu, QStringList({"Transferir estoque para outra unidade", "Nota Fiscal", "Habilitar ajuste manual",
+                                    "Rastrear este lote"}));
 
         // Every panel starts hidden; the wait panel is gone once the rows are in.
         for (QWidget *w : std::initializer_list<QWidget *>{f.browser->pnlDetalha, f.browser->PainelNF,

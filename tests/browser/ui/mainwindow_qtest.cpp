@@ -9,6 +9,7 @@
 #include "browser/ui/maintenancepanel.h"
 #include "browser/ui/waitpanel.h"
 #include "support/demoinstall.h"
+#include "support/mainwindow.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -45,10 +46,8 @@ private Q_SLOTS:
 
     void theBrowserWorksInsideTheLoggedInWindow()
     {
-        platform::FixedClock clock(kToday, QTime(10, 0));
-        RecordingOperator op;
-        shell::Program program(programFolder(), clock, op);
-        shell::TForm1 form(program);
+        testsupport::MainWindowSession s(programFolder(), kToday);
+        auto &[clock, op, program, form] = s;
         QVERIFY(program.dm.invoicePanel == form.PainelNF);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

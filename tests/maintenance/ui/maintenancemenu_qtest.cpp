@@ -8,6 +8,7 @@
 #include "maintenance/operations.h"
 #include "maintenance/ui/maintenancemenu.h"
 #include "support/demoinstall.h"
+#include "support/mainwindow.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
@@ -54,10 +55,8 @@ private Q_SLOTS:
 
     void theMenuRunsEachOperationBehindItsGuard()
     {
-        platform::FixedClock clock(kToday, QTime(10, 0));
-        RecordingOperator op;
-        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        shell::TForm1 form(program);
+        testsupport::MainWindowSession s(testsupport::demoProgramFolder(m_dir.path()), kToday);
+        auto &[clock, op, program, form] = s;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(form.Termometro->isHidden());

@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace reports_engine;
 
@@ -37,18 +38,26 @@ public:
     void close() override { opened = false; ++closes; }
     int rowCount() const override { return opened ? int(rows.size()) : 0; }
     int fieldIndex(const QString &f) const override { return int(fields.indexOf(f.toUpper())); }
-    db::Value value(int row, int field) const override { return rows[size_t(row)][size_t(field)]; }
+    db::Value value(int row, int field) const override
+    {
+        readRows.insert(row);
+        return rows[size_t(row)][size_t(field)];
+    }
+    mutable std::set<int> readRows;
 };
 
+// Keeps every page of what a run presented (the data is closed after the run); duringPresent runs
+// on the model as the preview gets it.
 struct RecordingView : RunView {
     int presented = 0;
-    std::vector<int> pages;
     PageModel model;
-    void pageMade(int p) override { pages.push_back(p); }
+    std::function<void(const PageModel &)> duringPresent;
     void present(const PageModel &m, const std::vector<FileRenderer> &) override
     {
         ++presented;
-        model = m;
+        if (duringPresent)
+            duringPresent(m);
+        model = m.laidOut();
     }
 };
 
@@ -128,7 +137,7 @@ TEST_F(Engine, PlainTextByteForByte)
 {
     engine.execute(project, QStringLiteral("Lista"));
     ASSERT_EQ(view.presented, 1);
-    EXPECT_EQ(view.pages, (std::vector<int>{1, 2}));
+    EXPECT_EQ(view.model.pages.size(), 2u);
     // Cells anchor their texts at 10 characters an inch; a rule takes a line of its own.
     const QByteArray expected = platform::toCp1252(QStringLiteral(
         "Título 07/03/2024 Loja d'Ajuda\r\n"
@@ -241,6 +250,73 @@ TEST_F(Engine, EmptyDataStillPrintsTheHeader)
                                          "Itens: 0\r\n"
                                          "\r\n\r\n\r\n\r\n\r\n"
                                          "                                     Página 1 de 1\r\n")));
+}
+
+// The pages are counted before any row is read, and a page asked for alone reads only its own rows.
+TEST_F(Engine, PagesMadeWhenAskedFor)
+{
+    for (int i = 12; i <= 40; ++i)
+        data->rows.push_back({db::Value::text(QStringLiteral("Item %1").arg(i)), db::Value::decimal(db::Decimal{100000000, 8}),
+                              db::Value::date(QDate(2024, 2, 1))});
+    std::set<int> readBeforeAnyPage, readForPage3;
+    QStringList lastFirst;
+    view.duringPresent = [&](const PageModel &m) {
+        readBeforeAnyPage = data->readRows;
+        EXPECT_EQ(m.pageCount(), 5);
+        m.page(2);
+        readForPage3 = data->readRows;
+        std::vector<Page> pages(size_t(m.pageCount()));
+        for (int i = m.pageCount() - 1; i >= 0; --i)
+            pages[size_t(i)] = m.page(i);
+        for (const Page &page : pages)
+            for (const PageItem &item : page.items)
+                lastFirst << item.text;
+    };
+    engine.execute(project, QStringLiteral("Lista"));
+    EXPECT_TRUE(readBeforeAnyPage.empty());
+    EXPECT_EQ(readForPage3, (std::set<int>{18, 19, 20, 21, 22, 23, 24, 25, 26}));
+    // Made last page first, each page is the one made in order.
+    QStringList inOrder;
+    for (const Page &page : view.model.pages)
+        for (const PageItem &item : page.items)
+            inOrder << item.text;
+    EXPECT_EQ(lastFirst, inOrder);
+    EXPECT_TRUE(inOrder.contains(QStringLiteral("Página 5 de 5")));
+    EXPECT_TRUE(inOrder.contains(QStringLiteral("Itens: 40")));
+}
+
+TEST_F(Engine, PageBreaksAndTheSummaryPage)
+{
+    struct Case { int rows; std::vector<int> rowsPerPage; };
+    const Case cases[] = {
+        {0, {0}}, {1, {1}}, {6, {6}}, {7, {7, 0}}, {9, {9, 0}}, {10, {9, 1}},
+        {15, {9, 6}}, {16, {9, 7, 0}}, {18, {9, 9, 0}}, {19, {9, 9, 1}},
+    };
+    for (const Case &c : cases) {
+        data->rows.clear();
+        for (int i = 0; i < c.rows; ++i)
+            data->rows.push_back({db::Value::text(QStringLiteral("Item %1").arg(i + 1)),
+                                  db::Value::decimal(db::Decimal{100000000, 8}), db::Value::date(QDate(2024, 1, 1))});
+        engine.execute(project, QStringLiteral("Lista"));
+        std::vector<int> perPage;
+        int row = 0;
+        bool summaryLast = false;
+        for (const Page &page : view.model.pages) {
+            int n = 0;
+            summaryLast = false;
+            for (const PageItem &item : page.items) {
+                if (item.text == QStringLiteral("Item %1").arg(row + 1)) {
+                    ++n;
+                    ++row;
+                }
+                summaryLast = summaryLast || item.text == QStringLiteral("Itens: %1").arg(c.rows);
+            }
+            perPage.push_back(n);
+            EXPECT_TRUE(page.items.back().text.endsWith(QStringLiteral(" de %1").arg(view.model.pages.size())));
+        }
+        EXPECT_EQ(perPage, c.rowsPerPage) << c.rows << " rows";
+        EXPECT_TRUE(summaryLast) << c.rows << " rows";
+    }
 }
 
 TEST(FileRenderers, Filters)

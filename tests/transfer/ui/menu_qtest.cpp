@@ -5,6 +5,7 @@
 #include "shell/tform1.h"
 #include "browser/ui/lotgrid.h"
 #include "support/demoinstall.h"
+#include "support/mainwindow.h"
 #include "support/recordingoperator.h"
 #include "transfer/ui/tform3.h"
 #include "users/ui/loginpanel.h"
@@ -36,15 +37,9 @@ private Q_SLOTS:
 
     void theMenuItemTransfersTheCurrentLot()
     {
-        platform::FixedClock clock(kToday, QTime(10, 0));
-        testsupport::RecordingOperator op;
-        shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
-        shell::TForm1 form(program);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.PainelLogin->EditNome->setText(QStringLiteral("maria"));
-        form.PainelLogin->EditSenhaU->setText(QStringLiteral("1234"));
-        QTest::keyClick(form.PainelLogin->EditSenhaU, Qt::Key_Return);
+        testsupport::MainWindowSession s(testsupport::demoProgramFolder(m_dir.path()), kToday);
+        auto &[clock, op, program, form] = s;
+        QVERIFY(s.logIn());
         QCOMPARE(op.texts(), QStringList());
 
         // A lot with at least one unit, not already in "Terceiros".

@@ -145,6 +145,13 @@ private Q_SLOTS:
         form->BitBtn1->click();
         QCOMPARE(rig->op.texts(), QStringList{transfer::kQuantityMessage});
         QCOMPARE(form->focusWidget(), form->Edit1);
+        // The refused quantity is selected, also back from the message box: typing replaces it.
+        form->FormActivate();
+        QCOMPARE(form->Edit1->selectedText(), QStringLiteral("21"));
+        QTest::keyClicks(form->Edit1, QStringLiteral("99999999999"));
+        form->BitBtn1->click();
+        QCOMPARE(rig->op.texts().last(), transfer::kQuantityMessage);
+        QCOMPARE(form->Edit1->selectedText(), QStringLiteral("99999999999"));
 
         form->Edit1->setText(QStringLiteral("5"));
         form->ComboBox1->setEditText(QStringLiteral("Almoxarifado"));

@@ -1,0 +1,61 @@
+#include "stagedreport.h"
+
+#include "manufacturing.h"
+#include "trm.h"
+
+#include "data/tdm.h"
+#include "platform/operator.h"
+
+#include <cmath>
+
+namespace reports {
+
+double FiniteOrZero(double value)
+{
+    return std::isfinite(value) ? value : 0;
+}
+
+bool PriceNewRow(StagingRow &row, double quantity, double custoUnitR, double divisorUnid, double precoR,
+                 const QString &componente, QStringList &messages)
+{
+    const double unitCost = divisorUnid > 1 ? custoUnitR / divisorUnid : custoUnitR;
+    row.precoCusto = unitCost;
+    row.precoVenda = precoR;
+    if (divisorUnid == 0)
+        messages << DivisorZeroMessage(componente);
+    const double cost = quantity * unitCost;
+    const double sale = quantity * precoR;
+    row.estoqueCusto = FiniteOrZero(cost);
+    row.estoqueVenda = FiniteOrZero(sale);
+    return std::isfinite(cost) && std::isfinite(sale);
+}
+
+bool PrintStagedReport(ReportContext &ctx, TRM &rm, const QString &project, const QString &report,
+                       const QString &headerMessage)
+{
+    data::TDM &dm = ctx.dm;
+    if (!OpenStoreHeader(dm, ctx.run)) {
+        ctx.progress.end();
+        ctx.op.warn(headerMessage);
+        return false;
+    }
+    rm.rvstm1.execute(project, report);
+    ctx.progress.end();
+    dm.cds_EstLoteRel.close();
+    dm.tbl_pdEstLote.close();
+    dm.qry_pdEstLote.close();
+    dm.DadosGer.close();
+    return ctx.errors.count > 0;
+}
+
+void ViewStagedReport(ReportContext &ctx, TRM &rm, const QString &project, const QString &report)
+{
+    if (!OpenStoreHeader(ctx.dm, ctx.run)) {
+        ctx.op.warn(kStoreHeaderViewMessage);
+        return;
+    }
+    rm.rvstm1.execute(project, report);
+    ctx.dm.DadosGer.close();
+}
+
+} // namespace reports

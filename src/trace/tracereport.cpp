@@ -1,0 +1,80 @@
+// The traces' rows as the report project reads them.
+#include "tracereport.h"
+
+namespace trace {
+
+namespace {
+
+db::Value text(const QString &s)
+{
+    return db::Value::text(s);
+}
+
+db::Value day(const QDate &d)
+{
+    return d.isValid() ? db::Value::date(d) : db::Value();
+}
+
+db::Value real(double v)
+{
+    return db::Value::real(v);
+}
+
+} // namespace
+
+int RowsConnection::fieldIndex(const QString &field) const
+{
+    for (int i = 0; i < int(m_fields.size()); ++i)
+        if (m_fields.at(i).compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void ConnectLotTrace(reports_engine::ReportEngine &engine, const LotTrace &t)
+{
+    std::vector<std::vector<db::Value>> rows;
+    for (const PurchaseLine &p : t.purchases)
+        rows.push_back({text(QStringLiteral("Nota fiscal")), day(p.data), {}, {}, {}, text(p.notaFiscal), {},
+                        p.quantidade, text(p.unidade), real(p.inLotUnit)});
+    for (const LocationBalance &b : t.locations)
+        rows.push_back({text(QStringLiteral("Saldo no local")), {}, {}, {}, {}, {}, text(b.laboratorio), b.saldo,
+                        text(b.unidade), real(b.inLotUnit)});
+    for (const LotMovement &m : t.movements)
+        rows.push_back({text(KindText(m.kind)), day(m.data), text(m.estacao), m.npedido, m.nformula,
+                        text(m.notaFiscal), text(m.laboratorio), m.quantidade, text(m.unidade), real(m.inLotUnit)});
+    engine.addConnection(QStringLiteral("rvdsRastreio"),
+                         std::make_unique<RowsConnection>(
+                             QStringList{"REGISTRO", "DATA", "ESTACAO", "NPEDIDO", "NFORMULA", "NOTAFISCAL", "LOCAL",
+                                         "QUANTIDADE", "UNIDADE", "NOLOTE"},
+                             std::move(rows)));
+    engine.addConnection(
+        QStringLiteral("rvdsRastreioLote"),
+        std::make_unique<RowsConnection>(
+            QStringList{"DESCRICAO", "LOTE", "FORNECEDOR", "UNIDADE", "COMPRADO", "MOVIMENTADO", "SALDO", "DIFERENCA",
+                        "EXPLICACAO"},
+            std::vector<std::vector<db::Value>>{{text(t.lot.descricao), text(t.lot.lote), text(t.lot.fornecedor),
+                                                 text(t.lot.unidade), real(t.bought), real(t.movedOut), real(t.held),
+                                                 real(t.difference()), text(t.explanation())}}));
+}
+
+void ConnectOrderTrace(reports_engine::ReportEngine &engine, const OrderTrace &o)
+{
+    std::vector<std::vector<db::Value>> rows;
+    for (const OrderComponent &c : o.components)
+        rows.push_back({c.nformula, text(c.componente), text(c.lote), text(c.fornecedor), c.qdeestoque, text(c.unid),
+                        text(c.moved ? c.movementDate.toString(QStringLiteral("dd/MM/yyyy")) : kNotMoved),
+                        c.movedQuantity, text(c.movedUnit), text(c.laboratorio)});
+    engine.addConnection(QStringLiteral("rvdsRastreioPedido"),
+                         std::make_unique<RowsConnection>(
+                             QStringList{"NFORMULA", "COMPONENTE", "LOTE", "FORNECEDOR", "QDEESTOQUE", "UNID", "BAIXA",
+                                         "QUANTIDADE", "UNIDADE", "LOCAL"},
+                             std::move(rows)));
+    engine.addConnection(
+        QStringLiteral("rvdsRastreioPedidoCab"),
+        std::make_unique<RowsConnection>(
+            QStringList{"PEDIDO", "DATAPEDIDO", "TIPOPEDIDO", "SEMBAIXA"},
+            std::vector<std::vector<db::Value>>{{text(o.estacao + QLatin1Char('.') + QString::number(o.npedido)),
+                                                 day(o.data), text(o.tipo), db::Value::integer(o.notMoved())}}));
+}
+
+} // namespace trace

@@ -134,11 +134,25 @@ private:
 
 } // namespace
 
+namespace {
+
+QString ownScope(const QString &labScopeClause)
+{
+    return labScopeClause.trimmed().isEmpty() ? kNoLaboratory : labScopeClause;
+}
+
+} // namespace
+
+QString StoreScopeCondition(const QString &labScopeClause)
+{
+    return QStringLiteral("(") + ownScope(labScopeClause) + kSharedLocations;
+}
+
 QString StockStatement(int index1, int index2, const QString &labScopeClause, const QDate &today)
 {
     if (index1 < 0 || index1 >= kViewCount)
         return {};
-    const QString scope = labScopeClause.trimmed().isEmpty() ? kNoLaboratory : labScopeClause;
+    const QString scope = ownScope(labScopeClause);
     const QString &list = core::kLotColumnList;
     if (index1 == 8)
         return nearestExpiries(list, scope, today);

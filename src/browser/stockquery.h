@@ -30,6 +30,10 @@ inline constexpr int kViewCount = 11;
 // views still list the shared locations.
 QString StockStatement(int index1, int index2, const QString &labScopeClause, const QDate &today);
 
+// The store's scope as the views read it: its own laboratories (none when the clause is empty)
+// or a shared location (quality control, in transit), in parentheses.
+QString StoreScopeCondition(const QString &labScopeClause);
+
 // Reloads ESTLOTE with the statement of the pair. With no statement the grid keeps its rows.
 // The wait panel is hidden again whatever happens; a failing statement leaves ESTLOTE closed
 // and its error goes on to the caller.

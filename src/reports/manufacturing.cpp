@@ -157,7 +157,9 @@ std::vector<StagingLot> readLots(db::Connection &central, const QDate &today)
     return lots;
 }
 
-QHash<QString, StagingProduct> readProducts(db::Connection &central, const QString &includeDiluted)
+} // namespace
+
+QHash<QString, StagingProduct> ReadManufacturingProducts(db::Connection &central, const QString &includeDiluted)
 {
     QHash<QString, StagingProduct> products;
     db::Transaction tx(central);
@@ -178,8 +180,6 @@ QHash<QString, StagingProduct> readProducts(db::Connection &central, const QStri
     tx.commit();
     return products;
 }
-
-} // namespace
 
 bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging)
 {
@@ -204,7 +204,7 @@ bool BuildManufacturingStaging(ReportContext &ctx)
     dm.tbl_pdEstLote.close();
 
     const std::vector<StagingLot> lots = readLots(dm.SQLConnection1, ctx.clock.today());
-    const QHash<QString, StagingProduct> products = readProducts(dm.SQLConnection1, ctx.run.siteConfig.IncludeDiluted);
+    const QHash<QString, StagingProduct> products = ReadManufacturingProducts(dm.SQLConnection1, ctx.run.siteConfig.IncludeDiluted);
     ctx.progress.start(int(lots.size()));
 
     DiagnosticLog log(ctx.paths);

@@ -13,6 +13,9 @@
 namespace core {
 struct RunState;
 }
+namespace db {
+class Connection;
+}
 namespace data {
 class TDM;
 }
@@ -37,6 +40,9 @@ struct StagingProduct {
     QString codigo, componente, unid;
     double custoUnitR = 0, divisorUnid = 0, precoR = 0;
 };
+
+// The product register rows of ManufacturingProductStatement, the first row of each code.
+QHash<QString, StagingProduct> ReadManufacturingProducts(db::Connection &central, const QString &includeDiluted);
 
 // The lots that count (balance above 0, expiry after today), in code order.
 QString ManufacturingLotStatement(const QDate &today);

@@ -17,6 +17,7 @@
 #include "exports/ui/deductionauditpanel.h"
 #include "exports/ui/exporthandlers.h"
 #include "exports/ui/historyviewer.h"
+#include "expiry/ui/expirypanel.h"
 #include "users/ui/loginpanel.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
@@ -114,6 +115,11 @@ TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(p
     PainelLOG = new exports_ui::HistoryViewer(m_program.op, m_program.paths, m_program.run.siteConfig, this);
     PainelLOG->setTopPanel(pnl2);
     connect(pnlRelatorios->BitBtn2, &QPushButton::clicked, PainelLOG, &exports_ui::HistoryViewer::BitBtn2Click);
+    PainelVencimentos = new expiry_ui::ExpiryPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
+                                                   m_program.op, this);
+    connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
+    connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
+    connect(PainelVencimentos, &expiry_ui::ExpiryPanel::closed, pnlRelatorios, [this] { pnlRelatorios->btn4->setFocus(); });
 
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();

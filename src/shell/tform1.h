@@ -27,6 +27,9 @@ class HistoryViewer;
 namespace reports_ui {
 class ReportsPanel;
 }
+namespace expiry_ui {
+class ExpiryPanel;
+}
 namespace browser_ui {
 class WaitPanel;
 class StockBrowser;
@@ -87,6 +90,7 @@ public:
     exports_ui::ExportHandlers *Exports;       // the reports panel's "Excel" buttons
     exports_ui::HistoryViewer *PainelLOG;      // the month's activity log, over the whole window
     exports_ui::DeductionAuditPanel *Auditoria;   // the stock deduction audit, inside pnlRelatorios
+    expiry_ui::ExpiryPanel *PainelVencimentos;    // expiry and value at risk, over the whole window
     trace_ui::LotTracePanel *PainelRastreio;      // the current lot's trace, over the grid
     trace_ui::OrderTracePanel *PainelRastreioPedido;   // an order's lots, from the reports panel
 

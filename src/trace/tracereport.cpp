@@ -22,14 +22,6 @@ db::Value real(double v)
 
 } // namespace
 
-int RowsConnection::fieldIndex(const QString &field) const
-{
-    for (int i = 0; i < int(m_fields.size()); ++i)
-        if (m_fields.at(i).compare(field, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
 void ConnectLotTrace(reports_engine::ReportEngine &engine, const LotTrace &t)
 {
     std::vector<std::vector<db::Value>> rows;

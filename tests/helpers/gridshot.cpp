@@ -1,7 +1,7 @@
 // A picture of the main window after a real login on a demo installation, for looking at the grid
 // and its panels without a screen.
 // Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd]
-//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|rastreio|pedido|senha|manutencao]
+//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|rastreio|pedido|senha|manutencao|relatorios|vencimentos]
 // DEMO_DIR is made by: makedemo --dir DEMO_DIR (the same --today keeps the colours as built).
 #include "shell/errordisplay.h"
 #include "shell/program.h"
@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("expired"), QStringLiteral("Include expired lots (ComboBox2 index 1).")});
     parser.addOption({QStringLiteral("sort"), QStringLiteral("Grid column to click the title of (0-12)."), QStringLiteral("COLUMN")});
     parser.addOption({QStringLiteral("search"), QStringLiteral("Text typed into the search box."), QStringLiteral("TEXT")});
-    parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, rastreio, pedido, senha, manutencao."),
+    parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, rastreio, pedido, senha, manutencao, relatorios, vencimentos."),
                       QStringLiteral("name"), QStringLiteral("none")});
     parser.addHelpOption();
     parser.process(app);
@@ -117,6 +117,12 @@ int main(int argc, char **argv)
         form.DBGrid1->AjustedeEstoque1->trigger();
     else if (panel == QLatin1String("manutencao"))
         form.Panel1->open(2);
+    else if (panel == QLatin1String("relatorios"))
+        form.btn1->click();
+    else if (panel == QLatin1String("vencimentos")) {
+        form.btn1->click();
+        form.pnlRelatorios->btnVencimentos->click();
+    }
     QCoreApplication::processEvents();
 
     const QImage shot = form.grab().toImage();

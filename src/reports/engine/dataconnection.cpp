@@ -37,6 +37,14 @@ private:
 
 } // namespace
 
+int RowsConnection::fieldIndex(const QString &field) const
+{
+    for (int i = 0; i < int(m_fields.size()); ++i)
+        if (m_fields.at(i).compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
 std::unique_ptr<DataConnection> ConnectDataset(data::CachedDataset &dataset)
 {
     return std::make_unique<DatasetConnection>(dataset);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace data {
 class CachedDataset;
@@ -23,6 +24,23 @@ public:
     virtual int rowCount() const = 0;
     virtual int fieldIndex(const QString &field) const = 0;   // -1 when absent
     virtual db::Value value(int row, int field) const = 0;
+};
+
+// Rows held in memory, read by the engine like any dataset; fields found without regard to case.
+class RowsConnection : public DataConnection {
+public:
+    RowsConnection(QStringList fields, std::vector<std::vector<db::Value>> rows)
+        : m_fields(std::move(fields)), m_rows(std::move(rows)) {}
+    bool isOpen() const override { return true; }
+    void open() override {}
+    void close() override {}
+    int rowCount() const override { return int(m_rows.size()); }
+    int fieldIndex(const QString &field) const override;
+    db::Value value(int row, int field) const override { return m_rows[size_t(row)][size_t(field)]; }
+
+private:
+    QStringList m_fields;
+    std::vector<std::vector<db::Value>> m_rows;
 };
 
 std::unique_ptr<DataConnection> ConnectDataset(data::CachedDataset &dataset);

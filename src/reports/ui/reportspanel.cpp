@@ -85,6 +85,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     btnRastrearPedido->setObjectName(QStringLiteral("btnRastrearPedido"));
     BitBtn2 = new QPushButton(QStringLiteral("Histórico de atividades"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    btnVencimentos = new QPushButton(QStringLiteral("Vencimentos e valor em risco"), this);
+    btnVencimentos->setObjectName(QStringLiteral("btnVencimentos"));
     btn4 = new QPushButton(QStringLiteral("Sair"), this);
     btn4->setObjectName(QStringLiteral("btn4"));
     for (QPushButton *b : buttons()) {
@@ -108,8 +110,9 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     grid_->addWidget(BitBtn16, 4, 0, 1, 2);
     grid_->addWidget(btnRastrearPedido, 4, 2);
     grid_->addWidget(BitBtn2, 5, 0, 1, 3);
-    grid_->addWidget(GroupBoxProgresso, 6, 0, 1, 3);
-    grid_->addWidget(btn4, 7, 0, 1, 3);
+    grid_->addWidget(btnVencimentos, 6, 0, 1, 3);
+    grid_->addWidget(GroupBoxProgresso, 7, 0, 1, 3);
+    grid_->addWidget(btn4, 8, 0, 1, 3);
 
     auto waitPanel = [this](const char *name, const QString &caption) {
         auto *l = new QLabel(caption, this);
@@ -388,7 +391,7 @@ void ReportsPanel::placeOver(QWidget *panel)
 
 QList<QPushButton *> ReportsPanel::buttons() const
 {
-    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btn4};
+    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btnVencimentos, btn4};
 }
 
 void ReportsPanel::btn4Click()

@@ -44,6 +44,7 @@ public:
     QPushButton *BitBtn6;         // "Visualizar"
     QPushButton *BitBtn11;        // "CPV"
     QPushButton *BitBtn15;        // "Visualizar"
+    QPushButton *btnVencimentos;  // "Vencimentos e valor em risco" (answered by the expiry panel)
     QGroupBox *GroupBoxProgresso;
     QProgressBar *gg1;
     QPushButton *btn4;     // "Sair"

@@ -1,0 +1,152 @@
+// The expiry panel on a big installation: from the reports panel's button to the summary table
+// and chart painted, with the statements that took; the pure summary alone over the same rows;
+// and the lot list of the largest horizon scrolled to its end.
+//   bench_expiry_summary --demo DIR [--today yyyy-mm-dd] [--runs 3]
+// DIR is made by: makedemo --dir DIR --lots 100000 (the same --today keeps the horizons as built).
+#include "benchfigures.h"
+
+#include "shell/errordisplay.h"
+#include "shell/program.h"
+#include "shell/tform1.h"
+#include "core/runstate.h"
+#include "data/tdm.h"
+#include "db/connection.h"
+#include "expiry/expiry.h"
+#include "expiry/ui/expirychart.h"
+#include "expiry/ui/expirypanel.h"
+#include "platform/clock.h"
+#include "platform/operator.h"
+#include "reports/ui/reportspanel.h"
+#include "users/ui/loginpanel.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const char *kUsage = "usage: bench_expiry_summary --demo DIR [--today yyyy-mm-dd] [--runs N]\n";
+
+class PrintingOperator : public platform::Operator {
+public:
+    void inform(const QString &t) override { std::fprintf(stderr, "message: %s\n", qPrintable(t)); }
+    void warn(const QString &t) override { inform(t); }
+    platform::Answer ask(const QString &t) override { inform(t); return platform::Answer::No; }
+};
+
+using bench::median;
+using bench::ms;
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    shell::EstoqueApplication app(argc, argv);
+    return bench::run(kUsage, [&] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("demo"), QStringLiteral("Installation."), QStringLiteral("DIR")});
+        p.addOption({QStringLiteral("today"), QStringLiteral("Workstation date."), QStringLiteral("yyyy-mm-dd")});
+        p.addOption({QStringLiteral("runs"), QStringLiteral("Runs."), QStringLiteral("N"), QStringLiteral("3")});
+        bench::parseArguments(p);
+        const QString demo = bench::requireDemo(p);
+        const int runs = bench::wholeNumber(p, QStringLiteral("runs"));
+        const QDate today = p.isSet(QStringLiteral("today"))
+            ? QDate::fromString(p.value(QStringLiteral("today")), Qt::ISODate)
+            : QDate::currentDate();
+        if (!today.isValid())
+            throw bench::UsageError{QStringLiteral("--today takes yyyy-mm-dd")};
+
+        platform::FixedClock clock(today, QTime(10, 0));
+        PrintingOperator op;
+        app.setOperator(&op);
+        shell::Program program(demo + QStringLiteral("/c/FORMULIX"), clock, op);
+        shell::TForm1 form(program);
+        if (!form.created())
+            return 1;
+        form.resize(1024, 768);
+        form.show();
+        QCoreApplication::processEvents();
+        form.PainelLogin->EditNome->setText(QStringLiteral("MARIA"));
+        form.PainelLogin->EditSenhaU->setText(QStringLiteral("1234"));
+        form.BotOkSenhaClick();
+        QCoreApplication::processEvents();
+        if (!program.dm.ESTLOTE.isOpen())
+            throw std::runtime_error("login did not open the grid");
+        form.btn1->click();
+        QCoreApplication::processEvents();
+        expiry_ui::ExpiryPanel *panel = form.PainelVencimentos;
+
+        std::printf("expiry panel on %s, today %s\n", qPrintable(demo), qPrintable(today.toString(Qt::ISODate)));
+        std::vector<double> open, pure;
+        uint64_t statements = 0;
+        for (int r = 0; r < runs; ++r) {
+            panel->hide();
+            QCoreApplication::processEvents();
+            const uint64_t before = db::statementsIssued();
+            QElapsedTimer t;
+            t.start();
+            form.pnlRelatorios->btnVencimentos->click();
+            panel->repaint();   // table, chart and the first lots painted
+            open.push_back(ms(t));
+            statements = db::statementsIssued() - before;
+        }
+        const expiry::Summary &s = panel->summary();
+        int inHorizons = 0, largest = 0;
+        for (int h = 0; h < expiry::kHorizonCount; ++h) {
+            inHorizons += s.total[size_t(h)].lots;
+            if (s.total[size_t(h)].lots > s.total[size_t(largest)].lots)
+                largest = h;
+        }
+        // The arithmetic alone, over the rows already read.
+        const expiry::ScopeRead lots = expiry::ReadScopeLots(program.dm.SQLConnection1, program.run.LabScopeClause, today);
+        const auto products =
+            reports::ReadManufacturingProducts(program.dm.SQLConnection1, program.run.siteConfig.IncludeDiluted);
+        std::vector<double> loaded;
+        for (int r = 0; r < runs; ++r) {
+            QElapsedTimer t;
+            t.start();
+            const expiry::Summary again = expiry::Summarise(lots, products, today);
+            pure.push_back(ms(t));
+            t.restart();
+            const expiry::Summary read = expiry::LoadSummary(program.dm.SQLConnection1, program.run.LabScopeClause,
+                                                             program.run.siteConfig.IncludeDiluted, today);
+            loaded.push_back(ms(t));
+        }
+
+
+        std::printf("  lots read               %zu (in the horizons %d, left out %d without balance, %d without expiry, "
+                    "%d after 180 days, %d not valued)\n",
+                    lots.lots.size(), inHorizons, s.noBalance, s.noExpiry, s.later, s.notValued);
+        std::printf("  button to summary shown %.1f ms (median of %d), %llu statements\n", median(open), runs,
+                    static_cast<unsigned long long>(statements));
+        std::printf("  statements and summary  %.1f ms (median), %.0f%% of the above\n", median(loaded),
+                    100.0 * median(loaded) / median(open));
+        std::printf("  summary arithmetic      %.1f ms (median), %.0f%% of the above\n", median(pure),
+                    100.0 * median(pure) / median(open));
+        std::printf("  products in the register read %lld\n", static_cast<long long>(products.size()));
+
+        panel->cbHorizonte->setCurrentIndex(largest);
+        QCoreApplication::processEvents();
+        const int rows = panel->ListaLotes->model()->rowCount();
+        QElapsedTimer t;
+        t.start();
+        QScrollBar *bar = panel->ListaLotes->verticalScrollBar();
+        int pages = 0;
+        while (bar->value() < bar->maximum()) {
+            bar->setValue(bar->value() + bar->pageStep());
+            panel->ListaLotes->viewport()->repaint();
+            ++pages;
+        }
+        std::printf("  largest horizon \"%s\": %d lots scrolled to the end page by page (%d pages) in %.1f ms, "
+                    "%.2f ms a page\n",
+                    qPrintable(expiry::HorizonName(largest)), rows, pages, ms(t), pages ? ms(t) / pages : 0.0);
+        return 0;
+    });
+}

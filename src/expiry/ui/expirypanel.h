@@ -1,0 +1,95 @@
+// PainelVencimentos: what expires, where and what it costs, over the whole main window: the
+// summary table, its chart and the lots of the chosen horizon.
+#pragma once
+#include "expiry/expiry.h"
+
+#include "reports/engine/engine.h"
+
+#include <QFrame>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+
+namespace platform {
+class Clock;
+class Operator;
+class WinPaths;
+}
+namespace core {
+struct RunState;
+}
+namespace data {
+class TDM;
+}
+
+namespace expiry_ui {
+
+class ExpiryChart;
+class ExpiryLotModel;
+
+inline const QString kExpiryPanelTitle = QStringLiteral("Vencimentos e valor em risco");
+
+class ExpiryPanel : public QFrame {
+    Q_OBJECT
+public:
+    ExpiryPanel(data::TDM &dm, const core::RunState &run, const platform::Clock &clock, const platform::WinPaths &paths,
+                platform::Operator &op, QWidget *window);
+    ~ExpiryPanel() override;
+
+    QLabel *Titulo;
+    QTableWidget *TabelaResumo;
+    QLabel *LinhaFora;        // what was left out, under the table
+    ExpiryChart *Grafico;
+    QComboBox *cbHorizonte;
+    QTableView *ListaLotes;
+    QPushButton *btnImprimir;        // the summary through the report engine
+    QPushButton *btnImprimirLotes;   // the chosen horizon's lots
+    QPushButton *btnExcel;
+    QPushButton *btnSair;
+
+    // Reads the scope's lots again and shows the panel over the whole window.
+    void open();
+    const expiry::Summary &summary() const { return m_summary; }
+    void chooseHorizon(int horizon);
+    void btnImprimirClick();
+    void btnImprimirLotesClick();
+    void btnExcelClick();
+    void btnSairClick();
+
+    // Where a printed run is shown; null gives the engine's preview.
+    void setReportView(reports_engine::RunView *view) { m_engine->setView(view); }
+
+    // Double-click or Enter on a lot: the main grid's lot dataset moves to it and the panel
+    // closes; a lot the grid's current list does not hold is told and nothing moves.
+    void goToLot(const expiry::ExpiringLot &lot);
+
+Q_SIGNALS:
+    // The grid now stands on the chosen lot.
+    void lotShown();
+    void closed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fillTable();
+    void chooseCurrentLot();
+    void print(const QString &report, std::unique_ptr<reports_engine::DataConnection> connection,
+               const QString &connectionName);
+
+    data::TDM &m_dm;
+    const core::RunState &m_run;
+    const platform::Clock &m_clock;
+    const platform::WinPaths &m_paths;
+    platform::Operator &m_op;
+    QWidget *m_window;
+    expiry::Summary m_summary;
+    ExpiryLotModel *m_lots;
+    std::unique_ptr<reports_engine::ReportEngine> m_engine;
+};
+
+} // namespace expiry_ui

@@ -126,7 +126,9 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
             if (tx.execute(sql, params) == 0 && change.kind != Impl::Change::Insert)
                 throw db::DbError(kRowVanishedMessage);
         } catch (const db::DbError &e) {
-            if (e.isConnectionLost())
+            // A wait the operator cancelled or that ran out ends the whole apply: nothing of it
+            // is kept, not even the rows before.
+            if (e.isConnectionLost() || e.waitEnded())
                 throw;
             errors.push_back({e.message(), sql});
             if (mode == OnRefusal::Stop) {

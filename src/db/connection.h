@@ -117,6 +117,8 @@ public:
     // bounds of lockwait.h.
     // Gives the number of rows the statement inserted, changed or deleted.
     uint64_t execute(const QString &sql, const std::vector<Value> &params = {});
+    // A cursor's fetches wait on held rows with the engine's step only; read locking selects
+    // whole with query(), which waits within the bounds of lockwait.h and throws an update conflict.
     Cursor open(const QString &sql, const std::vector<Value> &params = {});
     Rows query(const QString &sql, const std::vector<Value> &params = {});
     void commit();

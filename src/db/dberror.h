@@ -20,6 +20,8 @@ public:
     bool isConnectionLost() const;   // the attachment is gone (server down, network, shutdown)
     bool isLockTimeout() const;      // the engine gave up waiting on a row another connection holds
     Wait wait() const { return m_wait; }
+    // The operator cancelled a wait on a held row, or it ran out: the whole work is given up.
+    bool waitEnded() const { return m_wait != Wait::None; }
 
 private:
     QString m_message;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <mutex>
 
 namespace db {
 
@@ -45,43 +46,87 @@ QByteArray baseTpb()
     return tpb;
 }
 
-// A wait on a held row that the engine gave up after a step, or a row another transaction held
-// and then changed (the engine says both the same way): either way the statement is run again.
-bool mustRunAgain(const DbError &e)
+// A row another transaction held and then changed while this one waited on it: the statement is
+// run again on the committed version, as many times as this without the operator seeing it.
+const int kConflictRetries = 50;
+
+// What runWaiting does with a row changed by the transaction it waited on.
+enum class Conflicts {
+    RunAgain,   // statements: the changed row is read again by running the statement once more
+    Throw,      // locking selects: the caller decides what a changed row means (the transfer starts over)
+};
+
+enum class Failure { Other, StepRanOut, RowChanged };
+
+// For a row the engine says the same (update conflict) when a wait ran out its step as when the
+// transaction it waited on changed the row and ended: only the time the call took tells them
+// apart. A reservation of tables that ran out says so itself.
+Failure classify(const DbError &e, std::chrono::steady_clock::duration took)
 {
-    return e.isLockTimeout() || e.isUpdateConflict();
+    if (e.isLockTimeout())
+        return Failure::StepRanOut;
+    if (!e.isUpdateConflict())
+        return Failure::Other;
+    return took * 2 >= std::chrono::seconds(lockWaitStep()) ? Failure::StepRanOut : Failure::RowChanged;
 }
 
 // Runs one engine call that may wait on a row another connection holds. The engine gives the wait
 // up after a step; from then on the call is run again under the lock-wait host (each run woken
 // by the engine as soon as the row is free) until it goes through, is cancelled or the limit passes.
 template <class Call>
-void runWaiting(Connection &conn, Call call)
+void runWaiting(Connection &conn, Conflicts conflicts, Call call)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(lockWaitLimit());
-    try {
-        call();
-        return;
-    } catch (const DbError &e) {
-        if (!mustRunAgain(e))
-            throw;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(lockWaitLimit());
+    // On the calling thread first: a statement that meets no held row costs nothing more, and one
+    // whose row was freed within the first step goes on without a panel.
+    for (int attempt = 0;; ++attempt) {
+        const auto started = Clock::now();
+        try {
+            call();
+            return;
+        } catch (const DbError &e) {
+            const Failure f = classify(e, Clock::now() - started);
+            if (f == Failure::StepRanOut)
+                break;
+            if (f == Failure::Other || conflicts == Conflicts::Throw || attempt >= kConflictRetries)
+                throw;
+        }
     }
-    std::atomic<bool> cancelled{false};
+
+    // The job and the operator's cancel meet under one lock, so the engine is asked to cancel only
+    // while a call is on its way; a call that ended meanwhile is told by the flag instead.
+    std::mutex guard;
+    bool inCall = false;
+    bool cancelled = false;
+    bool cancelSent = false;
     std::exception_ptr failure;
     auto job = [&] {
         try {
-            for (;;) {
-                if (cancelled)
-                    throw DbError(QStringLiteral("operation was cancelled"), {isc_cancelled}, DbError::Wait::Cancelled);
+            for (int conflictsSeen = 0;;) {
+                {
+                    std::lock_guard<std::mutex> lock(guard);
+                    if (cancelled)
+                        throw DbError(QStringLiteral("operation was cancelled"), {isc_cancelled}, DbError::Wait::Cancelled);
+                    inCall = true;
+                }
+                const auto started = Clock::now();
                 try {
                     call();
+                    std::lock_guard<std::mutex> lock(guard);
+                    inCall = false;
                     return;
                 } catch (const DbError &e) {
-                    if (cancelled)
+                    const Failure f = classify(e, Clock::now() - started);
+                    std::lock_guard<std::mutex> lock(guard);
+                    inCall = false;
+                    if (cancelled && !e.isConnectionLost())
                         throw DbError(e.message(), e.codes(), DbError::Wait::Cancelled);
-                    if (!mustRunAgain(e))
+                    const bool runAgain = f == Failure::StepRanOut
+                        || (f == Failure::RowChanged && conflicts == Conflicts::RunAgain && ++conflictsSeen <= kConflictRetries);
+                    if (!runAgain)
                         throw;
-                    if (std::chrono::steady_clock::now() >= deadline)
+                    if (Clock::now() >= deadline)
                         throw DbError(e.message(), e.codes(), DbError::Wait::TimedOut);
                 }
             }
@@ -89,16 +134,33 @@ void runWaiting(Connection &conn, Call call)
             failure = std::current_exception();
         }
     };
+    // Held for the cancel: a link found lost during the wait is dropped by the connection meanwhile.
     IAttachment *att = conn.handle();
+    att->addRef();
     auto cancel = [&] {
+        std::lock_guard<std::mutex> lock(guard);
+        if (cancelled)
+            return;
         cancelled = true;
-        Status st;
-        att->cancelOperation(&st, fb_cancel_raise);   // nothing running: the loop sees the flag
+        if (inCall) {
+            Status st;
+            att->cancelOperation(&st, fb_cancel_raise);
+            cancelSent = true;
+        }
     };
     if (LockWaitHost *host = lockWaitHost())
         host->wait(kLockWaitPanelText, job, cancel);
     else
         job();
+    if (cancelSent) {
+        // A cancel that reached the engine after the call had ended would stay pending and stop
+        // the next statement of this attachment (the rollback's among them): turning delivery off
+        // and on again drops it.
+        Status st;
+        att->cancelOperation(&st, fb_cancel_disable);
+        att->cancelOperation(&st, fb_cancel_enable);
+    }
+    att->release();
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -106,7 +168,7 @@ void runWaiting(Connection &conn, Call call)
 // Runs a prepared statement, waiting on held rows as runWaiting does.
 void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in)
 {
-    runWaiting(conn, [&] {
+    runWaiting(conn, Conflicts::RunAgain, [&] {
         Status st;
         ++g_statementsIssued;
         stmt->execute(&st, tx, in.meta(), in.data(), nullptr, nullptr);
@@ -146,7 +208,7 @@ Transaction::Transaction(Connection &conn, const QStringList &protectedTables) :
     IAttachment *att = conn.handle();
     try {
         // Another workstation reserving the same tables is waited on like a held row.
-        runWaiting(conn, [&] {
+        runWaiting(conn, Conflicts::RunAgain, [&] {
             Status st;
             m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
             if (st.failed())
@@ -224,16 +286,22 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
 
 Rows Transaction::query(const QString &sql, const std::vector<Value> &params)
 {
-    Cursor c = open(sql, params);
     Rows rows;
-    rows.columns = c.layout().columns();
-    while (c.next()) {
-        std::vector<Value> r;
-        r.reserve(rows.columns.size());
-        for (int i = 0; i < c.layout().columnCount(); ++i)
-            r.push_back(c.value(i));
-        rows.rows.push_back(std::move(r));
-    }
+    // A locking select waits on held rows as a statement does; a row changed meanwhile is for the
+    // caller to judge, so that failure is thrown, not read again.
+    runWaiting(*m_conn, Conflicts::Throw, [&] {
+        Cursor c = open(sql, params);
+        Rows got;
+        got.columns = c.layout().columns();
+        while (c.next()) {
+            std::vector<Value> r;
+            r.reserve(got.columns.size());
+            for (int i = 0; i < c.layout().columnCount(); ++i)
+                r.push_back(c.value(i));
+            got.rows.push_back(std::move(r));
+        }
+        rows = std::move(got);
+    });
     return rows;
 }
 

@@ -111,6 +111,29 @@ TEST_F(LockWait, TheWaitGoesOnAsSoonAsTheOtherConnectionCommits)
     EXPECT_EQ(saldo(2), 19);
 }
 
+TEST_F(LockWait, ALockingSelectWaitsTheSameWayAndEndsOnTheCommittedRow)
+{
+    setLockWaitLimit(20);
+    std::thread committer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        holder->commit();
+    });
+    Transaction tx(tdb.conn());
+    const QString lockRow = QStringLiteral("select SALDO from LOTE where CODIGO = 1 with lock");
+    Rows locked;
+    try {
+        locked = tx.query(lockRow);
+    } catch (const DbError &e) {
+        // Told the row changed while it waited: the caller (the transfer) reads it again.
+        EXPECT_TRUE(e.isUpdateConflict()) << e.message().toStdString();
+        EXPECT_FALSE(e.waitEnded());
+        locked = tx.query(lockRow);
+    }
+    committer.join();
+    EXPECT_EQ(host.calls, 1);
+    EXPECT_EQ(locked.rows.at(0).at(0).toInt(), 110);   // the other's committed row, never the old one
+}
+
 TEST_F(LockWait, AStatementThatDoesNotWaitNeverCallsTheHost)
 {
     Transaction tx(tdb.conn());

@@ -34,7 +34,7 @@ bool isEnter(const QKeyEvent *event)
 QString errorText(const std::exception &e)
 {
     if (const auto *db = dynamic_cast<const db::DbError *>(&e))
-        return db->message();
+        return db::operatorText(*db);
     return QString::fromLocal8Bit(e.what());
 }
 

@@ -1,5 +1,6 @@
 // Writes the activity log so that workstations sharing one monthly file never lose or mix lines.
 #include "activitylog.h"
+#include "platform/systemerror.h"
 
 #include "platform/clock.h"
 #include "platform/cp1252.h"
@@ -206,7 +207,7 @@ bool WriteDiagnosticFile(const platform::WinPaths &paths, const QString &windows
     QFile file(local);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !writeAll(file, bytes)) {
         if (error)
-            *error = windowsPath + QStringLiteral(": ") + file.errorString();
+            *error = windowsPath + QStringLiteral(": ") + platform::systemErrorText(file.errorString());
         return false;
     }
     return true;

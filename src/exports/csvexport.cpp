@@ -1,5 +1,6 @@
 // Spreadsheet exports: field formats, file names, the safe write and the lines of each export.
 #include "csvexport.h"
+#include "platform/systemerror.h"
 
 #include "data/cacheddataset.h"
 #include "data/fieldtext.h"
@@ -151,7 +152,7 @@ void WriteCsvFile(const platform::WinPaths &paths, const QString &windowsPath, c
     // Written beside the target and moved over it only once whole: a failure leaves the old file.
     QSaveFile file(local);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString reason = file.errorString();
+        const QString reason = platform::systemErrorText(file.errorString());
         file.cancelWriting();
         throw ExportError(QStringLiteral("Não foi possível criar o arquivo \"") + windowsPath + QStringLiteral("\". ")
                           + reason);

@@ -74,6 +74,13 @@ QStringList AuditFailureHeading()
     return lines + AuditHeading();
 }
 
+QString NoOrderLinesText(const QString &productName, const QDate &start, const QDate &end)
+{
+    return QStringLiteral("Nenhuma linha de pedido para ") + productName + QStringLiteral(" de ")
+           + start.toString(QStringLiteral("dd/MM/yy")) + QStringLiteral(" a ") + end.toString(QStringLiteral("dd/MM/yy"))
+           + QLatin1Char('.');
+}
+
 QString FoldAccents(const QString &text)
 {
     static const struct { const char16_t *from; char16_t to; } groups[] = {

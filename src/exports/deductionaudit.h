@@ -28,6 +28,8 @@ QStringList AuditFailureHeading();
 inline const QString kAuditSqlFile = QStringLiteral("c:\\formulix\\sql.txt");
 inline const QString kSeeAll = QStringLiteral("Ver tudo");
 inline const QString kSeeFailures = QStringLiteral("Ver só as falhas");
+// Said in the result when the period holds no order line of the typed name.
+QString NoOrderLinesText(const QString &productName, const QDate &start, const QDate &end);
 
 // Accented Latin letters of the list folded to plain lower case; any other character kept.
 QString FoldAccents(const QString &text);

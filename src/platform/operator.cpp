@@ -21,26 +21,51 @@ QString shown(const QString &text)
     std::fflush(stderr);
     return t;
 }
+
+// A box shown during long work (an export, the audit) has the normal pointer over it, not the
+// busy one the work set; the busy one comes back when the box closes.
+class NormalPointer {
+public:
+    NormalPointer() : m_pushed(QApplication::overrideCursor() != nullptr)
+    {
+        if (m_pushed)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~NormalPointer()
+    {
+        if (m_pushed)
+            QApplication::restoreOverrideCursor();
+    }
+    NormalPointer(const NormalPointer &) = delete;
+    NormalPointer &operator=(const NormalPointer &) = delete;
+
+private:
+    bool m_pushed;
+};
 }
 
 void MessageBoxOperator::inform(const QString &text)
 {
+    NormalPointer pointer;
     QMessageBox::information(m_parent, title(), shown(text));
 }
 
 void MessageBoxOperator::warn(const QString &text)
 {
+    NormalPointer pointer;
     QMessageBox::warning(m_parent, title(), shown(text));
 }
 
 Answer MessageBoxOperator::ask(const QString &text)
 {
+    NormalPointer pointer;
     const auto b = QMessageBox::warning(m_parent, title(), shown(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 void MessageBoxOperator::error(const QString &text)
 {
+    NormalPointer pointer;
     QMessageBox::critical(m_parent, title(), shown(text));
 }
 

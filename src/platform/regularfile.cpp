@@ -1,4 +1,5 @@
 #include "regularfile.h"
+#include "systemerror.h"
 
 #include <QFile>
 
@@ -42,7 +43,7 @@ bool readRegularFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QS
     if (fd < 0) {
         if (errno == EINVAL)
             return fail(QStringLiteral("não é um arquivo comum"));
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(systemErrorText(QString::fromLocal8Bit(std::strerror(errno))));
     }
     QByteArray out;
     char buf[65536];
@@ -53,7 +54,7 @@ bool readRegularFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QS
         if (n < 0) {
             const int err = errno;
             ::close(fd);
-            return fail(QString::fromLocal8Bit(std::strerror(err)));
+            return fail(systemErrorText(QString::fromLocal8Bit(std::strerror(err))));
         }
         if (n == 0)
             break;

@@ -1,4 +1,5 @@
 #include "buildsupport.h"
+#include "platform/systemerror.h"
 
 #include "core/runstate.h"
 #include "db/sqltext.h"
@@ -48,7 +49,7 @@ void writeLines(const platform::WinPaths &paths, const QStringList &lines, QIODe
     QFile file(local);
     if (local.isEmpty() || !file.open(mode)) {
         throw std::runtime_error((QStringLiteral("Não foi possível gravar o arquivo ") + kDiagnosticLogPath
-                                  + (local.isEmpty() ? QString() : QStringLiteral(": ") + file.errorString()))
+                                  + (local.isEmpty() ? QString() : QStringLiteral(": ") + platform::systemErrorText(file.errorString())))
                                      .toLocal8Bit()
                                      .toStdString());
     }

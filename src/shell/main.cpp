@@ -1,5 +1,6 @@
 // Program entry: one running copy per user and display, then the main window until it closes.
 #include "shell/errordisplay.h"
+#include "shell/portuguese.h"
 #include "shell/run.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
@@ -10,6 +11,7 @@ int main(int argc, char **argv)
     platform::endAtOnceOnTermination();
     shell::EstoqueApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ESTOQUE"));
+    shell::installPortuguese(app);
     platform::SystemClock clock;
     platform::MessageBoxOperator op;
     return shell::RunProgram(app, QCoreApplication::applicationDirPath(), clock, op);

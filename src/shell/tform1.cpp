@@ -103,6 +103,14 @@ TForm1::TForm1(Program &program, QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(pnl2);
     layout->addWidget(DBGrid1, 1);
+    // Tab leaves the grid for the filters and goes round the top bar back to it; the search box
+    // comes last, as entering it starts a new search.
+    DBGrid1->setTabKeyNavigation(false);
+    {
+        const QList<QWidget *> chain{DBGrid1, ComboBox1, ComboBox2, DBNavigator1, BitBtn3, btn1, BitBtn1, Edit1};
+        for (qsizetype i = 1; i < chain.size(); ++i)
+            QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
 
     pnlRelatorios = new reports_ui::ReportsPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
                                                  m_program.op, DBGrid1, this);
@@ -122,7 +130,6 @@ TForm1::TForm1(Program &program, QWidget *parent)
                                                    m_program.op, this);
     connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
     connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
-    connect(PainelVencimentos, &expiry_ui::ExpiryPanel::closed, pnlRelatorios, [this] { pnlRelatorios->btn4->setFocus(); });
 
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();
@@ -162,8 +169,11 @@ void TForm1::buildTopBar()
     Label2->setBuddy(Edit1);
     Button1 = new QPushButton(QStringLiteral("&P"), GroupBoxPesquisa);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setFixedSize(4, 4);   // only there for its Alt+P
+    // Only there for its Alt+P: no size, so nothing of it shows, but shown, so the key works.
+    Button1->setFixedSize(0, 0);
+    Button1->setFlat(true);
     Button1->setFocusPolicy(Qt::NoFocus);
+    Button1->setAccessibleName(QStringLiteral("Pesquisar"));
     auto *search = new QHBoxLayout(GroupBoxPesquisa);
     search->addWidget(Label2);
     search->addWidget(Edit1, 1);
@@ -201,6 +211,7 @@ void TForm1::buildTopBar()
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     DBNavigator1->setToolTip(QStringLiteral("Atualizar"));
+    DBNavigator1->setAccessibleName(DBNavigator1->toolTip());
     BitBtn3 = new QPushButton(QStringLiteral("Editar tabela"), pnl2);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setEnabled(false);

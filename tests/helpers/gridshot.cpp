@@ -1,7 +1,9 @@
 // A picture of the main window after a real login on a demo installation, for looking at the grid
 // and its panels without a screen.
-// Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd]
-//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|rastreio|pedido|senha|manutencao|relatorios|vencimentos]
+// Usage: gridshot DEMO_DIR OUT.png [--user MARIA] [--password 1234] [--today yyyy-mm-dd] [--size WxH]
+//                 [--view N] [--expired] [--sort COLUMN] [--search TEXT] [--panel none|detalha|nf|rastreio|pedido|senha|manutencao|relatorios|vencimentos|historico|auditoria|auditoria2|preview|lote|laudo]
+// The last three are windows of their own: the picture is of that window (the lot edit form, the
+// form with its certificate panel, the report preview of "Listar Estoque").
 // DEMO_DIR is made by: makedemo --dir DEMO_DIR (the same --today keeps the colours as built).
 #include "shell/errordisplay.h"
 #include "shell/program.h"
@@ -15,7 +17,13 @@
 #include "users/ui/loginpanel.h"
 #include "reports/ui/reportspanel.h"
 #include "trace/ui/ordertracepanel.h"
+#include "exports/ui/deductionauditpanel.h"
+#include "exports/ui/historyviewer.h"
+#include "lotedit/ui/tform2.h"
+#include "reports/engine/previewdialog.h"
+#include "reports/ui/periodpanel.h"
 #include <QPushButton>
+#include <QTimer>
 
 #include <QAction>
 #include <QComboBox>
@@ -25,6 +33,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -59,6 +68,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("search"), QStringLiteral("Text typed into the search box."), QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("panel"), QStringLiteral("Panel to open: none, detalha, nf, rastreio, pedido, senha, manutencao, relatorios, vencimentos."),
                       QStringLiteral("name"), QStringLiteral("none")});
+    parser.addOption({QStringLiteral("size"), QStringLiteral("The main window's size."), QStringLiteral("WxH")});
     parser.addHelpOption();
     parser.process(app);
     const QStringList pos = parser.positionalArguments();
@@ -76,6 +86,11 @@ int main(int argc, char **argv)
     shell::TForm1 form(program);
     if (!form.created())
         return 1;
+    if (parser.isSet(QStringLiteral("size"))) {
+        const QStringList wh = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));
+        form.setWindowState(Qt::WindowNoState);
+        form.setGeometry(0, 0, wh.value(0).toInt(), wh.value(1).toInt());
+    }
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
@@ -123,9 +138,65 @@ int main(int argc, char **argv)
         form.btn1->click();
         form.pnlRelatorios->btnVencimentos->click();
     }
+    else if (panel == QLatin1String("historico")) {
+        form.btn1->click();
+        form.pnlRelatorios->BitBtn2->click();
+    }
+    else if (panel == QLatin1String("auditoria") || panel == QLatin1String("auditoria2")) {
+        form.btn1->click();
+        for (int round = panel == QLatin1String("auditoria2") ? 2 : 1; round > 0; --round) {
+            form.pnlRelatorios->BitBtn16->click();
+            form.pnlRelatorios->PainelPeriodo->BitBtn13->click();
+            form.Auditoria->BitBtn17->click();
+            if (round > 1) {   // "Sair" of the result, then "Relatórios" again
+                form.Auditoria->BitBtn19->click();
+                form.btn1->click();
+            }
+        }
+    }
+    // A window of its own: pictured once it shows, then closed.
+    QImage windowShot;
+    const auto whenShown = [&windowShot](std::function<QWidget *()> find, std::function<void(QWidget *)> before) {
+        auto *timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, timer, [&windowShot, timer, find, before] {
+            QWidget *w = find();
+            if (!w || !w->isVisible())
+                return;
+            timer->stop();
+            before(w);
+            QCoreApplication::processEvents();
+            windowShot = w->grab().toImage();
+            static_cast<QDialog *>(w)->reject();
+            timer->deleteLater();
+        });
+        timer->start(50);
+    };
+    const auto topLevel = [](const char *className) {
+        return [className]() -> QWidget * {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->inherits(className) && w->isVisible())
+                    return w;
+            return nullptr;
+        };
+    };
+    if (panel == QLatin1String("lote") || panel == QLatin1String("laudo")) {
+        const bool certificate = panel == QLatin1String("laudo");
+        whenShown(topLevel("lotedit_ui::TForm2"), [certificate](QWidget *w) {
+            if (certificate)
+                static_cast<lotedit_ui::TForm2 *>(w)->BitBtn3->click();
+        });
+        form.BitBtn3Click();
+    } else if (panel == QLatin1String("preview")) {
+        whenShown(topLevel("reports_engine::PreviewDialog"), [&form](QWidget *w) {
+            w->setWindowState(Qt::WindowNoState);
+            w->setGeometry(form.geometry());
+        });
+        form.btn1->click();
+        form.pnlRelatorios->btn3->click();
+    }
     QCoreApplication::processEvents();
 
-    const QImage shot = form.grab().toImage();
+    const QImage shot = windowShot.isNull() ? form.grab().toImage() : windowShot;
     if (!shot.save(pos.at(1), "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(pos.at(1)));
         return 1;

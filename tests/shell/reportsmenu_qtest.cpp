@@ -57,7 +57,7 @@ private Q_SLOTS:
             QCOMPARE(b->text(), QStringLiteral("Excel"));
             QCOMPARE(b->toolTip(), QStringLiteral("Exportar relatório para o Excel"));
         }
-        QCOMPARE(panel->BitBtn2->text(), QStringLiteral("Histórico de atividades"));
+        QCOMPARE(panel->BitBtn2->text(), QStringLiteral("&Histórico de atividades"));
 
         panel->btn2->click();
         QCOMPARE(op.texts(), QStringList{exports::LotListMessage(kToday)});
@@ -85,7 +85,7 @@ private Q_SLOTS:
         QVERIFY(s.logIn());
         form.btn1->click();
         reports_ui::ReportsPanel *panel = form.pnlRelatorios;
-        QCOMPARE(panel->BitBtn16->text(), QStringLiteral("Conferir baixas no estoque"));
+        QCOMPARE(panel->BitBtn16->text(), QStringLiteral("Conferir &baixas no estoque"));
         QCOMPARE(panel->BitBtn12->text(), QStringLiteral("Excel"));
 
         panel->BitBtn16->click();

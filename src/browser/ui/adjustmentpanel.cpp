@@ -3,6 +3,8 @@
 
 #include "overlay.h"
 
+#include "data/ui/panelfocus.h"
+
 #include "platform/passwordecho.h"
 
 #include "core/runstate.h"
@@ -58,7 +60,7 @@ AdjustmentPanel::AdjustmentPanel(const core::RunState &run, const platform::Cloc
     layout->addWidget(MaskEdit1);
 
     MaskEdit1->installEventFilter(this);
-    keepPlaceOnHide(this, grid);
+    data_ui::keepPlace(this, grid);
     hide();
 }
 

@@ -3,6 +3,8 @@
 
 #include "overlay.h"
 
+#include "data/ui/panelfocus.h"
+
 #include "data/cacheddataset.h"
 #include "data/fieldtext.h"
 
@@ -69,7 +71,7 @@ DetailPanel::DetailPanel(data::CachedDataset &lots, QWidget *grid, QWidget *wind
     connect(&m_lots, &data::CachedDataset::currentChanged, this, follow);
     connect(&m_lots, &data::CachedDataset::rowChanged, this, follow);
     connect(&m_lots, &data::CachedDataset::rowsReset, this, follow);
-    keepPlaceOnHide(this, grid);
+    data_ui::keepPlace(this, grid);
     hide();
 }
 

@@ -3,6 +3,8 @@
 
 #include "overlay.h"
 
+#include "data/ui/panelfocus.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -45,7 +47,7 @@ InvoicePanel::InvoicePanel(data::TDM &dm, QWidget *grid, QWidget *window)
     layout->addWidget(FecharPainelNF, 0, Qt::AlignHCenter);
 
     connect(FecharPainelNF, &QPushButton::clicked, this, &InvoicePanel::FecharPainelNFClick);
-    keepPlaceOnHide(this, grid);
+    data_ui::keepPlace(this, grid);
     hide();
 }
 

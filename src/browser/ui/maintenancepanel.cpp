@@ -4,6 +4,8 @@
 
 #include "overlay.h"
 
+#include "data/ui/panelfocus.h"
+
 #include "platform/passwordecho.h"
 
 #include "browser/accesscodes.h"
@@ -48,7 +50,7 @@ MaintenancePanel::MaintenancePanel(platform::Operator &op, QWidget *grid, QWidge
     layout->addWidget(Label3, 1, 1);
 
     Edit2->installEventFilter(this);
-    keepPlaceOnHide(this, grid);
+    data_ui::keepPlace(this, grid);
     hide();
 }
 

@@ -1,8 +1,6 @@
-// Placing the overlay panels, and where the focus goes when they close.
+// Placing the overlay panels.
 #include "overlay.h"
 
-#include <QEvent>
-#include <QPointer>
 #include <QWidget>
 
 namespace browser_ui {
@@ -24,37 +22,6 @@ void showCentredOver(QWidget *panel, QWidget *target)
     panel->setGeometry(r);
     panel->show();
     panel->raise();
-}
-
-namespace {
-
-// Qt sends the hide event before it looks for the focus's next home, so a focus handed back
-// here is the one it finds, and no other control is entered on the way.
-class PlaceKeeper : public QObject {
-public:
-    PlaceKeeper(QWidget *panel, QWidget *placeOwner) : QObject(panel), m_panel(panel), m_owner(placeOwner) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_panel && event->type() == QEvent::Hide && m_owner) {
-            QWidget *focus = m_panel->window()->focusWidget();
-            if (focus && m_panel->isAncestorOf(focus) && m_owner->isEnabled() && m_owner->isVisible())
-                m_owner->setFocus(Qt::OtherFocusReason);
-        }
-        return false;
-    }
-
-private:
-    QWidget *m_panel;
-    QPointer<QWidget> m_owner;
-};
-
-} // namespace
-
-void keepPlaceOnHide(QWidget *panel, QWidget *placeOwner)
-{
-    panel->installEventFilter(new PlaceKeeper(panel, placeOwner));
 }
 
 } // namespace browser_ui

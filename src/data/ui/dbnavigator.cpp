@@ -29,6 +29,7 @@ DBNavigator::DBNavigator(data::DataSource *source, QWidget *parent) : QWidget(pa
         auto *b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(buttonDefs[i].name));
         b->setToolTip(QString::fromUtf8(buttonDefs[i].hint));
+        b->setAccessibleName(b->toolTip());
         b->setIcon(style()->standardIcon(buttonDefs[i].icon));
         b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });

@@ -5,6 +5,7 @@
 #include "expiry/expiryoutput.h"
 
 #include "core/runstate.h"
+#include "data/ui/panelfocus.h"
 #include "data/tdm.h"
 #include "platform/clock.h"
 #include "platform/numberformat.h"
@@ -151,6 +152,8 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     btnExcel->setToolTip(QStringLiteral("Exportar os lotes para o Excel"));
     btnSair = new QPushButton(QStringLiteral("Sair"), this);
     btnSair->setObjectName(QStringLiteral("btnSair"));
+    btnExcel->setAccessibleName(QStringLiteral("Excel: Vencimentos"));
+    btnSair->setAccessibleName(QStringLiteral("Sair dos vencimentos"));
     for (QPushButton *b : {btnImprimir, btnImprimirLotes, btnExcel, btnSair})
         b->setAutoDefault(false);
 
@@ -185,6 +188,9 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     connect(btnExcel, &QPushButton::clicked, this, &ExpiryPanel::btnExcelClick);
     connect(btnSair, &QPushButton::clicked, this, &ExpiryPanel::btnSairClick);
     hide();
+    // Over the whole window: what it covers takes no keys, and closing gives the focus back to
+    // the button that opened it.
+    data_ui::keepPlace(this, nullptr, true);
 }
 
 ExpiryPanel::~ExpiryPanel() = default;

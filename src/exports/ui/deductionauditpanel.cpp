@@ -1,6 +1,7 @@
 // The deduction audit's product choice and result panels.
 #include "deductionauditpanel.h"
 
+#include "data/ui/panelfocus.h"
 #include "db/connection.h"
 #include "exports/deductionaudit.h"
 #include "platform/cp1252.h"
@@ -112,6 +113,7 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     Label17->setFont(bold);
     BitBtn19 = new QPushButton(QStringLiteral("Sair"), Panel7);
     BitBtn19->setObjectName(QStringLiteral("BitBtn19"));
+    BitBtn19->setAccessibleName(QStringLiteral("Sair do resultado da conferência"));
     ComboBox4 = new QComboBox(Panel7);
     ComboBox4->setObjectName(QStringLiteral("ComboBox4"));
     ComboBox4->addItems({exports::kSeeAll, exports::kSeeFailures});
@@ -126,7 +128,11 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     Memo5->setFixedHeight(line * 6 + 12);
     Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo5->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The headings are read with their view; only the view on top takes the focus.
+    Memo4->setFocusPolicy(Qt::NoFocus);
+    Memo5->setFocusPolicy(Qt::NoFocus);
     Memo4->setAccessibleName(QStringLiteral("Cabeçalho"));
+    Memo5->setAccessibleName(QStringLiteral("Cabeçalho das baixas incorretas"));
     Memo2->setAccessibleName(exports::kSeeAll);
     Memo3->setAccessibleName(exports::kSeeFailures);
     Versomenteasbaixasincorretas1 = new QAction(QStringLiteral("Ver somente as baixas incorretas"), Memo2);
@@ -155,6 +161,10 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     Memo3->hide();
     Panel7->installEventFilter(this);
     host->installEventFilter(this);
+    // The choice and the result give the focus back to the button that started the audit; the
+    // result covers the reports panel and keeps the keyboard while it is shown.
+    data_ui::keepPlace(Panel5);
+    data_ui::keepPlace(Panel7, nullptr, true);
 
     connect(BitBtn17, &QPushButton::clicked, this, &DeductionAuditPanel::BitBtn17Click);
     connect(BitBtn18, &QPushButton::clicked, this, &DeductionAuditPanel::BitBtn18Click);
@@ -225,10 +235,14 @@ void DeductionAuditPanel::BitBtn17Click()
                      + m_end.toString(QStringLiteral("dd/MM/yy")));
     Label17->setText(platform::asciiUpper(product));
     PainelAguarde2->hide();
+    // A name that matches no order line says so above the empty totals.
+    if (result.report.lineCount() == 0)
+        Memo2->appendPlainText(exports::NoOrderLinesText(Label17->text(), m_start, m_end));
     fill(Memo2, result.report.allLines());
     fill(Memo3, result.report.failureLines());
     Memo2->moveCursor(QTextCursor::Start);
     Memo3->moveCursor(QTextCursor::Start);
+    Memo2->setFocus();
     if (result.report.totalsDiffer()) {
         ComboBox4->setCurrentIndex(1);
         showFailures(true);
@@ -259,6 +273,9 @@ void DeductionAuditPanel::Vertodos1Click()
 
 void DeductionAuditPanel::showFailures(bool shown)
 {
+    // The window's focus, not the application's: a context menu was holding it a moment ago.
+    const QWidget *focus = Panel7->window()->focusWidget();
+    const bool viewHadFocus = focus == Memo2 || focus == Memo3;
     layOutResult();
     Memo5->setVisible(shown);
     Memo3->setVisible(shown);
@@ -266,6 +283,12 @@ void DeductionAuditPanel::showFailures(bool shown)
         Memo5->raise();
         Memo3->raise();
     }
+    // The view lying under the other takes no focus; a focus in one view goes to the one shown.
+    QPlainTextEdit *top = shown ? Memo3 : Memo2;
+    (shown ? Memo2 : Memo3)->setFocusPolicy(Qt::NoFocus);
+    top->setFocusPolicy(Qt::StrongFocus);
+    if (viewHadFocus)
+        top->setFocus(Qt::OtherFocusReason);
 }
 
 void DeductionAuditPanel::layOutResult()

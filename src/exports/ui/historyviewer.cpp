@@ -4,6 +4,7 @@
 #include "core/siteconfig.h"
 #include "platform/operator.h"
 #include "platform/winpath.h"
+#include "data/ui/panelfocus.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,12 +12,14 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -68,6 +71,7 @@ LogTextView::LogTextView(QWidget *parent) : QTableView(parent)
     setTextElideMode(Qt::ElideNone);
     setTabKeyNavigation(false);
     setAccessibleName(QStringLiteral("Histórico de atividades"));
+    horizontalScrollBar()->setSingleStep(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 4);
 }
 
 void LogTextView::fitToLongestLine(int bytes)
@@ -95,6 +99,13 @@ void LogTextView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // One column of long lines: the arrows sideways scroll them, a few characters at a time.
+    if ((event->key() == Qt::Key_Right || event->key() == Qt::Key_Left) && event->modifiers() == Qt::NoModifier) {
+        horizontalScrollBar()->triggerAction(event->key() == Qt::Key_Right ? QAbstractSlider::SliderSingleStepAdd
+                                                                             : QAbstractSlider::SliderSingleStepSub);
+        event->accept();
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 
@@ -115,7 +126,7 @@ HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &p
     title.setBold(true);
     title.setPointSize(title.pointSize() + 4);
     Label7->setFont(title);
-    BitBtn9 = new QPushButton(QStringLiteral("Voltar"), Panel2);
+    BitBtn9 = new QPushButton(QStringLiteral("&Voltar"), Panel2);
     BitBtn9->setObjectName(QStringLiteral("BitBtn9"));
     auto *titleRow = new QHBoxLayout(Panel2);
     titleRow->addWidget(Label7);
@@ -146,21 +157,16 @@ HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &p
     Label10->setBuddy(EditAno);
     BitBtn10 = new QPushButton(QStringLiteral("Ver histórico"), PainelSelecioneMes);
     BitBtn10->setObjectName(QStringLiteral("BitBtn10"));
-    auto *choice = new QVBoxLayout(PainelSelecioneMes);
-    choice->addWidget(Label8);
-    auto *captions = new QHBoxLayout;
-    captions->addWidget(Label9);
-    captions->addSpacing(12);
-    captions->addWidget(Label10);
-    captions->addStretch(1);
-    choice->addLayout(captions);
-    auto *boxes = new QHBoxLayout;
-    boxes->addWidget(EditMes);
-    boxes->addWidget(Label11);
-    boxes->addWidget(EditAno);
-    boxes->addStretch(1);
-    boxes->addWidget(BitBtn10);
-    choice->addLayout(boxes);
+    // Each caption over its own box.
+    auto *choice = new QGridLayout(PainelSelecioneMes);
+    choice->addWidget(Label8, 0, 0, 1, 5);
+    choice->addWidget(Label9, 1, 0);
+    choice->addWidget(Label10, 1, 2);
+    choice->addWidget(EditMes, 2, 0);
+    choice->addWidget(Label11, 2, 1);
+    choice->addWidget(EditAno, 2, 2);
+    choice->setColumnStretch(3, 1);
+    choice->addWidget(BitBtn10, 2, 4);
 
     Memo1 = new LogTextView(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -182,6 +188,9 @@ HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &p
     connect(BitBtn9, &QPushButton::clicked, this, &HistoryViewer::BitBtn9Click);
     connect(BitBtn10, &QPushButton::clicked, this, &HistoryViewer::BitBtn10Click);
     setWindowTitle(QStringLiteral("Histórico de atividades"));
+    // The viewer covers the window: what lies under it takes no focus, and "Voltar" gives the
+    // focus back to the button that opened it.
+    data_ui::keepPlace(this, nullptr, true);
     hide();
 }
 
@@ -244,6 +253,11 @@ void HistoryViewer::BitBtn10Click()
     m_model->setFile(&m_file);
     Memo1->show();
     Memo1->fitToLongestLine(m_file.longestLine());
+    // A file opens at its top, whatever was read before.
+    Memo1->scrollToTop();
+    Memo1->horizontalScrollBar()->setValue(0);
+    if (m_model->rowCount() > 0)
+        Memo1->setCurrentIndex(m_model->index(0, 0));
     Memo1->setFocus();
 }
 
@@ -251,6 +265,9 @@ bool HistoryViewer::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
         fillParent();
+    // A box entered has its text selected, so the month typed replaces the month shown.
+    if ((watched == EditMes || watched == EditAno) && event->type() == QEvent::FocusIn)
+        QMetaObject::invokeMethod(static_cast<QLineEdit *>(watched), &QLineEdit::selectAll, Qt::QueuedConnection);
     if ((watched == EditMes || watched == EditAno) && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

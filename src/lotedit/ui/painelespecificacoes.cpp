@@ -26,6 +26,8 @@ namespace {
 const QStringList kHeaderFields = {QStringLiteral("DATA"), QStringLiteral("MANIPULADOR"), QStringLiteral("ANALISTA"),
                                    QStringLiteral("TAMANHOLOTE"), QStringLiteral("RESULTADOFINAL")};
 
+constexpr int kTestsInSight = 7;
+
 bool isEnter(const QKeyEvent *event)
 {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -99,6 +101,11 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBGrid1->verticalHeader()->hide();
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
     DBGrid1->installEventFilter(this);
+    // A certificate's seven tests in sight at once.
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
+    DBGrid1->setMinimumHeight(DBGrid1->horizontalHeader()->sizeHint().height()
+                              + kTestsInSight * DBGrid1->verticalHeader()->defaultSectionSize()
+                              + 2 * DBGrid1->frameWidth() + 2);
 
     DBMemo1 = new data_ui::DBMemo(&DS_Laudo, QStringLiteral("ENSAIO"), this);
     DBMemo1->setReadOnly(true);
@@ -112,6 +119,7 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     BitBtn4->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     BitBtn4->setIconSize(QSize(32, 32));
     BitBtn4->setToolTip(QStringLiteral("Imprimir"));
+    BitBtn4->setAccessibleName(QStringLiteral("Imprimir laudo"));
 
     MonthCalendar1 = new QCalendarWidget(this);
     MonthCalendar1->setObjectName(QStringLiteral("MonthCalendar1"));

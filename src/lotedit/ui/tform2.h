@@ -133,6 +133,7 @@ protected:
 private:
     void buildCertificate(const platform::WinPaths &paths, platform::Clipboard &clipboard);
     QHBoxLayout *m_buttons = nullptr;
+    QObject *m_fit = nullptr;   // the form's size follows the justification group and the certificate panel
     void buildControls();
     void wireHandlers();
     void showJustification(int tag);

@@ -25,9 +25,12 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace lotedit_ui {
 
@@ -45,6 +48,93 @@ QFrame *overlay(const char *name, QWidget *parent)
     f->hide();
     return f;
 }
+
+// Keeps the form the size of what it shows: it grows for the justification group and gives the
+// height back when the group hides (no empty band above the buttons), and it grows for the
+// certificate panel, within the screen, so the panel is laid out at its own size, and goes back
+// to its size when the panel closes.
+class FormFit : public QObject {
+public:
+    FormFit(QDialog *form, QWidget *justification) : QObject(form), m_form(form), m_justification(justification)
+    {
+        form->installEventFilter(this);
+        justification->installEventFilter(this);
+    }
+
+    void watchCovering(QWidget *panel, QSize designed)
+    {
+        m_covering = panel;
+        m_designed = designed;
+        panel->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // The height without the group, as the operator last had it: the form's layout grows the
+        // form as the group starts to show, before the group hears of it.
+        if (watched == m_form) {
+            if (event->type() == QEvent::Resize && m_justification->isHidden())
+                m_heightWithout = m_form->height();
+            return false;
+        }
+        const bool shown = event->type() == QEvent::Show;
+        if (!shown && event->type() != QEvent::Hide)
+            return false;
+        if (watched == m_justification) {
+            if (!shown && m_heightWithout > 0) {
+                // After the form's layout has taken the group out.
+                QTimer::singleShot(0, m_form, [form = m_form, before = m_heightWithout] {
+                    if (form->layout())
+                        form->layout()->activate();
+                    if (form->height() > before)
+                        form->resize(form->width(), std::max(before, form->minimumHeight()));
+                });
+            }
+        } else if (watched == m_covering) {
+            if (shown)
+                growFor(m_covering);
+            else if (m_sizeBefore.isValid())
+                m_form->resize(std::exchange(m_sizeBefore, QSize()));
+        }
+        return false;
+    }
+
+private:
+    void growFor(QWidget *panel)
+    {
+        QSize need = m_designed.expandedTo(panel->minimumSizeHint());
+        if (const QScreen *screen = m_form->screen()) {
+            // The frame's title bar and borders come on top of the form.
+            const QRect area = screen->availableGeometry();
+            const QSize frame = m_form->frameGeometry().size() - m_form->size();
+            need = need.boundedTo(area.size() - frame);
+        }
+        const QSize grown = m_form->size().expandedTo(need);
+        if (grown != m_form->size()) {
+            if (!m_sizeBefore.isValid())
+                m_sizeBefore = m_form->size();
+            m_form->resize(grown);
+            if (const QScreen *screen = m_form->screen()) {
+                const QRect area = screen->availableGeometry();
+                QRect frame = m_form->frameGeometry();
+                frame.moveRight(std::min(frame.right(), area.right()));
+                frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+                frame.moveLeft(std::max(frame.left(), area.left()));
+                frame.moveTop(std::max(frame.top(), area.top()));
+                m_form->move(frame.topLeft());
+            }
+        }
+        panel->setGeometry(m_form->rect());
+    }
+
+    QDialog *m_form;
+    QWidget *m_justification;
+    QWidget *m_covering = nullptr;
+    QSize m_designed;
+    QSize m_sizeBefore;
+    int m_heightWithout = 0;
+};
 
 } // namespace
 
@@ -182,6 +272,7 @@ void TForm2::buildControls()
     justification->addWidget(Label29);
     for (QWidget *w : std::initializer_list<QWidget *>{Bevel2, Label27, Memo1, Label29})
         w->hide();
+    m_fit = new FormFit(this, Bevel2);
 
     auto *buttons = new QHBoxLayout;
     m_buttons = buttons;
@@ -193,6 +284,7 @@ void TForm2::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(Bevel2);
+    layout->addSpacing(6);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -247,7 +339,8 @@ void TForm2::buildControls()
                         DBComboBox3, DBEdit10, DBComboBox1, DBEdit12, DBEdit13, DBComboBox2, DBLookupComboBox2, Memo1};
     for (size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
-    resize(560, 420);
+    // As tall as its boxes need: the justification group adds its own height when it shows.
+    resize(QSize(560, 0).expandedTo(sizeHint()));
 }
 
 // The certificate button at the end of the tab chain, and its panel laid over the whole form.
@@ -260,14 +353,19 @@ void TForm2::buildCertificate(const platform::WinPaths &paths, platform::Clipboa
     PainelEspecificacoes =
         new lotedit_ui::PainelEspecificacoes(m_dm, *DS_ESTLOTE, m_op, m_clock, paths, clipboard, this);
     PainelEspecificacoes->setFormControls({DBNavigator1, BitBtn1, BitBtn2, BitBtn3});
+    static_cast<FormFit *>(m_fit)->watchCovering(PainelEspecificacoes, PainelEspecificacoes->size());
     connect(BitBtn3, &QPushButton::clicked, PainelEspecificacoes, &lotedit_ui::PainelEspecificacoes::BitBtn3Click);
 }
 
 void TForm2::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    PainelOpcoesDeComponentes->setGeometry(QRect(QPoint(0, 0), QSize(452, 488)).translated(
-        std::max(0, (width() - 452) / 2), std::max(0, (height() - 488) / 2)));
+    // The options list at its own size, or the form's where the form is smaller: never past its edge.
+    const QSize options = QSize(452, 488).boundedTo(size() - QSize(8, 8));
+    PainelOpcoesDeComponentes->setGeometry(QRect(QPoint((width() - options.width()) / 2, (height() - options.height()) / 2),
+                                                 options));
+    if (PainelEspecificacoes && PainelEspecificacoes->isVisible())
+        PainelEspecificacoes->setGeometry(rect());
 }
 
 } // namespace lotedit_ui

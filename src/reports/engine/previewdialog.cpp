@@ -1,6 +1,7 @@
 #include "previewdialog.h"
 
 #include "platform/operator.h"
+#include "platform/winpath.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -113,8 +114,13 @@ void OutputOptionsDialog::formatChanged()
 }
 
 PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRenderer> &renderers, platform::Operator *op,
-                             QWidget *parent)
-    : QDialog(parent), m_model(model), m_renderers(renderers), m_op(op), m_printer(std::make_unique<QPrinter>())
+                             QWidget *parent, const platform::WinPaths *paths)
+    : QDialog(parent),
+      m_model(model),
+      m_renderers(renderers),
+      m_op(op),
+      m_paths(paths),
+      m_printer(std::make_unique<QPrinter>())
 {
     setObjectName(QStringLiteral("PreviewDialog"));
     setWindowTitle(kPreviewTitle);
@@ -147,6 +153,15 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     for (QPushButton *b : {printButton, saveButton, firstButton, priorButton, nextButton, lastButton, zoomOut, zoom100, zoomIn,
                            fitButton, closeButton})
         b->setAutoDefault(false);
+    // The arrows and the zoom signs as narrow as their text, so the bar, "Fechar" with it, fits a
+    // 1024-pixel screen; each says what it does to a screen reader.
+    for (const auto &[b, name] : {std::pair{firstButton, "Primeira página"}, {priorButton, "Página anterior"},
+                                  {nextButton, "Próxima página"}, {lastButton, "Última página"},
+                                  {zoomOut, "Diminuir"}, {zoomIn, "Aumentar"}}) {
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 24);
+        b->setAccessibleName(QString::fromUtf8(name));
+        b->setToolTip(b->accessibleName());
+    }
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(printButton);
@@ -261,7 +276,10 @@ bool PreviewDialog::saveAs(FileFormat format, const QString &localPath)
     if (written)
         return true;
     if (m_op)
-        m_op->warn(QStringLiteral("Não foi possível gravar o arquivo ") + localPath + QStringLiteral(": ") + error);
+        m_op->warn(QStringLiteral("Não foi possível gravar o arquivo ")
+                   + (m_paths ? m_paths->windowsFolderOf(QFileInfo(localPath).absolutePath()) + QFileInfo(localPath).fileName()
+                              : localPath)
+                   + QStringLiteral(": ") + error);
     return false;
 }
 
@@ -269,22 +287,23 @@ namespace {
 
 class PreviewView : public RunView {
 public:
-    explicit PreviewView(platform::Operator *op) : m_op(op) {}
+    PreviewView(platform::Operator *op, const platform::WinPaths *paths) : m_op(op), m_paths(paths) {}
     void present(const PageModel &model, const std::vector<FileRenderer> &renderers) override
     {
-        PreviewDialog dialog(model, renderers, m_op, QApplication::activeWindow());
+        PreviewDialog dialog(model, renderers, m_op, QApplication::activeWindow(), m_paths);
         dialog.exec();
     }
 
 private:
     platform::Operator *m_op;
+    const platform::WinPaths *m_paths;
 };
 
 } // namespace
 
-std::unique_ptr<RunView> MakePreviewView(platform::Operator *op)
+std::unique_ptr<RunView> MakePreviewView(platform::Operator *op, const platform::WinPaths *paths)
 {
-    return std::make_unique<PreviewView>(op);
+    return std::make_unique<PreviewView>(op, paths);
 }
 
 } // namespace reports_engine

@@ -15,6 +15,7 @@ class QPrinter;
 
 namespace platform {
 class Operator;
+class WinPaths;
 }
 
 namespace reports_engine {
@@ -50,8 +51,9 @@ private:
 class PreviewDialog : public QDialog {
     Q_OBJECT
 public:
+    // With paths, a file the preview cannot write is named as Windows names it (C:\FORMULIX\...).
     PreviewDialog(const PageModel &model, const std::vector<FileRenderer> &renderers, platform::Operator *op,
-                  QWidget *parent = nullptr);
+                  QWidget *parent = nullptr, const platform::WinPaths *paths = nullptr);
     ~PreviewDialog() override;
 
     QPrintPreviewWidget *preview;
@@ -75,10 +77,11 @@ private:
     const PageModel &m_model;
     const std::vector<FileRenderer> &m_renderers;
     platform::Operator *m_op;
+    const platform::WinPaths *m_paths;
     std::unique_ptr<QPrinter> m_printer;
     int m_first = 0;   // pages before the ones the preview holds
 };
 
-std::unique_ptr<RunView> MakePreviewView(platform::Operator *op);
+std::unique_ptr<RunView> MakePreviewView(platform::Operator *op, const platform::WinPaths *paths = nullptr);
 
 } // namespace reports_engine

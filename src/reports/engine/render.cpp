@@ -1,4 +1,5 @@
 #include "render.h"
+#include "platform/systemerror.h"
 
 #include "platform/cp1252.h"
 
@@ -97,7 +98,7 @@ bool WritePdf(const PageModel &model, const QString &localPath, QString *error, 
     QFile file(localPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         if (error)
-            *error = file.errorString();
+            *error = platform::systemErrorText(file.errorString());
         return false;
     }
     {
@@ -329,7 +330,7 @@ bool WriteFile(const PageModel &model, FileFormat format, const QString &localPa
     QFile file(localPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
         if (error)
-            *error = file.errorString();
+            *error = platform::systemErrorText(file.errorString());
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include "reports/resale.h"
 
 #include "data/tdm.h"
+#include "data/ui/panelfocus.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
 
@@ -21,13 +22,15 @@
 
 namespace reports_ui {
 
-// While a build or a report runs: no second start, no closing the window under it.
+// While a build or a report runs: no second start, no closing the window under it. The focus
+// waits on the panel while its buttons are disabled and goes back to the button after.
 class ReportsPanel::Busy {
 public:
-    explicit Busy(ReportsPanel &p) : m_p(p) { m_p.setBusy(true); }
+    explicit Busy(ReportsPanel &p) : m_parking(&p), m_p(p) { m_p.setBusy(true); }
     ~Busy() { m_p.setBusy(false); }
 
 private:
+    data_ui::FocusParking m_parking;
     ReportsPanel &m_p;
 };
 
@@ -93,6 +96,17 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
         b->setAutoDefault(false);
         b->setMinimumHeight(28);
     }
+    // Alt shortcuts for the panel's main buttons; the buttons that share a caption are told
+    // apart by their report for a screen reader.
+    for (const auto &[b, caption] : {std::pair{btn3, "&Listar Estoque"}, {btn_1, "Estoq. Físico/Financ. &Manipulação"},
+                                     {btnFinanceiro, "Estoq. Físico e Financ. &Revenda"}, {BitBtn11, "&CPV"},
+                                     {BitBtn16, "Conferir &baixas no estoque"}, {BitBtn2, "&Histórico de atividades"},
+                                     {btn4, "&Sair"}})
+        b->setText(QString::fromUtf8(caption));
+    for (const auto &[b, name] : {std::pair{btn2, "Excel: Listar Estoque"}, {btn9, "Excel: Estoque Físico/Financeiro"},
+                                  {BitBtn12, "Excel: CPV"}, {btn6, "Visualizar: Estoq. Físico/Financ. Manipulação"},
+                                  {BitBtn6, "Visualizar: Estoq. Físico e Financ. Revenda"}, {BitBtn15, "Visualizar: CPV"}})
+        b->setAccessibleName(QString::fromUtf8(name));
     btn_1->setMinimumWidth(250);
 
     auto *grid_ = new QGridLayout(this);
@@ -132,6 +146,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     PainelPeriodo = new PeriodPanel(this);
 
     PainelDeErros = new ErrorPanel(window);
+    btn4->setAccessibleName(QStringLiteral("Sair dos relatórios"));
+    PainelDeErros->BitBtn8->setAccessibleName(QStringLiteral("Sair da lista de erros"));
 
     connect(btn3, &QPushButton::clicked, this, &ReportsPanel::btn3Click);
     connect(btn_1, &QPushButton::clicked, this, &ReportsPanel::btn_1Click);
@@ -145,6 +161,11 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     connect(PainelPeriodo->BitBtn13, &QPushButton::clicked, this, &ReportsPanel::BitBtn13Click);
     connect(PainelPeriodo->BitBtn14, &QPushButton::clicked, this, &ReportsPanel::BitBtn14Click);
     window->installEventFilter(this);
+    // "Sair" gives the focus back to the grid; the period and error panels to the button that
+    // opened them. The error panel covers the whole window while it is shown.
+    data_ui::keepPlace(this, grid);
+    data_ui::keepPlace(PainelPeriodo);
+    data_ui::keepPlace(PainelDeErros, nullptr, true);
     hide();
 }
 
@@ -179,7 +200,20 @@ bool ReportsPanel::stagedRowsFit(reports::StagedBuild asked)
 
 void ReportsPanel::open()
 {
-    // Centred over the grid, inside the window.
+    // Opened again while the audit's result fills it, it keeps the room the result needs.
+    if (m_enlarged)
+        setEnlarged(true);
+    else
+        place();
+    show();
+    raise();
+    RM.PanelOpened();
+    btn3->setFocus();
+}
+
+// Centred over the grid, inside the window, at the size its buttons need.
+void ReportsPanel::place()
+{
     adjustSize();
     QRect area = m_grid ? m_grid->rect() : m_window->rect();
     if (m_grid && m_grid != m_window)
@@ -189,10 +223,6 @@ void ReportsPanel::open()
     r.moveLeft(qBound(0, r.left(), qMax(0, m_window->width() - r.width())));
     r.moveTop(qBound(0, r.top(), qMax(0, m_window->height() - r.height())));
     setGeometry(r);
-    show();
-    raise();
-    RM.PanelOpened();
-    btn3->setFocus();
 }
 
 void ReportsPanel::btn3Click()
@@ -214,7 +244,7 @@ void ReportsPanel::btn_1Click()
         showErrors = reports::RunManufacturingReport(ctx, RM);
     }
     if (showErrors)
-        PainelDeErros->showErrors(errors.lines);
+        showErrorPanel(btn_1);
 }
 
 void ReportsPanel::btn6Click()
@@ -239,7 +269,7 @@ void ReportsPanel::btnFinanceiroClick()
         showErrors = reports::RunResaleReport(ctx, RM);
     }
     if (showErrors)
-        PainelDeErros->showErrors(errors.lines);
+        showErrorPanel(btnFinanceiro);
 }
 
 void ReportsPanel::BitBtn6Click()
@@ -269,6 +299,7 @@ void ReportsPanel::showPeriodPanel(int purpose)
     if (m_busy)
         return;
     PainelPeriodo->Purpose = purpose;
+    data_ui::noteOpener(PainelPeriodo, purpose == 2 ? BitBtn16 : BitBtn11);
     m_shownPeriod = reports::StoredPeriod(m_dm);
     PainelPeriodo->EditDataInicial->setText(reports::PeriodBoxText(m_shownPeriod.start));
     PainelPeriodo->EditDataFinal->setText(reports::PeriodBoxText(m_shownPeriod.end));
@@ -283,10 +314,8 @@ void ReportsPanel::BitBtn14Click()
     hidePeriodPanel();
 }
 
-// The focus goes back to the button that opened the panel, not on to the window's search box.
 void ReportsPanel::hidePeriodPanel()
 {
-    (PainelPeriodo->Purpose == 2 ? BitBtn16 : BitBtn11)->setFocus();
     PainelPeriodo->hide();
 }
 
@@ -331,7 +360,7 @@ void ReportsPanel::BitBtn13Click()
         showErrors = reports::RunCostOfProductsSold(ctx, RM, period);
     }
     if (showErrors)
-        PainelDeErros->showErrors(errors.lines);
+        showErrorPanel(BitBtn11);
 }
 
 void ReportsPanel::BitBtn15Click()
@@ -343,6 +372,13 @@ void ReportsPanel::BitBtn15Click()
     Busy busy(*this);
     reports::ReportContext ctx = context();
     reports::ViewCostOfProductsSold(ctx, RM);
+}
+
+// The errors of the build over the whole window; "Sair" goes back to the button that ran it.
+void ReportsPanel::showErrorPanel(QWidget *opener)
+{
+    data_ui::noteOpener(PainelDeErros, opener);
+    PainelDeErros->showErrors(errors.lines);
 }
 
 void ReportsPanel::showWait(Wait which)
@@ -369,8 +405,9 @@ void ReportsPanel::gaugeColour(unsigned rgb)
 
 void ReportsPanel::setEnlarged(bool on)
 {
+    m_enlarged = on;
     if (!on) {
-        open();
+        place();
         return;
     }
     QRect area = m_grid ? m_grid->rect() : m_window->rect();
@@ -399,8 +436,6 @@ void ReportsPanel::btn4Click()
     if (m_busy)
         return;
     hide();
-    if (m_grid)
-        m_grid->setFocus();
 }
 
 void ReportsPanel::setBusy(bool busy)

@@ -93,6 +93,8 @@ private:
     class Busy;
     void setBusy(bool busy);
     QList<QPushButton *> buttons() const;
+    void place();
+    void showErrorPanel(QWidget *opener);
     void showPeriodPanel(int purpose);
     void hidePeriodPanel();
     void placeOver(QWidget *panel);
@@ -109,6 +111,7 @@ private:
     QWidget *m_grid;
     QWidget *m_window;
     bool m_busy = false;
+    bool m_enlarged = false;
     int m_total = 0;
     int m_shownPercent = -1;
     reports::ReportPeriod m_shownPeriod;   // what the period boxes were filled with

@@ -2,6 +2,7 @@
 #include "lottracepanel.h"
 
 #include "browser/ui/overlay.h"
+#include "data/ui/panelfocus.h"
 #include "db/connection.h"
 #include "db/dberror.h"
 #include "platform/clock.h"
@@ -125,7 +126,7 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
 
     connect(btnImprimir, &QPushButton::clicked, this, &LotTracePanel::btnImprimirClick);
     connect(btnExportar, &QPushButton::clicked, this, &LotTracePanel::btnExportarClick);
-    browser_ui::keepPlaceOnHide(this, grid);
+    data_ui::keepPlace(this, grid);
 }
 
 void LotTracePanel::open(const trace::LotKey &lot)

@@ -2,6 +2,7 @@
 #include "ordertracepanel.h"
 
 #include "browser/ui/overlay.h"
+#include "data/ui/panelfocus.h"
 #include "db/connection.h"
 #include "db/dberror.h"
 #include "platform/clock.h"
@@ -95,7 +96,7 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
 void OrderTracePanel::open(QWidget *placeOwner)
 {
     if (placeOwner && !m_placeKept) {
-        browser_ui::keepPlaceOnHide(this, placeOwner);
+        data_ui::keepPlace(this, placeOwner);
         m_placeKept = true;
     }
     if (QWidget *w = parentWidget()) {

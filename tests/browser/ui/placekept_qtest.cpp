@@ -8,13 +8,24 @@
 #include "browser/ui/invoicepanel.h"
 #include "browser/ui/lotgrid.h"
 #include "browser/ui/maintenancepanel.h"
+#include "exports/ui/deductionauditpanel.h"
+#include "exports/ui/historyviewer.h"
+#include "expiry/ui/expirypanel.h"
+#include "reports/engine/previewdialog.h"
+#include "reports/ui/periodpanel.h"
+#include "reports/ui/reportspanel.h"
 #include "support/demoinstall.h"
 #include "support/recordingoperator.h"
 #include "users/ui/loginpanel.h"
 
 #include <QAction>
+#include <QAbstractItemModel>
+#include <QComboBox>
+#include <QTableView>
 #include <QHeaderView>
+#include <QTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +45,37 @@ int blackPixels(const QImage &image, const QRect &area)
         for (int x = r.left(); x <= r.right(); ++x)
             n += image.pixelColor(x, y).lightness() < 40;
     return n;
+}
+
+// Closes the report preview, once it shows, the way `close` does; true in *seen when it showed.
+void whenPreviewShows(QObject *owner, std::function<void(reports_engine::PreviewDialog *)> close, bool *seen)
+{
+    auto *timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, close, seen] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *preview = qobject_cast<reports_engine::PreviewDialog *>(w);
+            if (preview && preview->isVisible()) {
+                timer->stop();
+                *seen = true;
+                close(preview);
+                timer->deleteLater();
+                return;
+            }
+        }
+    });
+    timer->start(20);
+}
+
+// Every control Tab and Shift+Tab reach from the focus, going round `rounds` times each way.
+QList<QWidget *> tabRound(int rounds)
+{
+    QList<QWidget *> reached;
+    for (const auto key : {Qt::Key_Tab, Qt::Key_Backtab})
+        for (int i = 0; i < rounds; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            reached << QApplication::focusWidget();
+        }
+    return reached;
 }
 } // namespace
 
@@ -160,6 +202,213 @@ private Q_SLOTS:
         // Entering the box is what starts a new search.
         QTest::mouseClick(form().Edit1, Qt::LeftButton);
         QCOMPARE(form().Edit1->text(), QString());
+    }
+
+    // What the reports panel opens gives the focus back to the button that opened it, and the
+    // grid keeps its row and the search box its text throughout.
+    void reportsPanelsGiveThePlaceBack_data()
+    {
+        // Each step opens and closes, says it saw what it opened and names the control it opened from.
+        using Step = std::function<void(shell::TForm1 &, bool &, QWidget *&)>;
+        QTest::addColumn<Step>("openAndClose");
+        QTest::newRow("Listar Estoque, preview Fechar") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            whenPreviewShows(&f, [](reports_engine::PreviewDialog *p) {
+                QTest::mouseClick(p->findChild<QPushButton *>(QStringLiteral("closeButton")), Qt::LeftButton);
+            }, &seen);
+            QTest::mouseClick(f.pnlRelatorios->btn3, Qt::LeftButton);
+            opener = f.pnlRelatorios->btn3;
+        });
+        QTest::newRow("Listar Estoque by Enter, preview Esc") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            whenPreviewShows(&f, [](reports_engine::PreviewDialog *p) { QTest::keyClick(p, Qt::Key_Escape); }, &seen);
+            QCOMPARE(QApplication::focusWidget(), f.pnlRelatorios->btn3);
+            QTest::keyClick(f.pnlRelatorios->btn3, Qt::Key_Return);
+            opener = f.pnlRelatorios->btn3;
+        });
+        QTest::newRow("CPV period Cancelar") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            seen = true;
+            f.pnlRelatorios->BitBtn11->click();
+            QTest::mouseClick(f.pnlRelatorios->PainelPeriodo->BitBtn14, Qt::LeftButton);
+            opener = f.pnlRelatorios->BitBtn11;
+        });
+        QTest::newRow("audit Cancelar") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            seen = true;
+            f.pnlRelatorios->BitBtn16->click();
+            f.pnlRelatorios->PainelPeriodo->BitBtn13->click();
+            QVERIFY(f.Auditoria->Panel5->isVisible());
+            QTest::mouseClick(f.Auditoria->BitBtn18, Qt::LeftButton);
+            opener = f.pnlRelatorios->BitBtn16;
+        });
+        QTest::newRow("audit Rastrear, result Sair") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            seen = true;
+            f.pnlRelatorios->BitBtn16->click();
+            f.pnlRelatorios->PainelPeriodo->BitBtn13->click();
+            QTest::keyClick(f.Auditoria->ComboBox3, Qt::Key_Return);
+            QTest::keyClick(f.Auditoria->BitBtn17, Qt::Key_Return);
+            QVERIFY(f.Auditoria->Panel7->isVisible());
+            QVERIFY(f.Auditoria->Panel7->isAncestorOf(QApplication::focusWidget()));
+            QTest::mouseClick(f.Auditoria->BitBtn19, Qt::LeftButton);
+            opener = f.pnlRelatorios->BitBtn16;
+        });
+        QTest::newRow("history Voltar") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            seen = true;
+            QTest::mouseClick(f.pnlRelatorios->BitBtn2, Qt::LeftButton);
+            QVERIFY(f.PainelLOG->isVisible());
+            QTest::keyClick(&f, Qt::Key_V, Qt::AltModifier);
+            QTRY_VERIFY(f.PainelLOG->isHidden());   // a button's Alt key presses it a moment later
+            opener = f.pnlRelatorios->BitBtn2;
+        });
+        QTest::newRow("expiry panel Sair") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            QTest::mouseClick(f.pnlRelatorios->btnVencimentos, Qt::LeftButton);
+            seen = f.PainelVencimentos->isVisible();
+            QTest::keyClick(f.PainelVencimentos->btnSair, Qt::Key_Space);
+            opener = f.pnlRelatorios->btnVencimentos;
+        });
+        QTest::newRow("reports panel Sair") << Step([](shell::TForm1 &f, bool &seen, QWidget *&opener) {
+            seen = true;
+            QTest::mouseClick(f.pnlRelatorios->btn4, Qt::LeftButton);
+            opener = f.DBGrid1;
+        });
+    }
+
+    void reportsPanelsGiveThePlaceBack()
+    {
+        QFETCH(std::function<void(shell::TForm1 &, bool &, QWidget *&)>, openAndClose);
+        m_op.clear();
+        takePlace(lots().rowCount() / 2, 3);
+        const QString searched = form().Edit1->text();
+        const int row = lots().currentRow();
+        QTest::mouseClick(form().btn1, Qt::LeftButton);
+        QVERIFY(form().pnlRelatorios->isVisible());
+
+        bool seen = false;
+        QWidget *opener = nullptr;
+        openAndClose(form(), seen, opener);
+        QVERIFY(seen);
+        // The offscreen desktop gives the window back its activation only when asked.
+        QCOMPARE(form().focusWidget(), opener);
+        form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        QCOMPARE(m_op.texts(), QStringList());
+        QCOMPARE(QApplication::focusWidget(), opener);
+        QCOMPARE(form().Edit1->text(), searched);
+        QCOMPARE(lots().currentRow(), row);
+        QCOMPARE(form().DBGrid1->currentIndex().row(), row);
+        for (QWidget *panel : std::initializer_list<QWidget *>{form().PainelLOG, form().PainelVencimentos, form().Auditoria->Panel5,
+                                                               form().Auditoria->Panel7, form().pnlRelatorios->PainelPeriodo})
+            QVERIFY(panel->isHidden());
+
+        if (form().pnlRelatorios->isVisible())
+            QTest::mouseClick(form().pnlRelatorios->btn4, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), form().DBGrid1);
+        QCOMPARE(form().Edit1->text(), searched);
+        QCOMPARE(lots().currentRow(), row);
+    }
+
+    // A panel laid over others keeps Tab and Shift+Tab among its own controls, and what it
+    // covers can be neither focused nor pressed.
+    void coveringPanelsKeepTheFocusInside()
+    {
+        m_op.clear();
+        takePlace(lots().rowCount() / 4, 2);
+        const int row = lots().currentRow();
+        QTest::mouseClick(form().btn1, Qt::LeftButton);
+
+        // The month's log open in the history viewer.
+        QTest::mouseClick(form().pnlRelatorios->BitBtn2, Qt::LeftButton);
+        exports_ui::HistoryViewer *viewer = form().PainelLOG;
+        QTest::keyClicks(viewer->EditMes, QStringLiteral("03"));
+        QTest::keyClick(viewer->EditMes, Qt::Key_Return);
+        QTest::keyClicks(viewer->EditAno, QStringLiteral("26"));
+        QTest::keyClick(viewer->EditAno, Qt::Key_Return);
+        QTest::keyClick(viewer->BitBtn10, Qt::Key_Return);
+        QCOMPARE(m_op.texts().join(QLatin1Char('|')), QString());
+        QCOMPARE(QApplication::focusWidget(), viewer->Memo1);
+        for (QWidget *w : tabRound(6))
+            QVERIFY2(viewer->isAncestorOf(w), qPrintable(w ? w->objectName() : QStringLiteral("none")));
+        QVERIFY(!form().DBGrid1->isEnabled());
+        QTest::keyClick(viewer->Memo1, Qt::Key_Down);
+        QCOMPARE(lots().currentRow(), row);
+        viewer->BitBtn9->click();
+        QVERIFY(form().DBGrid1->isEnabled());
+        QVERIFY(form().pnlRelatorios->btn3->isEnabled());
+
+        // The audit's result over the reports panel: none of the thirteen buttons under it.
+        form().pnlRelatorios->BitBtn16->click();
+        form().pnlRelatorios->PainelPeriodo->BitBtn13->click();
+        QTest::keyClick(form().Auditoria->ComboBox3, Qt::Key_Return);
+        QTest::keyClick(form().Auditoria->BitBtn17, Qt::Key_Return);
+        QFrame *result = form().Auditoria->Panel7;
+        QVERIFY(result->isVisible());
+        const QList<QWidget *> reached = tabRound(8);
+        for (QWidget *w : reached)
+            QVERIFY2(result->isAncestorOf(w), qPrintable(w ? w->objectName() : QStringLiteral("none")));
+        QVERIFY(reached.contains(static_cast<QWidget *>(form().Auditoria->BitBtn19)));
+        QVERIFY(!reached.contains(static_cast<QWidget *>(form().Auditoria->Memo4)));
+        QVERIFY(!form().pnlRelatorios->BitBtn2->isEnabled());
+        // Alt+H would press the covered history button.
+        QTest::keyClick(&form(), Qt::Key_H, Qt::AltModifier);
+        QTest::qWait(300);
+        QVERIFY(viewer->isHidden());
+        QTest::mouseClick(form().Auditoria->BitBtn19, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), form().pnlRelatorios->BitBtn16);
+        QVERIFY(form().pnlRelatorios->BitBtn2->isEnabled());
+
+        // The expiry panel over the whole window: Tab stays among its controls, the grid and the
+        // top bar under it are out of reach.
+        QTest::mouseClick(form().pnlRelatorios->btnVencimentos, Qt::LeftButton);
+        expiry_ui::ExpiryPanel *expiry = form().PainelVencimentos;
+        QVERIFY(expiry->isVisible());
+        const QList<QWidget *> inExpiry = tabRound(8);
+        for (QWidget *w : inExpiry)
+            QVERIFY2(expiry->isAncestorOf(w), qPrintable(w ? w->objectName() : QStringLiteral("none")));
+        QVERIFY(inExpiry.contains(static_cast<QWidget *>(expiry->btnSair)));
+        QVERIFY(!form().DBGrid1->isEnabled());
+        QVERIFY(!form().Edit1->isEnabled());
+        QTest::mouseClick(expiry->btnSair, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), form().pnlRelatorios->btnVencimentos);
+        QVERIFY(form().DBGrid1->isEnabled());
+        QTest::mouseClick(form().pnlRelatorios->btn4, Qt::LeftButton);
+        QCOMPARE(lots().currentRow(), row);
+    }
+
+    // A lot chosen in the expiry panel: the grid stands on it and has the focus, the search box
+    // keeps its text.
+    void aLotChosenInTheExpiryPanelIsShownInTheGrid()
+    {
+        m_op.clear();
+        takePlace(lots().rowCount() / 2, 1);
+        const QString searched = form().Edit1->text();
+        QTest::mouseClick(form().btn1, Qt::LeftButton);
+        QTest::mouseClick(form().pnlRelatorios->btnVencimentos, Qt::LeftButton);
+        expiry_ui::ExpiryPanel *expiry = form().PainelVencimentos;
+        expiry->cbHorizonte->setCurrentIndex(1);   // the next 30 days: lots the grid lists
+        QVERIFY(expiry->ListaLotes->model()->rowCount() > 0);
+        expiry->ListaLotes->setFocus();
+        QTest::keyClick(expiry->ListaLotes, Qt::Key_Return);
+        QCOMPARE(m_op.texts(), QStringList());
+        QVERIFY(expiry->isHidden());
+        QVERIFY(form().pnlRelatorios->isHidden());
+        QCOMPARE(QApplication::focusWidget(), form().DBGrid1);
+        QCOMPARE(form().Edit1->text(), searched);
+        const int descricao = lots().fieldIndex(QStringLiteral("DESCRICAO"));
+        QCOMPARE(lots().valueAt(lots().currentRow(), descricao).toString(),
+                 expiry->ListaLotes->model()->index(0, 0).data().toString());
+        QCOMPARE(form().DBGrid1->currentIndex().row(), lots().currentRow());
+    }
+
+    // Tab leaves the grid for the filters without touching the search; Shift+Tab enters the box.
+    void tabLeavesTheGrid()
+    {
+        takePlace(lots().rowCount() / 5, 1);
+        const QString searched = form().Edit1->text();
+        const int row = lots().currentRow();
+        QTest::keyClick(form().DBGrid1, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form().ComboBox1);
+        QCOMPARE(form().Edit1->text(), searched);
+        QCOMPARE(lots().currentRow(), row);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), form().DBGrid1);
+        QCOMPARE(lots().currentRow(), row);
     }
 
     void lettersTypedInTheGridLeaveTheRow()

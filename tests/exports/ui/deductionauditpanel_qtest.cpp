@@ -93,8 +93,11 @@ private Q_SLOTS:
         a->Vertodos1->trigger();
         QVERIFY(!a->Memo3->isVisible());
         QCOMPARE(a->ComboBox4->currentText(), QStringLiteral("Ver só as falhas"));   // the combo stays
+        QCOMPARE(rig.host.focusWidget(), a->Memo2);
         a->Versomenteasbaixasincorretas1->trigger();
         QVERIFY(a->Memo3->isVisible());
+        // The focus goes with the view shown, not staying in the one now under it.
+        QCOMPARE(rig.host.focusWidget(), a->Memo3);
         a->ComboBox4->setCurrentIndex(0);
         a->ComboBox4Change();
         QVERIFY(!a->Memo3->isVisible());
@@ -106,6 +109,25 @@ private Q_SLOTS:
         QTest::mouseClick(a->BitBtn19, Qt::LeftButton);
         QVERIFY(!a->Panel7->isVisible());
         QCOMPARE(rig.enlarged, (QList<bool>{true, false}));
+    }
+
+    void aNameWithNoOrderLinesIsSaid()
+    {
+        Rig rig;
+        auto *a = rig.audit;
+        const auto audit = [a](const QString &typed) {
+            a->ShowProductChoice(QDate(2024, 3, 1), QDate(2024, 3, 31));
+            a->ComboBox3->setEditText(typed);
+            QTest::keyClick(a->ComboBox3, Qt::Key_Return);
+            QTest::keyClick(a->BitBtn17, Qt::Key_Space);
+            return a->Memo2->toPlainText().split(QLatin1Char('\n'));
+        };
+        // A name that has lines is not told so.
+        QVERIFY(!audit(QStringLiteral("Ácido Ascórbico")).join(QString()).contains(QStringLiteral("Nenhuma linha")));
+        QTest::mouseClick(a->BitBtn19, Qt::LeftButton);
+        QCOMPARE(audit(QStringLiteral("Zinco")).first(), QStringLiteral("Nenhuma linha de pedido para ZINCO de 01/03/24 a 31/03/24."));
+        QVERIFY(a->Panel7->isVisible());
+        QVERIFY(!a->Memo3->isVisible());
     }
 
     void cancelClosesTheProductChoice()

@@ -82,7 +82,7 @@ private Q_SLOTS:
         auto *v = rig.viewer;
         QCOMPARE(v->objectName(), QStringLiteral("PainelLOG"));
         QCOMPARE(v->Label7->text(), QStringLiteral("Histórico de atividades"));
-        QCOMPARE(v->BitBtn9->text(), QStringLiteral("Voltar"));
+        QCOMPARE(v->BitBtn9->text(), QStringLiteral("&Voltar"));
         QCOMPARE(v->Label8->text(), QStringLiteral("Selecione o mês desejado"));
         QCOMPARE(v->Label9->text(), QStringLiteral("Mês"));
         QCOMPARE(v->Label10->text(), QStringLiteral("Ano"));
@@ -191,6 +191,72 @@ private Q_SLOTS:
         QTest::mouseClick(rig.viewer->BitBtn10, Qt::LeftButton);
         QCOMPARE(rig.op.texts(), (QStringList{QStringLiteral("Histórico não encontrado."),
                                               QStringLiteral("Histórico não encontrado.")}));
+    }
+
+    // The boxes take what is typed in place of the month shown before; each file opens at its
+    // top and its long lines are read sideways by the arrows.
+    void anotherMonthTypedOverTheLastOne()
+    {
+        Rig rig;
+        QByteArray longLine(400, 'x');
+        longLine.prepend("01/12/23-09:00 - ANA - ");
+        for (const auto &[name, body] : {std::pair{"LOGESTOQ_2023-12.TXT", QByteArray(longLine + "\r\n")},
+                                         std::pair{"LOGESTOQ_2023-11.TXT", QByteArray("01/11/23-09:00 - ANA - novembro\r\n")}}) {
+            QFile f(rig.dir.filePath(QStringLiteral("share/LOG/")) + QLatin1String(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QByteArray lines;
+            for (int i = 0; i < 80; ++i)
+                lines += body;
+            f.write(lines);
+        }
+        rig.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.window));
+        auto *v = rig.viewer;
+        // Each caption sits over its own box.
+        v->BitBtn2Click();
+        for (const auto &[label, box] : {std::pair{v->Label9, v->EditMes}, std::pair{v->Label10, v->EditAno}}) {
+            QVERIFY(label->geometry().bottom() < box->geometry().top());
+            QVERIFY(label->geometry().left() >= box->geometry().left() - 2);
+            QVERIFY(label->geometry().left() < box->geometry().right());
+        }
+
+        QTest::keyClicks(v->EditMes, QStringLiteral("12"));
+        QTest::keyClick(v->EditMes, Qt::Key_Return);
+        QTest::keyClicks(v->EditAno, QStringLiteral("23"));
+        QTest::keyClick(v->EditAno, Qt::Key_Return);
+        QTest::keyClick(v->BitBtn10, Qt::Key_Space);
+        QCOMPARE(rig.op.texts(), QStringList());
+        QCOMPARE(v->Memo1->model()->index(0, 0).data().toString().left(9), QStringLiteral("01/12/23-"));
+        QScrollBar *sideways = v->Memo1->horizontalScrollBar();
+        QCOMPARE(sideways->value(), 0);
+        QTRY_VERIFY(sideways->maximum() > 0);   // the view lays itself out once the events run
+        QTest::keyClick(v->Memo1, Qt::Key_Right);
+        QTest::keyClick(v->Memo1, Qt::Key_Right);
+        QVERIFY(sideways->value() > 0);
+        const int right = sideways->value();
+        QTest::keyClick(v->Memo1, Qt::Key_Left);
+        QVERIFY(sideways->value() < right);
+        QVERIFY(sideways->value() > 0);
+        QTest::keyClick(v->Memo1, Qt::Key_End, Qt::ControlModifier);
+        QVERIFY(v->Memo1->verticalScrollBar()->value() > 0);
+        QTest::keyClick(v->Memo1, Qt::Key_Right);
+        QTest::mouseClick(v->BitBtn9, Qt::LeftButton);
+
+        // "11" typed over "12" is November, and so is "23" over "23".
+        v->BitBtn2Click();
+        QTRY_COMPARE(v->EditMes->selectedText(), QStringLiteral("12"));
+        QTest::keyClicks(v->EditMes, QStringLiteral("11"));
+        QCOMPARE(v->EditMes->text(), QStringLiteral("11"));
+        QTest::keyClick(v->EditMes, Qt::Key_Return);
+        QTRY_COMPARE(v->EditAno->selectedText(), QStringLiteral("23"));
+        QTest::keyClicks(v->EditAno, QStringLiteral("23"));
+        QCOMPARE(v->EditAno->text(), QStringLiteral("23"));
+        QTest::keyClick(v->EditAno, Qt::Key_Return);
+        QTest::keyClick(v->BitBtn10, Qt::Key_Space);
+        QCOMPARE(rig.op.texts(), QStringList());
+        QCOMPARE(v->Memo1->model()->index(0, 0).data().toString(), QStringLiteral("01/11/23-09:00 - ANA - novembro"));
+        QCOMPARE(v->Memo1->verticalScrollBar()->value(), 0);
+        QCOMPARE(sideways->value(), 0);
     }
 
     void monthNotANumberKeepsTheChoiceOpen()

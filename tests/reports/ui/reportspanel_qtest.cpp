@@ -87,12 +87,12 @@ private Q_SLOTS:
         QVERIFY(!f.panel->isVisible());
         f.panel->open();
         QVERIFY(f.panel->isVisible());
-        QCOMPARE(f.panel->btn3->text(), QStringLiteral("Listar Estoque"));
-        QCOMPARE(f.panel->btn_1->text(), QStringLiteral("Estoq. Físico/Financ. Manipulação"));
+        QCOMPARE(f.panel->btn3->text(), QStringLiteral("&Listar Estoque"));
+        QCOMPARE(f.panel->btn_1->text(), QStringLiteral("Estoq. Físico/Financ. &Manipulação"));
         QCOMPARE(f.panel->btn6->text(), QStringLiteral("Visualizar"));
         QCOMPARE(f.panel->GroupBoxProgresso->title(), QStringLiteral("  Progresso  "));
         QCOMPARE(f.panel->gg1->value(), 0);
-        QCOMPARE(f.panel->btn4->text(), QStringLiteral("Sair"));
+        QCOMPARE(f.panel->btn4->text(), QStringLiteral("&Sair"));
         QCOMPARE(f.panel->RM.rvpj1, QStringLiteral("C:\\FORMULIX\\rpt\\rel_Lotview.rav"));
         QCOMPARE(int(f.panel->RM.rvstm1.fileRenderers().size()), 3);
         QCOMPARE(f.panel->PainelDeErros->Titulo->text(),
@@ -165,7 +165,8 @@ private Q_SLOTS:
         QVERIFY(seen);
         QVERIFY(!closedWhileBusy);
         QVERIFY(f.window.isVisible());
-        QVERIFY(f.panel->btn_1->isEnabled());
+        // Ready again, though covered by the error panel until it closes.
+        QVERIFY(f.panel->btn_1->isEnabledTo(f.panel));
         QCOMPARE(f.panel->gg1->value(), 0);
         QVERIFY(f.panel->PainelDeErros->isVisible());
         QCOMPARE(f.panel->PainelDeErros->geometry(), f.window.rect());
@@ -193,7 +194,7 @@ private Q_SLOTS:
         f.exec(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE, GRUPO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, "
                               "FATORDILUICAO) values ('P03', 'Produto 3', 'Rev', 'UN', 6, 2, 5, 1)"));
         f.panel->open();
-        QCOMPARE(f.panel->btnFinanceiro->text(), QStringLiteral("Estoq. Físico e Financ. Revenda"));
+        QCOMPARE(f.panel->btnFinanceiro->text(), QStringLiteral("Estoq. Físico e Financ. &Revenda"));
         QCOMPARE(f.panel->BitBtn6->text(), QStringLiteral("Visualizar"));
         QCOMPARE(f.panel->PainelAguarde->text(), QStringLiteral("Finalizando. Favor aguardar..."));
         bool seen = false;
@@ -225,7 +226,7 @@ private Q_SLOTS:
         f.exec(QStringLiteral("insert into COMPEDID (ESTACAO, NPEDIDO, CODIGOCOMP, QDEESTOQUE, UNID) values ('01', 1, 'P02', 2, 'g')"));
         f.ws.conn().execute(QStringLiteral("insert into PERIODO (DATAINICIAL, DATAFINAL) values ('1999-12-01', '1999-12-31')"));
         f.panel->open();
-        QCOMPARE(f.panel->BitBtn11->text(), QStringLiteral("CPV"));
+        QCOMPARE(f.panel->BitBtn11->text(), QStringLiteral("&CPV"));
         QCOMPARE(f.panel->BitBtn15->text(), QStringLiteral("Visualizar"));
         reports_ui::PeriodPanel *p = f.panel->PainelPeriodo;
         QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);
@@ -387,6 +388,10 @@ private Q_SLOTS:
         QTest::mouseClick(f.panel->btn_1, Qt::LeftButton);
         QVERIFY(seen);
         f.op.clear();
+        // The build's error panel covers the reports panel until its "Sair".
+        QVERIFY(f.panel->PainelDeErros->isVisible());
+        QVERIFY(!f.panel->BitBtn6->isEnabled());
+        QTest::mouseClick(f.panel->PainelDeErros->BitBtn8, Qt::LeftButton);
 
         // The resale view after the manufacturing build: asked, and No prints nothing.
         const QString resaleQuestion = QStringLiteral(
@@ -497,10 +502,15 @@ private Q_SLOTS:
                                             std::pair{reports_engine::FileFormat::Rtf, "lista.rtf"},
                                             std::pair{reports_engine::FileFormat::Txt, "lista.txt"}})
                     QVERIFY(preview->saveAs(format, f.dir.filePath(QLatin1String(name))));
+                // A folder that is not there: the operator reads the file's name as Windows gives it.
+                QVERIFY(!preview->saveAs(reports_engine::FileFormat::Pdf,
+                                         f.dir.filePath(QStringLiteral("c/FORMULIX/nada/lista.pdf"))));
             },
             &seen);
         f.panel->btn3Click();
         QVERIFY(seen);
+        QCOMPARE(f.op.texts(), QStringList{QStringLiteral("Não foi possível gravar o arquivo C:\\FORMULIX\\nada\\lista.pdf: "
+                                                          "Arquivo ou pasta não encontrado")});
         QVERIFY(f.fileBytes(QStringLiteral("lista.pdf")).startsWith("%PDF"));
         QVERIFY(f.fileBytes(QStringLiteral("lista.rtf")).startsWith("{\\rtf1\\ansi\\ansicpg1252"));
         QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("Produto 4"));

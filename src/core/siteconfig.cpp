@@ -21,7 +21,7 @@ constexpr int kValueWidth = 60;
 enum class Field {
     ServerAddress, WorkstationAddress, LocalBackupAddress, ScreenColor, ActivityLogSetting,
     PriceFactorSetting, LogEnabled, DefaultLaboratory, AutoLogoffTime, SituationOptions,
-    StockKey, IncludeDiluted
+    StockKey, IncludeDiluted, LockWaitSeconds
 };
 
 struct Label {
@@ -49,6 +49,7 @@ const QList<Label> &knownLabels()
             {QStringLiteral("OPCÕES DE SITUACÃO DO ESTOQUE..................:"), Field::SituationOptions},
             {QStringLiteral("CHAVE ESTOQUE..................................:"), Field::StockKey},
             {QStringLiteral("INCLUIR DILUIDOS NO RELATORIO FISICO/FINANCEIRO:"), Field::IncludeDiluted},
+            {QStringLiteral("ESPERA MAXIMA POR REGISTRO EM USO (SEGUNDOS)...:"), Field::LockWaitSeconds},
         };
         QList<Label> out;
         for (const auto &[text, field] : texts) {
@@ -110,6 +111,13 @@ void storeValue(SiteConfig &config, Field field, const QString &value)
         break;
     case Field::StockKey: config.StockKey = value.left(60); break;
     case Field::IncludeDiluted: config.IncludeDiluted = value.left(30); break;
+    case Field::LockWaitSeconds: {
+        // A value that is no usable number keeps the default rather than leaving waits unbounded.
+        qint32 seconds = 0;
+        if (parseInt32(value, seconds) && seconds >= 1 && seconds <= kMaxLockWaitSeconds)
+            config.LockWaitSeconds = seconds;
+        break;
+    }
     }
 }
 

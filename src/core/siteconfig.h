@@ -14,6 +14,9 @@ inline constexpr int kProgramFolderWidth = 60;
 // form's deletion code always adds this one, never the configured key.
 inline const QString kDefaultStockKey = QStringLiteral("4817");
 
+inline constexpr qint32 kDefaultLockWaitSeconds = 30;
+inline constexpr qint32 kMaxLockWaitSeconds = 3600;
+
 inline const QString kConfigFileName = QStringLiteral("FORMULIX.INI");
 inline const QString kConfigMissingMessage =
     QStringLiteral("Arquivo FORMULIX.INI não encontrado. Execute o programa Quinta.exe para criá-lo.");
@@ -33,6 +36,9 @@ struct SiteConfig {
     QString StockKey;             // up to 60
     QString IncludeDiluted;       // up to 30
     QString ProgramFolder;        // as Windows sees it, trailing separator, up to 60
+    // How long a statement waits on a record another workstation holds before it is given up
+    // and rolled back, in seconds: a whole number from 1 to kMaxLockWaitSeconds.
+    qint32 LockWaitSeconds = kDefaultLockWaitSeconds;
 
     bool logOn() const { return LogEnabled == QLatin1String("S"); }
 };

@@ -27,8 +27,10 @@ bool RunStartupStatements(db::Connection &central, const QString &databasePath, 
     for (const QString &statement : {ExpiryStatement(clock.today()), kNegativeBalanceStatement}) {
         try {
             central.execute(statement);
-        } catch (const db::DbError &) {
-            op.warn(StartupFailureMessage(statement, databasePath));
+        } catch (const db::DbError &e) {
+            // A wait on another workstation's lot given up is no unreachable server.
+            op.warn(e.waitEnded() ? db::operatorText(e)
+                                                        : StartupFailureMessage(statement, databasePath));
             failed = true;
         }
     }

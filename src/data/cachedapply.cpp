@@ -169,7 +169,9 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
             else if (written == 0 && change.kind == Impl::Change::Delete)
                 refusal = ApplyError{kRowVanishedMessage, sql, {}};
         } catch (const db::DbError &e) {
-            if (e.isConnectionLost())
+            // A wait the operator cancelled or that ran out ends the whole apply: nothing of it
+            // is kept, not even the rows before.
+            if (e.isConnectionLost() || e.waitEnded())
                 throw;
             refusal = ApplyError{e.message(), sql, {}};
         } catch (ApplyError &e) {

@@ -47,17 +47,18 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
                     bool *refused = nullptr, bool *conflict = nullptr)
 {
     std::vector<ApplyError> errors;
-    bool linkLost = false;
+    bool toldAlready = false;
     try {
         errors = ds.applyUpdates(mode);
     } catch (const db::DbError &e) {
         // The link went while the changes were on their way, perhaps after the server took them:
         // they are never sent again blindly. The operator is told, and the reload below shows
-        // what the database really holds.
-        if (!e.isConnectionLost())
+        // what the database really holds. A wait on a record another workstation held that was
+        // cancelled or ran out rolled everything back; its text says so.
+        if (!e.isConnectionLost() && !e.waitEnded())
             throw;
         errors.push_back({db::operatorText(e), QString(), {}});
-        linkLost = true;
+        toldAlready = true;
     }
     if (refused)
         *refused = !errors.empty();
@@ -67,8 +68,8 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
     // be unsaved; the reload shows what is stored. A conflict, or a refusal of the program's own
     // rules (no statement sent), says itself what happened.
     for (const ApplyError &e : errors)
-        op.warn(linkLost || e.isConflict() || e.statement.isEmpty() ? e.message
-                                                                    : kRefusedChangeMessage + QLatin1Char('\r') + e.message);
+        op.warn(toldAlready || e.isConflict() || e.statement.isEmpty() ? e.message
+                                                                        : kRefusedChangeMessage + QLatin1Char('\r') + e.message);
     if (!errors.empty())
         ds.cancelUpdates();
     if (!ignoreRefreshFailure) {

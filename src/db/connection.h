@@ -98,7 +98,8 @@ struct Rows {
 
 class Connection;
 
-// Read committed, record versions, waiting on locks. Rolls back unless committed.
+// Read committed, record versions, waiting on locks within the bounds of lockwait.h. Rolls back
+// unless committed.
 class Transaction {
 public:
     explicit Transaction(Connection &conn);
@@ -112,9 +113,12 @@ public:
     Transaction &operator=(const Transaction &) = delete;
 
     // Runs a statement that returns no rows. A row another transaction held and then changed
-    // (update conflict after the wait) is tried again, so concurrent updates wait, not fail.
+    // (update conflict after the wait) is tried again, so concurrent updates wait, within the
+    // bounds of lockwait.h.
     // Gives the number of rows the statement inserted, changed or deleted.
     uint64_t execute(const QString &sql, const std::vector<Value> &params = {});
+    // A cursor's fetches wait on held rows with the engine's step only; read locking selects
+    // whole with query(), which waits within the bounds of lockwait.h and throws an update conflict.
     Cursor open(const QString &sql, const std::vector<Value> &params = {});
     Rows query(const QString &sql, const std::vector<Value> &params = {});
     void commit();

@@ -1,12 +1,13 @@
 #include "dberror.h"
+#include "lockwait.h"
 
 #include <algorithm>
 #include <ibase.h>
 
 namespace db {
 
-DbError::DbError(const QString &message, std::vector<intptr_t> codes)
-    : std::runtime_error(message.toStdString()), m_message(message), m_codes(std::move(codes))
+DbError::DbError(const QString &message, std::vector<intptr_t> codes, Wait wait)
+    : std::runtime_error(message.toStdString()), m_message(message), m_codes(std::move(codes)), m_wait(wait)
 {
 }
 
@@ -25,11 +26,22 @@ bool DbError::isConnectionLost() const
     // A server that went down or restarted shows as a failed read or write on the old link.
     return hasCode(isc_network_error) || hasCode(isc_net_read_err) || hasCode(isc_net_write_err)
         || hasCode(isc_net_connect_err) || hasCode(isc_lost_db_connection) || hasCode(isc_conn_lost)
-        || hasCode(isc_att_shutdown) || hasCode(isc_shutdown);
+        || hasCode(isc_att_shutdown) || hasCode(isc_shutdown) || hasCode(isc_connect_reject)
+        || hasCode(isc_net_event_connect_err) || hasCode(isc_net_event_listen_err)
+        || hasCode(isc_net_server_shutdown);
+}
+
+bool DbError::isLockTimeout() const
+{
+    return hasCode(isc_lock_timeout);
 }
 
 QString operatorText(const DbError &e)
 {
+    if (e.wait() == DbError::Wait::Cancelled)
+        return kLockWaitCancelledMessage + QStringLiteral("\n\n") + e.message();
+    if (e.wait() == DbError::Wait::TimedOut)
+        return kLockWaitTimeoutMessage.arg(lockWaitLimit()) + QStringLiteral("\n\n") + e.message();
     const QString *leadIn = &kDatabaseRefusedMessage;
     if (e.isConnectionLost())
         leadIn = &kConnectionLostMessage;

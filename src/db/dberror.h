@@ -9,16 +9,24 @@ namespace db {
 
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString &message, std::vector<intptr_t> codes = {});
+    // How a wait on a row another connection held ended, when it did not go through.
+    enum class Wait { None, Cancelled, TimedOut };
+
+    explicit DbError(const QString &message, std::vector<intptr_t> codes = {}, Wait wait = Wait::None);
     const QString &message() const { return m_message; }
     const std::vector<intptr_t> &codes() const { return m_codes; }
     bool hasCode(intptr_t code) const;
     bool isUpdateConflict() const;   // another transaction changed the row we waited on
     bool isConnectionLost() const;   // the attachment is gone (server down, network, shutdown)
+    bool isLockTimeout() const;      // the engine gave up waiting on a row another connection holds
+    Wait wait() const { return m_wait; }
+    // The operator cancelled a wait on a held row, or it ran out: the whole work is given up.
+    bool waitEnded() const { return m_wait != Wait::None; }
 
 private:
     QString m_message;
     std::vector<intptr_t> m_codes;
+    Wait m_wait = Wait::None;
 };
 
 // Said first when the link to the database is gone or the server cannot be reached.
@@ -36,8 +44,8 @@ inline const QString kDatabaseRefusedMessage = QStringLiteral(
     "O banco de dados recusou a operação, e ela não foi concluída. Repita a operação; se o erro continuar, avise o "
     "suporte técnico e informe a mensagem técnica abaixo.");
 
-// The text the operator reads for a database failure: what failed and what to do in our words,
-// then the engine's own text.
+// The text the operator reads for a database failure: what failed and what to do in our words
+// (a wait on a held row that was cancelled or ran out among them), then the engine's own text.
 QString operatorText(const DbError &e);
 
 } // namespace db

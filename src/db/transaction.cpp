@@ -1,9 +1,13 @@
 // Transactions and the statements run in them: waits on held rows, update conflicts tried again,
 // and a failure that means a lost link noted on the connection.
 #include "connection.h"
+#include "lockwait.h"
 #include "message.h"
 
 #include <atomic>
+#include <chrono>
+#include <exception>
+#include <mutex>
 
 namespace db {
 
@@ -11,7 +15,6 @@ using namespace engine;
 
 namespace {
 
-const int kConflictRetries = 50;
 std::atomic<uint64_t> g_statementsIssued{0};
 
 QByteArray sqlBytes(const QString &sql)
@@ -29,17 +32,160 @@ IStatement *prepare(Transaction &tx, const QString &sql)
     return stmt;
 }
 
+// Read committed, record versions, waiting on locks for one step of the bounded wait.
+QByteArray baseTpb()
+{
+    QByteArray tpb;
+    for (unsigned char c : {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait})
+        tpb.append(char(c));
+    const int step = lockWaitStep();
+    tpb.append(char(isc_tpb_lock_timeout));
+    tpb.append(char(4));
+    for (int i = 0; i < 4; ++i)
+        tpb.append(char((step >> (8 * i)) & 0xff));
+    return tpb;
+}
+
+// A row another transaction held and then changed while this one waited on it: the statement is
+// run again on the committed version, as many times as this without the operator seeing it.
+const int kConflictRetries = 50;
+
+// What runWaiting does with a row changed by the transaction it waited on.
+enum class Conflicts {
+    RunAgain,   // statements: the changed row is read again by running the statement once more
+    Throw,      // locking selects: the caller decides what a changed row means (the transfer starts over)
+};
+
+enum class Failure { Other, StepRanOut, RowChanged };
+
+// For a row the engine says the same (update conflict) when a wait ran out its step as when the
+// transaction it waited on changed the row and ended: only the time the call took tells them
+// apart. A reservation of tables that ran out says so itself.
+Failure classify(const DbError &e, std::chrono::steady_clock::duration took)
+{
+    if (e.isLockTimeout())
+        return Failure::StepRanOut;
+    if (!e.isUpdateConflict())
+        return Failure::Other;
+    return took * 2 >= std::chrono::seconds(lockWaitStep()) ? Failure::StepRanOut : Failure::RowChanged;
+}
+
+// Runs one engine call that may wait on a row another connection holds. The engine gives the wait
+// up after a step; from then on the call is run again under the lock-wait host (each run woken
+// by the engine as soon as the row is free) until it goes through, is cancelled or the limit passes.
+template <class Call>
+void runWaiting(Connection &conn, Conflicts conflicts, Call call)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(lockWaitLimit());
+    // On the calling thread first: a statement that meets no held row costs nothing more, and one
+    // whose row was freed within the first step goes on without a panel.
+    for (int attempt = 0;; ++attempt) {
+        const auto started = Clock::now();
+        try {
+            call();
+            return;
+        } catch (const DbError &e) {
+            const Failure f = classify(e, Clock::now() - started);
+            if (f == Failure::StepRanOut)
+                break;
+            if (f == Failure::Other || conflicts == Conflicts::Throw || attempt >= kConflictRetries)
+                throw;
+        }
+    }
+
+    // The job and the operator's cancel meet under one lock, so the engine is asked to cancel only
+    // while a call is on its way; a call that ended meanwhile is told by the flag instead.
+    std::mutex guard;
+    bool inCall = false;
+    bool cancelled = false;
+    bool cancelSent = false;
+    std::exception_ptr failure;
+    auto job = [&] {
+        try {
+            for (int conflictsSeen = 0;;) {
+                {
+                    std::lock_guard<std::mutex> lock(guard);
+                    if (cancelled)
+                        throw DbError(QStringLiteral("operation was cancelled"), {isc_cancelled}, DbError::Wait::Cancelled);
+                    inCall = true;
+                }
+                const auto started = Clock::now();
+                try {
+                    call();
+                    std::lock_guard<std::mutex> lock(guard);
+                    inCall = false;
+                    return;
+                } catch (const DbError &e) {
+                    const Failure f = classify(e, Clock::now() - started);
+                    std::lock_guard<std::mutex> lock(guard);
+                    inCall = false;
+                    if (cancelled && !e.isConnectionLost())
+                        throw DbError(e.message(), e.codes(), DbError::Wait::Cancelled);
+                    const bool runAgain = f == Failure::StepRanOut
+                        || (f == Failure::RowChanged && conflicts == Conflicts::RunAgain && ++conflictsSeen <= kConflictRetries);
+                    if (!runAgain)
+                        throw;
+                    if (Clock::now() >= deadline)
+                        throw DbError(e.message(), e.codes(), DbError::Wait::TimedOut);
+                }
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
+    // Held for the cancel: a link found lost during the wait is dropped by the connection meanwhile.
+    IAttachment *att = conn.handle();
+    att->addRef();
+    auto cancel = [&] {
+        std::lock_guard<std::mutex> lock(guard);
+        if (cancelled)
+            return;
+        cancelled = true;
+        if (inCall) {
+            Status st;
+            att->cancelOperation(&st, fb_cancel_raise);
+            cancelSent = true;
+        }
+    };
+    if (LockWaitHost *host = lockWaitHost())
+        host->wait(kLockWaitPanelText, job, cancel);
+    else
+        job();
+    if (cancelSent) {
+        // A cancel that reached the engine after the call had ended would stay pending and stop
+        // the next statement of this attachment (the rollback's among them): turning delivery off
+        // and on again drops it.
+        Status st;
+        att->cancelOperation(&st, fb_cancel_disable);
+        att->cancelOperation(&st, fb_cancel_enable);
+    }
+    att->release();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// Runs a prepared statement, waiting on held rows as runWaiting does.
+void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in)
+{
+    runWaiting(conn, Conflicts::RunAgain, [&] {
+        Status st;
+        ++g_statementsIssued;
+        stmt->execute(&st, tx, in.meta(), in.data(), nullptr, nullptr);
+        st.check();
+    });
+}
+
 } // namespace
 
 // ---- Transaction
 
 Transaction::Transaction(Connection &conn) : m_conn(&conn)
 {
-    static const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
-                                        isc_tpb_rec_version, isc_tpb_wait};
+    const QByteArray tpb = baseTpb();
     IAttachment *att = conn.handle();
     Status st;
-    m_tx = att->startTransaction(&st, sizeof tpb, tpb);
+    m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
     try {
         st.check();
     } catch (const DbError &e) {
@@ -51,9 +197,7 @@ Transaction::Transaction(Connection &conn) : m_conn(&conn)
 
 Transaction::Transaction(Connection &conn, const QStringList &protectedTables) : m_conn(&conn)
 {
-    QByteArray tpb;
-    for (unsigned char c : {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait})
-        tpb.append(char(c));
+    QByteArray tpb = baseTpb();
     for (const QString &table : protectedTables) {
         const QByteArray name = sqlBytes(table);
         tpb.append(char(isc_tpb_lock_write));
@@ -62,10 +206,15 @@ Transaction::Transaction(Connection &conn, const QStringList &protectedTables) :
         tpb.append(char(isc_tpb_protected));
     }
     IAttachment *att = conn.handle();
-    Status st;
-    m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
     try {
-        st.check();
+        // Another workstation reserving the same tables is waited on like a held row.
+        runWaiting(conn, Conflicts::RunAgain, [&] {
+            Status st;
+            m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
+            if (st.failed())
+                m_tx = nullptr;
+            st.check();
+        });
     } catch (const DbError &e) {
         m_tx = nullptr;
         conn.noteError(e);
@@ -97,19 +246,7 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
         stmt = prepare(*this, sql);
         InputMessage in(stmt, params);
         in.writeBlobs(m_conn->handle(), m_tx);
-        for (int attempt = 0;; ++attempt) {
-            Status st;
-            ++g_statementsIssued;
-            stmt->execute(&st, m_tx, in.meta(), in.data(), nullptr, nullptr);
-            try {
-                st.check();
-                break;
-            } catch (const DbError &e) {
-                // Waited on a row another workstation held; it committed, so run again on its version.
-                if (!e.isUpdateConflict() || attempt >= kConflictRetries)
-                    throw;
-            }
-        }
+        executeRetrying(*m_conn, m_tx, stmt, in);
         Status st;
         affected = stmt->getAffectedRecords(&st);
         st.check();
@@ -149,16 +286,22 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
 
 Rows Transaction::query(const QString &sql, const std::vector<Value> &params)
 {
-    Cursor c = open(sql, params);
     Rows rows;
-    rows.columns = c.layout().columns();
-    while (c.next()) {
-        std::vector<Value> r;
-        r.reserve(rows.columns.size());
-        for (int i = 0; i < c.layout().columnCount(); ++i)
-            r.push_back(c.value(i));
-        rows.rows.push_back(std::move(r));
-    }
+    // A locking select waits on held rows as a statement does; a row changed meanwhile is for the
+    // caller to judge, so that failure is thrown, not read again.
+    runWaiting(*m_conn, Conflicts::Throw, [&] {
+        Cursor c = open(sql, params);
+        Rows got;
+        got.columns = c.layout().columns();
+        while (c.next()) {
+            std::vector<Value> r;
+            r.reserve(got.columns.size());
+            for (int i = 0; i < c.layout().columnCount(); ++i)
+                r.push_back(c.value(i));
+            got.rows.push_back(std::move(r));
+        }
+        rows = std::move(got);
+    });
     return rows;
 }
 
@@ -206,18 +349,7 @@ uint64_t Prepared::execute(const std::vector<Value> &params)
     try {
         InputMessage in(m_stmt, params);
         in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
-        for (int attempt = 0;; ++attempt) {
-            Status st;
-            ++g_statementsIssued;
-            m_stmt->execute(&st, m_tx->handle(), in.meta(), in.data(), nullptr, nullptr);
-            try {
-                st.check();
-                break;
-            } catch (const DbError &e) {
-                if (!e.isUpdateConflict() || attempt >= kConflictRetries)
-                    throw;
-            }
-        }
+        executeRetrying(m_tx->connection(), m_tx->handle(), m_stmt, in);
         Status st;
         const uint64_t affected = m_stmt->getAffectedRecords(&st);
         st.check();

@@ -232,7 +232,7 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
                     refusal = kRowGone;
             }
         } catch (const db::DbError &e) {
-            if (e.isConnectionLost())
+            if (e.isConnectionLost() || e.waitEnded())
                 throw;
             refusal = e.message();
         }

@@ -477,7 +477,7 @@ void ImportarindicaodeCONTROLADA(Context &ctx)
             if (updater.update({CONTROLADA}, v, key) == 0)
                 refusal = QStringLiteral("o registro não foi encontrado: foi alterado ou excluído por outro usuário");
         } catch (const db::DbError &e) {
-            if (e.isConnectionLost())
+            if (e.isConnectionLost() || e.waitEnded())
                 throw;
             refusal = e.message();
         }

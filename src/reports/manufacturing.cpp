@@ -186,9 +186,14 @@ bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging
     try {
         staging.emplace(ctx.dm.SQLConnection2);
         staging->clear();
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         staging.reset();
-        ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
+        // Another workstation's hold on the staging rows is no missing table: the operator is
+        // told the wait ended and that nothing changed.
+        if (e.waitEnded())
+            ctx.op.warn(db::operatorText(e));
+        else
+            ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
         return false;
     }
     return true;

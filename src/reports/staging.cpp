@@ -97,6 +97,8 @@ std::optional<QString> StagingReplacement::insert(const StagingRow &row)
     try {
         m_insert->execute(StagingValues(row));
     } catch (const db::DbError &e) {
+        if (e.waitEnded())
+            throw;   // the whole build is given up, not one row
         return e.message();
     }
     return std::nullopt;

@@ -7,6 +7,8 @@
 #include "core/siteconfig.h"
 #include "core/startup.h"
 #include "platform/cp1252.h"
+#include "data/ui/lockwaitpanel.h"
+#include "db/lockwait.h"
 #include "browser/ui/maintenancepanel.h"
 #include "browser/ui/stockbrowser.h"
 #include "browser/ui/waitpanel.h"
@@ -62,7 +64,8 @@ const QStringList kExpiryModes = {
 };
 } // namespace
 
-TForm1::TForm1(Program &program, QWidget *parent) : QWidget(parent), m_program(program)
+TForm1::TForm1(Program &program, QWidget *parent)
+    : QWidget(parent), m_program(program), m_lockWait(std::make_unique<data_ui::LockWaitPanel>())
 {
     setObjectName(QStringLiteral("TForm1"));
     // The program's keyboard rules hold for this window and every form opened after it.
@@ -261,6 +264,7 @@ void TForm1::FormCreate()
         m_program.op.error(error);
         return;
     }
+    db::setLockWaitLimit(run.siteConfig.LockWaitSeconds);
     run.LotColumnList = core::kLotColumnList;
     run.StoreDataColumnList = core::kStoreDataColumnList;
     m_created = true;

@@ -5,6 +5,7 @@
 #include "users/login.h"
 
 #include <QWidget>
+#include <memory>
 
 class QComboBox;
 class QFrame;
@@ -39,6 +40,9 @@ class AdjustmentPanel;
 class MaintenancePanel;
 }
 
+namespace data_ui {
+class LockWaitPanel;
+}
 namespace trace_ui {
 class LotTracePanel;
 class OrderTracePanel;
@@ -135,6 +139,8 @@ private:
     void rebuildStockQuery();
 
     Program &m_program;
+    // Every wait on a record another workstation holds is shown over this window.
+    std::unique_ptr<data_ui::LockWaitPanel> m_lockWait;
     bool m_created = false;
     bool m_shown = false;
     bool m_startupFailed = false;

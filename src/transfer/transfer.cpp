@@ -78,6 +78,14 @@ int64_t mantissaAt8(const db::Value &v)
     return m;
 }
 
+// A wait on a row another workstation held that the operator cancelled or that ran out ends the
+// transfer: it is rolled back and goes to the caller as it is (call only from a handler).
+void passOnEndedWait(const db::DbError &e)
+{
+    if (e.waitEnded())
+        throw;
+}
+
 bool isRetryable(const db::DbError &e)
 {
     return e.isUpdateConflict() || e.hasCode(335544336L /* isc_deadlock */);
@@ -116,6 +124,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
     try {
         locations = tx.query(kLocationsStatement, params);
     } catch (const db::DbError &e) {
+        passOnEndedWait(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -147,6 +156,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
             for (auto &r : rows.rows)
                 locked.rows.push_back(std::move(r));
         } catch (const db::DbError &e) {
+            passOnEndedWait(e);
             if (isRetryable(e))
                 throw Restart{};
             throw LookupFailure{readable(lockSql, p)};
@@ -159,6 +169,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
         if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
             throw Restart{};
     } catch (const db::DbError &e) {
+        passOnEndedWait(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -378,7 +389,8 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
             uint64_t changed = 0;
             try {
                 changed = tx.execute(CreditStatement(), p);
-            } catch (const db::DbError &) {
+            } catch (const db::DbError &e) {
+                passOnEndedWait(e);
                 changed = 0;
             }
             // Two stored rows for one location would both be credited: refused, not doubled.
@@ -395,7 +407,8 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
                                            db::Value::text(dest)};
             try {
                 tx.execute(InsertStatement(), p);
-            } catch (const db::DbError &) {
+            } catch (const db::DbError &e) {
+                passOnEndedWait(e);
                 tx.rollback();
                 op.inform(InsertFailedMessage(at("LOTE").toString(), at("FORNECEDOR").toString(), dest,
                                               readable(InsertStatement(), p)));

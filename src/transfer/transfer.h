@@ -84,7 +84,8 @@ using BetweenCreditAndDebit = std::function<void()>;
 
 // The transfer of "Transferir". Quantity text is parsed first (QuantityFormatError goes to the
 // caller); refusals and the failures (1) to (3) are told to the operator and leave the database
-// as it was. A failure of the debit or of the commit is rolled back and goes to the caller.
+// as it was. A failure of the debit or of the commit, and a wait on a row another workstation
+// held that was cancelled or ran out, are rolled back and go to the caller.
 Outcome Transfer(db::Connection &central, const SourceLot &source, const QString &quantityText,
                  const QString &destinationText, platform::Operator &op,
                  const BetweenCreditAndDebit &betweenHook = {});

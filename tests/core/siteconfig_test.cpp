@@ -246,6 +246,21 @@ TEST(SiteConfig, ScreenColorThatIsNoNumberDoesNotStopTheReading)
     EXPECT_EQ(read(line(kColor, "9") + line(kColor, "nove")).ScreenColor, 9);
 }
 
+TEST(SiteConfig, LockWaitLimitIsAWholeNumberOfSecondsOrTheDefault)
+{
+    const QString label = QStringLiteral("ESPERA MAXIMA POR REGISTRO EM USO (SEGUNDOS)...:");
+    ASSERT_EQ(label.size(), 48);
+    EXPECT_EQ(read(line(kServer, "SRV")).LockWaitSeconds, 30);
+    struct Case { QString value; qint32 seconds; };
+    const Case cases[] = {
+        {"45", 45}, {"1", 1}, {"3600", 3600},
+        // no limit, a negative one or one past an hour would leave a window waiting for good
+        {"0", 30}, {"-5", 30}, {"3601", 30}, {"trinta", 30}, {"", 30}, {"2,5", 30},
+    };
+    for (const Case &k : cases)
+        EXPECT_EQ(read(line(label, k.value)).LockWaitSeconds, k.seconds) << k.value.toStdString();
+}
+
 TEST(SiteConfig, ForeignLineEndsAndBytesDoNoHarm)
 {
     struct Case { const char *name; QByteArray ini; QString server; QString key; };

@@ -3,6 +3,8 @@
 #include "core/activitylog.h"
 #include "core/siteconfig.h"
 #include "core/startup.h"
+#include "data/ui/lockwaitpanel.h"
+#include "db/lockwait.h"
 #include "shell/program.h"
 #include "shell/startupwait.h"
 #include "shell/tform1.h"
@@ -177,6 +179,25 @@ private Q_SLOTS:
         QVERIFY(form.startupFailed());
         QVERIFY(!form.PainelLogin->isVisible());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);   // no busy cursor over the messages
+    }
+
+    void theWindowShowsEveryWaitOnAHeldRecordWithinTheSitesLimit()
+    {
+        TempInstall inst;
+        inst.closeConnections();
+        inst.writeIni(inst.readFile(QStringLiteral("c/FORMULIX/FORMULIX.INI"))
+                      + testsupport::iniLine(QStringLiteral("ESPERA MAXIMA POR REGISTRO EM USO (SEGUNDOS)...:"), QStringLiteral("7")));
+        platform::FixedClock clock(QDate(2024, 3, 7));
+        RecordingOperator op;
+        shell::Program program(inst.programFolder(), clock, op);
+        {
+            shell::TForm1 form(program);
+            QVERIFY(form.created());
+            QCOMPARE(db::lockWaitLimit(), 7);
+            QVERIFY(dynamic_cast<data_ui::LockWaitPanel *>(db::lockWaitHost()));
+        }
+        QCOMPARE(db::lockWaitHost(), nullptr);
+        db::setLockWaitLimit(core::kDefaultLockWaitSeconds);
     }
 
     void aMissingConfigurationStopsBeforeAnyWindow()

@@ -1,5 +1,6 @@
 // A real server stopped and started again between two uses of one connection: the dead link is
-// recognised, the next use attaches again, a read is tried once more and a write never twice.
+// recognised, the next use attaches again, a transaction that could not start and a read are
+// tried once more, and a write never twice.
 #include "db/connection.h"
 #include "support/privateserver.h"
 #include "support/testdb.h"
@@ -37,10 +38,10 @@ struct ServerRestart : ::testing::Test {
 TEST_F(ServerRestart, TheOldLinkFailsAsALostConnection)
 {
     ASSERT_TRUE(conn.isOpen());
+    Transaction tx(conn);   // its statements go on the old link
     restart();
     // The engine reports the dead link as a network read or write error.
     try {
-        Transaction tx(conn);
         tx.query(QStringLiteral("select count(*) from T"));
         FAIL() << "the old attachment still worked";
     } catch (const DbError &e) {
@@ -49,6 +50,16 @@ TEST_F(ServerRestart, TheOldLinkFailsAsALostConnection)
     }
     EXPECT_FALSE(conn.isOpen());   // dropped: the next use attaches again
     EXPECT_EQ(count(), 1);
+}
+
+TEST_F(ServerRestart, ATransactionStartedOnTheDeadLinkIsStartedOnANewOne)
+{
+    restart();
+    // Nothing was sent when the start failed: it is made again once on a new attachment.
+    Transaction tx(conn);
+    tx.execute(QStringLiteral("insert into T values (2)"));
+    tx.commit();
+    EXPECT_EQ(count(), 2);
 }
 
 TEST_F(ServerRestart, QueriesAndDirectStatementsWorkAgainAtTheNextUse)

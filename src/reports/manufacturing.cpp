@@ -186,9 +186,15 @@ bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging
     try {
         staging.emplace(ctx.dm.SQLConnection2);
         staging->clear();
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         staging.reset();
-        ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
+        // A lost link (the start was already tried again on a new attachment) or a wait on
+        // another workstation says so: the table is there, and overwriting the workstation's
+        // database would be the wrong advice.
+        if (e.isConnectionLost() || e.wait() != db::DbError::Wait::None)
+            ctx.op.warn(db::operatorText(e));
+        else
+            ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));
         return false;
     }
     return true;

@@ -83,6 +83,13 @@ bool isRetryable(const db::DbError &e)
     return e.isUpdateConflict() || e.hasCode(335544336L /* isc_deadlock */);
 }
 
+// A lost link means that, whatever statement it broke: it goes on to Transfer's own handler.
+void rethrowIfLost(const db::DbError &e)
+{
+    if (e.isConnectionLost())
+        throw;
+}
+
 struct Locked {
     std::vector<db::Column> columns;
     std::vector<std::vector<db::Value>> rows;
@@ -116,6 +123,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
     try {
         locations = tx.query(kLocationsStatement, params);
     } catch (const db::DbError &e) {
+        rethrowIfLost(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -147,6 +155,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
             for (auto &r : rows.rows)
                 locked.rows.push_back(std::move(r));
         } catch (const db::DbError &e) {
+            rethrowIfLost(e);
             if (isRetryable(e))
                 throw Restart{};
             throw LookupFailure{readable(lockSql, p)};
@@ -159,6 +168,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
         if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
             throw Restart{};
     } catch (const db::DbError &e) {
+        rethrowIfLost(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -280,6 +290,13 @@ QString DebitStatement()
         + kKeyCondition + QStringLiteral(" and LABORATORIO is not distinct from ? and SaldoCorrente >= ?");
 }
 
+namespace {
+
+Outcome transferOnce(db::Connection &central, const SourceLot &source, const db::Decimal &q, const QString &dest,
+                     platform::Operator &op, const BetweenCreditAndDebit &betweenHook);
+
+} // namespace
+
 Outcome Transfer(db::Connection &central, const SourceLot &source, const QString &quantityText,
                  const QString &destinationText, platform::Operator &op, const BetweenCreditAndDebit &betweenHook)
 {
@@ -299,6 +316,21 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
         op.inform(kNoDestinationMessage);
         return {Step::NoDestination, {}};
     }
+    try {
+        return transferOnce(central, source, q, dest, op, betweenHook);
+    } catch (const db::DbError &e) {
+        if (!e.isConnectionLost())
+            throw;
+        op.warn(db::operatorText(e));
+        return {Step::ConnectionLost, {}};
+    }
+}
+
+namespace {
+
+Outcome transferOnce(db::Connection &central, const SourceLot &source, const db::Decimal &q, const QString &dest,
+                     platform::Operator &op, const BetweenCreditAndDebit &betweenHook)
+{
     const db::Value qv = db::Value::decimal(q);
 
     for (int attempt = 1;; ++attempt) {
@@ -307,7 +339,8 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
         try {
             try {
                 started.emplace(central);
-            } catch (const db::DbError &) {
+            } catch (const db::DbError &e) {
+                rethrowIfLost(e);
                 throw LookupFailure{readable(kLocationsStatement, keyParams(source))};
             }
             lot = lockLot(*started, source);
@@ -357,7 +390,8 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
             uint64_t changed = 0;
             try {
                 changed = tx.execute(CreditStatement(), p);
-            } catch (const db::DbError &) {
+            } catch (const db::DbError &e) {
+                rethrowIfLost(e);
                 changed = 0;
             }
             // Two stored rows for one location would both be credited: refused, not doubled.
@@ -374,7 +408,8 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
                                            db::Value::text(dest)};
             try {
                 tx.execute(InsertStatement(), p);
-            } catch (const db::DbError &) {
+            } catch (const db::DbError &e) {
+                rethrowIfLost(e);
                 tx.rollback();
                 op.inform(InsertFailedMessage(at("LOTE").toString(), at("FORNECEDOR").toString(), dest,
                                               readable(InsertStatement(), p)));
@@ -403,5 +438,7 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
         return out;
     }
 }
+
+} // namespace
 
 } // namespace transfer

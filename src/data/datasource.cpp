@@ -63,7 +63,7 @@ bool DataSource::run(const std::function<void()> &step, bool writePending)
         m_op.warn(e.message());
         ok = false;
     } catch (const db::DbError &e) {
-        m_op.warn(e.message());
+        m_op.warn(db::operatorText(e));
         ok = false;
     } catch (const FieldInputError &e) {
         m_op.warn(e.message());

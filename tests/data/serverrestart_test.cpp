@@ -59,6 +59,13 @@ struct LotsThroughARestartedServer : ::testing::Test {
             out << dm.ESTLOTE.valueAt(r, col).toString();
         return out;
     }
+    // The current lot's balance changed in the grid and posted (which saves it at once).
+    void postBalance(int64_t balance)
+    {
+        dm.ESTLOTE.edit();
+        dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({balance, 0}));
+        dm.ESTLOTE.post();
+    }
     QString storedBalance(const QString &lot)
     {
         return other.query(QStringLiteral("select SALDOCORRENTE from ESTLOTE where LOTE = ?"), {db::Value::text(lot)})
@@ -109,9 +116,7 @@ TEST_F(LotsThroughARestartedServer, AnEditAfterARestartIsSavedAtOnce)
     // started again on a new attachment, so the save needs no second click.
     dm.ESTLOTE.moveTo(0);
     restart();
-    dm.ESTLOTE.edit();
-    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({25, 0}));
-    dm.ESTLOTE.post();
+    postBalance(25);
     EXPECT_TRUE(op.messages().isEmpty()) << op.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("25"));
     EXPECT_EQ(other.query(QStringLiteral("select count(*) from ESTLOTE")).rows[0][0].toInt(), 3);
@@ -134,9 +139,7 @@ TEST_F(LotsThroughARestartedServer, AFrozenServerGivesOneMessageForARefreshAndFo
     EXPECT_EQ(shownDescriptions(), before);
     // A save while it stays frozen: told once that the link is gone (the reload that follows
     // fails the same way and says nothing more), nothing pending, the grid as it was.
-    dm.ESTLOTE.edit();
-    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({25, 0}));
-    dm.ESTLOTE.post();
+    postBalance(25);
     EXPECT_LT(took.elapsed(), 4 * 2 * 2000);   // two actions, each within a couple of bounds
     ASSERT_EQ(op.messages().size(), 1) << op.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(op.messages()[0].kind, MessageKind::Warn);
@@ -150,9 +153,7 @@ TEST_F(LotsThroughARestartedServer, AFrozenServerGivesOneMessageForARefreshAndFo
     EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("10"));
     dm.ESTLOTE.refresh();
     dm.ESTLOTE.moveTo(0);
-    dm.ESTLOTE.edit();
-    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({25, 0}));
-    dm.ESTLOTE.post();
+    postBalance(25);
     EXPECT_TRUE(op.messages().isEmpty()) << op.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("25"));
 }

@@ -110,7 +110,7 @@ void TForm2::guarded(const std::function<void()> &step)
     try {
         step();
     } catch (const db::DbError &e) {
-        m_op.error(e.message());
+        m_op.error(db::operatorText(e));
     } catch (const data::DatasetError &e) {
         m_op.error(e.message());
     } catch (const std::exception &e) {

@@ -54,15 +54,35 @@ inline long long heapInUse()
     return static_cast<long long>(mi.uordblks + mi.hblkhd);
 }
 
-inline long long rssBytes()
+// A memory figure of /proc/self/status ("VmRSS:", "VmHWM:") in bytes.
+inline long long statusBytes(const char *field)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong() * 1024;
     return 0;
+}
+
+inline long long rssBytes()
+{
+    return statusBytes("VmRSS:");
+}
+
+// The most resident memory the process has had since the start or the last resetPeakRss().
+inline long long peakRssBytes()
+{
+    return statusBytes("VmHWM:");
+}
+
+// Starts the peak of peakRssBytes() again from the present resident memory.
+inline void resetPeakRss()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
 }
 
 // The central tables' script in the folder that --sql names.

@@ -1,5 +1,7 @@
 // The activity history viewer on a 200 MB log: time and memory from "Ver histórico" to the first
-// page painted, against reading the file whole into text lines (measured on a tenth of it).
+// page painted, against reading the file whole into text lines (measured on a tenth of it); then
+// on files that are not text (200 MB of NUL bytes with no line end, one line of 50 MB): time to
+// the first page and to its far right end, and the peak resident memory meanwhile.
 // Prints figures only.
 #include "benchfigures.h"
 
@@ -15,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -49,7 +52,7 @@ qint64 writeLog(const QString &path, qint64 bytes)
 } // namespace
 
 const char kUsage[] = "usage: bench_history_viewer --work DIR\n"
-                      "  DIR: an existing folder where the logs (220 MB) are written, in a temporary folder\n"
+                      "  DIR: an existing folder where the logs (470 MB) are written, in a temporary folder\n"
                       "  removed at the end\n";
 
 static int measure(QApplication &app, const QString &work);
@@ -134,5 +137,46 @@ static int measure(QApplication &app, const QString &work)
                 double(heap3 - heap2) * 10 / 1048576.0);
     std::printf("ratio of memory, whole reading (x10) / viewer: %.1f\n",
                 double(heap3 - heap2) * 10 / double(std::max<long long>(heap1 - heap0, 1)));
+
+    // Files that are not text, each as the month the viewer opens.
+    struct Odd {
+        const char *month, *what;
+        QByteArray fill;
+        qint64 bytes;
+    };
+    const Odd odd[] = {{"04", "200 MB of NUL bytes, no line end", QByteArray(1 << 20, '\0'), 200LL << 20},
+                       {"05", "one line of 50 MB", QByteArray(1 << 20, 'x'), 50LL << 20}};
+    viewer->BitBtn9Click();
+    for (const Odd &o : odd) {
+        {
+            QFile out(dir.filePath(QStringLiteral("share/LOG/LOGESTOQ_2024-%1.TXT").arg(QLatin1String(o.month))));
+            out.open(QIODevice::WriteOnly);
+            for (qint64 written = 0; written < o.bytes; written += o.fill.size())
+                out.write(o.fill);
+        }
+        viewer->BitBtn2Click();
+        viewer->EditMes->setText(QLatin1String(o.month));
+        viewer->EditAno->setText(QStringLiteral("24"));
+        app.processEvents();
+        const long long rssBefore = bench::rssBytes();
+        bench::resetPeakRss();
+        t.restart();
+        viewer->BitBtn10Click();
+        viewer->Memo1->repaint();
+        app.processEvents();
+        const double firstMs = double(t.nsecsElapsed()) / 1e6;
+        t.restart();
+        QScrollBar *across = viewer->Memo1->horizontalScrollBar();
+        across->setValue(across->maximum());
+        viewer->Memo1->repaint();
+        app.processEvents();
+        const double rightMs = double(t.nsecsElapsed()) / 1e6;
+        std::printf("%s: first page %.0f ms, its right end %.1f ms; peak RSS %.1f MB (+%.1f MB over the %.1f MB "
+                    "before), %lld line(s)\n",
+                    o.what, firstMs, rightMs, double(bench::peakRssBytes()) / 1048576.0,
+                    double(bench::peakRssBytes() - rssBefore) / 1048576.0, double(rssBefore) / 1048576.0,
+                    viewer->file().lineCount());
+        viewer->BitBtn9Click();
+    }
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "cacheddataset.h"
 
 #include "cachedrows.h"
+#include "columns.h"
+#include "fieldtext.h"
 
 #include <QSet>
 
@@ -12,7 +14,22 @@ namespace {
 
 const QString kSavepoint = QStringLiteral("APPLY_ROW");
 
+QString shown(const db::Value &v)
+{
+    return v.isNull() ? QStringLiteral("(vazio)") : FieldText(v);
+}
+
 } // namespace
+
+QString ConflictMessage(const QString &table, const std::vector<FieldConflict> &conflicts)
+{
+    QStringList lines{QStringLiteral("Outra estação alterou este registro depois que você o abriu. Nada foi gravado.")};
+    for (const FieldConflict &c : conflicts)
+        lines << QStringLiteral("%1: gravado %2, era %3 quando você começou")
+                     .arg(FieldLabel(table, c.column), shown(c.stored), shown(c.original));
+    lines << QStringLiteral("O que você digitou foi mantido: confira os valores gravados e salve de novo para gravá-lo.");
+    return lines.join(QLatin1Char('\r'));
+}
 
 // ---- sending changes
 
@@ -83,6 +100,7 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
         const Impl::Change &change = d->pending.at(id);
         QString sql;
         std::vector<db::Value> params;
+        std::vector<int> changed;   // the columns an update writes
         if (change.kind == Impl::Change::Insert) {
             QStringList cols, marks;
             for (int c : writable) {
@@ -100,10 +118,25 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
                     if (change.values[size_t(c)] != old[size_t(c)]) {
                         sets << d->column(c).name + QStringLiteral(" = ?");
                         params.push_back(change.values[size_t(c)]);
+                        changed.push_back(c);
                     }
                 }
                 if (!sets.isEmpty()) {
-                    const QString where = whereClause(old, params);
+                    QString where = whereClause(old, params);
+                    // Each column written must still hold what this edit started from, checked
+                    // in the same statement: another workstation's change is never overwritten.
+                    for (int c : changed) {
+                        if (d->column(c).isBlob() || std::find(locator.begin(), locator.end(), c) != locator.end())
+                            continue;
+                        if (!where.isEmpty())
+                            where += QStringLiteral(" and ");
+                        if (old[size_t(c)].isNull()) {
+                            where += d->column(c).name + QStringLiteral(" is null");
+                        } else {
+                            where += d->column(c).name + QStringLiteral(" is not distinct from ?");
+                            params.push_back(old[size_t(c)]);
+                        }
+                    }
                     sql = QStringLiteral("update %1 set %2").arg(m_table.name, sets.join(QStringLiteral(", ")));
                     if (!where.isEmpty())
                         sql += QStringLiteral(" where ") + where;
@@ -121,14 +154,29 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
         }
         if (mode == OnRefusal::Skip)
             tx.execute(QStringLiteral("savepoint ") + kSavepoint);
+        std::optional<ApplyError> refusal;
         try {
-            // A row that another workstation removed or re-keyed meanwhile is not there to change.
-            if (tx.execute(sql, params) == 0 && change.kind != Impl::Change::Insert)
-                throw db::DbError(kRowVanishedMessage);
+            if (beforeWrite && change.kind != Impl::Change::Delete) {
+                const std::vector<db::Value> before =
+                    change.kind == Impl::Change::Insert ? std::vector<db::Value>{} : d->baseRow(id);
+                if (std::optional<QString> refused = beforeWrite(*this, tx, before, change.values))
+                    throw ApplyError{*refused, QString(), {}};
+            }
+            const uint64_t written = tx.execute(sql, params);
+            if (change.kind == Impl::Change::Update && written != 1)
+                refusal = explainUnwritten(tx, id, changed, written, sql);
+            // A row that another workstation removed or re-keyed meanwhile is not there to delete.
+            else if (written == 0 && change.kind == Impl::Change::Delete)
+                refusal = ApplyError{kRowVanishedMessage, sql, {}};
         } catch (const db::DbError &e) {
             if (e.isConnectionLost())
                 throw;
-            errors.push_back({e.message(), sql});
+            refusal = ApplyError{e.message(), sql, {}};
+        } catch (ApplyError &e) {
+            refusal = std::move(e);
+        }
+        if (refusal) {
+            errors.push_back(std::move(*refusal));
             if (mode == OnRefusal::Stop) {
                 tx.rollback();
                 return errors;
@@ -163,6 +211,47 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
         d->pending.erase(it);
     }
     return errors;
+}
+
+ApplyError CachedDataset::explainUnwritten(db::Transaction &tx, int id, const std::vector<int> &changed,
+                                           uint64_t written, const QString &sql) const
+{
+    if (written > 1)
+        return {QStringLiteral("A alteração atingiria %1 registros de %2 em vez de um; nada foi gravado.")
+                    .arg(written).arg(m_table.name),
+                sql, {}};
+    // What the row holds now, found by the same key the update used.
+    const std::vector<db::Value> old = d->baseRow(id);
+    const Impl::Change &change = d->pending.at(id);
+    QStringList cols, terms;
+    std::vector<db::Value> params;
+    for (int c : changed)
+        cols << d->column(c).name;
+    for (const QString &name : m_table.keyColumns) {
+        const int c = fieldIndex(name);
+        if (old[size_t(c)].isNull()) {
+            terms << d->column(c).name + QStringLiteral(" is null");
+        } else {
+            terms << d->column(c).name + QStringLiteral(" = ?");
+            params.push_back(old[size_t(c)]);
+        }
+    }
+    if (terms.isEmpty())
+        return {kRowVanishedMessage, sql, {}};
+    const db::Rows now = tx.query(QStringLiteral("select %1 from %2 where %3")
+                                      .arg(cols.join(QStringLiteral(", ")), m_table.name, terms.join(QStringLiteral(" and "))),
+                                  params);
+    if (now.isEmpty())
+        return {kRowVanishedMessage, sql, {}};
+    std::vector<FieldConflict> conflicts;
+    for (size_t i = 0; i < changed.size(); ++i) {
+        const int c = changed[i];
+        if (now.rows.front()[i] != old[size_t(c)])
+            conflicts.push_back({d->column(c).name, now.rows.front()[i], old[size_t(c)], change.values[size_t(c)]});
+    }
+    if (conflicts.empty())
+        return {kRowVanishedMessage, sql, {}};
+    return {ConflictMessage(m_table.name, conflicts), sql, std::move(conflicts)};
 }
 
 void CachedDataset::cancelUpdates()

@@ -97,6 +97,16 @@ db::Value CachedDataset::value(int column) const
     return d->rowValue(d->order[size_t(m_current)], column);
 }
 
+db::Value CachedDataset::valueBeforeEdit(const QString &column) const
+{
+    const int i = fieldIndex(column);
+    if (i < 0)
+        throw DatasetError(fieldNotFound(m_name, column));
+    if (m_state == State::Insert || m_current < 0 || m_current >= rowCount())
+        return db::Value();
+    return d->rowValue(d->order[size_t(m_current)], i);
+}
+
 db::Value CachedDataset::valueAt(int row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= fieldCount())

@@ -40,11 +40,26 @@ private:
 inline const QString kRowVanishedMessage =
     QStringLiteral("O registro não foi encontrado: foi alterado ou excluído por outro usuário.");
 
-// What the server said when it refused a change during an apply.
+// A column another workstation changed between this one's read of the row and its save.
+struct FieldConflict {
+    QString column;
+    db::Value stored;     // what the database holds now
+    db::Value original;   // what this workstation read, and its edit started from
+    db::Value wanted;     // what it meant to write
+};
+
+// What the server said when it refused a change during an apply. With conflicts, the row was
+// changed elsewhere in the columns this change writes, and nothing of it was written.
 struct ApplyError {
     QString message;
     QString statement;
+    std::vector<FieldConflict> conflicts;
+    bool isConflict() const { return !conflicts.empty(); }
 };
+
+// The operator's text for a save refused because the row changed elsewhere: each field with its
+// stored value and the value the edit started from.
+QString ConflictMessage(const QString &table, const std::vector<FieldConflict> &conflicts);
 
 class CachedDataset : public QObject {
     Q_OBJECT
@@ -89,6 +104,8 @@ public:
     int fieldIndex(const QString &name) const;   // -1 when absent; names compared case-insensitively
     // Values of the current row (the edit buffer while editing or inserting).
     db::Value value(const QString &column) const;
+    // The current row's value as the cache holds it apart from the edit buffer.
+    db::Value valueBeforeEdit(const QString &column) const;
     db::Value value(int column) const;
     QString text(const QString &column) const { return value(column).toString(); }
     // Value at a row of the current order.
@@ -104,8 +121,10 @@ public:
 
     bool hasPendingChanges() const;
     // Sends pending changes, one statement per row: insert of all columns, update of the changed
-    // columns, delete; rows found by the key columns' old values. Stop: the first refusal rolls
-    // back the whole apply; Skip: every accepted change is written. Refused changes stay pending.
+    // columns, delete; rows found by the key columns' old values. An update writes only when the
+    // changed columns still hold the values it started from, and exactly one row must change;
+    // otherwise it is refused with the conflicting columns. Stop: the first refusal rolls back
+    // the whole apply; Skip: every accepted change is written. Refused changes stay pending.
     std::vector<ApplyError> applyUpdates(OnRefusal mode);
     // Drops every pending change and shows the original rows again.
     void cancelUpdates();
@@ -117,6 +136,13 @@ public:
     // leading order column is >= text (Windows-1252 byte comparison), or the last row.
     int nearestRow(const QString &column, const QString &text) const;
 
+    // Called inside an apply's transaction before an insert or an update is sent, with the row's
+    // values before the change (empty for an insert) and after; a text returned refuses the change
+    // (the operator's whole message), as a refusal of the server would.
+    std::function<std::optional<QString>(CachedDataset &, db::Transaction &, const std::vector<db::Value> &before,
+                                         const std::vector<db::Value> &after)>
+        beforeWrite;
+
     // Hooks the data module installs.
     std::function<void(CachedDataset &)> beforeInsert, afterInsert, afterPost, afterCancel, beforeDelete,
         afterDelete, afterScroll, afterOpen;
@@ -127,7 +153,11 @@ Q_SIGNALS:
     void currentChanged(int row);     // the current row moved
 
 private:
-    void prepareSearch(int column) const;   // how nearestRow walks that column, built once per load
+    void prepareSearch(int column) const;
+    // Why an update changed no row, or more than one: the row gone, or the columns another
+    // workstation changed meanwhile.
+    ApplyError explainUnwritten(db::Transaction &tx, int id, const std::vector<int> &changed, uint64_t written,
+                                const QString &sql) const;   // how nearestRow walks that column, built once per load
     struct Impl;
     void load();                        // runs the statement into fresh rows
     void checkOpen() const;

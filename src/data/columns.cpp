@@ -32,6 +32,17 @@ const char *const kTables[] = {
     "PERIODO: DATAINICIAL D, DATAFINAL D",
 };
 
+// The labels of the boxes that edit each column.
+const char *const kLabels[] = {
+    "ESTLOTE.DESCRICAO=Descrição", "ESTLOTE.LOTE=Lote", "ESTLOTE.FORNECEDOR=Fornecedor", "ESTLOTE.CODIGO=Código",
+    "ESTLOTE.SALDOCORRENTE=Saldo Atual", "ESTLOTE.UNIDADE=Unidade", "ESTLOTE.CODIGOEAN=Código de Barras",
+    "ESTLOTE.FABRICANTE=Fabricante", "ESTLOTE.VALIDADE=Validade", "ESTLOTE.SITUACAO=Situação",
+    "ESTLOTE.DENSIDADE=Densidade", "ESTLOTE.FATORCORRECAO=Fator de Correção", "ESTLOTE.CONTROLADA=Controlada?",
+    "ESTLOTE.LABORATORIO=Local", "LAUDOPORLOTE.DATA=Data", "LAUDOPORLOTE.TAMANHOLOTE=Tamanho do lote",
+    "LAUDOPORLOTE.RESULTADOFINAL=Resultado", "LAUDOPORLOTE.RESULTADO=Resultado do ensaio", "LAUDOPORLOTE.ANALISTA=Analista", "LAUDOPORLOTE.MANIPULADOR=Manipulador",
+    "CQPORLOTE.RESULTADO=Resultado",
+};
+
 ColumnInfo parseInfo(const QString &code)
 {
     ColumnInfo s;
@@ -42,6 +53,7 @@ ColumnInfo parseInfo(const QString &code)
         s.width = code.mid(1).toInt();
     } else if (code.startsWith(QLatin1Char('N'))) {
         s.type = ColumnInfo::Type::Decimal;
+        s.precision = code.mid(1).section(QLatin1Char(','), 0, 0).toInt();
         s.scale = code.section(QLatin1Char(','), 1).toInt();
     } else if (code == QLatin1String("I")) {
         s.type = ColumnInfo::Type::Integer;
@@ -81,6 +93,19 @@ std::optional<ColumnInfo> FindColumnInfo(const QString &table, const QString &co
     if (it == infos().constEnd())
         return std::nullopt;
     return *it;
+}
+
+QString FieldLabel(const QString &table, const QString &column)
+{
+    static const QHash<QString, QString> labels = [] {
+        QHash<QString, QString> h;
+        for (const char *entry : kLabels) {
+            const QString text = QString::fromUtf8(entry);
+            h.insert(text.section(QLatin1Char('='), 0, 0), text.section(QLatin1Char('='), 1));
+        }
+        return h;
+    }();
+    return labels.value(table.toUpper() + QLatin1Char('.') + column.toUpper(), column);
 }
 
 QString CutToColumn(const QString &table, const QString &column, const QString &text)

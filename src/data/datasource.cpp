@@ -96,7 +96,7 @@ bool DataSource::setFieldText(const QString &field, const QString &text)
 {
     db::Value value;
     try {
-        value = ParseFieldText(columnInfo(field), text, currentYear());
+        value = ParseFieldText(columnInfo(field), text, currentYear(), FieldLabel(m_dataset.table().name, field));
     } catch (const FieldInputError &e) {
         m_op.warn(e.message());
         return false;
@@ -141,19 +141,34 @@ void DataSource::restore(const Snapshot &snap)
         if (snap.state == CachedDataset::State::Insert) {
             m_dataset.insert();
         } else {
-            // The row as the server still holds it: found by its values before the edit.
+            // The row as the server now holds it: found by its key before the edit (or, for a
+            // table without one, by all its values), with what another workstation changed in it.
+            std::vector<int> locator;
+            for (const QString &name : m_dataset.table().keyColumns)
+                if (const int c = m_dataset.fieldIndex(name); c >= 0)
+                    locator.push_back(c);
+            if (locator.empty())
+                for (int c = 0; c < int(snap.stored.size()); ++c)
+                    locator.push_back(c);
             int found = -1;
             for (int r = 0; r < m_dataset.rowCount() && found < 0; ++r) {
                 bool same = true;
-                for (int c = 0; c < int(snap.stored.size()) && same; ++c)
-                    same = m_dataset.valueAt(r, c) == snap.stored[size_t(c)];
+                for (int c : locator)
+                    same = same && c < int(snap.stored.size()) && m_dataset.valueAt(r, c) == snap.stored[size_t(c)];
                 if (same)
                     found = r;
             }
             if (found < 0)
                 return;
             m_dataset.moveTo(found);
+            noteStoredRow();
             m_dataset.edit();
+            // Only what the operator typed goes back: the columns they left alone keep the stored values.
+            for (int c = 0; c < snap.fields.size(); ++c)
+                if (c < int(snap.stored.size()) && snap.values[size_t(c)] != snap.stored[size_t(c)]
+                    && m_dataset.value(c) != snap.values[size_t(c)])
+                    m_dataset.setValue(snap.fields[c], snap.values[size_t(c)]);
+            return;
         }
         for (int c = 0; c < snap.fields.size(); ++c)
             if (m_dataset.value(c) != snap.values[size_t(c)])

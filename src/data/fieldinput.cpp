@@ -6,14 +6,23 @@
 #include "platform/twodigityear.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
 
 namespace data {
 
 namespace {
 
-QString notANumber(const QString &text)
+QString notANumber(const QString &text, const QString &label)
 {
-    return QStringLiteral("'%1' não é um valor numérico válido").arg(text);
+    const QString message = QStringLiteral("'%1' não é um valor numérico válido").arg(text);
+    return label.isEmpty() ? message : label + QStringLiteral(": ") + message;
+}
+
+QString tooLarge(const QString &text, const QString &label, const QString &limit)
+{
+    return (label.isEmpty() ? QString() : label + QStringLiteral(": "))
+        + QStringLiteral("o valor '%1' não cabe no campo (%2).").arg(text, limit);
 }
 
 QString notADate(const QString &text)
@@ -21,36 +30,44 @@ QString notADate(const QString &text)
     return QStringLiteral("'%1' não é uma data válida").arg(text);
 }
 
-db::Value parseDecimal(const QString &typed, int scale)
+db::Value parseDecimal(const QString &typed, const ColumnInfo &info, const QString &label)
 {
-    QString t = typed.trimmed();
-    // Only the comma is a decimal point here: "1.5" is refused, not read as fifteen.
-    if (t.contains(QLatin1Char('.')) || t.count(QLatin1Char(',')) > 1)
-        throw FieldInputError(notANumber(typed));
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    db::Decimal d = db::Decimal::fromString(t, &ok);
-    if (!ok) {
-        // Exponent forms ("1,5E3") go through a double, then to the column's scale.
-        static const QRegularExpression exp(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)[eE][+-]?\\d+$"));
-        if (!exp.match(t).hasMatch())
-            throw FieldInputError(notANumber(typed));
-        d = db::Decimal::fromDouble(t.toDouble(), scale);
-    }
-    if (d.scale > scale) {
-        // More decimals than the column keeps: rounded half away from zero, as the server stores it.
-        int64_t m = d.mantissa;
-        for (int i = d.scale; i > scale + 1; --i)
-            m /= 10;
-        const int64_t last = m % 10;
-        m /= 10;
-        if (last >= 5)
-            ++m;
-        else if (last <= -5)
-            --m;
-        d = db::Decimal{m, scale};
-    }
-    return db::Value::decimal(d);
+    // Sign, digits and one decimal comma: "1.5" is refused, not read as fifteen, and so is an
+    // exponent ("1e15"), which would reach the column as some other number.
+    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?)([0-9]*)(?:,([0-9]*))?\\s*$"));
+    const QRegularExpressionMatch m = form.match(typed);
+    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()))
+        throw FieldInputError(notANumber(typed, label));
+    QString whole = m.captured(2);
+    QString fraction = m.captured(3);
+    while (whole.startsWith(QLatin1Char('0')))
+        whole.remove(0, 1);
+    // The column holds precision digits, scale of them after the point (and at most 18 in all).
+    const int precision = info.precision > 0 ? std::min(info.precision, 18) : 18;
+    const int scale = std::min(info.scale, precision);
+    const int wholeDigits = precision - scale;
+    const auto refuse = [&] {
+        throw FieldInputError(tooLarge(typed, label, QStringLiteral("até %1 dígitos antes da vírgula").arg(wholeDigits)));
+    };
+    if (whole.size() > wholeDigits)
+        refuse();
+    // Past the column's decimals the value is rounded half away from zero, as the server stores it.
+    const bool roundUp = fraction.size() > scale && fraction.at(scale).digitValue() >= 5;
+    fraction = fraction.left(scale);
+    int64_t mantissa = whole.isEmpty() ? 0 : whole.toLongLong();
+    for (int i = 0; i < fraction.size(); ++i)
+        mantissa = mantissa * 10 + fraction.at(i).digitValue();
+    if (roundUp)
+        ++mantissa;
+    // Rounding up may carry into one digit more than the column holds (9,999999999 in 1 digit).
+    int64_t limit = 1;
+    for (int i = 0; i < wholeDigits + int(fraction.size()); ++i)
+        limit *= 10;
+    if (mantissa >= limit)
+        refuse();
+    if (m.captured(1) == QLatin1String("-"))
+        mantissa = -mantissa;
+    return db::Value::decimal(db::Decimal{mantissa, int(fraction.size())});
 }
 
 QDate parseDate(const QString &typed, int currentYear)
@@ -68,7 +85,7 @@ QDate parseDate(const QString &typed, int currentYear)
 
 } // namespace
 
-db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int currentYear)
+db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int currentYear, const QString &label)
 {
     using Type = ColumnInfo::Type;
     // A mask's blanks and separators alone ("  /  /  ") are an empty box.
@@ -81,23 +98,27 @@ db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int curren
     case Type::Text:
         return db::Value::text(info.width > 0 ? text.left(info.width) : text);
     case Type::Integer: {
+        static const QRegularExpression digits(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
+        if (!digits.match(text).hasMatch())
+            throw FieldInputError(notANumber(text, label));
         bool ok = false;
         const qlonglong v = text.trimmed().toLongLong(&ok);
         if (!ok || v < INT32_MIN || v > INT32_MAX)
-            throw FieldInputError(notANumber(text));
+            throw FieldInputError(tooLarge(text, label, QStringLiteral("de -2147483648 a 2147483647")));
         return db::Value::integer(v);
     }
     case Type::Decimal:
-        return parseDecimal(text, info.scale);
+        return parseDecimal(text, info, label);
     case Type::Float: {
         QString t = text.trimmed();
-        if (t.contains(QLatin1Char('.')))
-            throw FieldInputError(notANumber(text));
+        static const QRegularExpression form(QStringLiteral("^[+-]?([0-9]+,?[0-9]*|,[0-9]+)$"));
+        if (!form.match(t).hasMatch())
+            throw FieldInputError(notANumber(text, label));
         t.replace(QLatin1Char(','), QLatin1Char('.'));
         bool ok = false;
         const double v = t.toDouble(&ok);
-        if (!ok)
-            throw FieldInputError(notANumber(text));
+        if (!ok || !std::isfinite(v))
+            throw FieldInputError(tooLarge(text, label, QStringLiteral("número grande demais")));
         return db::Value::real(v);
     }
     case Type::Date:

@@ -7,6 +7,8 @@
 
 #include "db/sqltext.h"
 
+#include <algorithm>
+
 namespace data {
 
 namespace {
@@ -42,7 +44,7 @@ TableDef ensaiosTable()
 // reason and the cache goes back to what the database holds. False when something was refused
 // or (with ignoreRefreshFailure) the reload failed.
 bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure,
-                    bool *refused = nullptr)
+                    bool *refused = nullptr, bool *conflict = nullptr)
 {
     std::vector<ApplyError> errors;
     bool linkLost = false;
@@ -54,15 +56,19 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
         // what the database really holds.
         if (!e.isConnectionLost())
             throw;
-        errors.push_back({db::operatorText(e), QString()});
+        errors.push_back({db::operatorText(e), QString(), {}});
         linkLost = true;
     }
     if (refused)
         *refused = !errors.empty();
+    if (conflict)
+        *conflict = std::any_of(errors.begin(), errors.end(), [](const ApplyError &e) { return e.isConflict(); });
     // A lost link is not a refusal: the change may have reached the server, so it is not said to
-    // be unsaved; the reload shows what is stored.
+    // be unsaved; the reload shows what is stored. A conflict, or a refusal of the program's own
+    // rules (no statement sent), says itself what happened.
     for (const ApplyError &e : errors)
-        op.warn(linkLost ? e.message : kRefusedChangeMessage + QLatin1Char('\r') + e.message);
+        op.warn(linkLost || e.isConflict() || e.statement.isEmpty() ? e.message
+                                                                    : kRefusedChangeMessage + QLatin1Char('\r') + e.message);
     if (!errors.empty())
         ds.cancelUpdates();
     if (!ignoreRefreshFailure) {
@@ -199,14 +205,26 @@ void TDM::installHooks()
     };
 
     ESTLOTE.afterPost = [this](CachedDataset &ds) {
+        // The balance of the row being saved: after the reload another row may be current.
+        const QString balance = lotEditForm ? lotEditForm->balanceText() : QString();
         bool refused = false;
-        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused);
+        bool conflict = false;
+        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused, &conflict);
         ESTLOTEPostRefused = refused;
+        ESTLOTEPostConflict = conflict;
+        if (lotEditForm && conflict)
+            lotEditForm->rowChangedElsewhere();
+        if (!refused) {
+            try {
+                if (lotEditForm)
+                    lotEditForm->rowSaved();
+            } catch (...) {
+            }
+        }
         if (saved) {
             try {
                 if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())
-                    log.WriteActivityLine(run.UserName, QStringLiteral("Salvou o registro corrente. Saldo atual: ")
-                                                            + lotEditForm->balanceText());
+                    log.WriteActivityLine(run.UserName, QStringLiteral("Salvou o registro corrente. Saldo atual: ") + balance);
             } catch (...) {
             }
         }
@@ -216,8 +234,10 @@ void TDM::installHooks()
 
     ESTLOTE.afterCancel = [this](CachedDataset &ds) {
         try {
-            if (lotEditForm)
+            if (lotEditForm) {
                 lotEditForm->setDescriptionEnabled(false);
+                lotEditForm->rowCancelled();
+            }
         } catch (...) {
         }
         try {
@@ -229,6 +249,9 @@ void TDM::installHooks()
     };
 
     ESTLOTE.beforeDelete = [this](CachedDataset &) {
+        // An edit in progress goes with the row: nothing of it is saved.
+        if (lotEditForm)
+            lotEditForm->rowCancelled();
         if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())
             log.WriteActivityLine(run.UserName, QStringLiteral("Excluiu o registro de ") + lotEditForm->descriptionText()
                                                     + QStringLiteral(" (") + lotEditForm->lotText() + QStringLiteral(")"));

@@ -27,6 +27,12 @@ public:
     virtual QString lotText() const = 0;            // DBEdit2
     virtual QString balanceText() const = 0;        // DBEdit6
     virtual void hideJustification() = 0;           // Bevel2, Label27, Label29, Memo1; sets JustificationDone
+    // The posted row reached the database: the form writes the audit lines of what it saved.
+    virtual void rowSaved() {}
+    // The edit of the row was dropped: nothing of it is saved.
+    virtual void rowCancelled() {}
+    // The posted row was refused because another workstation changed it meanwhile.
+    virtual void rowChangedElsewhere() {}
 };
 
 // The main window's purchase-invoice panel, as the after-scroll hook sees it.
@@ -82,6 +88,8 @@ public:
     // Set by the lot table's after-post hook: the server refused the row just posted (the cache
     // then shows the server's rows again), so the form that posted it can offer it back.
     bool ESTLOTEPostRefused = false;
+    // Of that refusal: the row was changed by another workstation after this one read it.
+    bool ESTLOTEPostConflict = false;
 
     // Windows the hooks reach when they are open; null otherwise.
     LotEditFormView *lotEditForm = nullptr;

@@ -48,9 +48,12 @@ QString operatorText(const DbError &e)
         return kLockWaitCancelledMessage + QStringLiteral("\n\n") + e.message();
     if (e.wait() == DbError::Wait::TimedOut)
         return kLockWaitTimeoutMessage.arg(lockWaitLimit()) + QStringLiteral("\n\n") + e.message();
-    if (!e.isConnectionLost())
-        return e.message();
-    return kConnectionLostMessage + QStringLiteral("\n\n") + e.message();
+    const QString *leadIn = &kDatabaseRefusedMessage;
+    if (e.isConnectionLost())
+        leadIn = &kConnectionLostMessage;
+    else if (e.hasCode(isc_dsql_relation_err) || e.hasCode(isc_dsql_field_err))
+        leadIn = &kStructureMismatchMessage;
+    return *leadIn + QStringLiteral("\n\n") + e.message();
 }
 
 } // namespace db

@@ -32,8 +32,18 @@ inline const QString kConnectionLostMessage = QStringLiteral(
     "A conexão com o servidor de banco de dados foi perdida. Verifique se o servidor está ligado e se a rede "
     "está funcionando e repita a operação: o programa se conecta de novo na próxima vez.");
 
-// The text the operator reads for a database failure: ours first when the link is gone or a wait
-// on a held row was cancelled or ran out, then the engine's own.
+// Said first when a statement names a table or column the database does not have.
+inline const QString kStructureMismatchMessage = QStringLiteral(
+    "O banco de dados não tem uma tabela ou coluna que esta operação usa, e a operação não foi feita. A estrutura do "
+    "banco de dados não corresponde a esta versão do programa: avise o suporte técnico e informe a mensagem técnica "
+    "abaixo.");
+// Said first for any other failure the database reports.
+inline const QString kDatabaseRefusedMessage = QStringLiteral(
+    "O banco de dados recusou a operação, e ela não foi concluída. Repita a operação; se o erro continuar, avise o "
+    "suporte técnico e informe a mensagem técnica abaixo.");
+
+// The text the operator reads for a database failure: what failed and what to do in our words
+// (a wait on a held row that was cancelled or ran out says so), then the engine's own text.
 QString operatorText(const DbError &e);
 
 } // namespace db

@@ -3,6 +3,8 @@
 
 #include "platform/cp1252.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -13,6 +15,28 @@ namespace {
 constexpr qint64 kBlockLines = 256;
 constexpr size_t kCachedBlocks = 32;
 constexpr qint64 kReadChunk = 1 << 20;
+}
+
+QString CutLineMark(qint64 lineBytes)
+{
+    return QStringLiteral(" \u2026 [linha cortada: ") + QLocale(QLocale::Portuguese, QLocale::Brazil).toString(lineBytes)
+           + QStringLiteral(" caracteres]");
+}
+
+QString ShownLine(const char *bytes, qint64 size, qint64 lineBytes)
+{
+    const bool cut = lineBytes > kShownLineLength;
+    QString text = platform::fromCp1252(bytes, int(std::min<qint64>(size, kShownLineLength)));
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 && u != u'\t')
+            c = QChar(char16_t(0x2400 + u));
+        else if (u == 0x7f)
+            c = QChar(char16_t(0x2421));
+    }
+    if (cut)
+        text += CutLineMark(lineBytes);
+    return text;
 }
 
 bool IsWholeNumber(const QString &text)
@@ -45,43 +69,32 @@ QString HistoryFilePath(const QString &serverAddress, const QString &fileName)
         + QStringLiteral(".TXT");
 }
 
-bool LineIndexedFile::open(const QString &localPath)
-{
-    close();
-    QFile file(localPath);
-    if (localPath.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return false;
-    // What other workstations append after this moment is not part of this reading.
-    const qint64 size = file.size();
-    const bool wide = size > qint64(std::numeric_limits<uint32_t>::max());
-    auto push = [&](qint64 offset) {
-        if (wide)
-            m_starts64.push_back(offset);
-        else
-            m_starts32.push_back(uint32_t(offset));
-    };
+namespace {
 
-    QByteArray buffer(int(std::min(size, kReadChunk)) + 1, Qt::Uninitialized);
-    qint64 pos = 0;          // file offset of buffer[0]
-    qint64 lineBegin = 0;
+// Reads the bytes from..to of the file a chunk at a time and calls lineEnd(end, next) for every
+// line end found: `end` where the line's text stops, `next` where the next line starts. A line
+// ends with CR LF, a lone LF or a lone CR. False when the file cannot be read.
+template <typename F>
+bool scanLineEnds(QFile &file, qint64 from, qint64 to, F &&lineEnd)
+{
+    if (from >= to)
+        return true;
+    if (!file.seek(from))
+        return false;
+    QByteArray buffer(int(std::min(to - from, kReadChunk)), Qt::Uninitialized);
+    qint64 pos = from;       // file offset of buffer[0]
     bool pendingCr = false;  // the previous chunk ended in CR: a LF at the start belongs to it
-    push(0);
-    while (pos < size) {
-        const qint64 want = std::min(kReadChunk, size - pos);
-        const qint64 got = file.read(buffer.data(), want);
-        if (got <= 0) {
-            close();
+    while (pos < to) {
+        const qint64 got = file.read(buffer.data(), std::min(kReadChunk, to - pos));
+        if (got <= 0)
             return false;
-        }
         const char *p = buffer.constData();
         qint64 i = 0;
         if (pendingCr) {
             pendingCr = false;
-            if (p[0] == '\n') {
+            if (p[0] == '\n')
                 i = 1;
-                lineBegin = pos + 1;
-                if (wide) m_starts64.back() = lineBegin; else m_starts32.back() = uint32_t(lineBegin);
-            }
+            lineEnd(pos - 1, pos + i);
         }
         // Both line-end bytes are found with memchr, which skips the text between them fast.
         const char *lf = static_cast<const char *>(std::memchr(p + i, '\n', size_t(got - i)));
@@ -90,33 +103,57 @@ bool LineIndexedFile::open(const QString &localPath)
             const char *hit = !cr || (lf && lf < cr) ? lf : cr;
             i = hit - p;
             const qint64 end = pos + i;
-            m_longest = int(std::min<qint64>(std::max<qint64>(m_longest, end - lineBegin), std::numeric_limits<int>::max()));
             if (*hit == '\r') {
                 if (i + 1 < got) {
                     if (p[i + 1] == '\n')
                         ++i;
-                } else if (pos + got < size) {
+                } else if (pos + got < to) {
                     pendingCr = true;
+                    break;
                 }
             }
-            lineBegin = pos + i + 1;
-            push(lineBegin);
-            const char *from = p + i + 1;
+            lineEnd(end, pos + i + 1);
+            const char *next = p + i + 1;
             const size_t left = size_t(got - i - 1);
-            if (lf && lf < from)
-                lf = left ? static_cast<const char *>(std::memchr(from, '\n', left)) : nullptr;
-            if (cr && cr < from)
-                cr = left ? static_cast<const char *>(std::memchr(from, '\r', left)) : nullptr;
+            if (lf && lf < next)
+                lf = left ? static_cast<const char *>(std::memchr(next, '\n', left)) : nullptr;
+            if (cr && cr < next)
+                cr = left ? static_cast<const char *>(std::memchr(next, '\r', left)) : nullptr;
         }
         pos += got;
     }
-    if (lineBegin < size) {
-        m_longest = int(std::min<qint64>(std::max<qint64>(m_longest, size - lineBegin), std::numeric_limits<int>::max()));
-        push(size);
+    return true;
+}
+
+} // namespace
+
+bool LineIndexedFile::open(const QString &localPath)
+{
+    close();
+    QFile file(localPath);
+    if (localPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    // What other workstations append after this moment is not part of this reading.
+    const qint64 size = file.size();
+    qint64 lines = 0;
+    qint64 lineBegin = 0;
+    m_blockStarts.push_back(0);
+    auto lineEnd = [&](qint64 end, qint64 next) {
+        m_longest = int(std::min<qint64>(std::max<qint64>(m_longest, end - lineBegin), std::numeric_limits<int>::max()));
+        lineBegin = next;
+        if (++lines % kBlockLines == 0)
+            m_blockStarts.push_back(next);
+    };
+    if (!scanLineEnds(file, 0, size, lineEnd)) {
+        close();
+        return false;
     }
-    m_starts32.shrink_to_fit();
-    m_starts64.shrink_to_fit();
-    m_lineCount = qint64(wide ? m_starts64.size() : m_starts32.size()) - 1;
+    if (lineBegin < size)
+        lineEnd(size, size);   // the last line has no line end
+    if (lines % kBlockLines != 0)
+        m_blockStarts.push_back(size);
+    m_blockStarts.shrink_to_fit();
+    m_lineCount = lines;
     m_size = size;
     m_path = localPath;
     m_open = true;
@@ -130,14 +167,28 @@ void LineIndexedFile::close()
     m_size = 0;
     m_lineCount = 0;
     m_longest = 0;
-    std::vector<uint32_t>().swap(m_starts32);
-    std::vector<qint64>().swap(m_starts64);
+    std::vector<qint64>().swap(m_blockStarts);
     m_blocks.clear();
 }
 
-qint64 LineIndexedFile::lineStart(qint64 index) const
+LineIndexedFile::LineSpans LineIndexedFile::spans(qint64 firstLine, QFile &file) const
 {
-    return m_starts64.empty() ? qint64(m_starts32[size_t(index)]) : m_starts64[size_t(index)];
+    LineSpans out;
+    const size_t k = size_t(firstLine / kBlockLines);
+    const qint64 from = m_blockStarts[k], to = m_blockStarts[k + 1];
+    const qint64 count = std::min(firstLine + kBlockLines, m_lineCount) - firstLine;
+    out.starts.push_back(from);
+    scanLineEnds(file, from, to, [&out](qint64 end, qint64 next) {
+        out.ends.push_back(end);
+        out.starts.push_back(next);
+    });
+    // The file's last line may have no line end; a file cut short since it was opened shows
+    // its missing lines empty.
+    while (qint64(out.ends.size()) < count) {
+        out.ends.push_back(std::max(out.starts.back(), to));
+        out.starts.push_back(out.ends.back());
+    }
+    return out;
 }
 
 const LineIndexedFile::Block &LineIndexedFile::block(qint64 firstLine) const
@@ -150,22 +201,29 @@ const LineIndexedFile::Block &LineIndexedFile::block(qint64 firstLine) const
     }
     Block b;
     b.first = firstLine;
-    const qint64 last = std::min(firstLine + kBlockLines, m_lineCount);
-    const qint64 from = lineStart(firstLine);
-    const qint64 to = lineStart(last);
-    QByteArray bytes;
+    const qint64 count = std::min(firstLine + kBlockLines, m_lineCount) - firstLine;
     QFile file(m_path);
-    if (file.open(QIODevice::ReadOnly) && file.seek(from))
+    const bool readable = file.open(QIODevice::ReadOnly);
+    const LineSpans lines = readable ? spans(firstLine, file) : LineSpans{};
+    // A block of ordinary lines is read at once; one holding a line too long to show is read a
+    // shown line's worth per line, so no line is ever read whole.
+    const size_t k = size_t(firstLine / kBlockLines);
+    const qint64 from = m_blockStarts[k], to = m_blockStarts[k + 1];
+    const bool atOnce = to - from <= count * (kShownLineLength + 2);
+    QByteArray bytes;
+    if (readable && atOnce && file.seek(from))
         bytes = file.read(to - from);
-    b.lines.reserve(last - firstLine);
-    for (qint64 l = firstLine; l < last; ++l) {
-        qint64 a = lineStart(l) - from;
-        qint64 e = lineStart(l + 1) - from;
-        e = std::min<qint64>(e, bytes.size());
-        a = std::min(a, e);
-        while (e > a && (bytes.at(e - 1) == '\n' || bytes.at(e - 1) == '\r'))
-            --e;
-        b.lines << platform::fromCp1252(bytes.constData() + a, int(e - a));
+    b.lines.reserve(count);
+    for (qint64 l = 0; l < count && readable; ++l) {
+        const qint64 start = lines.starts[size_t(l)], length = lines.ends[size_t(l)] - start;
+        const qint64 wanted = std::min<qint64>(length, kShownLineLength);
+        QByteArray piece;
+        if (atOnce)
+            piece = QByteArray::fromRawData(bytes.constData() + std::min<qint64>(start - from, bytes.size()),
+                                            int(std::clamp<qint64>(bytes.size() - (start - from), 0, wanted)));
+        else if (file.seek(start))
+            piece = file.read(wanted);
+        b.lines << ShownLine(piece.constData(), piece.size(), length);
     }
     m_blocks.push_front(std::move(b));
     if (m_blocks.size() > kCachedBlocks)
@@ -186,18 +244,19 @@ QByteArray LineIndexedFile::lineBytes(qint64 index) const
     if (!m_open || index < 0 || index >= m_lineCount)
         return {};
     QFile file(m_path);
-    const qint64 from = lineStart(index);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
+    if (!file.open(QIODevice::ReadOnly))
         return {};
-    QByteArray bytes = file.read(lineStart(index + 1) - from);
-    while (!bytes.isEmpty() && (bytes.endsWith('\n') || bytes.endsWith('\r')))
-        bytes.chop(1);
-    return bytes;
+    const qint64 first = index - index % kBlockLines;
+    const LineSpans lines = spans(first, file);
+    const qint64 start = lines.starts[size_t(index - first)];
+    if (!file.seek(start))
+        return {};
+    return file.read(lines.ends[size_t(index - first)] - start);
 }
 
 size_t LineIndexedFile::memoryUsed() const
 {
-    size_t total = m_starts32.capacity() * sizeof(uint32_t) + m_starts64.capacity() * sizeof(qint64);
+    size_t total = m_blockStarts.capacity() * sizeof(qint64);
     for (const Block &b : m_blocks)
         for (const QString &s : b.lines)
             total += size_t(s.capacity()) * sizeof(QChar) + sizeof(QString);

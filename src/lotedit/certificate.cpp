@@ -1,6 +1,7 @@
 // Find-or-create, save and print of a lot's quality-control certificate.
 #include "certificate.h"
 
+#include "data/cacheddataset.h"
 #include "data/columns.h"
 #include "db/sqltext.h"
 #include "platform/clipboard.h"
@@ -131,10 +132,93 @@ QString TestUpdateStatement(int number, const TestResult &test)
         + QString::number(number) + QStringLiteral(" and CODIGOESPEC = ") + QString::number(test.specEntry);
 }
 
-void SaveCertificate(db::Connection &conn, int number, const CertificateHeader &header,
-                     const std::vector<TestResult> &tests, platform::Clipboard *clipboard)
+namespace {
+
+const QString kShownHeaderColumns = QStringLiteral("DATA, MANIPULADOR, ANALISTA, TAMANHOLOTE, RESULTADOFINAL");
+
+QString textOf(const db::Value &v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
+
+// Reads the certificate; with lock, its rows stay this transaction's until it ends (a lock that
+// waited on another workstation's commit is taken again on what it left).
+CertificateShown readCertificate(db::Transaction &tx, int number, bool lock)
+{
+    const QString tail = lock ? QStringLiteral(" with lock") : QString();
+    const std::vector<db::Value> key{db::Value::integer(number)};
+    for (int attempt = 0;; ++attempt) {
+        try {
+            CertificateShown out;
+            const db::Rows h = tx.query(QStringLiteral("select ") + kShownHeaderColumns
+                                            + QStringLiteral(" from LAUDOPORLOTE where CODIGOLAUDO = ?") + tail,
+                                        key);
+            if (!h.isEmpty()) {
+                const auto &r = h.rows.front();
+                out.header = {r[0].isNull() ? QDate() : r[0].toDate(), textOf(r[1]), textOf(r[2]), textOf(r[3]), textOf(r[4])};
+            }
+            const db::Rows t = tx.query(
+                QStringLiteral("select CODIGOESPEC, RESULTADO from CQPORLOTE where CODIGOLAUDO = ?") + tail, key);
+            for (const auto &r : t.rows)
+                out.results[int(r[0].toInt())] = textOf(r[1]);
+            return out;
+        } catch (const db::DbError &e) {
+            if (!e.isUpdateConflict() || attempt >= 20)
+                throw;
+        }
+    }
+}
+
+db::Value dateValue(const QDate &d)
+{
+    return d.isValid() ? db::Value::date(d) : db::Value();
+}
+
+db::Value textValue(const QString &t)
+{
+    return t.isEmpty() ? db::Value() : db::Value::text(t);
+}
+
+} // namespace
+
+CertificateShown ReadCertificate(db::Connection &conn, int number)
 {
     db::Transaction tx(conn);
+    CertificateShown out = readCertificate(tx, number, false);
+    tx.commit();
+    return out;
+}
+
+void SaveCertificate(db::Connection &conn, int number, const CertificateHeader &header,
+                     const std::vector<TestResult> &tests, platform::Clipboard *clipboard,
+                     const CertificateShown *shown)
+{
+    db::Transaction tx(conn);
+    if (shown) {
+        // Every value the statements below write must still be the one the panel showed.
+        CertificateShown stored = readCertificate(tx, number, true);
+        std::vector<data::FieldConflict> conflicts;
+        const auto check = [&](const QString &column, const db::Value &now, const db::Value &was, const db::Value &typed) {
+            if (now != was)
+                conflicts.push_back({column, now, was, typed});
+        };
+        const CertificateHeader &s = stored.header, &w = shown->header;
+        check(QStringLiteral("DATA"), dateValue(s.date), dateValue(w.date), dateValue(header.date));
+        check(QStringLiteral("MANIPULADOR"), textValue(s.handler), textValue(w.handler), textValue(header.handler));
+        check(QStringLiteral("ANALISTA"), textValue(s.analyst), textValue(w.analyst), textValue(header.analyst));
+        check(QStringLiteral("TAMANHOLOTE"), textValue(s.lotSize), textValue(w.lotSize), textValue(header.lotSize));
+        check(QStringLiteral("RESULTADOFINAL"), textValue(s.verdict), textValue(w.verdict), textValue(header.verdict));
+        for (const TestResult &t : tests) {
+            const auto was = shown->results.find(t.specEntry);
+            const auto now = stored.results.find(t.specEntry);
+            check(QStringLiteral("RESULTADO"), now == stored.results.end() ? db::Value() : textValue(now->second),
+                  was == shown->results.end() ? db::Value() : textValue(was->second), textValue(t.result));
+        }
+        if (!conflicts.empty()) {
+            tx.rollback();
+            throw CertificateChanged(data::ConflictMessage(QStringLiteral("LAUDOPORLOTE"), conflicts), std::move(stored));
+        }
+    }
     const auto run = [&](const QString &sql) {
         if (clipboard)
             clipboard->setText(sql);

@@ -6,6 +6,8 @@
 
 #include <QDate>
 #include <QString>
+#include <map>
+#include <stdexcept>
 #include <vector>
 
 namespace platform {
@@ -70,10 +72,34 @@ struct TestResult {
 QString HeaderUpdateStatement(int number, const CertificateHeader &header);
 QString TestUpdateStatement(int number, const TestResult &test);
 
+// What the panel showed of a certificate: the header and each test's result by its CODIGOESPEC.
+struct CertificateShown {
+    CertificateHeader header;
+    std::map<int, QString> results;
+};
+// The certificate as stored now.
+CertificateShown ReadCertificate(db::Connection &conn, int number);
+
+// A save refused because another workstation changed what it would write: nothing was written.
+class CertificateChanged : public std::runtime_error {
+public:
+    CertificateChanged(const QString &message, CertificateShown stored)
+        : std::runtime_error(message.toStdString()), m_message(message), m_stored(std::move(stored)) {}
+    const QString &message() const { return m_message; }
+    const CertificateShown &stored() const { return m_stored; }
+
+private:
+    QString m_message;
+    CertificateShown m_stored;
+};
+
 // Writes the header and the given results in one transaction: on any failure nothing of it is
 // stored and the error is thrown. Each statement is put on the clipboard just before it runs.
+// With shown, the header and those tests are first locked and must still hold what the panel
+// showed; otherwise CertificateChanged names the fields with their stored values.
 void SaveCertificate(db::Connection &conn, int number, const CertificateHeader &header,
-                     const std::vector<TestResult> &tests, platform::Clipboard *clipboard);
+                     const std::vector<TestResult> &tests, platform::Clipboard *clipboard,
+                     const CertificateShown *shown = nullptr);
 
 // The certificate program on the server's share.
 QString CertificateProgramPath(const QString &server);

@@ -30,6 +30,12 @@ bool isLocalHost(const QString &host)
     return host == QLatin1String("127.0.0.1") || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 }
 
+// A server on this machine, whatever port it listens on ("127.0.0.1/3071"): it sees our disk.
+bool isServerOfThisMachine(const QString &serverHost)
+{
+    return isLocalHost(serverHost.section(QLatin1Char('/'), 0, 0));
+}
+
 // A Windows location as its root ("C:", or "\\host" and "share") plus the folders below it.
 // "." and ".." are applied the way Windows applies them: never above the drive or the share.
 struct WinLocation {
@@ -320,7 +326,7 @@ DatabaseTarget WinPaths::database(const QString &dbPath) const
                 const auto [serverHost, serverRoot] = splitHost(server);
                 const QStringList below = loc->parts.mid(best);
                 // A server on this machine sees our disk: find its folders as the files are found.
-                const QString path = isLocalHost(serverHost)
+                const QString path = isServerOfThisMachine(serverHost)
                     ? resolveBelow(serverRoot, below, false)
                     : (below.isEmpty() ? serverRoot : joinLocal(serverRoot, below.join(kSlash)));
                 target.location = serverHost + QLatin1Char(':') + path;

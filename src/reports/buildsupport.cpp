@@ -10,6 +10,28 @@
 
 namespace reports {
 
+BuildFrame::~BuildFrame()
+{
+    for (BuildProgress::Wait which : {BuildProgress::Wait::Finalizing, BuildProgress::Wait::Waiting})
+        hideWait(which);
+    if (!m_finished)
+        m_progress.end();
+}
+
+void BuildFrame::showWait(BuildProgress::Wait which)
+{
+    m_shown[int(which)] = true;
+    m_progress.showWait(which);
+}
+
+void BuildFrame::hideWait(BuildProgress::Wait which)
+{
+    if (!m_shown[int(which)])
+        return;
+    m_shown[int(which)] = false;
+    m_progress.hideWait(which);
+}
+
 DiagnosticLog::DiagnosticLog(const platform::WinPaths &paths) : m_paths(paths) {}
 
 bool DiagnosticLog::detailed() const

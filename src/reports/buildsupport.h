@@ -26,6 +26,28 @@ public:
     virtual void gaugeColour(unsigned) {}
 };
 
+// The screen of one build: the waiting panels it shows and its gauge. Whatever ends the build (a
+// message and an early return, or an error thrown by a statement or by the report engine), the
+// panels it showed are hidden and, unless the build finished and handed the gauge on to the
+// report, the gauge goes back to 0.
+class BuildFrame {
+public:
+    explicit BuildFrame(BuildProgress &progress) : m_progress(progress) {}
+    ~BuildFrame();
+    BuildFrame(const BuildFrame &) = delete;
+    BuildFrame &operator=(const BuildFrame &) = delete;
+
+    void showWait(BuildProgress::Wait which);
+    void hideWait(BuildProgress::Wait which);
+    // The build went through: the gauge stays as it is for the report run that follows.
+    void finished() { m_finished = true; }
+
+private:
+    BuildProgress &m_progress;
+    bool m_shown[2] = {false, false};
+    bool m_finished = false;
+};
+
 class NoProgress : public BuildProgress {
 public:
     void start(int) override {}

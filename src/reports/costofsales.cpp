@@ -234,7 +234,8 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
     std::optional<StagingReplacement> staging;
     if (!BeginStaging(ctx, staging))
         return false;
-    ctx.progress.showWait(BuildProgress::Wait::Waiting);
+    BuildFrame frame(ctx.progress);
+    frame.showWait(BuildProgress::Wait::Waiting);
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();
 
@@ -243,7 +244,7 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
     try {
         products = readProducts(dm.SQLConnection1, componentSql);
     } catch (const db::DbError &) {
-        ctx.progress.hideWait(BuildProgress::Wait::Waiting);
+        frame.hideWait(BuildProgress::Wait::Waiting);
         ctx.op.warn(StatementFailedMessage(componentSql));
         return false;
     }
@@ -296,9 +297,10 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
     for (const QString &m : result.messages)
         ctx.errors.add(m);
     dm.tbl_pdEstLote.open();
-    ctx.progress.hideWait(BuildProgress::Wait::Waiting);
+    frame.hideWait(BuildProgress::Wait::Waiting);
     dm.qry_Componen.close();
     dm.qry_pdEstLote.close();
+    frame.finished();
     return true;
 }
 

@@ -206,6 +206,7 @@ bool BuildManufacturingStaging(ReportContext &ctx)
     std::optional<StagingReplacement> staging;
     if (!BeginStaging(ctx, staging))
         return false;
+    BuildFrame frame(ctx.progress);
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();
 
@@ -236,6 +237,7 @@ bool BuildManufacturingStaging(ReportContext &ctx)
     dm.tbl_pdEstLote.open();   // the staging dataset shows the new rows once
     dm.qry_Componen.close();
     dm.qry_pdEstLote.close();
+    frame.finished();
     return true;
 }
 

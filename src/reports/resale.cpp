@@ -98,6 +98,7 @@ bool BuildResaleStaging(ReportContext &ctx)
     std::optional<StagingReplacement> staging;
     if (!BeginStaging(ctx, staging))
         return false;
+    BuildFrame frame(ctx.progress);
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();
 
@@ -116,12 +117,13 @@ bool BuildResaleStaging(ReportContext &ctx)
 
     dm.qry_Componen.close();
     dm.qry_pdEstLote.close();
-    ctx.progress.showWait(BuildProgress::Wait::Finalizing);
+    frame.showWait(BuildProgress::Wait::Finalizing);
     staging->commit();
     if (ctx.staged)
         *ctx.staged = {StagedBuild::Resale, {}, {}};
     dm.tbl_pdEstLote.open();   // the staging dataset shows the new rows once
-    ctx.progress.hideWait(BuildProgress::Wait::Finalizing);
+    frame.hideWait(BuildProgress::Wait::Finalizing);
+    frame.finished();
     return true;
 }
 

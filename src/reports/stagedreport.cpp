@@ -34,13 +34,14 @@ bool PrintStagedReport(ReportContext &ctx, TRM &rm, const QString &project, cons
                        const QString &headerMessage)
 {
     data::TDM &dm = ctx.dm;
-    if (!OpenStoreHeader(dm, ctx.run)) {
-        ctx.progress.end();
-        ctx.op.warn(headerMessage);
-        return false;
+    {
+        BuildFrame frame(ctx.progress);   // the gauge back at 0 however the run ends
+        if (!OpenStoreHeader(dm, ctx.run)) {
+            ctx.op.warn(headerMessage);
+            return false;
+        }
+        rm.rvstm1.execute(project, report);
     }
-    rm.rvstm1.execute(project, report);
-    ctx.progress.end();
     dm.cds_EstLoteRel.close();
     dm.tbl_pdEstLote.close();
     dm.qry_pdEstLote.close();

@@ -2,6 +2,7 @@
 
 #include "db/dberror.h"
 #include "platform/operator.h"
+#include "reports/engine/project.h"
 
 #include <QMessageBox>
 #include <exception>
@@ -17,8 +18,12 @@ void EstoqueApplication::showCurrentException(platform::Operator *op)
         throw;
     } catch (const db::DbError &e) {
         text = db::operatorText(e);
+    } catch (const reports_engine::ReportError &e) {
+        text = e.operatorText();
+    } catch (const std::runtime_error &e) {
+        text = QString::fromLocal8Bit(e.what());   // ours, in Portuguese
     } catch (const std::exception &e) {
-        text = QString::fromLocal8Bit(e.what());
+        text = kInternalErrorMessage + QStringLiteral("\n\n") + QString::fromLocal8Bit(e.what());
     } catch (...) {
         text = QStringLiteral("Erro desconhecido.");
     }
@@ -30,6 +35,11 @@ void EstoqueApplication::showCurrentException(platform::Operator *op)
 
 bool EstoqueApplication::notify(QObject *receiver, QEvent *event)
 {
+    struct Depth {
+        int &depth;
+        explicit Depth(int &d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    } depth(m_depth);
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {

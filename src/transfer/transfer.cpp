@@ -185,6 +185,27 @@ bool sameLocationValue(const db::Value &stored, const db::Value &wanted)
 
 } // namespace
 
+db::Rows LockLotRows(db::Transaction &tx, const db::Value &codigo, const db::Value &lote, const db::Value &fornecedor)
+{
+    const SourceLot lot{codigo, lote, fornecedor, db::Value(), QString()};
+    // A lock that waited on another transaction's commit is taken again on what it left: read
+    // committed sees that at the next statement, so the caller's transaction goes on.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            Locked locked = lockLot(tx, lot);
+            db::Rows rows;
+            rows.columns = std::move(locked.columns);
+            rows.rows = std::move(locked.rows);
+            return rows;
+        } catch (const Restart &) {
+            if (attempt >= kMaxAttempts)
+                throw db::DbError(LookupFailedMessage(readable(kLocationsStatement, keyParams(lot))));
+        } catch (const LookupFailure &f) {
+            throw db::DbError(LookupFailedMessage(f.command));
+        }
+    }
+}
+
 QString LookupFailedMessage(const QString &command)
 {
     return QStringLiteral("(1) Não foi possível executar o seguinte comando: ") + QLatin1Char('\r') + command;

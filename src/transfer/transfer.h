@@ -93,6 +93,12 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
                  const QString &destinationText, platform::Operator &op,
                  const BetweenCreditAndDebit &betweenHook = {});
 
+// The lock rule of every write that could add a location to a lot: the lot's rows at all its
+// locations read and locked in byte order of the location's name, inside the caller's
+// transaction, so no other transfer (or such write) of the lot gets between this read and the
+// commit. The rows in LotColumnList order. Throws db::DbError when they cannot be locked.
+db::Rows LockLotRows(db::Transaction &tx, const db::Value &codigo, const db::Value &lote, const db::Value &fornecedor);
+
 // The statements the transfer issues (bound values), exposed for the tests and the benchmark.
 QString LockStatement();
 QString CreditStatement();

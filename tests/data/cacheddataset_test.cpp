@@ -152,7 +152,7 @@ TEST_F(LotCache, StopWritesNothingAtTheFirstRefusalSkipWritesWhatIsAccepted)
         EXPECT_TRUE(errors[0].message.contains(QStringLiteral("string right truncation"))) << errors[0].message.toStdString();
         EXPECT_EQ(errors[0].statement,
                   QStringLiteral("update ESTLOTE set FABRICANTE = ? where CODIGO = ? and LOTE = ? and FORNECEDOR = ? "
-                                 "and LABORATORIO = ?"));
+                                 "and LABORATORIO = ? and FABRICANTE is not distinct from ?"));
         EXPECT_TRUE(ds.hasPendingChanges());
         // The refused change stays pending, so a reload is refused rather than losing it silently.
         EXPECT_THROW(ds.refresh(), data::DatasetError);
@@ -169,6 +169,94 @@ TEST_F(LotCache, StopWritesNothingAtTheFirstRefusalSkipWritesWhatIsAccepted)
         tdb.conn().execute(QStringLiteral("update ESTLOTE set FABRICANTE = 'Fabrica'"));
         ds.close();
     }
+}
+
+TEST_F(LotCache, UpdateWritesOnlyOverTheValuesItStartedFromAndNamesWhatChangedElsewhere)
+{
+    // The cache reads the lot, another workstation writes DENSIDADE, then the cache saves its own.
+    struct Case {
+        const char *name;
+        const char *read;      // DENSIDADE when the cache read the row ("" for null)
+        const char *other;     // what the other workstation stored (nullptr: it wrote nothing)
+        const char *typed;
+        const char *stored;    // DENSIDADE afterwards
+        bool conflict;
+    };
+    const Case cases[] = {
+        {"untouched elsewhere", "1.5", nullptr, "2", "2", false},
+        {"changed elsewhere", "1.5", "1.2222", "1.3333", "1.2222", true},
+        {"null read, set elsewhere", "", "1.2222", "1.3333", "1.2222", true},
+        {"set read, emptied elsewhere", "1.5", "", "1.3333", "<null>", true},
+        {"null read, still null", "", nullptr, "1.3333", "1.3333", false},
+        {"same value written elsewhere", "1.5", "1.5", "2", "2", false},
+    };
+    const auto decimal = [](const char *t) {
+        return *t ? db::Value::decimal(db::Decimal::fromString(QString::fromLatin1(t))) : db::Value();
+    };
+    auto other = tdb.another();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        tdb.conn().execute(QStringLiteral("delete from ESTLOTE"));
+        addLot(tdb.conn(), {.descricao = "Cânfora", .lote = "L1"});
+        tdb.conn().execute(QStringLiteral("update ESTLOTE set DENSIDADE = ?"), {decimal(c.read)});
+        openOn(lotStatement());
+        if (c.other)
+            other->execute(QStringLiteral("update ESTLOTE set DENSIDADE = ?, SALDOCORRENTE = 7"), {decimal(c.other)});
+        ds.edit();
+        ds.setValue(QStringLiteral("DENSIDADE"), decimal(c.typed));
+        ds.setValue(QStringLiteral("SITUACAO"), db::Value::text(QStringLiteral("Vencido")));
+        ds.post();
+        const auto errors = ds.applyUpdates(CachedDataset::OnRefusal::Stop);
+        EXPECT_EQ(column(tdb.conn(), "DENSIDADE", "LOTE"), QStringList{QString::fromLatin1(c.stored)});
+        // Nothing of a refused change is written, not even its columns nobody else touched.
+        EXPECT_EQ(column(tdb.conn(), "SITUACAO", "LOTE"),
+                  QStringList{c.conflict ? QStringLiteral("<null>") : QStringLiteral("Vencido")});
+        // A column written elsewhere that this change leaves alone is kept.
+        EXPECT_EQ(column(tdb.conn(), "SALDOCORRENTE", "LOTE"), QStringList{c.other ? QStringLiteral("7") : QStringLiteral("10")});
+        if (!c.conflict) {
+            EXPECT_TRUE(errors.empty());
+        } else {
+            ASSERT_EQ(errors.size(), 1u);
+            ASSERT_EQ(errors[0].conflicts.size(), 1u);
+            const data::FieldConflict &f = errors[0].conflicts[0];
+            EXPECT_EQ(f.column, QStringLiteral("DENSIDADE"));
+            EXPECT_EQ(f.stored, decimal(c.other));
+            EXPECT_EQ(f.original, decimal(c.read));
+            EXPECT_EQ(f.wanted, decimal(c.typed));
+            EXPECT_TRUE(ds.hasPendingChanges());
+            ds.cancelUpdates();
+        }
+        ds.close();
+    }
+}
+
+TEST_F(LotCache, AnUpdateThatWouldChangeTwoRowsWritesNothing)
+{
+    // Two stored rows under one key (the suite's table does not forbid it): editing one is no
+    // edit of both.
+    addLot(tdb.conn(), {.descricao = "Cânfora", .lote = "L1"});
+    addLot(tdb.conn(), {.descricao = "Cânfora", .lote = "L1"});
+    openOn(lotStatement());
+    ds.edit();
+    ds.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({3, 0}));
+    ds.post();
+    const auto errors = ds.applyUpdates(CachedDataset::OnRefusal::Stop);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].message, QStringLiteral("A alteração atingiria 2 registros de ESTLOTE em vez de um; nada foi gravado."));
+    EXPECT_EQ(column(tdb.conn(), "SALDOCORRENTE", "LOTE"), (QStringList{"10", "10"}));
+}
+
+TEST_F(LotCache, TheConflictMessageNamesEachFieldWithItsStoredAndStartingValues)
+{
+    const std::vector<data::FieldConflict> conflicts{
+        {QStringLiteral("SALDOCORRENTE"), db::Value::decimal({90, 0}), db::Value::decimal({100, 0}), db::Value::decimal({105, 0})},
+        {QStringLiteral("VALIDADE"), db::Value(), db::Value::date(QDate(2025, 3, 1)), db::Value::date(QDate(2026, 1, 1))},
+    };
+    EXPECT_EQ(data::ConflictMessage(QStringLiteral("ESTLOTE"), conflicts),
+              QStringLiteral("Outra estação alterou este registro depois que você o abriu. Nada foi gravado.\r"
+                             "Saldo Atual: gravado 90, era 100 quando você começou\r"
+                             "Validade: gravado (vazio), era 01/03/2025 quando você começou\r"
+                             "O que você digitou foi mantido: confira os valores gravados e salve de novo para gravá-lo."));
 }
 
 TEST_F(LotCache, ClientSortIsStableNullsFirstAndKeptAcrossReopen)

@@ -25,7 +25,11 @@ TEST(FieldInput, TypedTextsBecomeTheColumnsValues)
     const ColumnInfo saldo = info("ESTLOTE", "SALDOCORRENTE");
     EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("12,5"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("12.5")));
     EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("-0,25"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("-0.25")));
-    EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("1,5E3"), 2026).toDecimal(), db::Decimal::fromString(QStringLiteral("1500")));
+    // The largest balance the column holds, and a rounding that stays inside it.
+    EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("9999999999,99999999"), 2026).toDecimal(),
+              db::Decimal::fromString(QStringLiteral("9999999999.99999999")));
+    EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("-0009999999999"), 2026).toDecimal(),
+              db::Decimal::fromString(QStringLiteral("-9999999999")));
     // Past the column's eight decimals the value is rounded, as the server stores it.
     EXPECT_EQ(ParseFieldText(saldo, QStringLiteral("0,123456785"), 2026).toDecimal(),
               db::Decimal::fromString(QStringLiteral("0.12345679")));
@@ -55,6 +59,17 @@ TEST(FieldInput, WhatIsNoValueIsRefusedWithTheOperatorsMessage)
         {"ESTLOTE", "VALIDADE", "07/03/2 ", "'07/03/2 ' não é uma data válida"},
         {"ESTLOTE", "VALIDADE", " 7/  /24", "' 7/  /24' não é uma data válida"},
         {"LAUDOPORLOTE", "CODIGOLAUDO", "12,5", "'12,5' não é um valor numérico válido"},
+        // An exponent is no Brazilian number, whatever its size.
+        {"ESTLOTE", "SALDOCORRENTE", "1,5E3", "'1,5E3' não é um valor numérico válido"},
+        {"ESTLOTE", "SALDOCORRENTE", "1e15", "'1e15' não é um valor numérico válido"},
+        // Numbers past the column's digits, which the column would hold as some other number.
+        {"ESTLOTE", "SALDOCORRENTE", "10000000000", "o valor '10000000000' não cabe no campo (até 10 dígitos antes da vírgula)."},
+        {"ESTLOTE", "SALDOCORRENTE", "-99999999999,5", "o valor '-99999999999,5' não cabe no campo (até 10 dígitos antes da vírgula)."},
+        {"ESTLOTE", "SALDOCORRENTE", "9999999999,999999995", "o valor '9999999999,999999995' não cabe no campo (até 10 dígitos antes da vírgula)."},
+        {"ESTLOTE", "DENSIDADE", "10000000", "o valor '10000000' não cabe no campo (até 7 dígitos antes da vírgula)."},
+        {"LAUDOPORLOTE", "CODIGOLAUDO", "2147483648", "o valor '2147483648' não cabe no campo (de -2147483648 a 2147483647)."},
+        {"LAUDOPORLOTE", "CODIGOLAUDO", "1e3", "'1e3' não é um valor numérico válido"},
+        {"RELESTLOTE", "ESTOQUECUSTO", "1e400", "'1e400' não é um valor numérico válido"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed);

@@ -105,6 +105,46 @@ TEST(HistoryLog, LineEndSplitAcrossReadChunks)
     EXPECT_EQ(file.longestLine(), chunk);
 }
 
+// A file that is not text: NUL bytes with no line end, one line of megabytes, control bytes. Each
+// line is shown cut with its mark and the marks of its control bytes, never decoded whole.
+TEST(HistoryLog, LinesTooLongToShowAreCutAndControlBytesShowAsMarks)
+{
+    QTemporaryDir dir;
+    const qint64 kLong = 3 * 1024 * 1024;
+    const QString cutNul = QString(exports::kShownLineLength, QChar(0x2400));
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        QStringList lines;
+    };
+    const QByteArray mixed = QByteArray("a\x01" "b\tc\x1b\x7f\r\n") + QByteArray(kLong, 'x') + "\r\nfim";
+    const Case cases[] = {
+        {"nul.txt", QByteArray(kLong, '\0'), {cutNul + QStringLiteral(" \u2026 [linha cortada: 3.145.728 caracteres]")}},
+        {"mixed.txt", mixed,
+         {QStringLiteral("a\u2401b\tc\u241b\u2421"),
+          QString(exports::kShownLineLength, QLatin1Char('x')) + QStringLiteral(" \u2026 [linha cortada: 3.145.728 caracteres]"),
+          QStringLiteral("fim")}},
+        // Exactly a screenful is shown whole, with no mark.
+        {"edge.txt", QByteArray(exports::kShownLineLength, 'y') + "\r\n",
+         {QString(exports::kShownLineLength, QLatin1Char('y'))}},
+    };
+    for (const Case &c : cases) {
+        exports::LineIndexedFile file;
+        ASSERT_TRUE(file.open(writeFile(dir, QString::fromLatin1(c.name), c.bytes))) << c.name;
+        EXPECT_EQ(allLines(file), c.lines) << c.name;
+        // What the reading holds is a few screenfuls, not the megabytes of the line.
+        EXPECT_LT(file.memoryUsed(), size_t(256 * 1024)) << c.name;
+    }
+
+    // Millions of empty lines: the index does not grow with them.
+    exports::LineIndexedFile file;
+    ASSERT_TRUE(file.open(writeFile(dir, QStringLiteral("empty.txt"), QByteArray(4 * 1024 * 1024, '\n') + "fim")));
+    EXPECT_EQ(file.lineCount(), 4 * 1024 * 1024 + 1);
+    EXPECT_EQ(file.line(4 * 1024 * 1024 - 1), QString());
+    EXPECT_EQ(file.line(4 * 1024 * 1024), QStringLiteral("fim"));
+    EXPECT_LT(file.memoryUsed(), size_t(512 * 1024));
+}
+
 TEST(HistoryLog, ReadsUpToTheSizeAtOpeningWhileAnotherProcessAppends)
 {
     QTemporaryDir dir;

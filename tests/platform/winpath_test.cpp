@@ -166,6 +166,29 @@ TEST_F(WinPathTest, DatabaseLineWinsForThisMachine)
     EXPECT_EQ(t.location, at("127.0.0.1:@/c/FORMULIX/Dados/FORMULIX.BD"));
     // localhost has no line of its own: it stays embedded.
     EXPECT_TRUE(paths.database("localhost:C:\\formulix\\Dados\\FORMULIX.BD").embedded);
+
+    // A server of this machine on another port finds the folders the same way.
+    struct Case {
+        const char *conf, *path, *location;
+    };
+    const Case cases[] = {
+        {"127.0.0.1:C: = 127.0.0.1/3071:@/c", "127.0.0.1:C:\\formulix\\dados\\formulix.bd",
+         "127.0.0.1/3071:@/c/FORMULIX/Dados/FORMULIX.BD"},
+        {"127.0.0.1:C: = localhost/3071:@/c/", "127.0.0.1:c:\\FORMULIX\\DADOS\\Formulix.Bd",
+         "localhost/3071:@/c/FORMULIX/Dados/FORMULIX.BD"},
+        {"127.0.0.1/3071:C: = 127.0.0.1/3071:@/c", "127.0.0.1/3071:C:\\formulix\\interfac03\\FORMULIX.BD",
+         "127.0.0.1/3071:@/c/FORMULIX/interfac03/FORMULIX.BD"},
+        // Another machine's server, port or not, keeps the path as written below its root.
+        {"192.168.0.10:C: = 192.168.0.10/3071:/srv/c", "192.168.0.10:C:\\formulix\\dados\\formulix.bd",
+         "192.168.0.10/3071:/srv/c/formulix/dados/formulix.bd"},
+    };
+    for (const Case &c : cases) {
+        const WinPaths ported = WinPaths::parse(at(QString::fromUtf8(c.conf)), at("@/prog"));
+        const DatabaseTarget p = ported.database(QString::fromUtf8(c.path));
+        EXPECT_TRUE(p.valid) << c.conf;
+        EXPECT_FALSE(p.embedded) << c.conf;
+        EXPECT_EQ(p.location, at(QString::fromUtf8(c.location))) << c.conf;
+    }
 }
 
 TEST_F(WinPathTest, ConfTextDetails)

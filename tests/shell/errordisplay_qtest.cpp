@@ -1,10 +1,13 @@
 // An error that escapes an event handler is shown to the operator and the program goes on.
 #include "shell/errordisplay.h"
 #include "db/dberror.h"
+#include "reports/engine/engine.h"
+#include "reports/engine/project.h"
 #include "support/recordingoperator.h"
 
 #include <QPushButton>
 #include <QTest>
+#include <new>
 #include <stdexcept>
 
 #include <ibase.h>
@@ -21,21 +24,76 @@ private Q_SLOTS:
         QPushButton working(QStringLiteral("ok"));
         int worked = 0;
         connect(&failing, &QPushButton::clicked, this, [] {
-            throw db::DbError(QStringLiteral("Dynamic SQL Error\nTable unknown\nESTLOTEX"));
+            throw db::DbError(QStringLiteral("Dynamic SQL Error\nTable unknown\nESTLOTEX"),
+                              {isc_dsql_error, isc_sqlerr, isc_dsql_relation_err});
         });
         connect(&working, &QPushButton::clicked, this, [&worked] { ++worked; });
         failing.show();
         working.show();
 
+        m_op.clear();
         QTest::mouseClick(&failing, Qt::LeftButton);
         QTest::mouseClick(&working, Qt::LeftButton);
         QTest::keyClick(&failing, Qt::Key_Space);   // a key event's handler fails the same way
 
         using testsupport::MessageKind;
-        QCOMPARE(m_op.texts(MessageKind::Error),
-                 QStringList({QStringLiteral("Dynamic SQL Error\nTable unknown\nESTLOTEX"),
-                              QStringLiteral("Dynamic SQL Error\nTable unknown\nESTLOTEX")}));
+        const QString shown = QStringLiteral(
+            "O banco de dados não tem uma tabela ou coluna que esta operação usa, e a operação não foi feita. A "
+            "estrutura do banco de dados não corresponde a esta versão do programa: avise o suporte técnico e informe a "
+            "mensagem técnica abaixo.\n\nDynamic SQL Error\nTable unknown\nESTLOTEX");
+        QCOMPARE(m_op.texts(MessageKind::Error), QStringList({shown, shown}));
         QCOMPARE(worked, 1);
+    }
+
+    // No text of the engine, ours or the database's, reaches the operator on its own: what failed
+    // and what to do come first.
+    void engineTextsComeAfterOurs_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("leadIn");
+        QTest::addColumn<QString>("engineText");
+        QTest::newRow("recusa do banco") << 0
+            << QStringLiteral("O banco de dados recusou a operação, e ela não foi concluída. Repita a operação; se o erro "
+                              "continuar, avise o suporte técnico e informe a mensagem técnica abaixo.")
+            << QStringLiteral("arithmetic exception, numeric overflow, or string truncation");
+        QTest::newRow("projeto truncado") << 1
+            << QStringLiteral("O relatório não foi mostrado: o arquivo de projeto do relatório está danificado ou "
+                              "incompleto. Copie de novo os arquivos da pasta rpt da instalação para a pasta rpt do "
+                              "programa e repita a operação.")
+            << QStringLiteral("Invalid reporting project:\n\"C:\\FORMULIX\\rpt\\a.rav\"\nPremature end of document");
+        QTest::newRow("projeto ausente") << 2
+            << QStringLiteral("O relatório não foi mostrado: o arquivo de projeto do relatório não foi encontrado. Copie "
+                              "de novo os arquivos da pasta rpt da instalação para a pasta rpt do programa e repita a "
+                              "operação.")
+            << QStringLiteral("The following reporting project does not exist:\n\"C:\\FORMULIX\\rpt\\a.rav\"");
+        QTest::newRow("erro interno") << 3 << shell::kInternalErrorMessage << QStringLiteral("std::bad_alloc");
+    }
+
+    void engineTextsComeAfterOurs()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, leadIn);
+        QFETCH(QString, engineText);
+        QPushButton failing(QStringLiteral("falha"));
+        connect(&failing, &QPushButton::clicked, this, [which] {
+            using reports_engine::ReportError;
+            if (which == 0)
+                throw db::DbError(QStringLiteral("arithmetic exception, numeric overflow, or string truncation"),
+                                  {isc_arith_except});
+            if (which == 3)
+                throw std::bad_alloc();
+            if (which == 1)
+                reports_engine::ParseProject("<ravproject version=\"1\">\n<report name=\"A\">\n",
+                                             QStringLiteral("C:\\FORMULIX\\rpt\\a.rav"));
+            throw ReportError(ReportError::Kind::MissingProject,
+                              reports_engine::MissingProjectMessage(QStringLiteral("C:\\FORMULIX\\rpt\\a.rav")));
+        });
+        failing.show();
+        m_op.clear();
+        QTest::mouseClick(&failing, Qt::LeftButton);
+        const QStringList texts = m_op.texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].startsWith(leadIn + QStringLiteral("\n\n") + engineText), qPrintable(texts[0]));
     }
 
     void otherExceptionsShowTheirText()

@@ -330,7 +330,7 @@ void ExpiryPanel::print(const QString &report, std::unique_ptr<reports_engine::D
     try {
         m_engine->execute(expiry::kExpiryProject, report);
     } catch (const reports_engine::ReportError &e) {
-        m_op.warn(e.message());
+        m_op.warn(e.operatorText());
     }
 }
 

@@ -72,7 +72,9 @@ LogTextView::LogTextView(QWidget *parent) : QTableView(parent)
 
 void LogTextView::fitToLongestLine(int bytes)
 {
-    const int width = fontMetrics().horizontalAdvance(QLatin1Char('M')) * std::min(bytes, 20000) + 16;
+    // A cut line is as wide as its shown part and its mark.
+    const int shown = bytes > exports::kShownLineLength ? exports::kShownLineLength + 40 : bytes;
+    const int width = fontMetrics().horizontalAdvance(QLatin1Char('M')) * shown + 16;
     horizontalHeader()->resizeSection(0, std::max(width, viewport()->width()));
 }
 
@@ -225,9 +227,15 @@ void HistoryViewer::BitBtn10Click()
     PainelSelecioneMes->hide();
     const QString path = exports::HistoryFilePath(m_config.ServerAddress, name);
     const QString local = m_paths.toLocal(path);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool found = !local.isEmpty() && QFileInfo(local).isFile() && m_file.open(local);
-    QApplication::restoreOverrideCursor();
+    bool found = false;
+    {
+        // The wait cursor goes away however the reading ends.
+        struct WaitCursor {
+            WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+            ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+        } busy;
+        found = !local.isEmpty() && QFileInfo(local).isFile() && m_file.open(local);
+    }
     if (!found) {
         m_op.inform(exports::kHistoryNotFoundMessage);
         BitBtn9Click();

@@ -34,7 +34,7 @@ bool isEnter(const QKeyEvent *event)
 QString errorText(const std::exception &e)
 {
     if (const auto *db = dynamic_cast<const db::DbError *>(&e))
-        return db->message();
+        return db::operatorText(*db);
     return QString::fromLocal8Bit(e.what());
 }
 
@@ -233,6 +233,7 @@ void PainelEspecificacoes::BitBtn3Click()
         m_dm.Laudo.close();
         m_dm.Laudo.setCommandText(lotedit::CertificateViewStatement(m_key));
         m_dm.Laudo.open();
+        m_shown = lotedit::ReadCertificate(m_dm.SQLConnection1, m_number);
     } catch (const std::exception &e) {
         m_op.error(errorText(e));
         return;
@@ -306,13 +307,71 @@ lotedit::TestResult PainelEspecificacoes::testAt(int row) const
 
 bool PainelEspecificacoes::save(const std::vector<lotedit::TestResult> &tests)
 {
+    const lotedit::CertificateHeader header = currentHeader();
     try {
-        lotedit::SaveCertificate(m_dm.SQLConnection1, m_number, currentHeader(), tests, &m_clipboard);
+        lotedit::SaveCertificate(m_dm.SQLConnection1, m_number, header, tests, &m_clipboard, &m_shown);
+    } catch (const lotedit::CertificateChanged &e) {
+        m_op.warn(e.message());
+        showStoredValues(e.stored());
+        m_shown = e.stored();
+        return false;
     } catch (const std::exception &e) {
         m_op.error(errorText(e));
         return false;
     }
+    m_shown.header = header;
+    for (const lotedit::TestResult &t : tests)
+        m_shown.results[t.specEntry] = t.result;
     return true;
+}
+
+void PainelEspecificacoes::showStoredValues(const lotedit::CertificateShown &stored)
+{
+    data::CachedDataset &ds = m_dm.Laudo;
+    if (!ds.isOpen() || ds.isEmpty())
+        return;
+    const auto dateValue = [](const QDate &d) { return d.isValid() ? db::Value::date(d) : db::Value(); };
+    const auto textValue = [](const QString &t) { return t.isEmpty() ? db::Value() : db::Value::text(t); };
+    const auto same = [](const db::Value &a, const db::Value &b) {
+        return a == b || ((a.isNull() || a.toString().isEmpty()) && (b.isNull() || b.toString().isEmpty()));
+    };
+    const lotedit::CertificateHeader &was = m_shown.header, &now = stored.header;
+    const std::vector<std::pair<QString, std::pair<db::Value, db::Value>>> header{
+        {QStringLiteral("DATA"), {dateValue(was.date), dateValue(now.date)}},
+        {QStringLiteral("MANIPULADOR"), {textValue(was.handler), textValue(now.handler)}},
+        {QStringLiteral("ANALISTA"), {textValue(was.analyst), textValue(now.analyst)}},
+        {QStringLiteral("TAMANHOLOTE"), {textValue(was.lotSize), textValue(now.lotSize)}},
+        {QStringLiteral("RESULTADOFINAL"), {textValue(was.verdict), textValue(now.verdict)}},
+    };
+    const int specCol = ds.fieldIndex(QStringLiteral("CODIGOESPEC"));
+    const int current = ds.currentRow();
+    const bool wasMoving = m_moving;
+    m_moving = true;
+    for (int row = 0; row < ds.rowCount(); ++row) {
+        ds.moveTo(row);
+        const int spec = int(ds.valueAt(row, specCol).toInt());
+        bool editing = false;
+        const auto put = [&](const QString &field, const db::Value &v) {
+            if (!editing) {
+                ds.edit();
+                editing = true;
+            }
+            ds.setValue(field, v);
+        };
+        for (const auto &[field, values] : header)
+            if (same(ds.value(field), values.first) && !same(values.first, values.second))
+                put(field, values.second);
+        const auto w = m_shown.results.find(spec);
+        const auto n = stored.results.find(spec);
+        if (w != m_shown.results.end() && n != stored.results.end()
+            && same(ds.value(QStringLiteral("RESULTADO")), textValue(w->second)) && w->second != n->second)
+            put(QStringLiteral("RESULTADO"), textValue(n->second));
+        if (editing)
+            ds.post();
+    }
+    ds.moveTo(current);
+    m_moving = wasMoving;
+    selectGridRow(current);
 }
 
 bool PainelEspecificacoes::DBMemo2KeyPress(QKeyEvent *event)

@@ -77,6 +77,9 @@ private:
     lotedit::CertificateHeader currentHeader() const;
     lotedit::TestResult testAt(int row) const;
     bool save(const std::vector<lotedit::TestResult> &tests);
+    // After a save refused because another workstation changed the certificate: the values the
+    // operator left alone show what is stored; what they typed stays for a second save.
+    void showStoredValues(const lotedit::CertificateShown &stored);
     void goToRow(int row);
     void selectGridRow(int row);
     void setFormControlsEnabled(bool enabled);
@@ -92,6 +95,7 @@ private:
     QList<QWidget *> m_formControls;
     lotedit::CertificateKey m_key;
     int m_number = 0;
+    lotedit::CertificateShown m_shown;   // what the panel started from: a save writes only over it
     bool m_moving = false;
 };
 

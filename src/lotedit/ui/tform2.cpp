@@ -6,6 +6,7 @@
 #include "lotedit/productlookup.h"
 #include "painelespecificacoes.h"
 
+#include "data/fieldtext.h"
 #include "data/ui/datasetmodel.h"
 #include "db/dberror.h"
 #include "platform/clock.h"
@@ -28,6 +29,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace lotedit_ui {
 
@@ -125,8 +127,76 @@ bool TForm2::logOn() const
 
 void TForm2::writeLine(const QString &text)
 {
+    if (!logOn())
+        return;
+    if (DS_ESTLOTE->isEditing())
+        m_pendingAudit << text;
+    else
+        writeNow(text);
+}
+
+void TForm2::writeNow(const QString &text)
+{
     if (logOn())
         m_dm.log.WriteActivityLine(m_dm.run.UserName, text);
+}
+
+void TForm2::rowSaved()
+{
+    const QStringList saved = std::exchange(m_pendingAudit, {});
+    m_reauditBalance = m_reauditExpiry = false;
+    allowMoves();
+    for (const QString &line : saved)
+        writeNow(line);
+}
+
+void TForm2::rowCancelled()
+{
+    m_pendingAudit.clear();
+    m_reauditBalance = m_reauditExpiry = false;
+    allowMoves();
+}
+
+void TForm2::rowChangedElsewhere()
+{
+    // What was audited went from values no longer stored: nothing of it is on record, and the
+    // next save audits the typed values against the stored ones. Until then no move may save it.
+    m_pendingAudit.clear();
+    m_reauditBalance = m_reauditExpiry = true;
+    allowMoves();
+}
+
+void TForm2::allowMoves()
+{
+    const bool free = Memo1->isHidden() && !m_reauditBalance && !m_reauditExpiry;
+    DBNavigator1->setEnabled(free);
+    Excluiresteregistro1->setEnabled(free);
+}
+
+bool TForm2::auditAgainstStored()
+{
+    if (m_reauditBalance) {
+        m_reauditBalance = false;
+        EntryBalance = data::FieldText(m_dm.ESTLOTE.valueBeforeEdit(QStringLiteral("SALDOCORRENTE")))
+                           .left(lotedit::kEntryBalanceWidth);
+        DBEdit6Exit();
+        DBEdit6Enter();
+        if (justificationShown() && !JustificationDone)
+            return false;
+    }
+    if (m_reauditExpiry) {
+        m_reauditExpiry = false;
+        const db::Value stored = m_dm.ESTLOTE.valueBeforeEdit(QStringLiteral("VALIDADE"));
+        EntryExpiry = lotedit::EntryExpiryFor(stored.isNull() ? QString() : stored.toDate().toString(QStringLiteral("dd/MM/yy")),
+                                              currentYear());
+        if (!lotedit::ExpiryLeftEmpty(DBEdit10->Text()))
+            DBEdit10Exit();
+        DBEdit10Enter();
+        if (justificationShown() && !JustificationDone)
+            return false;
+    }
+    allowMoves();
+    return true;
 }
 
 int TForm2::currentYear() const
@@ -180,7 +250,7 @@ void TForm2::FormActivate()
     if (lotedit::HasSituationOptions(m_dm.run.siteConfig))
         DBComboBox1->setItems(lotedit::SituationItems(m_dm.run.siteConfig));
 
-    writeLine(lotedit::OpeningLine(descriptionText(), lotText()));
+    writeNow(lotedit::OpeningLine(descriptionText(), lotText()));
     if (!m_dm.TabLab.isOpen())
         m_dm.TabLab.open();
 }
@@ -242,6 +312,8 @@ void TForm2::BitBtn1Click()
         Memo1->setFocus(Qt::OtherFocusReason);
         return;
     }
+    if (!auditAgainstStored())
+        return;
     // Saved from the keyboard (Alt+S) the focus never leaves the box in hand: its value and its
     // audit come first, so no audited change is saved unjustified.
     QWidget *focused = QApplication::focusWidget();
@@ -433,8 +505,7 @@ void TForm2::hideJustification()
 {
     for (QWidget *w : std::initializer_list<QWidget *>{Bevel2, Label27, Memo1, Label29})
         w->hide();
-    DBNavigator1->setEnabled(true);
-    Excluiresteregistro1->setEnabled(true);
+    allowMoves();
     JustificationDone = true;
 }
 

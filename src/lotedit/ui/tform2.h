@@ -116,6 +116,9 @@ public:
     QString lotText() const override;
     QString balanceText() const override;
     void hideJustification() override;
+    void rowSaved() override;
+    void rowCancelled() override;
+    void rowChangedElsewhere() override;
 
     void done(int result) override;
 
@@ -136,7 +139,14 @@ private:
     void closeOptions(bool choose);
     void closeLater();
     bool logOn() const;
+    // Audit lines of an edit wait for its save: only what reaches the database is on record.
     void writeLine(const QString &text);
+    void writeNow(const QString &text);
+    // After a save refused because another workstation changed the lot: the balance and expiry
+    // typed are audited again against what is now stored. False while a justification is due.
+    bool auditAgainstStored();
+    // The navigator and the deletion only while no justification or re-audit is due.
+    void allowMoves();
     int currentYear() const;
     // A handler's failure goes to the operator, as the general error display would show it.
     void guarded(const std::function<void()> &step);
@@ -147,6 +157,9 @@ private:
     bool m_activated = false;
     bool m_closing = false;
     QString m_chosenName;   // the name last picked in the options list
+    QStringList m_pendingAudit;     // lines of the edit in hand, written when it is saved
+    bool m_reauditBalance = false;
+    bool m_reauditExpiry = false;
 };
 
 } // namespace lotedit_ui

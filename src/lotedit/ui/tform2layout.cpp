@@ -1,6 +1,7 @@
 // The lot edit form's controls, their places and tab order, and the certificate panel over it.
 #include "tform2.h"
 
+#include "lotedit/lotkey.h"
 #include "lotedit/lotrules.h"
 #include "lotedit/productlookup.h"
 #include "painelespecificacoes.h"
@@ -58,6 +59,8 @@ TForm2::TForm2(data::TDM &dm, const platform::Clock &clock, platform::Operator &
     DS_ESTLOTE->setObjectName(QStringLiteral("DS_ESTLOTE"));
     DS_ESTLOTE->currentYear = [this] { return currentYear(); };
     DS_ESTLOTE->postRefused = [this] { return m_dm.ESTLOTEPostRefused; };
+    // A new lot, or a lot moved to another key, never gives a lot a second row at one location.
+    m_dm.ESTLOTE.beforeWrite = lotedit::RefuseSecondLotRow;
     buildControls();
     if (paths && clipboard)
         buildCertificate(*paths, *clipboard);
@@ -70,6 +73,7 @@ TForm2::~TForm2()
 {
     if (m_dm.lotEditForm == this)
         m_dm.lotEditForm = nullptr;
+    m_dm.ESTLOTE.beforeWrite = nullptr;
 }
 
 void TForm2::buildControls()

@@ -32,7 +32,7 @@ void ReportEngine::execute(const QString &projectWindowsPath, const QString &rep
     const QString local = m_paths.toLocal(projectWindowsPath);
     QFile file(local);
     if (local.isEmpty() || !QFileInfo(local).isFile() || !file.open(QIODevice::ReadOnly))
-        throw ReportError(MissingProjectMessage(projectWindowsPath));
+        throw ReportError(ReportError::Kind::MissingProject, MissingProjectMessage(projectWindowsPath));
     const Project project = ParseProject(file.readAll(), projectWindowsPath);
     file.close();
     const ReportDef *report = project.find(reportName);

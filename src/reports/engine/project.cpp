@@ -128,12 +128,18 @@ const ReportDef *Project::find(const QString &name) const
     return nullptr;
 }
 
+QString ReportError::operatorText() const
+{
+    return (m_kind == Kind::MissingProject ? kMissingProjectLeadIn : kInvalidProjectLeadIn) + QStringLiteral("\n\n")
+           + m_message;
+}
+
 Project ParseProject(const QByteArray &bytes, const QString &fileName)
 {
     Project p;
     QXmlStreamReader xml(bytes);
     if (!xml.readNextStartElement() || xml.name() != QLatin1String("ravproject"))
-        throw ReportError(QStringLiteral("Invalid reporting project:\n\"%1\"").arg(fileName));
+        throw ReportError(ReportError::Kind::InvalidProject, QStringLiteral("Invalid reporting project:\n\"%1\"").arg(fileName));
     while (xml.readNextStartElement()) {
         if (xml.name() == QLatin1String("report"))
             p.reports.push_back(readReport(xml));
@@ -141,7 +147,7 @@ Project ParseProject(const QByteArray &bytes, const QString &fileName)
             xml.skipCurrentElement();
     }
     if (xml.hasError())
-        throw ReportError(QStringLiteral("Invalid reporting project:\n\"%1\"\n%2 (line %3)")
+        throw ReportError(ReportError::Kind::InvalidProject, QStringLiteral("Invalid reporting project:\n\"%1\"\n%2 (line %3)")
                               .arg(fileName, xml.errorString())
                               .arg(xml.lineNumber()));
     return p;

@@ -9,16 +9,28 @@
 
 namespace reports_engine {
 
-// What the engine raises; its text is what the operator reads.
+// What the engine raises: the engine's own text, and what the operator reads (our words first).
 class ReportError : public std::runtime_error {
 public:
-    explicit ReportError(const QString &message)
-        : std::runtime_error(message.toLocal8Bit().toStdString()), m_message(message) {}
+    enum class Kind { MissingProject, InvalidProject };
+    ReportError(Kind kind, const QString &message)
+        : std::runtime_error(message.toLocal8Bit().toStdString()), m_kind(kind), m_message(message) {}
+    Kind kind() const { return m_kind; }
     const QString &message() const { return m_message; }
+    // What failed and what to do, then the engine's text.
+    QString operatorText() const;
 
 private:
+    Kind m_kind;
     QString m_message;
 };
+
+inline const QString kMissingProjectLeadIn = QStringLiteral(
+    "O relatório não foi mostrado: o arquivo de projeto do relatório não foi encontrado. Copie de novo os arquivos da "
+    "pasta rpt da instalação para a pasta rpt do programa e repita a operação.");
+inline const QString kInvalidProjectLeadIn = QStringLiteral(
+    "O relatório não foi mostrado: o arquivo de projeto do relatório está danificado ou incompleto. Copie de novo os "
+    "arquivos da pasta rpt da instalação para a pasta rpt do programa e repita a operação.");
 
 enum class Align { Left, Center, Right };
 

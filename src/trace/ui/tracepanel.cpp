@@ -62,7 +62,7 @@ void TracePanel::printReport(const std::function<void(reports_engine::ReportEngi
     try {
         engine.execute(trace::kTraceProject, report);
     } catch (const reports_engine::ReportError &e) {
-        m_op.error(e.message());
+        m_op.error(e.operatorText());
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -137,6 +138,38 @@ private Q_SLOTS:
         QVERIFY(!rig.viewer->isVisible());
         QVERIFY(!memo->isVisible());
         QVERIFY(rig.pnl2->isVisible());
+    }
+
+    // A month's file that is not text (NUL bytes with no line end, then one line of megabytes)
+    // opens and paints at once, its lines cut with their mark.
+    void fileOfNulBytesAndAVeryLongLineOpens()
+    {
+        Rig rig;
+        QFile f(rig.dir.filePath(QStringLiteral("share/LOG/LOGESTOQ_2024-04.TXT")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4 * 1024 * 1024, '\0'));
+        f.write("\r\n");
+        f.write(QByteArray(4 * 1024 * 1024, 'z'));
+        f.close();
+        rig.typeMonth(QStringLiteral("04"), QStringLiteral("24"));
+        QTest::keyClick(rig.viewer->EditAno, Qt::Key_Return);
+        QTest::keyClick(rig.viewer->BitBtn10, Qt::Key_Space);
+        QVERIFY(rig.op.messages().isEmpty());
+        auto *memo = rig.viewer->Memo1;
+        QVERIFY(memo->isVisible());
+        memo->repaint();
+        const QAbstractItemModel *m = memo->model();
+        QCOMPARE(m->rowCount(), 2);
+        const QString mark = QStringLiteral(" \u2026 [linha cortada: 4.194.304 caracteres]");
+        QCOMPARE(m->index(0, 0).data().toString(), QString(exports::kShownLineLength, QChar(0x2400)) + mark);
+        QCOMPARE(m->index(1, 0).data().toString(), QString(exports::kShownLineLength, QLatin1Char('z')) + mark);
+        // The column is as wide as a cut line, not as the line in the file.
+        const int glyph = memo->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+        QVERIFY(memo->columnWidth(0) < glyph * (exports::kShownLineLength + 100));
+        memo->scrollToBottom();
+        memo->horizontalScrollBar()->setValue(memo->horizontalScrollBar()->maximum());
+        memo->repaint();
+        QVERIFY(rig.viewer->file().memoryUsed() < size_t(256 * 1024));
     }
 
     void oneDigitMonthIsNotFound()

@@ -253,6 +253,43 @@ private Q_SLOTS:
         QCOMPARE(p->DBMemo2->toPlainText(), QStringLiteral("falha"));
     }
 
+    void aCertificateChangedElsewhereIsNotOverwritten()
+    {
+        auto *p = h->panel;
+        QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
+        replaceText(p->DBEdit11, QStringLiteral("Bia"));
+        // Another workstation saves the same certificate meanwhile.
+        auto other = h->rig.tdb.another();
+        other->execute(QStringLiteral("update LAUDOPORLOTE set MANIPULADOR = 'Caio', ANALISTA = 'Davi'"));
+        other->execute(QStringLiteral("update CQPORLOTE set RESULTADO = '6,1' where CODIGOESPEC = 2"));
+
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(p->isVisible());
+        QCOMPARE(h->rig.op.texts(),
+                 QStringList{QStringLiteral("Outra estação alterou este registro depois que você o abriu. Nada foi gravado.\r"
+                                            "Manipulador: gravado Caio, era (vazio) quando você começou\r"
+                                            "Analista: gravado Davi, era (vazio) quando você começou\r"
+                                            "Resultado do ensaio: gravado 6,1, era 5,0 a 7,0 quando você começou\r"
+                                            "O que você digitou foi mantido: confira os valores gravados e salve de novo "
+                                            "para gravá-lo.")});
+        QCOMPARE(h->header("ANALISTA"), QStringLiteral("Davi"));
+        // What was typed stays; what the operator left alone shows the stored values.
+        QCOMPARE(p->DBEdit11->text(), QStringLiteral("Bia"));
+        QCOMPARE(p->DBEdit14->text(), QStringLiteral("Caio"));
+        int ph = h->laudoSpec(0) == 2 ? 0 : 1;
+        QCOMPARE(h->rig.dm.Laudo.valueAt(ph, h->rig.dm.Laudo.fieldIndex(QStringLiteral("RESULTADO"))).toString(),
+                 QStringLiteral("6,1"));
+
+        // The second Sair is deliberate: the typed analyst over the stored values, the rest kept.
+        h->rig.op.clear();
+        QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+        QVERIFY(h->rig.op.texts().isEmpty());
+        QCOMPARE(h->header("ANALISTA"), QStringLiteral("Bia"));
+        QCOMPARE(h->header("MANIPULADOR"), QStringLiteral("Caio"));
+        QCOMPARE(h->result(2), QStringLiteral("6,1"));
+    }
+
     void theCalendarWritesTheDayItIsGiven()
     {
         auto *p = h->panel;

@@ -389,6 +389,158 @@ private Q_SLOTS:
         QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE where LOTE = 'C2'")).rows[0][0].toInt(), 1);
     }
 
+    void aNumberItsColumnCannotHoldIsRefusedAndKeptInTheBox()
+    {
+        const struct {
+            const char *box;
+            const char *typed;
+            const char *message;
+        } cases[] = {
+            {"DBEdit6", "1e15", "Saldo Atual: '1e15' não é um valor numérico válido"},
+            {"DBEdit6", "12345678901", "Saldo Atual: o valor '12345678901' não cabe no campo (até 10 dígitos antes da vírgula)."},
+            {"DBEdit12", "1e400", "Densidade: '1e400' não é um valor numérico válido"},
+            {"DBEdit12", "12345678", "Densidade: o valor '12345678' não cabe no campo (até 7 dígitos antes da vírgula)."},
+            {"DBEdit13", "-99999999,5", "Fator de Correção: o valor '-99999999,5' não cabe no campo (até 7 dígitos antes da vírgula)."},
+            {"DBEdit13", "1,2,3", "Fator de Correção: '1,2,3' não é um valor numérico válido"},
+        };
+        for (const auto &c : cases) {
+            const QString typed = QString::fromLatin1(c.typed);
+            Rig rig;
+            TForm2 form(rig.dm, rig.clock, rig.op);
+            openOn(rig, form, QStringLiteral("C1"));
+            auto *box = form.findChild<QLineEdit *>(QString::fromLatin1(c.box));
+            QVERIFY2(box, c.box);
+            typeInto(box, typed);
+            leaveWithTab();
+            QCOMPARE(rig.op.texts(), QStringList{QString::fromUtf8(c.message)});
+            QCOMPARE(QApplication::focusWidget(), box);
+            QCOMPARE(box->text(), typed);
+            // Saving from the keyboard meets the same refusal: nothing reaches the database.
+            QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+            settle();
+            QVERIFY(form.isVisible());
+            QCOMPARE(box->text(), typed);
+            QVERIFY(!form.justificationShown());
+            const db::Rows row = rig.query(QStringLiteral("select SALDOCORRENTE, DENSIDADE, FATORCORRECAO from ESTLOTE where LOTE = 'C1'"));
+            QCOMPARE(row.rows[0][0].toDecimal(), db::Decimal::fromString(QStringLiteral("12.5")));
+            QVERIFY(row.rows[0][1].isNull() && row.rows[0][2].isNull());
+            QCOMPARE(rig.auditBytes(), lines({QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)")}));
+        }
+    }
+
+    void theSavedLineCarriesTheSavedRowsBalanceWhenTheRowLeavesTheView()
+    {
+        Rig rig;
+        // The grid shows lots holding more than one unit: the saved lot leaves it on the reload.
+        rig.dm.ESTLOTE.setCommandText(QStringLiteral("select ") + core::kLotColumnList
+                                      + QStringLiteral(" from ESTLOTE where SALDOCORRENTE > 1 order by DESCRICAO"));
+        rig.dm.ESTLOTE.open();
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit6, QStringLiteral("0,5"));
+        leaveWithTab();
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QTest::keyClicks(form.Memo1, QStringLiteral("perda"));
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        settle();
+        form.BitBtn1->click();
+        settle();
+        QVERIFY(!form.isVisible());
+        QCOMPARE(rig.dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("T1"));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Alterou o Saldo Atual de 12,5 para 0,5 (Cafeína, lote: C1)"),
+            QStringLiteral("Justificativa: perda"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 0,5"),
+        }));
+    }
+
+    void aLotNeverGetsASecondRowAtOneLocation()
+    {
+        Rig rig;
+        rig.exec(QStringLiteral("insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, LABORATORIO, SALDOCORRENTE) "
+                                "values ('Vitamina C', 'VC-9', 'Galena', '00077', 'Manipulação', 3)"));
+        rig.dm.ESTLOTE.refresh();
+        const auto count = [&](const QString &where) {
+            return rig.query(QStringLiteral("select count(*) from ESTLOTE where ") + where).rows[0][0].toInt();
+        };
+        const QString exists = QStringLiteral("O lote VC-9 de Vitamina C (código 00077, fornecedor Galena) já existe em "
+                                              "Manipulação. O registro não foi gravado.");
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+
+        // A new lot filled from the register with the lot this location already holds.
+        form.DBNavigator1->button(data_ui::DBNavigator::Insert)->click();
+        settle();
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBEdit1);
+        QTest::keyClicks(form.DBEdit1, QStringLiteral("00077"));
+        QTest::keyClick(form.DBEdit1, Qt::Key_Return);
+        settle();
+        QCOMPARE(form.DBEdit2->text(), QStringLiteral("VC-9"));
+        form.BitBtn1->click();
+        settle();
+        QVERIFY(form.isVisible());
+        QCOMPARE(rig.op.texts(), QStringList{exists});
+        QCOMPARE(count(QStringLiteral("LOTE = 'VC-9'")), 1);
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Insert);   // what was typed is still there to correct
+        QCOMPARE(form.DBEdit2->text(), QStringLiteral("VC-9"));
+        // At another location the same lot is a row of its own.
+        rig.op.clear();
+        const int elsewhere = form.DBLookupComboBox2->findText(QStringLiteral("Almoxarifado"));
+        form.DBLookupComboBox2->setCurrentIndex(elsewhere);
+        Q_EMIT form.DBLookupComboBox2->activated(elsewhere);
+        settle();
+        form.BitBtn1->click();
+        settle();
+        QVERIFY(!form.isVisible());
+        QVERIFY(rig.op.texts().isEmpty());
+        QCOMPARE(count(QStringLiteral("LOTE = 'VC-9' and LABORATORIO = 'Almoxarifado'")), 1);
+
+        // An existing row moved onto that key is refused the same way; the row keeps its own.
+        rig.op.clear();
+        rig.exec(QStringLiteral("update ESTLOTE set CODIGO = '00077', FORNECEDOR = 'Galena', DESCRICAO = 'Vitamina C' "
+                                "where LOTE = 'T1'"));
+        rig.dm.ESTLOTE.refresh();
+        TForm2 again(rig.dm, rig.clock, rig.op);
+        openOn(rig, again, QStringLiteral("T1"));
+        typeInto(again.DBEdit2, QStringLiteral("VC-9"));
+        again.BitBtn1->click();
+        settle();
+        QVERIFY(again.isVisible());
+        QCOMPARE(rig.op.texts(), QStringList{exists});
+        QCOMPARE(count(QStringLiteral("LOTE = 'VC-9' and LABORATORIO = 'Manipulação'")), 1);
+        QCOMPARE(count(QStringLiteral("LOTE = 'T1'")), 1);
+        // Re-saving the row under its own key is no duplicate of itself.
+        typeInto(again.DBEdit2, QStringLiteral("T1"));
+        typeInto(again.DBEdit12, QStringLiteral("2"));
+        again.BitBtn1->click();
+        settle();
+        QVERIFY(!again.isVisible());
+        QCOMPARE(count(QStringLiteral("LOTE = 'T1' and DENSIDADE = 2")), 1);
+    }
+
+    void aChangeThatIsNotSavedLeavesNoChangeLine()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit6, QStringLiteral("9"));
+        leaveWithTab();
+        QTRY_COMPARE(QApplication::focusWidget(), form.Memo1);
+        QTest::keyClicks(form.Memo1, QStringLiteral("quebra"));
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        settle();
+        form.BitBtn2->click();
+        settle();
+        QVERIFY(!form.isVisible());
+        QCOMPARE(rig.query(QStringLiteral("select SALDOCORRENTE from ESTLOTE where LOTE = 'C1'")).rows[0][0].toDecimal(),
+                 db::Decimal::fromString(QStringLiteral("12.5")));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Cancelou a operação. Saldo atual: 12,5"),
+        }));
+    }
+
     void theCloseBoxCancelsWhatIsPending()
     {
         Rig rig;

@@ -8,6 +8,8 @@
 #include "reports/engine/previewdialog.h"
 #include "reports/reportrig.h"
 #include "support/modulerig.h"
+#include "db/dberror.h"
+#include "shell/errordisplay.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -275,6 +277,101 @@ private Q_SLOTS:
         QTest::mouseClick(f.panel->BitBtn15, Qt::LeftButton);
         QVERIFY(seen);
         QCOMPARE(f.op.texts().size(), 1);
+    }
+
+    // A build that fails, whatever stops it, tells the operator in Portuguese first (the engine's
+    // text after it), leaves no waiting panel or gauge behind and no cover over the other buttons.
+    void failedBuildsLeaveNoPanel_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("build");
+        QTest::addColumn<QString>("leadIn");
+        QTest::addColumn<QString>("engineText");
+        const QString premature = QStringLiteral("Premature end of document");
+        QTest::newRow("CPV, projeto truncado") << "truncated project" << "CPV" << reports_engine::kInvalidProjectLeadIn << premature;
+        QTest::newRow("revenda, projeto truncado") << "truncated resale project" << "resale" << reports_engine::kInvalidProjectLeadIn << premature;
+        QTest::newRow("manipulação, projeto ausente") << "missing project" << "manufacturing" << reports_engine::kMissingProjectLeadIn
+                                                      << QStringLiteral("The following reporting project does not exist");
+        QTest::newRow("CPV, RP_TOTAIS ausente") << "no RP_TOTAIS" << "CPV" << db::kStructureMismatchMessage << QStringLiteral("Table unknown");
+        QTest::newRow("CPV, consumo recusado") << "consumption refused" << "CPV" << db::kDatabaseRefusedMessage
+                                               << QStringLiteral("conversion error");
+    }
+
+    void failedBuildsLeaveNoPanel()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, build);
+        QFETCH(QString, leadIn);
+        QFETCH(QString, engineText);
+        Fixture f;
+        const QString rpt = f.dir.filePath(QStringLiteral("c/FORMULIX/rpt/"));
+        auto truncate = [](const QString &path) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.resize(file.size() / 2));
+        };
+        if (fault == QLatin1String("truncated project"))
+            truncate(rpt + QStringLiteral("rel_EstoqueFisFin.rav"));
+        else if (fault == QLatin1String("truncated resale project"))
+            truncate(rpt + QStringLiteral("rel_EstoqueFisFinR.rav"));
+        else if (fault == QLatin1String("missing project"))
+            QVERIFY(QFile::remove(rpt + QStringLiteral("rel_EstoqueFisFin.rav")));
+        else if (fault == QLatin1String("no RP_TOTAIS"))
+            f.execWs(QStringLiteral("drop table RP_TOTAIS"));
+        else if (fault == QLatin1String("consumption refused")) {
+            // An order type that is a number: the consumption statement's 'Pedido' cannot be compared.
+            f.exec(QStringLiteral("alter table PEDIDOS drop TIPOPEDIDO"));
+            f.exec(QStringLiteral("alter table PEDIDOS add TIPOPEDIDO integer"));
+            f.exec(QStringLiteral("insert into PEDIDOS (ESTACAO, NPEDIDO, TIPOPEDIDO, DATAPEDIDO) values ('01', 1, 7, '2024-02-01')"));
+            f.exec(QStringLiteral("insert into PERIODO (DATAINICIAL, DATAFINAL) values ('2024-02-01', '2024-02-29')"));
+        }
+        f.exec(QStringLiteral("insert into COMPEDID (ESTACAO, NPEDIDO, CODIGOCOMP, QDEESTOQUE, UNID) values ('01', 1, 'P02', 2, 'g')"));
+        f.exec(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE, GRUPO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, "
+                              "FATORDILUICAO) values ('P03', 'Produto 3', 'Rev', 'UN', 6, 2, 5, 1)"));
+        f.panel->open();
+
+        // The handler's error goes where the program sends it: the general error display.
+        bool panelSeen = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &watch, [&f, &panelSeen] {
+            panelSeen = panelSeen || f.panel->PainelAguarde->isVisible() || f.panel->PainelAguarde2->isVisible();
+        });
+        watch.start(0);
+        try {
+            if (build == QLatin1String("CPV")) {
+                f.panel->BitBtn11Click();
+                f.panel->PainelPeriodo->EditDataInicial->setText(QStringLiteral("01/02/24"));
+                f.panel->PainelPeriodo->EditDataFinal->setText(QStringLiteral("29/02/24"));
+                f.panel->BitBtn13Click();
+            } else if (build == QLatin1String("resale")) {
+                f.panel->btnFinanceiroClick();
+            } else {
+                f.panel->btn_1Click();
+            }
+            QFAIL("the build did not fail");
+        } catch (...) {
+            shell::EstoqueApplication::showCurrentException(&f.op);
+        }
+        watch.stop();
+        if (build == QLatin1String("CPV"))
+            QVERIFY(panelSeen);   // "Aguarde..." was up during the build
+
+        const QStringList texts = f.op.texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].startsWith(leadIn + QStringLiteral("\n\n")), qPrintable(texts[0]));
+        QVERIFY2(texts[0].contains(engineText), qPrintable(texts[0]));
+
+        QVERIFY(!f.panel->PainelAguarde->isVisible());
+        QVERIFY(!f.panel->PainelAguarde2->isVisible());
+        QCOMPARE(f.panel->gg1->value(), 0);
+        QVERIFY(!f.panel->busy());
+        // "Conferir baixas no estoque" is not covered and opens its period panel.
+        QPushButton *audit = f.panel->BitBtn16;
+        QVERIFY(audit->isEnabled());
+        QCOMPARE(f.window.childAt(audit->mapTo(&f.window, audit->rect().center())), static_cast<QWidget *>(audit));
+        QTest::mouseClick(audit, Qt::LeftButton);
+        QVERIFY(f.panel->PainelPeriodo->isVisible());
+        QCOMPARE(f.panel->PainelPeriodo->Purpose, 2);
     }
 
     // "Visualizar" prints the staged rows only under the build and period they were made for;

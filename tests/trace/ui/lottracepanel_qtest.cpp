@@ -134,7 +134,8 @@ private Q_SLOTS:
         panel->btnImprimir->click();
         QVERIFY(QFile::rename(project + QStringLiteral(".bak"), project));
         QCOMPARE(view.presented, 1);
-        QCOMPARE(op.texts(), QStringList{reports_engine::MissingProjectMessage(trace::kTraceProject)});
+        QCOMPARE(op.texts(), QStringList{reports_engine::kMissingProjectLeadIn + QStringLiteral("\n\n")
+                                         + reports_engine::MissingProjectMessage(trace::kTraceProject)});
         op.clear();
 
         panel->btnExportar->click();

@@ -73,7 +73,14 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
     if (!errors.empty())
         ds.cancelUpdates();
     if (!ignoreRefreshFailure) {
-        ds.refresh();
+        try {
+            ds.refresh();
+        } catch (const db::DbError &e) {
+            // The operator has just been told the link is gone: once is enough.
+            if (!linkLost || !e.isConnectionLost())
+                throw;
+            return false;
+        }
         return errors.empty();
     }
     try {

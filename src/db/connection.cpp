@@ -2,9 +2,9 @@
 // attaches again, direct statements, and creating or dropping a database.
 #include "connection.h"
 #include "engine.h"
+#include "serverwatch.h"
 
 #include <QFile>
-#include <optional>
 
 #include <cerrno>
 #include <climits>
@@ -74,11 +74,17 @@ void Connection::close()
 {
     if (!m_att)
         return;
-    Status st;
-    m_att->detach(&st);
-    if (st.failed())
-        m_att->release();
+    // Held while the watch may still cut the link: a detach that works releases the interface.
+    IAttachment *att = m_att;
+    att->addRef();
+    onServer(*this, [&] {
+        Status st;
+        att->detach(&st);
+        if (st.failed())
+            att->release();
+    });
     m_att = nullptr;
+    att->release();
 }
 
 IAttachment *Connection::handle()
@@ -100,23 +106,10 @@ void Connection::noteError(const DbError &e)
 
 void Connection::execute(const QString &sql, const std::vector<Value> &params)
 {
-    // A link lost since the last use is noticed when the transaction starts: attach again once.
-    for (int attempt = 0;; ++attempt) {
-        std::optional<Transaction> tx;
-        const bool wasOpen = isOpen();
-        try {
-            tx.emplace(*this);
-        } catch (const DbError &e) {
-            // Only a link that was up and is now gone is tried again; a server that cannot be
-            // reached at all fails at once.
-            if (attempt == 0 && wasOpen && e.isConnectionLost())
-                continue;
-            throw;
-        }
-        tx->execute(sql, params);
-        tx->commit();
-        return;
-    }
+    // A link lost since the last use is noticed when the transaction starts, which attaches again.
+    Transaction tx(*this);
+    tx.execute(sql, params);
+    tx.commit();
 }
 
 Rows Connection::query(const QString &sql, const std::vector<Value> &params)
@@ -131,7 +124,7 @@ Rows Connection::query(const QString &sql, const std::vector<Value> &params)
             tx.commit();
             return r;
         } catch (const DbError &e) {
-            if (attempt == 0 && wasOpen && e.isConnectionLost())
+            if (attempt == 0 && wasOpen && e.isConnectionLost() && !serverFoundSilent(*this))
                 continue;
             throw;
         }

@@ -1,6 +1,7 @@
 // A statement's rows read front to back, blobs read whole.
 #include "connection.h"
 #include "message.h"
+#include "serverwatch.h"
 
 namespace db {
 
@@ -91,15 +92,17 @@ bool Cursor::next()
 {
     if (!m_rs)
         return false;
-    Status st;
-    const int r = m_rs->fetchNext(&st, m_buffer.data());
     try {
-        st.check();
+        return onServer(m_tx->connection(), [&] {
+            Status st;
+            const int r = m_rs->fetchNext(&st, m_buffer.data());
+            st.check();
+            return r == IStatus::RESULT_OK;
+        });
     } catch (const DbError &e) {
         m_tx->connection().noteError(e);
         throw;
     }
-    return r == IStatus::RESULT_OK;
 }
 
 QByteArray Cursor::blob(int col) const
@@ -108,7 +111,9 @@ QByteArray Cursor::blob(int col) const
         return QByteArray();
     ISC_QUAD id;
     std::memcpy(&id, row() + m_layout.columns()[size_t(col)].offset, sizeof id);
-    return readBlob(m_tx->connection().handle(), m_tx->handle(), id);
+    Connection &conn = m_tx->connection();
+    IAttachment *att = conn.handle();
+    return onServer(conn, [&] { return readBlob(att, m_tx->handle(), id); });
 }
 
 Value Cursor::value(int col) const

@@ -2,6 +2,7 @@
 #include "lockwait.h"
 
 #include <algorithm>
+#include <iterator>
 #include <ibase.h>
 
 namespace db {
@@ -23,12 +24,17 @@ bool DbError::isUpdateConflict() const
 
 bool DbError::isConnectionLost() const
 {
-    // A server that went down or restarted shows as a failed read or write on the old link.
-    return hasCode(isc_network_error) || hasCode(isc_net_read_err) || hasCode(isc_net_write_err)
-        || hasCode(isc_net_connect_err) || hasCode(isc_lost_db_connection) || hasCode(isc_conn_lost)
-        || hasCode(isc_att_shutdown) || hasCode(isc_shutdown) || hasCode(isc_connect_reject)
-        || hasCode(isc_net_event_connect_err) || hasCode(isc_net_event_listen_err)
-        || hasCode(isc_net_server_shutdown);
+    // A server that went down or restarted shows as a failed read or write on the old link; one
+    // that cannot be reached, as any of the client library's network failures.
+    static const intptr_t lost[] = {
+        isc_network_error,      isc_net_read_err,          isc_net_write_err,
+        isc_net_connect_err,    isc_net_connect_listen_err, isc_net_lookup_err,
+        isc_net_init_error,     isc_net_event_connect_err, isc_net_event_listen_err,
+        isc_net_event_connect_timeout, isc_net_server_shutdown, isc_lost_db_connection,
+        isc_conn_lost,          isc_att_shutdown,          isc_shutdown,
+        isc_connect_reject,
+    };
+    return std::any_of(std::begin(lost), std::end(lost), [this](intptr_t code) { return hasCode(code); });
 }
 
 bool DbError::isLockTimeout() const

@@ -1,4 +1,5 @@
 #include "engine.h"
+#include "serverwatch.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,14 +38,7 @@ IMaster *master()
     return m;
 }
 
-int connectTimeoutSeconds()
-{
-    bool ok = false;
-    const int seconds = qEnvironmentVariableIntValue("ESTOQUE_CONNECT_TIMEOUT", &ok);
-    return ok && seconds > 0 ? seconds : 15;
-}
-
-QByteArray dpb(bool create, int pageSize, bool embedded)
+QByteArray dpb(bool create, int pageSize, bool embedded, int connectTimeout)
 {
     Status st;
     IXpbBuilder *b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
@@ -57,7 +51,7 @@ QByteArray dpb(bool create, int pageSize, bool embedded)
     if (embedded)
         b->insertString(&st, isc_dpb_config, "Providers = Engine12");
     else
-        b->insertInt(&st, isc_dpb_connect_timeout, connectTimeoutSeconds());
+        b->insertInt(&st, isc_dpb_connect_timeout, connectTimeout > 0 ? connectTimeout : serverAnswerLimit());
     if (create) {
         b->insertInt(&st, isc_dpb_page_size, pageSize);
         b->insertInt(&st, isc_dpb_force_write, 0);

@@ -52,11 +52,7 @@ private:
 
 // The database parameter block of an attach (create: of a new database of that page size). An
 // embedded attach uses the embedded engine only; a server attach gives up connecting after
-// connectTimeoutSeconds().
-QByteArray dpb(bool create, int pageSize, bool embedded);
-
-// How long a server attach waits for the server to answer: ESTOQUE_CONNECT_TIMEOUT seconds
-// when set, else 15.
-int connectTimeoutSeconds();
+// connectTimeout seconds (0: the bound of serverwatch.h).
+QByteArray dpb(bool create, int pageSize, bool embedded, int connectTimeout = 0);
 
 } // namespace db::engine

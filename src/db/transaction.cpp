@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "lockwait.h"
 #include "message.h"
+#include "serverwatch.h"
 
 #include <atomic>
 #include <chrono>
@@ -24,12 +25,15 @@ QByteArray sqlBytes(const QString &sql)
 
 IStatement *prepare(Transaction &tx, const QString &sql)
 {
-    Status st;
     const QByteArray text = sqlBytes(sql);
-    IStatement *stmt = tx.connection().handle()->prepare(&st, tx.handle(), unsigned(text.size()), text.constData(),
-                                                         3, IStatement::PREPARE_PREFETCH_METADATA);
-    st.check();
-    return stmt;
+    IAttachment *att = tx.connection().handle();
+    return onServer(tx.connection(), [&] {
+        Status st;
+        IStatement *stmt = att->prepare(&st, tx.handle(), unsigned(text.size()), text.constData(), 3,
+                                        IStatement::PREPARE_PREFETCH_METADATA);
+        st.check();
+        return stmt;
+    });
 }
 
 // Read committed, record versions, waiting on locks for one step of the bounded wait.
@@ -169,11 +173,48 @@ void runWaiting(Connection &conn, Conflicts conflicts, Call call)
 void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in)
 {
     runWaiting(conn, Conflicts::RunAgain, [&] {
-        Status st;
-        ++g_statementsIssued;
-        stmt->execute(&st, tx, in.meta(), in.data(), nullptr, nullptr);
-        st.check();
+        onServer(conn, [&] {
+            Status st;
+            ++g_statementsIssued;
+            stmt->execute(&st, tx, in.meta(), in.data(), nullptr, nullptr);
+            st.check();
+        });
     });
+}
+
+// Starts a transaction. Nothing has been sent when the start fails, so a link found gone (the
+// server restarted since the last use) is attached again and tried once more; a server that
+// stopped answering is not waited on twice, and one never reached is not tried again.
+ITransaction *startOn(Connection &conn, const QByteArray &tpb, bool waitOnHeldTables)
+{
+    for (int attempt = 0;; ++attempt) {
+        const bool wasOpen = conn.isOpen();
+        try {
+            IAttachment *att = conn.handle();
+            ITransaction *tx = nullptr;
+            auto start = [&] {
+                onServer(conn, [&] {
+                    Status st;
+                    tx = att->startTransaction(&st, unsigned(tpb.size()),
+                                               reinterpret_cast<const unsigned char *>(tpb.constData()));
+                    if (st.failed())
+                        tx = nullptr;
+                    st.check();
+                });
+            };
+            // Another workstation reserving the same tables is waited on like a held row.
+            if (waitOnHeldTables)
+                runWaiting(conn, Conflicts::RunAgain, start);
+            else
+                start();
+            return tx;
+        } catch (const DbError &e) {
+            conn.noteError(e);
+            if (attempt == 0 && wasOpen && e.isConnectionLost() && !serverFoundSilent(conn))
+                continue;
+            throw;
+        }
+    }
 }
 
 } // namespace
@@ -182,17 +223,7 @@ void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, Input
 
 Transaction::Transaction(Connection &conn) : m_conn(&conn)
 {
-    const QByteArray tpb = baseTpb();
-    IAttachment *att = conn.handle();
-    Status st;
-    m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
-    try {
-        st.check();
-    } catch (const DbError &e) {
-        m_tx = nullptr;
-        conn.noteError(e);
-        throw;
-    }
+    m_tx = startOn(conn, baseTpb(), false);
 }
 
 Transaction::Transaction(Connection &conn, const QStringList &protectedTables) : m_conn(&conn)
@@ -205,21 +236,7 @@ Transaction::Transaction(Connection &conn, const QStringList &protectedTables) :
         tpb.append(name);
         tpb.append(char(isc_tpb_protected));
     }
-    IAttachment *att = conn.handle();
-    try {
-        // Another workstation reserving the same tables is waited on like a held row.
-        runWaiting(conn, Conflicts::RunAgain, [&] {
-            Status st;
-            m_tx = att->startTransaction(&st, unsigned(tpb.size()), reinterpret_cast<const unsigned char *>(tpb.constData()));
-            if (st.failed())
-                m_tx = nullptr;
-            st.check();
-        });
-    } catch (const DbError &e) {
-        m_tx = nullptr;
-        conn.noteError(e);
-        throw;
-    }
+    m_tx = startOn(conn, tpb, true);
 }
 
 Transaction::Transaction(Transaction &&o) noexcept : m_conn(o.m_conn), m_tx(o.m_tx)
@@ -229,13 +246,7 @@ Transaction::Transaction(Transaction &&o) noexcept : m_conn(o.m_conn), m_tx(o.m_
 
 Transaction::~Transaction()
 {
-    if (m_tx) {
-        Status st;
-        m_tx->rollback(&st);
-        if (st.failed())
-            m_tx->release();
-        m_tx = nullptr;
-    }
+    rollback();
 }
 
 uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
@@ -247,9 +258,12 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
         InputMessage in(stmt, params);
         in.writeBlobs(m_conn->handle(), m_tx);
         executeRetrying(*m_conn, m_tx, stmt, in);
-        Status st;
-        affected = stmt->getAffectedRecords(&st);
-        st.check();
+        affected = onServer(*m_conn, [&] {
+            Status st;
+            const uint64_t n = stmt->getAffectedRecords(&st);
+            st.check();
+            return n;
+        });
         stmt->release();
     } catch (const DbError &e) {
         if (stmt)
@@ -266,15 +280,20 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
     try {
         stmt = prepare(*this, sql);
         InputMessage in(stmt, params);
-        in.writeBlobs(m_conn->handle(), m_tx);
+        IAttachment *att = m_conn->handle();
+        onServer(*m_conn, [&] { in.writeBlobs(att, m_tx); });
         Status st;
         IMessageMetadata *out = stmt->getOutputMetadata(&st);
         st.check();
         ++g_statementsIssued;
-        IResultSet *rs = stmt->openCursor(&st, m_tx, in.meta(), in.data(), out, 0);
-        if (st.failed())
-            out->release();
-        st.check();
+        IResultSet *rs = onServer(*m_conn, [&] {
+            Status ost;
+            IResultSet *r = stmt->openCursor(&ost, m_tx, in.meta(), in.data(), out, 0);
+            if (ost.failed())
+                out->release();
+            ost.check();
+            return r;
+        });
         return Cursor(this, stmt, rs, out);
     } catch (const DbError &e) {
         if (stmt)
@@ -309,10 +328,12 @@ void Transaction::commit()
 {
     if (!m_tx)
         return;
-    Status st;
-    m_tx->commit(&st);
     try {
-        st.check();
+        onServer(*m_conn, [&] {
+            Status st;
+            m_tx->commit(&st);
+            st.check();
+        });
     } catch (const DbError &e) {
         m_conn->noteError(e);
         throw;
@@ -324,10 +345,12 @@ void Transaction::rollback()
 {
     if (!m_tx)
         return;
-    Status st;
-    m_tx->rollback(&st);
-    if (st.failed())
-        m_tx->release();
+    onServer(*m_conn, [&] {
+        Status st;
+        m_tx->rollback(&st);
+        if (st.failed())
+            m_tx->release();
+    });
     m_tx = nullptr;
 }
 
@@ -347,13 +370,17 @@ Prepared::~Prepared()
 uint64_t Prepared::execute(const std::vector<Value> &params)
 {
     try {
+        Connection &conn = m_tx->connection();
         InputMessage in(m_stmt, params);
-        in.writeBlobs(m_tx->connection().handle(), m_tx->handle());
-        executeRetrying(m_tx->connection(), m_tx->handle(), m_stmt, in);
-        Status st;
-        const uint64_t affected = m_stmt->getAffectedRecords(&st);
-        st.check();
-        return affected;
+        IAttachment *att = conn.handle();
+        onServer(conn, [&] { in.writeBlobs(att, m_tx->handle()); });
+        executeRetrying(conn, m_tx->handle(), m_stmt, in);
+        return onServer(conn, [&] {
+            Status st;
+            const uint64_t affected = m_stmt->getAffectedRecords(&st);
+            st.check();
+            return affected;
+        });
     } catch (const DbError &e) {
         m_tx->connection().noteError(e);
         throw;

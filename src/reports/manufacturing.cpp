@@ -188,9 +188,10 @@ bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging
         staging->clear();
     } catch (const db::DbError &e) {
         staging.reset();
-        // Another workstation's hold on the staging rows is no missing table: the operator is
-        // told the wait ended and that nothing changed.
-        if (e.waitEnded())
+        // A lost link (the start was already tried again on a new attachment) or a wait on
+        // another workstation that was cancelled or ran out says so: the table is there, and
+        // overwriting the workstation's database would be the wrong advice.
+        if (e.isConnectionLost() || e.waitEnded())
             ctx.op.warn(db::operatorText(e));
         else
             ctx.op.warn(StagingTableErrorMessage(ctx.run.UserName, ctx.run.WorkstationCode));

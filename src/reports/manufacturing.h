@@ -86,8 +86,9 @@ struct ReportContext {
 };
 
 // The start of every build: the staging rows deleted in the transaction that will hold the new
-// ones (the build commits it). False, with the staging-table message shown, when RELESTLOTE
-// cannot be reached; nothing has changed then.
+// ones (the build commits it). False when RELESTLOTE cannot be reached, with the lost-link text
+// when the link to the workstation's database is gone (or a wait on another workstation's text),
+// else the staging-table message; nothing has changed then.
 bool BeginStaging(ReportContext &ctx, std::optional<StagingReplacement> &staging);
 
 // Empties and refills RELESTLOTE and writes the diagnostic log. False when the staging table

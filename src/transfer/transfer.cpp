@@ -91,6 +91,13 @@ bool isRetryable(const db::DbError &e)
     return e.isUpdateConflict() || e.hasCode(335544336L /* isc_deadlock */);
 }
 
+// A lost link means that, whatever statement it broke: it goes on to Transfer's own handler.
+void rethrowIfLost(const db::DbError &e)
+{
+    if (e.isConnectionLost())
+        throw;
+}
+
 struct Locked {
     std::vector<db::Column> columns;
     std::vector<std::vector<db::Value>> rows;
@@ -125,6 +132,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
         locations = tx.query(kLocationsStatement, params);
     } catch (const db::DbError &e) {
         passOnEndedWait(e);
+        rethrowIfLost(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -157,6 +165,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
                 locked.rows.push_back(std::move(r));
         } catch (const db::DbError &e) {
             passOnEndedWait(e);
+            rethrowIfLost(e);
             if (isRetryable(e))
                 throw Restart{};
             throw LookupFailure{readable(lockSql, p)};
@@ -170,6 +179,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
             throw Restart{};
     } catch (const db::DbError &e) {
         passOnEndedWait(e);
+        rethrowIfLost(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -312,6 +322,13 @@ QString DebitStatement()
         + kKeyCondition + QStringLiteral(" and LABORATORIO is not distinct from ? and SaldoCorrente >= ?");
 }
 
+namespace {
+
+Outcome transferOnce(db::Connection &central, const SourceLot &source, const db::Decimal &q, const QString &dest,
+                     platform::Operator &op, const BetweenCreditAndDebit &betweenHook);
+
+} // namespace
+
 Outcome Transfer(db::Connection &central, const SourceLot &source, const QString &quantityText,
                  const QString &destinationText, platform::Operator &op, const BetweenCreditAndDebit &betweenHook)
 {
@@ -331,6 +348,21 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
         op.inform(kNoDestinationMessage);
         return {Step::NoDestination, {}};
     }
+    try {
+        return transferOnce(central, source, q, dest, op, betweenHook);
+    } catch (const db::DbError &e) {
+        if (!e.isConnectionLost())
+            throw;
+        op.warn(db::operatorText(e));
+        return {Step::ConnectionLost, {}};
+    }
+}
+
+namespace {
+
+Outcome transferOnce(db::Connection &central, const SourceLot &source, const db::Decimal &q, const QString &dest,
+                     platform::Operator &op, const BetweenCreditAndDebit &betweenHook)
+{
     const db::Value qv = db::Value::decimal(q);
 
     for (int attempt = 1;; ++attempt) {
@@ -339,7 +371,8 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
         try {
             try {
                 started.emplace(central);
-            } catch (const db::DbError &) {
+            } catch (const db::DbError &e) {
+                rethrowIfLost(e);
                 throw LookupFailure{readable(kLocationsStatement, keyParams(source))};
             }
             lot = lockLot(*started, source);
@@ -391,6 +424,7 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
                 changed = tx.execute(CreditStatement(), p);
             } catch (const db::DbError &e) {
                 passOnEndedWait(e);
+                rethrowIfLost(e);
                 changed = 0;
             }
             // Two stored rows for one location would both be credited: refused, not doubled.
@@ -409,6 +443,7 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
                 tx.execute(InsertStatement(), p);
             } catch (const db::DbError &e) {
                 passOnEndedWait(e);
+                rethrowIfLost(e);
                 tx.rollback();
                 op.inform(InsertFailedMessage(at("LOTE").toString(), at("FORNECEDOR").toString(), dest,
                                               readable(InsertStatement(), p)));
@@ -437,5 +472,7 @@ Outcome Transfer(db::Connection &central, const SourceLot &source, const QString
         return out;
     }
 }
+
+} // namespace
 
 } // namespace transfer

@@ -70,7 +70,9 @@ QStringList DestinationList(db::Connection &central);
 bool SameLocation(const QString &a, const QString &b);
 
 
-enum class Step { Done, NotPositive, NoDestination, Quantity, OwnLocation, Lookup, Credit, Insert };
+// ConnectionLost: the link to the server went (or the server stopped answering); the operator
+// was told so, in place of any other meaning of the failure.
+enum class Step { Done, NotPositive, NoDestination, Quantity, OwnLocation, Lookup, Credit, Insert, ConnectionLost };
 
 struct Outcome {
     Step step = Step::Done;
@@ -83,9 +85,11 @@ struct Outcome {
 using BetweenCreditAndDebit = std::function<void()>;
 
 // The transfer of "Transferir". Quantity text is parsed first (QuantityFormatError goes to the
-// caller); refusals and the failures (1) to (3) are told to the operator and leave the database
-// as it was. A failure of the debit or of the commit, and a wait on a row another workstation
-// held that was cancelled or ran out, are rolled back and go to the caller.
+// caller); refusals, the failures (1) to (3) and a lost link are told to the operator and leave the
+// database as it was (a link lost on the commit itself may leave it done). A transaction that
+// fails to start on a link found gone is started once more on a new attachment. A wait on a row
+// another workstation held that was cancelled or ran out, and any other failure of the debit or
+// of the commit, are rolled back and go to the caller.
 Outcome Transfer(db::Connection &central, const SourceLot &source, const QString &quantityText,
                  const QString &destinationText, platform::Operator &op,
                  const BetweenCreditAndDebit &betweenHook = {});

@@ -1,7 +1,8 @@
 // The lot grid's dataset over a real server that is stopped and started again: every workstation
-// works again at its next click, the rows on screen stay while the server is away, and a change
-// whose link broke is never written twice.
+// works again at its next click, the rows on screen stay while the server is away or frozen, and
+// a change whose link broke is told once and never written twice.
 #include "data/tdm.h"
+#include "db/serverwatch.h"
 
 #include "lotrows.h"
 #include "platform/clock.h"
@@ -10,6 +11,7 @@
 #include "support/recordingoperator.h"
 #include "support/testdb.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using datatest::addLot;
@@ -57,6 +59,13 @@ struct LotsThroughARestartedServer : ::testing::Test {
             out << dm.ESTLOTE.valueAt(r, col).toString();
         return out;
     }
+    // The current lot's balance changed in the grid and posted (which saves it at once).
+    void postBalance(int64_t balance)
+    {
+        dm.ESTLOTE.edit();
+        dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({balance, 0}));
+        dm.ESTLOTE.post();
+    }
     QString storedBalance(const QString &lot)
     {
         return other.query(QStringLiteral("select SALDOCORRENTE from ESTLOTE where LOTE = ?"), {db::Value::text(lot)})
@@ -101,29 +110,52 @@ TEST_F(LotsThroughARestartedServer, TheRowsOnScreenStayWhileTheServerIsDown)
     EXPECT_EQ(shownDescriptions(), (QStringList{"Lote 2", "Lote 1", "Lote 0"}));
 }
 
-TEST_F(LotsThroughARestartedServer, AnEditWhoseLinkBrokeIsToldAndNeverWrittenTwice)
+TEST_F(LotsThroughARestartedServer, AnEditAfterARestartIsSavedAtOnce)
 {
+    // The dead link is found when the save's transaction starts, before anything is sent: it is
+    // started again on a new attachment, so the save needs no second click.
     dm.ESTLOTE.moveTo(0);
     restart();
-    dm.ESTLOTE.edit();
-    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({25, 0}));
-    dm.ESTLOTE.post();   // applied at once: the link found dead on the way
-    ASSERT_EQ(op.messages().size(), 1);
+    postBalance(25);
+    EXPECT_TRUE(op.messages().isEmpty()) << op.texts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("25"));
+    EXPECT_EQ(other.query(QStringLiteral("select count(*) from ESTLOTE")).rows[0][0].toInt(), 3);
+}
+
+TEST_F(LotsThroughARestartedServer, AFrozenServerGivesOneMessageForARefreshAndForASave)
+{
+    db::setServerAnswerLimit(2);
+    const QStringList before = shownDescriptions();
+    dm.ESTLOTE.moveTo(0);
+    server.freeze();
+    QElapsedTimer took;
+    took.start();
+    try {
+        dm.ESTLOTE.refresh();
+        ADD_FAILURE() << "a frozen server answered";
+    } catch (const db::DbError &e) {
+        EXPECT_TRUE(db::operatorText(e).startsWith(db::kConnectionLostMessage)) << e.message().toStdString();
+    }
+    EXPECT_EQ(shownDescriptions(), before);
+    // A save while it stays frozen: told once that the link is gone (the reload that follows
+    // fails the same way and says nothing more), nothing pending, the grid as it was.
+    postBalance(25);
+    EXPECT_LT(took.elapsed(), 4 * 2 * 2000);   // two actions, each within a couple of bounds
+    ASSERT_EQ(op.messages().size(), 1) << op.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(op.messages()[0].kind, MessageKind::Warn);
     EXPECT_TRUE(op.messages()[0].text.startsWith(db::kConnectionLostMessage + QStringLiteral("\n\n")))
         << op.messages()[0].text.toStdString();
-    // Nothing is left pending to be sent again later; the grid shows what is stored.
     EXPECT_FALSE(dm.ESTLOTE.hasPendingChanges());
-    EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("10"));
-    EXPECT_EQ(dm.ESTLOTE.value(QStringLiteral("SALDOCORRENTE")).toString(), QStringLiteral("10"));
-    // The same edit made again now goes through, once.
+    server.thaw();
+    db::setServerAnswerLimit(15);
+    // The server goes on: the change never reached it, and made again it is saved once.
     op.clear();
-    dm.ESTLOTE.edit();
-    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({25, 0}));
-    dm.ESTLOTE.post();
-    EXPECT_TRUE(op.messages().isEmpty());
+    EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("10"));
+    dm.ESTLOTE.refresh();
+    dm.ESTLOTE.moveTo(0);
+    postBalance(25);
+    EXPECT_TRUE(op.messages().isEmpty()) << op.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("25"));
-    EXPECT_EQ(other.query(QStringLiteral("select count(*) from ESTLOTE")).rows[0][0].toInt(), 3);
 }
 
 } // namespace

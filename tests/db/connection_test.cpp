@@ -6,6 +6,7 @@
 #include "support/testdb.h"
 
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 #include <atomic>
 #include <chrono>
@@ -131,6 +132,28 @@ TEST(DbTarget, AnUnreachableTargetFailsWithAnError)
     EXPECT_THROW(c.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = 0")), DbError);
     c.configure(Target{QStringLiteral("/nonexistent/folder/FORMULIX.BD"), true, true});
     EXPECT_THROW(c.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = 0")), DbError);
+}
+
+TEST(DbErrorKind, ALostLinkIsToldFirstWhateverElseTheErrorSays)
+{
+    struct Case {
+        const char *text;
+        std::vector<intptr_t> codes;
+        bool lost;
+    };
+    const Case cases[] = {
+        {"connection rejected by remote interface", {isc_connect_reject}, true},
+        {"Dynamic SQL Error / Error reading data from the connection", {isc_dsql_error, isc_net_read_err}, true},
+        {"Failed to locate host machine", {isc_network_error, isc_net_lookup_err}, true},
+        {"Dynamic SQL Error / Table unknown", {isc_dsql_error, isc_dsql_relation_err}, false},
+        {"lock conflict on no wait transaction / update conflicts", {isc_lock_conflict, isc_update_conflict}, false},
+    };
+    for (const Case &c : cases) {
+        const DbError e(QString::fromLatin1(c.text), c.codes);
+        EXPECT_EQ(e.isConnectionLost(), c.lost) << c.text;
+        EXPECT_EQ(operatorText(e).startsWith(kConnectionLostMessage), c.lost) << c.text;
+        EXPECT_TRUE(operatorText(e).endsWith(QString::fromLatin1(c.text))) << c.text;
+    }
 }
 
 TEST(Script, SplitsOnSemicolonsOutsideQuotesAndDropsComments)

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -144,6 +145,7 @@ void PrivateServer::stop()
 {
     if (!isRunning())
         return;
+    thaw();   // a frozen process would not see TERM
     m_server.terminate();
     if (!m_server.waitForFinished(3000)) {   // it waits for its attachments for a while
         m_server.kill();
@@ -156,9 +158,23 @@ void PrivateServer::kill()
 {
     if (!isRunning())
         return;
-    m_server.kill();
+    m_server.kill();   // a frozen one too
+    m_frozen = false;
     m_server.waitForFinished(5000);
     waitForPort(false, 5000);
+}
+
+void PrivateServer::freeze()
+{
+    if (isRunning() && !m_frozen && ::kill(pid_t(m_server.processId()), SIGSTOP) == 0)
+        m_frozen = true;
+}
+
+void PrivateServer::thaw()
+{
+    if (m_frozen)
+        ::kill(pid_t(m_server.processId()), SIGCONT);
+    m_frozen = false;
 }
 
 db::Target PrivateServer::target(const QString &fileName) const

@@ -26,6 +26,8 @@ public:
     bool start();   // true once it accepts connections
     void stop();    // ends the server process (TERM, then KILL) and waits for it
     void kill();    // ends it at once, as a power cut would
+    void freeze();  // stops the process (SIGSTOP): the port still takes connections, nothing answers
+    void thaw();    // lets a frozen server go on
     bool isRunning() const { return m_server.state() == QProcess::Running; }
 
 private:
@@ -37,6 +39,7 @@ private:
     int m_port = 0;
     bool m_ready = false;
     QString m_failure;
+    bool m_frozen = false;
 };
 
 } // namespace testsupport

@@ -135,7 +135,7 @@ void LotTracePanel::open(const trace::LotKey &lot)
         m_trace = trace::ReadLotTrace(m_central, lot);
     } catch (const db::DbError &e) {
         m_central.noteError(e);
-        m_op.error(QStringLiteral("Não foi possível ler o histórico do lote: ") + e.message());
+        m_op.error(QStringLiteral("Não foi possível ler o histórico do lote: ") + db::operatorText(e));
         return;
     }
     fill();

@@ -121,7 +121,7 @@ void OrderTracePanel::btnRastrearClick()
         m_order = trace::ReadOrderTrace(m_central, station.rightJustified(2, QLatin1Char('0')), number);
     } catch (const db::DbError &e) {
         m_central.noteError(e);
-        m_op.error(QStringLiteral("Não foi possível ler o pedido: ") + e.message());
+        m_op.error(QStringLiteral("Não foi possível ler o pedido: ") + db::operatorText(e));
         return;
     }
     m_traced = true;

@@ -4,6 +4,8 @@
 #include "browser/stockquery.h"
 #include "data/fieldtext.h"
 #include "data/tdm.h"
+#include "db/dberror.h"
+#include "platform/operator.h"
 #include "transfer/transfer.h"
 
 #include <QComboBox>
@@ -158,17 +160,30 @@ void TForm3::showSource(const QMap<QString, db::Value> &values)
                     + m_source.value(QStringLiteral("UNIDADE")).toString() + QStringLiteral("  "));
 }
 
-void TForm3::FormActivate()
+void TForm3::readDestinations()
 {
+    QStringList destinations;
+    try {
+        destinations = transfer::DestinationList(m_dm.SQLConnection1);
+    } catch (const db::DbError &e) {
+        // Told once; closing the message activates the form again, which must not ask again.
+        m_serverFailed = true;
+        m_op.warn(db::operatorText(e));
+        return;
+    }
     // The typed destination survives the new list.
     const QString typed = ComboBox1->currentText();
-    {
-        const QSignalBlocker block(ComboBox1);
-        ComboBox1->clear();
-        ComboBox1->addItems(transfer::DestinationList(m_dm.SQLConnection1));
-        ComboBox1->setCurrentIndex(-1);
-        ComboBox1->setEditText(typed);
-    }
+    const QSignalBlocker block(ComboBox1);
+    ComboBox1->clear();
+    ComboBox1->addItems(destinations);
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(typed);
+}
+
+void TForm3::FormActivate()
+{
+    if (!m_serverFailed)
+        readDestinations();
     showSource(m_source.values());
     // Coming back from a refusal's message, the operator goes where the message sent him.
     QWidget *target = m_focusAfterMessage ? m_focusAfterMessage : Edit1;
@@ -188,6 +203,11 @@ void TForm3::BitBtn1Click()
                                      s.value(QStringLiteral("DESCRICAO")).toString()};
     const transfer::Outcome out =
         transfer::Transfer(m_dm.SQLConnection1, source, Edit1->text(), ComboBox1->currentText(), m_op);
+    // The list is read again at the next activation only when this action reached the server.
+    if (out.step == transfer::Step::ConnectionLost)
+        m_serverFailed = true;
+    else if (out.step != transfer::Step::NotPositive && out.step != transfer::Step::NoDestination)
+        m_serverFailed = false;
     if (out.storedSource) {
         // What the server holds now for the same lot, e.g. a balance another workstation changed.
         QMap<QString, db::Value> fresh = s;

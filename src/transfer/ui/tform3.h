@@ -64,6 +64,7 @@ protected:
 
 private:
     void showSource(const QMap<QString, db::Value> &values);
+    void readDestinations();
     void focusLater(QWidget *target);
 
     data::TDM &m_dm;
@@ -72,6 +73,9 @@ private:
     MainWindowLink m_link;
     SourceFields m_source;
     QWidget *m_focusAfterMessage = nullptr;   // where a refusal put the operator
+    // The destination list could not be read, or the server was found gone: activations (each
+    // message closed is one) do not ask again until the operator acts.
+    bool m_serverFailed = false;
 };
 
 } // namespace transfer_ui

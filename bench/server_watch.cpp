@@ -1,0 +1,88 @@
+// The bound on a server's answers, on a server of the benchmark's own: what watching a call
+// costs beside the call itself (single-row updates through the server, and the watch alone), and
+// how long a statement on a frozen server takes to come back as a lost link for a few bounds.
+//   bench_server_watch [--updates N] [--guards N]
+#include "benchfigures.h"
+
+#include "db/serverwatch.h"
+#include "support/privateserver.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+const char *const kUsage = "usage: bench_server_watch [--updates N] [--guards N]\n";
+
+int measure(int updates, int guards)
+{
+    testsupport::PrivateServer server;
+    if (!server.ready()) {
+        std::fprintf(stderr, "no server of our own: %s\n", qPrintable(server.failure()));
+        return 1;
+    }
+    const db::Target t = server.target(QStringLiteral("w.fdb"));
+    db::Connection::createDatabase(t);
+    db::Connection conn;
+    conn.configure(t);
+    conn.execute(QStringLiteral("create table T (K integer not null primary key, V integer)"));
+    {
+        db::Transaction tx(conn);
+        db::Prepared ins(tx, QStringLiteral("insert into T values (?, 0)"));
+        for (int k = 0; k < updates; ++k)
+            ins.execute({db::Value::integer(k)});
+        tx.commit();
+    }
+
+    db::Transaction tx(conn);
+    const bench::Measure upd = bench::measure([&] {
+        for (int k = 0; k < updates; ++k)
+            tx.execute(QStringLiteral("update T set V = V + 1 where K = ?"), {db::Value::integer(k)});
+    });
+    tx.commit();
+    const bench::Measure watch = bench::measure([&] {
+        for (int i = 0; i < guards; ++i)
+            db::ServerCall call(conn);
+    });
+    const double perUpdateUs = upd.ms * 1000.0 / updates;
+    const double perGuardUs = watch.ms * 1000.0 / guards;
+    std::printf("%d single-row updates through the server: %.1f ms (%.1f us each), %llu statements\n", updates,
+                upd.ms, perUpdateUs, static_cast<unsigned long long>(upd.statements));
+    std::printf("the watch alone, %d calls: %.1f ms (%.3f us each), %llu statements\n", guards, watch.ms,
+                perGuardUs, static_cast<unsigned long long>(watch.statements));
+    std::printf("an update watches about 3 calls (prepare, execute, rows changed): %.3f %% of its time\n",
+                3 * perGuardUs * 100.0 / perUpdateUs);
+
+    for (int bound : {2, 4, 8}) {
+        db::setServerAnswerLimit(bound);
+        server.freeze();
+        const bench::Measure lost = bench::measure([&] {
+            try {
+                conn.query(QStringLiteral("select count(*) from T"));
+            } catch (const db::DbError &) {
+            }
+        });
+        server.thaw();
+        conn.query(QStringLiteral("select count(*) from T"));   // attached again
+        std::printf("frozen server, bound %d s: the statement came back as a lost link after %.0f ms\n", bound,
+                    lost.ms);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    return bench::run(kUsage, [] {
+        QCommandLineParser p;
+        p.addOption({QStringLiteral("updates"), QStringLiteral("single-row updates"), QStringLiteral("N"),
+                     QStringLiteral("1000")});
+        p.addOption({QStringLiteral("guards"), QStringLiteral("watched calls without a call"), QStringLiteral("N"),
+                     QStringLiteral("100000")});
+        bench::parseArguments(p);
+        return measure(bench::wholeNumber(p, QStringLiteral("updates")), bench::wholeNumber(p, QStringLiteral("guards")));
+    });
+}

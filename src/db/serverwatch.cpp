@@ -1,0 +1,190 @@
+// The watch over calls to a database server: one thread, woken when the oldest call passes half
+// the bound, that asks the server for a new attach and cuts the old link when it gets no answer.
+#include "serverwatch.h"
+#include "connection.h"
+#include "engine.h"
+
+#include <QFile>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <list>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace db {
+
+using namespace engine;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+int defaultLimit()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("ESTOQUE_CONNECT_TIMEOUT", &ok);
+    return ok && seconds > 0 ? std::max(2, seconds) : 15;
+}
+
+std::atomic<int> g_limit{defaultLimit()};
+
+} // namespace
+
+struct ServerCall::Entry {
+    IAttachment *att = nullptr;
+    QByteArray path;
+    Clock::time_point quietSince;
+    bool probing = false;
+    std::atomic<bool> abandoned{false};
+};
+
+namespace {
+
+// The watch's state lives as long as the process: its thread may still be waiting at exit.
+struct Watch {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::list<ServerCall::Entry *> calls;
+    bool started = false;
+    std::map<QByteArray, Clock::time_point> cuts;   // by database location: the last link cut
+};
+
+Watch &watch()
+{
+    static Watch *w = new Watch;
+    return *w;
+}
+
+// A new attach to the server of `path`, given up after `seconds`: true when the server took it.
+bool serverAnswers(const QByteArray &path, int seconds)
+{
+    try {
+        Status st;
+        IProvider *prov = master()->getDispatcher();
+        const QByteArray params = dpb(false, 0, false, seconds);
+        IAttachment *att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
+                                                reinterpret_cast<const unsigned char *>(params.constData()));
+        prov->release();
+        if (st.failed())
+            return false;
+        att->detach(&st);
+        if (st.failed())
+            att->release();
+        return true;
+    } catch (const DbError &) {
+        return false;
+    }
+}
+
+void run(Watch &w)
+{
+    std::unique_lock lock(w.mutex);
+    for (;;) {
+        const auto half = std::chrono::milliseconds(serverAnswerLimit() * 500);
+        ServerCall::Entry *oldest = nullptr;
+        for (ServerCall::Entry *e : w.calls)
+            if (!e->probing && (!oldest || e->quietSince < oldest->quietSince))
+                oldest = e;
+        if (!oldest) {
+            w.wake.wait(lock);
+            continue;
+        }
+        const Clock::time_point due = oldest->quietSince + half;
+        if (Clock::now() < due) {
+            w.wake.wait_until(lock, due);
+            continue;
+        }
+        oldest->probing = true;
+        const QByteArray path = oldest->path;
+        lock.unlock();
+        const bool alive = serverAnswers(path, std::max(1, serverAnswerLimit() / 2));
+        lock.lock();
+        // The call may have ended meanwhile and its entry gone.
+        if (std::find(w.calls.begin(), w.calls.end(), oldest) == w.calls.end())
+            continue;
+        if (alive) {
+            oldest->probing = false;
+            oldest->quietSince = Clock::now();
+            continue;
+        }
+        // Cuts the link from this side: the waiting call returns with a network error, and the
+        // attachment cannot be released meanwhile, as its call cannot end without this lock.
+        oldest->abandoned = true;
+        w.cuts[oldest->path] = Clock::now();
+        Status st;
+        oldest->att->cancelOperation(&st, fb_cancel_abort);
+    }
+}
+
+} // namespace
+
+void setServerAnswerLimit(int seconds)
+{
+    g_limit = std::max(2, seconds);
+    watch().wake.notify_all();
+}
+
+int serverAnswerLimit()
+{
+    return g_limit;
+}
+
+ServerCall::ServerCall(Connection &conn)
+{
+    if (conn.target().embedded || !conn.isOpen())
+        return;
+    m_entry = new Entry;
+    m_entry->att = conn.handle();
+    m_entry->path = QFile::encodeName(conn.target().location);
+    m_entry->quietSince = Clock::now();
+    Watch &w = watch();
+    std::lock_guard lock(w.mutex);
+    if (!w.started) {
+        std::thread([&w] { run(w); }).detach();
+        w.started = true;
+    }
+    w.calls.push_back(m_entry);
+    if (w.calls.size() == 1)
+        w.wake.notify_all();
+}
+
+ServerCall::~ServerCall()
+{
+    if (!m_entry)
+        return;
+    Watch &w = watch();
+    {
+        std::lock_guard lock(w.mutex);
+        w.calls.remove(m_entry);
+    }
+    delete m_entry;
+}
+
+bool ServerCall::abandoned() const
+{
+    return m_entry && m_entry->abandoned;
+}
+
+void ServerCall::rethrow(const DbError &e) const
+{
+    if (!abandoned() || e.isConnectionLost())
+        throw;
+    // Whatever the engine made of the cut, it is the link that is gone.
+    std::vector<intptr_t> codes = e.codes();
+    codes.push_back(isc_network_error);
+    throw DbError(e.message(), std::move(codes));
+}
+
+bool serverFoundSilent(const Connection &conn)
+{
+    if (conn.target().embedded)
+        return false;
+    Watch &w = watch();
+    std::lock_guard lock(w.mutex);
+    const auto cut = w.cuts.find(QFile::encodeName(conn.target().location));
+    return cut != w.cuts.end() && Clock::now() - cut->second < std::chrono::seconds(serverAnswerLimit());
+}
+
+} // namespace db

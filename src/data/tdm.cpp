@@ -48,6 +48,7 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
 {
     std::vector<ApplyError> errors;
     bool toldAlready = false;
+    bool linkLost = false;
     try {
         errors = ds.applyUpdates(mode);
     } catch (const db::DbError &e) {
@@ -59,6 +60,7 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
             throw;
         errors.push_back({db::operatorText(e), QString(), {}});
         toldAlready = true;
+        linkLost = e.isConnectionLost();
     }
     if (refused)
         *refused = !errors.empty();

@@ -35,7 +35,7 @@ void rowByRowOpen(db::Connection &conn, const lotedit::CertificateKey &key)
         number = int(conn.query(kLargestCertificateStatement).rows.front().front().toInt()) + 1;
         conn.execute(CertificateInsertStatement(number, key));
     }
-    const db::Rows entries = conn.query(SpecificationEntriesStatement(key.code));
+    const db::Rows entries = conn.query(TestEntriesStatement(key.code));
     for (size_t i = 0; i < entries.rows.size(); ++i) {
         const QString entryCode = entries.at(i, QStringLiteral("CODIGOESPEC")).toString();
         if (!conn.query(QStringLiteral("select ") + kCertificateTestList + QStringLiteral(" from CQPORLOTE where CODIGOLAUDO = ")

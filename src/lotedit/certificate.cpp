@@ -48,18 +48,18 @@ QString CertificateInsertStatement(int number, const CertificateKey &key)
         + q(key.lot) + QStringLiteral("', '") + q(key.supplier) + QStringLiteral("', Null, Null)");
 }
 
-QString SpecificationEntriesStatement(const QString &code)
+QString TestEntriesStatement(const QString &code)
 {
     return QStringLiteral("select A.CODIGOCOMP, A.CODIGOESPEC, B.ENSAIO, B.ESPECIFICACAO from ENSAIOS A, ESPECIFICACOES B "
                           "WHERE (A.CODIGOCOMP = '")
         + q(code) + QStringLiteral("') AND (A.CODIGOESPEC=B.CODIGOESPEC) ORDER BY B.ENSAIO");
 }
 
-QString TestInsertStatement(int testNumber, int number, int specEntry, const QString &requiredValue)
+QString TestInsertStatement(int testNumber, int number, int testEntry, const QString &requiredValue)
 {
     return QStringLiteral("Insert into CQPORLOTE (") + kCertificateTestList + QStringLiteral(") values (")
         + QString::number(testNumber) + QStringLiteral(", ") + QString::number(number) + QStringLiteral(", ")
-        + QString::number(specEntry) + QStringLiteral(", '") + q(requiredValue) + QStringLiteral("', Null, Null )");
+        + QString::number(testEntry) + QStringLiteral(", '") + q(requiredValue) + QStringLiteral("', Null, Null )");
 }
 
 QString CertificateViewStatement(const CertificateKey &key)
@@ -95,7 +95,7 @@ OpenedCertificate FindOrCreateCertificate(db::Connection &conn, const Certificat
         opened.created = true;
     }
 
-    const db::Rows entries = tx.query(SpecificationEntriesStatement(key.code));
+    const db::Rows entries = tx.query(TestEntriesStatement(key.code));
     if (!entries.isEmpty()) {
         // What the certificate already has, in one statement rather than one per entry.
         QSet<int64_t> present;
@@ -107,10 +107,10 @@ OpenedCertificate FindOrCreateCertificate(db::Connection &conn, const Certificat
                     present.insert(row.front().toInt());
         }
         int nextTest = 0;
-        const int specCol = entries.indexOf(QStringLiteral("CODIGOESPEC"));
+        const int testCodeCol = entries.indexOf(QStringLiteral("CODIGOESPEC"));
         const int valueCol = entries.indexOf(QStringLiteral("ESPECIFICACAO"));
         for (const auto &row : entries.rows) {
-            const int64_t entryCode = row[size_t(specCol)].toInt();
+            const int64_t entryCode = row[size_t(testCodeCol)].toInt();
             if (present.contains(entryCode))
                 continue;
             if (nextTest == 0)
@@ -137,7 +137,7 @@ QString HeaderUpdateStatement(int number, const CertificateHeader &header)
 QString TestUpdateStatement(int number, const TestResult &test)
 {
     return QStringLiteral("Update CQPORLOTE set RESULTADO  = '") + q(test.result) + QStringLiteral("' where CODIGOLAUDO = ")
-        + QString::number(number) + QStringLiteral(" and CODIGOESPEC = ") + QString::number(test.specEntry);
+        + QString::number(number) + QStringLiteral(" and CODIGOESPEC = ") + QString::number(test.testEntry);
 }
 
 namespace {
@@ -217,8 +217,8 @@ void SaveCertificate(db::Connection &conn, int number, const CertificateHeader &
         check(QStringLiteral("TAMANHOLOTE"), textValue(s.lotSize), textValue(w.lotSize), textValue(header.lotSize));
         check(QStringLiteral("RESULTADOFINAL"), textValue(s.verdict), textValue(w.verdict), textValue(header.verdict));
         for (const TestResult &t : tests) {
-            const auto was = shown->results.find(t.specEntry);
-            const auto now = stored.results.find(t.specEntry);
+            const auto was = shown->results.find(t.testEntry);
+            const auto now = stored.results.find(t.testEntry);
             check(QStringLiteral("RESULTADO"), now == stored.results.end() ? db::Value() : textValue(now->second),
                   was == shown->results.end() ? db::Value() : textValue(was->second), textValue(t.result));
         }

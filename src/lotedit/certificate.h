@@ -36,8 +36,8 @@ CertificateKey CertificateKeyOf(const QString &code, const QString &lot, const Q
 // Statements; text values have their single quotes doubled.
 QString CertificateLookupStatement(const CertificateKey &key);
 QString CertificateInsertStatement(int number, const CertificateKey &key);
-QString SpecificationEntriesStatement(const QString &code);
-QString TestInsertStatement(int testNumber, int number, int specEntry, const QString &requiredValue);
+QString TestEntriesStatement(const QString &code);
+QString TestInsertStatement(int testNumber, int number, int testEntry, const QString &requiredValue);
 // The display rows: one per test, each with the header and the quality-standard entry; a
 // certificate without tests gives one row of its header alone (its test columns null).
 QString CertificateViewStatement(const CertificateKey &key);
@@ -66,7 +66,7 @@ struct CertificateHeader {
     QString verdict;     // RESULTADOFINAL
 };
 struct TestResult {
-    int specEntry = 0;   // CODIGOESPEC
+    int testEntry = 0;   // CODIGOESPEC
     QString result;
 };
 

@@ -78,23 +78,17 @@ int64_t mantissaAt8(const db::Value &v)
     return m;
 }
 
-// A wait on a row another workstation held that the operator cancelled or that ran out ends the
-// transfer: it is rolled back and goes to the caller as it is (call only from a handler).
-void passOnEndedWait(const db::DbError &e)
-{
-    if (e.waitEnded())
-        throw;
-}
-
 bool isRetryable(const db::DbError &e)
 {
     return e.isUpdateConflict() || e.hasCode(335544336L /* isc_deadlock */);
 }
 
-// A lost link means that, whatever statement it broke: it goes on to Transfer's own handler.
-void rethrowIfLost(const db::DbError &e)
+// Failures that mean the same whatever statement met them go on as they are (call only from a
+// handler): a lost link to Transfer's own handler, and a wait on a row another workstation held
+// that the operator cancelled or that ran out, rolled back, to the caller.
+void passOnLostOrEndedWait(const db::DbError &e)
 {
-    if (e.isConnectionLost())
+    if (e.isConnectionLost() || e.waitEnded())
         throw;
 }
 
@@ -131,8 +125,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
     try {
         locations = tx.query(kLocationsStatement, params);
     } catch (const db::DbError &e) {
-        passOnEndedWait(e);
-        rethrowIfLost(e);
+        passOnLostOrEndedWait(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -164,8 +157,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
             for (auto &r : rows.rows)
                 locked.rows.push_back(std::move(r));
         } catch (const db::DbError &e) {
-            passOnEndedWait(e);
-            rethrowIfLost(e);
+            passOnLostOrEndedWait(e);
             if (isRetryable(e))
                 throw Restart{};
             throw LookupFailure{readable(lockSql, p)};
@@ -178,8 +170,7 @@ Locked lockLot(db::Transaction &tx, const SourceLot &source)
         if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
             throw Restart{};
     } catch (const db::DbError &e) {
-        passOnEndedWait(e);
-        rethrowIfLost(e);
+        passOnLostOrEndedWait(e);
         if (isRetryable(e))
             throw Restart{};
         throw LookupFailure{readable(kLocationsStatement, params)};
@@ -372,7 +363,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
             try {
                 started.emplace(central);
             } catch (const db::DbError &e) {
-                rethrowIfLost(e);
+                passOnLostOrEndedWait(e);
                 throw LookupFailure{readable(kLocationsStatement, keyParams(source))};
             }
             lot = lockLot(*started, source);
@@ -423,8 +414,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
             try {
                 changed = tx.execute(CreditStatement(), p);
             } catch (const db::DbError &e) {
-                passOnEndedWait(e);
-                rethrowIfLost(e);
+                passOnLostOrEndedWait(e);
                 changed = 0;
             }
             // Two stored rows for one location would both be credited: refused, not doubled.
@@ -442,8 +432,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
             try {
                 tx.execute(InsertStatement(), p);
             } catch (const db::DbError &e) {
-                passOnEndedWait(e);
-                rethrowIfLost(e);
+                passOnLostOrEndedWait(e);
                 tx.rollback();
                 op.inform(InsertFailedMessage(at("LOTE").toString(), at("FORNECEDOR").toString(), dest,
                                               readable(InsertStatement(), p)));

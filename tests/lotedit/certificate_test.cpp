@@ -178,7 +178,7 @@ OpenedCertificate rowByRowOpen(db::Connection &conn, const CertificateKey &key)
         conn.execute(CertificateInsertStatement(c.number, key));
         c.created = true;
     }
-    const db::Rows entries = conn.query(SpecificationEntriesStatement(key.code));
+    const db::Rows entries = conn.query(TestEntriesStatement(key.code));
     for (size_t i = 0; i < entries.rows.size(); ++i) {
         const QString entryCode = entries.at(i, QStringLiteral("CODIGOESPEC")).toString();
         const db::Rows found = conn.query(QStringLiteral("select ") + kCertificateTestList + QStringLiteral(" from CQPORLOTE where CODIGOLAUDO = ")

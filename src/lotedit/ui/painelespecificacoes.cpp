@@ -363,7 +363,7 @@ bool PainelEspecificacoes::save(const std::vector<lotedit::TestResult> &tests)
     }
     m_shown.header = header;
     for (const lotedit::TestResult &t : tests)
-        m_shown.results[t.specEntry] = t.result;
+        m_shown.results[t.testEntry] = t.result;
     return true;
 }
 
@@ -385,13 +385,13 @@ void PainelEspecificacoes::showStoredValues(const lotedit::CertificateShown &sto
         {QStringLiteral("TAMANHOLOTE"), {textValue(was.lotSize), textValue(now.lotSize)}},
         {QStringLiteral("RESULTADOFINAL"), {textValue(was.verdict), textValue(now.verdict)}},
     };
-    const int specCol = ds.fieldIndex(QStringLiteral("CODIGOESPEC"));
+    const int testCodeCol = ds.fieldIndex(QStringLiteral("CODIGOESPEC"));
     const int current = ds.currentRow();
     const bool wasMoving = m_moving;
     m_moving = true;
     for (int row = 0; row < ds.rowCount(); ++row) {
         ds.moveTo(row);
-        const int spec = int(ds.valueAt(row, specCol).toInt());
+        const int testCode = int(ds.valueAt(row, testCodeCol).toInt());
         bool editing = false;
         const auto put = [&](const QString &field, const db::Value &v) {
             if (!editing) {
@@ -403,8 +403,8 @@ void PainelEspecificacoes::showStoredValues(const lotedit::CertificateShown &sto
         for (const auto &[field, values] : header)
             if (same(ds.value(field), values.first) && !same(values.first, values.second))
                 put(field, values.second);
-        const auto w = m_shown.results.find(spec);
-        const auto n = stored.results.find(spec);
+        const auto w = m_shown.results.find(testCode);
+        const auto n = stored.results.find(testCode);
         if (w != m_shown.results.end() && n != stored.results.end()
             && same(ds.value(QStringLiteral("RESULTADO")), textValue(w->second)) && w->second != n->second)
             put(QStringLiteral("RESULTADO"), textValue(n->second));

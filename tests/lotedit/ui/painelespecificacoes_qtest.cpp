@@ -62,7 +62,7 @@ struct Host {
     {
         return query(QStringLiteral("select RESULTADO from CQPORLOTE where CODIGOESPEC = %1").arg(entryCode)).rows.front().front().toString();
     }
-    int laudoSpec(int row) const
+    int laudoTestCode(int row) const
     {
         const data::CachedDataset &ds = rig.dm.Laudo;
         return int(ds.valueAt(row, ds.fieldIndex(QStringLiteral("CODIGOESPEC"))).toInt());
@@ -164,7 +164,7 @@ private Q_SLOTS:
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(p->DBMemo2));
 
         // Enter in the result saves the header and this test's result, then goes to the next test.
-        const int first = h->laudoSpec(0), second = h->laudoSpec(1);
+        const int first = h->laudoTestCode(0), second = h->laudoTestCode(1);
         replaceText(p->DBMemo2, QStringLiteral("conforme 'USP'"));
         enter(p->DBMemo2);
         QCOMPARE(h->rig.dm.Laudo.currentRow(), 1);
@@ -270,7 +270,7 @@ private Q_SLOTS:
     {
         auto *p = h->panel;
         QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
-        const int first = h->laudoSpec(0);
+        const int first = h->laudoTestCode(0);
         const QString tooLong = QStringLiteral("conforme ").repeated(33) + QStringLiteral("USP 44");   // 303 characters
         QCOMPARE(tooLong.size(), 303);
         const auto paste = [&](const QString &text) {
@@ -358,7 +358,7 @@ private Q_SLOTS:
         // What was typed stays; what the operator left alone shows the stored values.
         QCOMPARE(p->DBEdit11->text(), QStringLiteral("Bia"));
         QCOMPARE(p->DBEdit14->text(), QStringLiteral("Caio"));
-        int ph = h->laudoSpec(0) == 2 ? 0 : 1;
+        int ph = h->laudoTestCode(0) == 2 ? 0 : 1;
         QCOMPARE(h->rig.dm.Laudo.valueAt(ph, h->rig.dm.Laudo.fieldIndex(QStringLiteral("RESULTADO"))).toString(),
                  QStringLiteral("6,1"));
 

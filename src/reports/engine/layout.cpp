@@ -62,6 +62,7 @@ public:
     {
         PageModel m;
         m.reportName = m_r.name;
+        m.title = m_r.title;
         m.widthMm = m_r.pageWidth;
         m.heightMm = m_r.pageHeight;
         m.landscape = m_r.landscape;

@@ -34,6 +34,7 @@ public:
 
 struct PageModel {
     QString reportName;
+    QString title;          // the report's own title: print job and default file name
     double widthMm = 210, heightMm = 297;
     bool landscape = false;
     double marginLeft = 10, marginTop = 10, marginRight = 10, marginBottom = 10;

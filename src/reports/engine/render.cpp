@@ -76,7 +76,19 @@ void SetUpPrinter(QPrinter &printer, const PageModel &model)
 {
     printer.setFullPage(true);
     printer.setPageLayout(pageLayout(model));
-    printer.setDocName(kJobTitle);
+    printer.setDocName(DocumentName(model));
+}
+
+QString DocumentName(const PageModel &model)
+{
+    QString name = model.title.trimmed().isEmpty() ? model.reportName.trimmed() : model.title.trimmed();
+    // Characters Windows refuses in a file name give way to a hyphen ("Físico/Financeiro").
+    static const QString refused = QStringLiteral("\\/:*?\"<>|");
+    for (QChar &c : name) {
+        if (refused.contains(c) || c.unicode() < 0x20)
+            c = QLatin1Char('-');
+    }
+    return name;
 }
 
 void PrintPages(QPrinter &printer, const PageModel &model, int from, int to, const std::function<void(int)> &pageDone)
@@ -119,64 +131,153 @@ bool WritePdf(const PageModel &model, const QString &localPath, QString *error, 
     return true;
 }
 
+namespace {
+
+constexpr double kCharsPerMm = 10 / kMmPerInch;
+constexpr double kLinesPerMm = 6 / kMmPerInch;
+
+// A text or a rule of a page on the character grid: its line, its cell [col, col + width) and,
+// for a text, where it starts when nothing is in its way.
+struct TextCell {
+    int line = 0;
+    int col = 0;
+    int width = 1;
+    QString text;
+    Align align = Align::Left;
+    bool rule = false;
+    int start() const
+    {
+        const int len = int(text.size());
+        if (align == Align::Right)
+            return col + width - len;
+        if (align == Align::Center)
+            return col + (width - len) / 2;
+        return col;
+    }
+};
+
+// The page's texts and rules by the line they fall on; a rule never takes the place of the
+// text above it.
+std::vector<TextCell> textCells(const Page &page)
+{
+    std::vector<const PageItem *> items;
+    for (const PageItem &item : page.items) {
+        if (item.kind == PageItem::Kind::Text ? !item.text.isEmpty() : std::abs(item.rect.height()) < 1e-6)
+            items.push_back(&item);
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const PageItem *a, const PageItem *b) { return a->rect.top() < b->rect.top() - 1e-6; });
+    std::vector<TextCell> cells;
+    int lastLine = -1;
+    double lastTop = -1e9;
+    for (const PageItem *item : items) {
+        int line = int(std::lround(item->rect.top() * kLinesPerMm));
+        if (std::abs(item->rect.top() - lastTop) < 0.05)
+            line = lastLine;
+        else if (line <= lastLine)
+            line = lastLine + 1;
+        TextCell c;
+        c.line = line;
+        c.col = int(std::lround(item->rect.left() * kCharsPerMm));
+        c.width = std::max(1, int(std::floor(item->rect.width() * kCharsPerMm + 1e-6)));
+        c.rule = item->kind == PageItem::Kind::Line;
+        if (!c.rule) {
+            c.text = item->text;
+            c.align = item->align;
+        }
+        cells.push_back(std::move(c));
+        lastLine = line;
+        lastTop = item->rect.top();
+    }
+    return cells;
+}
+
+// Blanks to insert before a column so that no text on any line runs into its neighbour: at
+// each position, the most any line needs there.
+using Widening = std::map<int, int>;
+
+void addWidening(std::vector<TextCell> cells, Widening &widening)
+{
+    std::erase_if(cells, [](const TextCell &c) { return c.rule; });
+    std::stable_sort(cells.begin(), cells.end(), [](const TextCell &a, const TextCell &b) {
+        return a.line != b.line ? a.line < b.line : a.start() < b.start();
+    });
+    for (size_t i = 1; i < cells.size(); ++i) {
+        const TextCell &prev = cells[i - 1];
+        const TextCell &cur = cells[i];
+        if (prev.line != cur.line)
+            continue;
+        const int need = prev.start() + int(prev.text.size()) + 1 - cur.start();
+        // Blanks inserted at the start of the next cell move it and leave the text before where
+        // it is; cells sharing their room with another are left to the cut below.
+        const bool between = cur.col > prev.col && (prev.align == Align::Left || cur.col >= prev.col + prev.width);
+        if (need > 0 && between)
+            widening[cur.col] = std::max(widening[cur.col], need);
+    }
+}
+
+// Blanks inserted at or before position x.
+int shiftAt(const Widening &widening, int x)
+{
+    int shift = 0;
+    for (auto it = widening.begin(); it != widening.end() && it->first <= x; ++it)
+        shift += it->second;
+    return shift;
+}
+
+} // namespace
+
 QByteArray PlainText(const PageModel &model, const std::function<void(int)> &pageDone)
 {
-    const double charsPerMm = 10 / kMmPerInch;
-    const double linesPerMm = 6 / kMmPerInch;
-    const int pageChars = int(std::floor(model.widthMm * charsPerMm + 1e-6));
-    struct Cell {
-        int start;
-        QString text;
-        Align align;
-    };
-    QByteArray out;
-    for (int p = 0, n = model.pageCount(); p < n; ++p) {
-        const Page page = model.page(p);
+    const int n = model.pageCount();
+    // Every column as wide as its widest text on any page, so the columns stay under each other
+    // from the first page to the last.
+    Widening widening;
+    for (int p = 0; p < n; ++p) {
+        addWidening(textCells(model.page(p)), widening);
         if (pageDone)
             pageDone(p + 1);
-        // Items by the line they fall on; a rule never takes the place of the text above it.
-        std::vector<const PageItem *> items;
-        for (const PageItem &item : page.items) {
-            if (item.kind == PageItem::Kind::Text ? !item.text.isEmpty() : std::abs(item.rect.height()) < 1e-6)
-                items.push_back(&item);
+    }
+    int totalShift = 0;
+    for (const auto &[at, blanks] : widening)
+        totalShift += blanks;
+    const int pageChars = int(std::floor(model.widthMm * kCharsPerMm + 1e-6)) + totalShift;
+
+    QByteArray out;
+    for (int p = 0; p < n; ++p) {
+        std::vector<TextCell> cells = textCells(model.page(p));
+        if (pageDone)
+            pageDone(p + 1);
+        // The cells moved and widened by the blanks inserted before them.
+        for (TextCell &c : cells) {
+            const int end = c.col + c.width;
+            c.col += shiftAt(widening, c.col);
+            c.width = end + shiftAt(widening, end - 1) - c.col;
         }
-        std::stable_sort(items.begin(), items.end(),
-                         [](const PageItem *a, const PageItem *b) { return a->rect.top() < b->rect.top() - 1e-6; });
-        std::map<int, std::vector<Cell>> cells;
+        std::map<int, std::vector<TextCell *>> byLine;
         std::map<int, std::pair<int, int>> rules;   // line -> first and last column
-        int lastLine = -1;
-        double lastTop = -1e9;
-        for (const PageItem *item : items) {
-            int line = int(std::lround(item->rect.top() * linesPerMm));
-            if (std::abs(item->rect.top() - lastTop) < 0.05)
-                line = lastLine;
-            else if (line <= lastLine)
-                line = lastLine + 1;
-            const int col = int(std::lround(item->rect.left() * charsPerMm));
-            const int width = std::max(1, int(std::floor(item->rect.width() * charsPerMm + 1e-6)));
-            if (item->kind == PageItem::Kind::Line) {
-                rules[line] = {col, col + width};
-            } else {
-                // A text keeps its whole length where the line is free; its cell only anchors it.
-                const int len = int(item->text.size());
-                int start = col;
-                if (item->align == Align::Right)
-                    start = col + width - len;
-                else if (item->align == Align::Center)
-                    start = col + (width - len) / 2;
-                cells[line].push_back({std::max(0, start), item->text, item->align});
-            }
-            lastLine = line;
-            lastTop = item->rect.top();
+        for (TextCell &c : cells) {
+            if (c.rule)
+                rules[c.line] = {c.col, c.col + c.width};
+            else
+                byLine[c.line].push_back(&c);
         }
         std::map<int, QString> lines;
-        for (auto &[line, list] : cells) {
-            std::stable_sort(list.begin(), list.end(), [](const Cell &a, const Cell &b) { return a.start < b.start; });
-            // Neighbours keep one blank between them: a left-aligned text gives way to the next;
-            // after any other the next one starts later and loses its end.
-            for (size_t i = 1; i < list.size(); ++i) {
-                Cell &prev = list[i - 1];
-                Cell &cur = list[i];
+        for (auto &[line, list] : byLine) {
+            struct Placed {
+                int start;
+                QString text;
+                Align align;
+            };
+            std::vector<Placed> placed;
+            for (const TextCell *c : list)
+                placed.push_back({std::max(0, c->start()), c->text, c->align});
+            std::stable_sort(placed.begin(), placed.end(), [](const Placed &a, const Placed &b) { return a.start < b.start; });
+            // Texts sharing their room with another keep one blank between them: a left-aligned
+            // text gives way to the next; after any other the next one starts later.
+            for (size_t i = 1; i < placed.size(); ++i) {
+                Placed &prev = placed[i - 1];
+                Placed &cur = placed[i];
                 const int prevEnd = prev.start + int(prev.text.size());
                 if (prevEnd < cur.start)
                     continue;
@@ -189,7 +290,7 @@ QByteArray PlainText(const PageModel &model, const std::function<void(int)> &pag
                 }
             }
             QString &text = lines[line];
-            for (const Cell &c : list) {
+            for (const Placed &c : placed) {
                 if (c.text.isEmpty() || c.start >= pageChars)
                     continue;
                 const QString s = c.text.left(pageChars - c.start);
@@ -199,7 +300,7 @@ QByteArray PlainText(const PageModel &model, const std::function<void(int)> &pag
             }
         }
         for (const auto &[line, span] : rules) {
-            if (cells.count(line))
+            if (byLine.count(line))
                 continue;
             lines[line] = QString(span.first, QLatin1Char(' ')) + QString(std::max(0, span.second - span.first), QLatin1Char('-'));
         }

@@ -13,8 +13,12 @@ class QPrinter;
 
 namespace reports_engine {
 
-// Title of every print job and PDF document.
+// Title of every PDF document.
 inline const QString kJobTitle = QStringLiteral("ReportPrinter Report");
+
+// The report's title (its name when it has none): the print job's name, from which the print
+// dialog names a file, and the save dialog's first file name.
+QString DocumentName(const PageModel &model);
 
 // Draws one page on a device whose origin is the paper's top-left corner, in the device's own units.
 void PaintPage(QPainter &painter, const PageModel &model, const Page &page);
@@ -33,7 +37,8 @@ bool WritePdf(const PageModel &model, const QString &localPath, QString *error =
               const std::function<void(int)> &pageDone = {});
 
 // Plain text at 10 characters and 6 lines per inch, Windows-1252, CR LF; pages after the first
-// begin with a form feed.
+// begin with a form feed. A column whose text would run into the next one is widened on every
+// page, so no date or word is cut. The pages are made twice (widths first): pageDone counts both.
 QByteArray PlainText(const PageModel &model, const std::function<void(int)> &pageDone = {});
 
 // Rich Text Format (ANSI, code page 1252); one RTF page per page.

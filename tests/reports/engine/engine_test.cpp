@@ -166,6 +166,43 @@ TEST_F(Engine, PlainTextByteForByte)
     EXPECT_EQ(PlainText(view.model), expected) << PlainText(view.model).toStdString();
 }
 
+// A column too narrow for its texts at 10 characters an inch is widened, on every page alike:
+// no date or word is cut, and the columns stay under each other.
+TEST_F(Engine, PlainTextWidensWhatWouldBeCut)
+{
+    writeProject(R"(<?xml version="1.0" encoding="UTF-8"?>
+<ravproject version="1">
+  <report name="Validades">
+    <page width="127" height="12.8" left="0" top="0" right="0" bottom="0" font="Arial" fontsize="8"/>
+    <detail connection="Lotes" rowheight="4.2333" captionheight="4.2333">
+      <column field="VALIDADE" caption="Validade" width="20.32" format="d:dd/MM/yyyy"/>
+      <column field="SITUACAO" caption="Situação" width="20.32"/>
+      <column field="LOCAL" caption="Local" width="25.4"/>
+    </detail>
+  </report>
+</ravproject>
+)");
+    auto lots = std::make_unique<MemoryConnection>();
+    lots->fields = QStringList{"VALIDADE", "SITUACAO", "LOCAL"};
+    lots->rows = {{db::Value::date(QDate(2025, 1, 4)), db::Value::text(QStringLiteral("Quarentena")), db::Value::text(QStringLiteral("Loja 1"))},
+                  {db::Value::date(QDate(2024, 12, 15)), db::Value::text(QStringLiteral("Liberado")), db::Value::text(QStringLiteral("Depósito"))},
+                  {db::Value::date(QDate(2025, 2, 1)), db::Value::text(QStringLiteral("Liberado")), db::Value::text(QStringLiteral("Loja 2"))}};
+    engine.addConnection(QStringLiteral("Lotes"), std::move(lots));
+    engine.execute(project, QStringLiteral("Validades"));
+    ASSERT_EQ(view.model.pages.size(), 2u);
+    // Each cell holds 7 characters: the dates and "Quarentena" push the columns after them 3 to
+    // the right, on the second page too, where "Liberado" alone would have asked for 1.
+    EXPECT_EQ(PlainText(view.model), platform::toCp1252(QStringLiteral(
+                                         "Validade   Situação   Local\r\n"
+                                         "--------------------------------\r\n"
+                                         "04/01/2025 Quarentena Loja 1\r\n"
+                                         "15/12/2024 Liberado   Depósito\r\n"
+                                         "\fValidade   Situação   Local\r\n"
+                                         "--------------------------------\r\n"
+                                         "01/02/2025 Liberado   Loja 2\r\n")))
+        << PlainText(view.model).toStdString();
+}
+
 TEST_F(Engine, PdfReadBack)
 {
     engine.execute(project, QStringLiteral("Lista"));

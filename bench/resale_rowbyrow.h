@@ -58,6 +58,7 @@ inline void BuildResaleRowByRow(data::TDM &dm, const platform::Clock &clock, rep
             for (const char *c : {"LOTE", "FORNECEDOR", "LABORATORIO", "CODIGO", "DESCRICAO", "UNIDADE"})
                 staging.setValue(QLatin1String(c), lots.value(QLatin1String(c)));
             staging.setValue(QStringLiteral("SALDOCORRENTE"), Value::real(balance));
+            staging.setValue(QStringLiteral("VALIDADE"), Value::date(expiry));
             double unitCost = custo;
             if (divisor != 0)
                 unitCost = custo / divisor;

@@ -20,7 +20,7 @@ QString ResaleLotStatement(const QDate &today)
 {
     return QStringLiteral(
                "select c.COMPONENTE, c.CUSTOUNITR, c.DIVISORUNID, c.PRECOR, e.DESCRICAO, e.LOTE, e.FORNECEDOR, e.CODIGO, "
-               "e.LABORATORIO, e.UNIDADE, e.SALDOCORRENTE from COMPONEN c join ESTLOTE e on e.CODIGO = c.CODIGO "
+               "e.LABORATORIO, e.UNIDADE, e.SALDOCORRENTE, e.VALIDADE from COMPONEN c join ESTLOTE e on e.CODIGO = c.CODIGO "
                "where UPPER(c.GRUPO) = 'REV' and e.SALDOCORRENTE > 0 and e.VALIDADE > '")
            + db::isoDate(today) + QStringLiteral("' order by c.COMPONENTE");
 }
@@ -38,6 +38,7 @@ ResaleRows ComputeResaleRows(const std::vector<ResaleLot> &lots)
         r.descricao = l.descricao;
         r.unidade = l.unidade;
         r.saldoCorrente = l.saldo;
+        r.validade = l.validade;
         double unitCost = l.custoUnitR;
         if (l.divisorUnid != 0) {
             unitCost = l.custoUnitR / l.divisorUnid;
@@ -83,6 +84,7 @@ std::vector<ResaleLot> readResaleLots(db::Connection &central, const QDate &toda
         l.laboratorio = c.value(8).toString();
         l.unidade = c.value(9).toString();
         l.saldo = c.value(10).toDouble();
+        l.validade = c.value(11).toDate();
         lots.push_back(std::move(l));
     }
     c.close();
@@ -98,7 +100,7 @@ bool BuildResaleStaging(ReportContext &ctx)
     std::optional<StagingReplacement> staging;
     if (!BeginStaging(ctx, staging))
         return false;
-    BuildFrame frame(ctx.progress);
+    BuildFrame frame(ctx.progress, true);
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();
 

@@ -12,6 +12,7 @@ struct ResaleLot {
     double custoUnitR = 0, divisorUnid = 0, precoR = 0;
     QString descricao, lote, fornecedor, codigo, laboratorio, unidade;   // the lot's
     double saldo = 0;
+    QDate validade;   // printed in the report's expiry column
 };
 
 // Resale products (the group compared upper-cased) joined to their lots with a balance and an

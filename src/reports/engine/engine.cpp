@@ -66,7 +66,7 @@ void ReportEngine::execute(const QString &projectWindowsPath, const QString &rep
     }
 
     if (!m_view && !m_preview)
-        m_preview = MakePreviewView(m_op, &m_paths);
+        m_preview = MakePreviewView(m_op, &m_paths, m_saveFolder);
     RunView &view = m_view ? *m_view : *m_preview;
     view.generationStarted();
     PageModel model;

@@ -47,6 +47,13 @@ public:
     // Where runs are shown; null gives the modal preview (status window, maximised, zoom 100 %).
     void setView(RunView *view) { m_view = view; }
 
+    // Where the preview saves a file named without a folder (a Windows folder, trailing separator).
+    void setSaveFolder(const QString &windowsFolder)
+    {
+        m_saveFolder = windowsFolder;
+        m_preview.reset();
+    }
+
     // Reads the project at its Windows path again, lays the named report out over the connections
     // (a closed one is opened for the run and closed after; an open one keeps its position) and
     // presents it; returns when the preview is closed. A missing project raises ReportError with
@@ -61,6 +68,7 @@ private:
     std::vector<FileRenderer> m_renderers;
     RunView *m_view = nullptr;
     std::unique_ptr<RunView> m_preview;
+    QString m_saveFolder;
 };
 
 } // namespace reports_engine

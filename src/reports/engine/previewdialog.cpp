@@ -1,6 +1,7 @@
 #include "previewdialog.h"
 
 #include "platform/operator.h"
+#include "platform/systemerror.h"
 #include "platform/winpath.h"
 
 #include <QApplication>
@@ -9,6 +10,11 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGraphicsItem>
+#include <QGraphicsView>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -44,32 +50,65 @@ void StatusWindow::showStatus(const QString &pattern, int page)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-OutputOptionsDialog::OutputOptionsDialog(const std::vector<FileRenderer> &renderers, QWidget *parent)
-    : QDialog(parent), m_renderers(renderers)
+namespace {
+
+bool isSeparator(QChar c) { return c == QLatin1Char('\\') || c == QLatin1Char('/'); }
+
+// Where the extension of a file name starts (at its dot); -1 when it has none.
+qsizetype suffixStart(const QString &name)
+{
+    for (qsizetype i = name.size() - 1; i > 0; --i) {
+        if (isSeparator(name.at(i)))
+            return -1;
+        if (name.at(i) == QLatin1Char('.'))
+            return isSeparator(name.at(i - 1)) ? -1 : i;
+    }
+    return -1;
+}
+
+// A name with a folder: from a drive, a share, the root or with a separator anywhere.
+bool namesAFolder(const QString &name)
+{
+    return (name.size() >= 2 && name.at(1) == QLatin1Char(':')) || std::any_of(name.begin(), name.end(), isSeparator);
+}
+
+} // namespace
+
+OutputOptionsDialog::OutputOptionsDialog(const std::vector<FileRenderer> &renderers, QWidget *parent,
+                                         const platform::WinPaths *paths, const QString &saveFolder)
+    : QDialog(parent), m_renderers(renderers), m_paths(paths), m_saveFolder(saveFolder)
 {
     setObjectName(QStringLiteral("OutputOptionsDialog"));
     setWindowTitle(kOptionsTitle);
     formatBox = new QComboBox(this);
+    formatBox->setAccessibleName(QStringLiteral("Formato"));
     for (const FileRenderer &r : renderers)
         formatBox->addItem(r.description);
     fileEdit = new QLineEdit(this);
+    fileEdit->setAccessibleName(QStringLiteral("Arquivo"));
     auto *browseButton = new QPushButton(QStringLiteral("..."), this);
     browseButton->setAutoDefault(false);
+    browseButton->setAccessibleName(QStringLiteral("Procurar pasta"));
+    browseButton->setToolTip(browseButton->accessibleName());
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
     auto *file = new QHBoxLayout;
     file->addWidget(fileEdit, 1);
     file->addWidget(browseButton);
+    auto *formatLabel = new QLabel(QStringLiteral("&Formato:"), this);
+    formatLabel->setBuddy(formatBox);
+    auto *fileLabel = new QLabel(QStringLiteral("&Arquivo:"), this);
+    fileLabel->setBuddy(fileEdit);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Formato:"), this));
+    layout->addWidget(formatLabel);
     layout->addWidget(formatBox);
-    layout->addWidget(new QLabel(QStringLiteral("Arquivo:"), this));
+    layout->addWidget(fileLabel);
     layout->addLayout(file);
     layout->addWidget(buttons);
     connect(browseButton, &QPushButton::clicked, this, &OutputOptionsDialog::browse);
     connect(formatBox, &QComboBox::currentIndexChanged, this, &OutputOptionsDialog::formatChanged);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (!fileName().isEmpty() && chosen())
+        if (!fileEdit->text().trimmed().isEmpty() && chosen())
             accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -85,10 +124,20 @@ const FileRenderer *OutputOptionsDialog::chosen() const
 QString OutputOptionsDialog::fileName() const
 {
     QString name = fileEdit->text().trimmed();
+    if (name.isEmpty())
+        return name;
     const FileRenderer *r = chosen();
-    if (!name.isEmpty() && r && QFileInfo(name).suffix().isEmpty())
+    if (r && suffixStart(name) < 0)
         name += r->pattern.mid(1);
+    if (!namesAFolder(name) && !m_saveFolder.isEmpty())
+        name = m_saveFolder + name;
     return name;
+}
+
+QString OutputOptionsDialog::localPath() const
+{
+    const QString name = fileName();
+    return m_paths && !name.isEmpty() ? m_paths->toLocal(name) : name;
 }
 
 void OutputOptionsDialog::browse()
@@ -96,9 +145,25 @@ void OutputOptionsDialog::browse()
     const FileRenderer *r = chosen();
     if (!r)
         return;
-    const QString name = QFileDialog::getSaveFileName(this, kOptionsTitle, fileEdit->text(), FileFilter(*r));
-    if (!name.isEmpty())
-        fileEdit->setText(name);
+    QFileDialog dialog(this, kOptionsTitle);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(FileFilter(*r));
+    const QString local = localPath();
+    if (!local.isEmpty()) {
+        const QFileInfo info(local);
+        if (info.dir().exists())
+            dialog.setDirectory(info.dir());
+        dialog.selectFile(info.fileName());
+    }
+    if (auto *nameBox = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        nameBox->setAccessibleName(QStringLiteral("Nome do arquivo"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QFileInfo chosenFile(dialog.selectedFiles().constFirst());
+    // Shown as Windows names it, as the operator would have typed it.
+    fileEdit->setText(m_paths ? m_paths->windowsFolderOf(chosenFile.absolutePath()) + chosenFile.fileName()
+                              : chosenFile.absoluteFilePath());
 }
 
 void OutputOptionsDialog::formatChanged()
@@ -106,23 +171,25 @@ void OutputOptionsDialog::formatChanged()
     const FileRenderer *r = chosen();
     const QString name = fileEdit->text().trimmed();
     if (r && !name.isEmpty()) {
-        const QFileInfo info(name);
-        fileEdit->setText(info.path() == QLatin1String(".") && !name.contains(QLatin1Char('/'))
-                              ? info.completeBaseName() + r->pattern.mid(1)
-                              : info.path() + QLatin1Char('/') + info.completeBaseName() + r->pattern.mid(1));
+        const qsizetype dot = suffixStart(name);
+        fileEdit->setText((dot < 0 ? name : name.left(dot)) + r->pattern.mid(1));
     }
 }
 
 PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRenderer> &renderers, platform::Operator *op,
-                             QWidget *parent, const platform::WinPaths *paths)
+                             QWidget *parent, const platform::WinPaths *paths, const QString &saveFolder)
     : QDialog(parent),
       m_model(model),
       m_renderers(renderers),
       m_op(op),
       m_paths(paths),
-      m_printer(std::make_unique<QPrinter>())
+      m_printer(std::make_unique<QPrinter>()),
+      m_saveFolder(saveFolder)
 {
     setObjectName(QStringLiteral("PreviewDialog"));
+    // A bare file name goes where Windows would put it: the program's working folder.
+    if (m_saveFolder.isEmpty() && m_paths)
+        m_saveFolder = m_paths->windowsFolderOf(QDir::currentPath());
     setWindowTitle(kPreviewTitle);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     SetUpPrinter(*m_printer, model);
@@ -150,6 +217,9 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     auto *closeButton = new QPushButton(QStringLiteral("&Fechar"), this);
     closeButton->setObjectName(QStringLiteral("closeButton"));
     pageLabel = new QLabel(this);
+    savedLabel = new QLabel(this);
+    savedLabel->setObjectName(QStringLiteral("savedLabel"));
+    savedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (QPushButton *b : {printButton, saveButton, firstButton, priorButton, nextButton, lastButton, zoomOut, zoom100, zoomIn,
                            fitButton, closeButton})
         b->setAutoDefault(false);
@@ -178,6 +248,8 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     bar->addWidget(zoomIn);
     bar->addWidget(fitButton);
     bar->addStretch(1);
+    bar->addWidget(savedLabel);
+    bar->addSpacing(8);
     bar->addWidget(closeButton);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -199,6 +271,22 @@ PreviewDialog::PreviewDialog(const PageModel &model, const std::vector<FileRende
     });
     connect(fitButton, &QPushButton::clicked, this, [this] { preview->fitInView(); });
     connect(preview, &QPrintPreviewWidget::previewChanged, this, &PreviewDialog::updatePageLabel);
+
+    // The pages from the keyboard, wherever the focus is in the preview.
+    const auto key = [this](QKeySequence keys, std::function<void()> action) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, std::move(action));
+    };
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_Home)})
+        key(keys, [this] { goToPage(1); });
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_End), QKeySequence(Qt::CTRL | Qt::Key_End)})
+        key(keys, [this] { goToPage(pageCount()); });
+    key(QKeySequence(Qt::Key_PageDown), [this] { pageStep(1); });
+    key(QKeySequence(Qt::Key_PageUp), [this] { pageStep(-1); });
+    firstButton->setToolTip(firstButton->accessibleName() + QStringLiteral(" (Home)"));
+    lastButton->setToolTip(lastButton->accessibleName() + QStringLiteral(" (End)"));
+    priorButton->setToolTip(priorButton->accessibleName() + QStringLiteral(" (Page Up)"));
+    nextButton->setToolTip(nextButton->accessibleName() + QStringLiteral(" (Page Down)"));
 
     preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
     preview->setZoomFactor(1.0);
@@ -232,6 +320,51 @@ void PreviewDialog::goToPage(int page)
     updatePageLabel();
 }
 
+void PreviewDialog::pageStep(int direction)
+{
+    auto *view = preview->findChild<QGraphicsView *>();
+    QScrollBar *bar = view ? view->verticalScrollBar() : nullptr;
+    const int page = currentPage();
+    // The pages the preview holds, top to bottom.
+    const auto pageItems = [view] {
+        QList<QGraphicsItem *> pages;
+        if (view && view->scene()) {
+            for (QGraphicsItem *item : view->scene()->items())
+                if (!item->parentItem())
+                    pages << item;
+            std::sort(pages.begin(), pages.end(), [](QGraphicsItem *a, QGraphicsItem *b) {
+                return a->sceneBoundingRect().top() < b->sceneBoundingRect().top();
+            });
+        }
+        return pages;
+    };
+    const QList<QGraphicsItem *> pages = pageItems();
+    const int index = page - m_first - 1;
+    if (!bar || index < 0 || index >= pages.size()) {
+        goToPage(page + direction);
+        return;
+    }
+    const QRect shown = view->mapFromScene(pages[index]->sceneBoundingRect()).boundingRect();
+    const int height = view->viewport()->height();
+    const int rest = direction > 0 ? shown.bottom() - height : -shown.top();   // pixels of the page out of sight
+    if (rest > 1) {
+        bar->setValue(bar->value() + direction * std::min(rest, bar->pageStep()));
+        return;
+    }
+    const int target = page + direction;
+    if (target < 1 || target > pageCount())
+        return;
+    goToPage(target);
+    // Down: the new page from its top; up: from its bottom, so the next Page Up goes on upwards.
+    const int newIndex = target - m_first - 1;
+    const QList<QGraphicsItem *> now = pageItems();
+    if (newIndex >= 0 && newIndex < now.size()) {
+        const QRect r = view->mapFromScene(now[newIndex]->sceneBoundingRect()).boundingRect();
+        bar->setValue(bar->value() + (direction > 0 ? r.top() : r.bottom() - height));
+    }
+    updatePageLabel();
+}
+
 void PreviewDialog::updatePageLabel()
 {
     pageLabel->setText(QStringLiteral("Página %1 de %2").arg(currentPage()).arg(pageCount()));
@@ -255,14 +388,28 @@ void PreviewDialog::print()
 
 void PreviewDialog::save()
 {
-    OutputOptionsDialog options(m_renderers, this);
+    OutputOptionsDialog options(m_renderers, this, m_paths, m_saveFolder);
+    if (!m_renderers.empty())
+        options.fileEdit->setText(m_saveFolder + DocumentName(m_model) + m_renderers.front().pattern.mid(1));
+    options.fileEdit->selectAll();
     if (options.exec() != QDialog::Accepted || !options.chosen())
         return;
-    saveAs(options.chosen()->format, options.fileName());
+    const QString local = options.localPath();
+    if (local.isEmpty()) {
+        // A drive or share drives.conf does not map: nothing is written under a made-up name.
+        if (m_op)
+            m_op->warn(QStringLiteral("Não foi possível gravar o arquivo ") + options.fileName() + QStringLiteral(": ")
+                       + platform::systemErrorText(QStringLiteral("No such file or directory")));
+        return;
+    }
+    saveAs(options.chosen()->format, local, options.fileName());
 }
 
-bool PreviewDialog::saveAs(FileFormat format, const QString &localPath)
+bool PreviewDialog::saveAs(FileFormat format, const QString &localPath, const QString &windowsName)
 {
+    // Where the file is, as Windows names it.
+    const QFileInfo file(localPath);
+    const QString where = m_paths ? m_paths->windowsFolderOf(file.absolutePath()) + file.fileName() : localPath;
     QString error;
     bool written;
     {
@@ -273,12 +420,13 @@ bool PreviewDialog::saveAs(FileFormat format, const QString &localPath)
                 status.showStatus(QStringLiteral("Generating page %p"), page);
         });
     }
-    if (written)
+    if (written) {
+        savedLabel->setText(QStringLiteral("Arquivo gravado em ") + where);
         return true;
+    }
+    savedLabel->clear();
     if (m_op)
-        m_op->warn(QStringLiteral("Não foi possível gravar o arquivo ")
-                   + (m_paths ? m_paths->windowsFolderOf(QFileInfo(localPath).absolutePath()) + QFileInfo(localPath).fileName()
-                              : localPath)
+        m_op->warn(QStringLiteral("Não foi possível gravar o arquivo ") + (windowsName.isEmpty() ? where : windowsName)
                    + QStringLiteral(": ") + error);
     return false;
 }
@@ -287,23 +435,27 @@ namespace {
 
 class PreviewView : public RunView {
 public:
-    PreviewView(platform::Operator *op, const platform::WinPaths *paths) : m_op(op), m_paths(paths) {}
+    PreviewView(platform::Operator *op, const platform::WinPaths *paths, const QString &saveFolder)
+        : m_op(op), m_paths(paths), m_saveFolder(saveFolder)
+    {
+    }
     void present(const PageModel &model, const std::vector<FileRenderer> &renderers) override
     {
-        PreviewDialog dialog(model, renderers, m_op, QApplication::activeWindow(), m_paths);
+        PreviewDialog dialog(model, renderers, m_op, QApplication::activeWindow(), m_paths, m_saveFolder);
         dialog.exec();
     }
 
 private:
     platform::Operator *m_op;
     const platform::WinPaths *m_paths;
+    QString m_saveFolder;
 };
 
 } // namespace
 
-std::unique_ptr<RunView> MakePreviewView(platform::Operator *op, const platform::WinPaths *paths)
+std::unique_ptr<RunView> MakePreviewView(platform::Operator *op, const platform::WinPaths *paths, const QString &saveFolder)
 {
-    return std::make_unique<PreviewView>(op, paths);
+    return std::make_unique<PreviewView>(op, paths, saveFolder);
 }
 
 } // namespace reports_engine

@@ -33,31 +33,43 @@ public:
     QLabel *label;
 };
 
+// The file is typed as Windows names it (C:\FORMULIX\listagem.pdf) and found through drives.conf;
+// a name without a folder goes to the save folder.
 class OutputOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    OutputOptionsDialog(const std::vector<FileRenderer> &renderers, QWidget *parent = nullptr);
+    OutputOptionsDialog(const std::vector<FileRenderer> &renderers, QWidget *parent = nullptr,
+                        const platform::WinPaths *paths = nullptr, const QString &saveFolder = {});
     QComboBox *formatBox;
     QLineEdit *fileEdit;
     const FileRenderer *chosen() const;
+    // The name typed, with the format's extension when it has none, in the save folder when it
+    // names no folder.
     QString fileName() const;
+    // Where fileName() is on this machine; empty when no drive mapping reaches it.
+    QString localPath() const;
 
 private:
     void browse();
     void formatChanged();
     const std::vector<FileRenderer> &m_renderers;
+    const platform::WinPaths *m_paths;
+    QString m_saveFolder;
 };
 
 class PreviewDialog : public QDialog {
     Q_OBJECT
 public:
     // With paths, a file the preview cannot write is named as Windows names it (C:\FORMULIX\...).
+    // saveFolder: where a file named without a folder is saved (the program's folder, as Windows
+    // names it).
     PreviewDialog(const PageModel &model, const std::vector<FileRenderer> &renderers, platform::Operator *op,
-                  QWidget *parent = nullptr, const platform::WinPaths *paths = nullptr);
+                  QWidget *parent = nullptr, const platform::WinPaths *paths = nullptr, const QString &saveFolder = {});
     ~PreviewDialog() override;
 
     QPrintPreviewWidget *preview;
     QLabel *pageLabel;
+    QLabel *savedLabel;   // where the last file went
     int pageCount() const;    // of the whole report
     int currentPage() const;  // 1-based, in the whole report
     // Shows a page of the whole report (1-based).
@@ -68,20 +80,25 @@ public:
 
     void print();
     void save();
-    // Writes the report without asking (what save() does after the options dialog).
-    bool saveAs(FileFormat format, const QString &localPath);
+    // Writes the report without asking (what save() does after the options dialog). windowsName:
+    // the file as the operator named it, for the messages; by default found from localPath.
+    bool saveAs(FileFormat format, const QString &localPath, const QString &windowsName = {});
 
 private:
     void updatePageLabel();
+    // Page Down / Page Up: the rest of the page first, then the next (previous) page.
+    void pageStep(int direction);
 
     const PageModel &m_model;
     const std::vector<FileRenderer> &m_renderers;
     platform::Operator *m_op;
     const platform::WinPaths *m_paths;
     std::unique_ptr<QPrinter> m_printer;
+    QString m_saveFolder;
     int m_first = 0;   // pages before the ones the preview holds
 };
 
-std::unique_ptr<RunView> MakePreviewView(platform::Operator *op, const platform::WinPaths *paths = nullptr);
+std::unique_ptr<RunView> MakePreviewView(platform::Operator *op, const platform::WinPaths *paths = nullptr,
+                                         const QString &saveFolder = {});
 
 } // namespace reports_engine

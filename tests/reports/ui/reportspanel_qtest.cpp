@@ -12,6 +12,8 @@
 #include "shell/errordisplay.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QGraphicsView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QPrintPreviewWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -515,6 +518,117 @@ private Q_SLOTS:
         QVERIFY(f.fileBytes(QStringLiteral("lista.rtf")).startsWith("{\\rtf1\\ansi\\ansicpg1252"));
         QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("Produto 4"));
         QVERIFY(f.fileBytes(QStringLiteral("lista.txt")).contains("\r\n"));
+    }
+
+    // The file is named as Windows names it and found through drives.conf; the preview says where
+    // it went. A drive with no mapping writes nothing.
+    void saveFindsWindowsPaths()
+    {
+        Fixture f;
+        f.run.siteConfig.ProgramFolder = QStringLiteral("C:\\FORMULIX\\");
+        f.panel->open();
+        bool seen = false;
+        QString firstName, firstSelected, saved;
+        const auto answerOptions = [](const QString &typed, QString *shown = nullptr, QString *selected = nullptr) {
+            QTimer::singleShot(0, [=] {
+                for (QWidget *w : QApplication::topLevelWidgets()) {
+                    auto *options = qobject_cast<reports_engine::OutputOptionsDialog *>(w);
+                    if (!options || !options->isVisible())
+                        continue;
+                    if (shown)
+                        *shown = options->fileEdit->text();
+                    if (selected)
+                        *selected = options->fileEdit->selectedText();
+                    options->fileEdit->setFocus();
+                    options->fileEdit->selectAll();
+                    QTest::keyClicks(options->fileEdit, typed);
+                    QTest::keyClick(options->fileEdit, Qt::Key_Return);
+                    return;
+                }
+            });
+        };
+        f.whenPreviewShows(
+            [&](reports_engine::PreviewDialog *preview) {
+                // The folder on disk is "FORMULIX": Windows does not see letter case.
+                answerOptions(QStringLiteral("c:\\formulix\\listagem"), &firstName, &firstSelected);
+                preview->save();
+                saved = preview->savedLabel->text();
+                answerOptions(QStringLiteral("D:\\listagem.txt"));
+                preview->save();
+            },
+            &seen);
+        f.panel->btn3Click();
+        QVERIFY(seen);
+        QCOMPARE(firstName, QStringLiteral("C:\\FORMULIX\\Posição do Estoque por Lote.pdf"));
+        QCOMPARE(firstSelected, firstName);
+        QCOMPARE(saved, QStringLiteral("Arquivo gravado em C:\\FORMULIX\\listagem.pdf"));
+        QVERIFY(f.fileBytes(QStringLiteral("c/FORMULIX/listagem.pdf")).startsWith("%PDF"));
+        QCOMPARE(QDir::current().entryList(QStringList{QStringLiteral("*listagem*")}), QStringList());
+        QCOMPARE(f.op.texts(), QStringList{QStringLiteral("Não foi possível gravar o arquivo D:\\listagem.txt: "
+                                                          "Arquivo ou pasta não encontrado")});
+    }
+
+    // Home and End to the first and last page, with Ctrl as well; Page Down and Page Up go through
+    // a page taller than the window, and on to the next (previous) one at its end.
+    void previewFromTheKeyboard()
+    {
+        reports_engine::PageModel model;   // A4 upright: taller than the screen at 100 %
+        model.title = QStringLiteral("Teste");
+        for (int i = 1; i <= 25; ++i) {
+            reports_engine::PageItem item;
+            item.rect = QRectF(10, 10, 50, 5);
+            item.text = QStringLiteral("Página %1").arg(i);
+            model.pages.push_back(reports_engine::Page{{item}});
+        }
+        reports_engine::PreviewDialog dialog(model, reports_engine::FileRenderers(), nullptr);
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTRY_COMPARE(dialog.preview->pageCount(), 10);
+        const auto press = [&dialog](int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &dialog;
+            QTest::keyClick(target, Qt::Key(key), mods);
+        };
+        press(Qt::Key_End);
+        QCOMPARE(dialog.currentPage(), 25);
+        QCOMPARE(dialog.pageLabel->text(), QStringLiteral("Página 25 de 25"));
+        press(Qt::Key_Home);
+        QCOMPARE(dialog.currentPage(), 1);
+        press(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(dialog.currentPage(), 25);
+        press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(dialog.currentPage(), 1);
+        QScrollBar *bar = dialog.preview->findChild<QGraphicsView *>()->verticalScrollBar();
+        const int top = bar->value();
+
+        // Down through page 1: more than one press, then page 2.
+        int presses = 0;
+        while (dialog.currentPage() == 1 && presses < 20) {
+            press(Qt::Key_PageDown);
+            ++presses;
+        }
+        QCOMPARE(dialog.currentPage(), 2);
+        QVERIFY2(presses > 1, qPrintable(QString::number(presses)));
+        QCOMPARE(dialog.pageLabel->text(), QStringLiteral("Página 2 de 25"));
+        // Back up: page 1 again from its end, then as many presses to its top as it took down.
+        press(Qt::Key_PageUp);
+        QCOMPARE(dialog.currentPage(), 1);
+        int up = 0, before = 0;
+        do {
+            before = bar->value();
+            press(Qt::Key_PageUp);
+            ++up;
+        } while (bar->value() != before && up < 20);
+        QCOMPARE(up - 1, presses - 1);   // the last one, on page 1's top, goes nowhere
+        QVERIFY(bar->value() <= top);   // page 1's top in sight
+        QCOMPARE(dialog.currentPage(), 1);
+
+        // Past the pages the preview holds: page 11 comes with its stretch.
+        dialog.goToPage(10);
+        for (int i = 0; i < 20 && dialog.currentPage() == 10; ++i)
+            press(Qt::Key_PageDown);
+        QCOMPARE(dialog.currentPage(), 11);
+        QCOMPARE(dialog.preview->currentPage(), 1);
     }
 
     // A long report: the preview holds a stretch of pages at a time and moves through the rest.

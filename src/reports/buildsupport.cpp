@@ -17,6 +17,7 @@ BuildFrame::~BuildFrame()
         hideWait(which);
     if (!m_finished)
         m_progress.end();
+    stopWorking();
 }
 
 void BuildFrame::showWait(BuildProgress::Wait which)

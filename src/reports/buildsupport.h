@@ -24,6 +24,9 @@ public:
     virtual void hideWait(Wait) {}
     // The gauge's bar colour, 0xRRGGBB (the cost of products sold draws its two passes apart).
     virtual void gaugeColour(unsigned) {}
+    // A build at work, on or off: the reading before the first step can take seconds, and the
+    // operator sees that something is going on (a busy pointer, a busy gauge until start()).
+    virtual void working(bool) {}
 };
 
 // The screen of one build: the waiting panels it shows and its gauge. Whatever ends the build (a
@@ -32,7 +35,12 @@ public:
 // report, the gauge goes back to 0.
 class BuildFrame {
 public:
-    explicit BuildFrame(BuildProgress &progress) : m_progress(progress) {}
+    // building: the frame of a build, shown at work until it finishes or ends.
+    explicit BuildFrame(BuildProgress &progress, bool building = false) : m_progress(progress), m_working(building)
+    {
+        if (m_working)
+            m_progress.working(true);
+    }
     ~BuildFrame();
     BuildFrame(const BuildFrame &) = delete;
     BuildFrame &operator=(const BuildFrame &) = delete;
@@ -40,12 +48,23 @@ public:
     void showWait(BuildProgress::Wait which);
     void hideWait(BuildProgress::Wait which);
     // The build went through: the gauge stays as it is for the report run that follows.
-    void finished() { m_finished = true; }
+    void finished()
+    {
+        m_finished = true;
+        stopWorking();
+    }
 
 private:
     BuildProgress &m_progress;
     bool m_shown[2] = {false, false};
     bool m_finished = false;
+    bool m_working;
+    void stopWorking()
+    {
+        if (m_working)
+            m_progress.working(false);
+        m_working = false;
+    }
 };
 
 class NoProgress : public BuildProgress {

@@ -234,7 +234,7 @@ bool BuildCostOfProductsSold(ReportContext &ctx, const ReportPeriod &period)
     std::optional<StagingReplacement> staging;
     if (!BeginStaging(ctx, staging))
         return false;
-    BuildFrame frame(ctx.progress);
+    BuildFrame frame(ctx.progress, true);
     frame.showWait(BuildProgress::Wait::Waiting);
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();

@@ -206,7 +206,7 @@ bool BuildManufacturingStaging(ReportContext &ctx)
     std::optional<StagingReplacement> staging;
     if (!BeginStaging(ctx, staging))
         return false;
-    BuildFrame frame(ctx.progress);
+    BuildFrame frame(ctx.progress, true);
     ctx.errors.clear();
     dm.tbl_pdEstLote.close();
 

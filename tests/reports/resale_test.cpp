@@ -83,12 +83,12 @@ TEST_F(Resale, StagingRules)
     auto c = ctx();
     ASSERT_TRUE(reports::BuildResaleStaging(c));
     EXPECT_EQ(lines(staged()), lines((QStringList{
-        "R01 | Sabonete | L1A | F | Lab 1 | UN | 10 | 1.5 | 7.5 | 15 | 75 | 2025-01-01",
-        "R01 | Sabonete | L1B | F | Lab 2 | UN | 4 | 1.5 | 7.5 | 6 | 30 | 2024-12-01",
-        "R02 | Creme d'Água | L2 | F | Lab 1 | CX | 3 | 10 | 25 | 30 | 75 | 2025-01-01",
+        "R01 | Sabonete | L1A | F | Lab 1 | UN | 10 | 1.5 | 7.5 | 15 | 75 | 01/01/2025",
+        "R01 | Sabonete | L1B | F | Lab 2 | UN | 4 | 1.5 | 7.5 | 6 | 30 | 01/12/2024",
+        "R02 | Creme d'Água | L2 | F | Lab 1 | CX | 3 | 10 | 25 | 30 | 75 | 01/01/2025",
         // Divisor 0: valued at the register's unit cost, listed once for the product.
-        "R03 | Xampu | L3A | F | Lab 1 | UN | 2 | 4 | 9 | 8 | 18 | 2025-01-01",
-        "R03 | Xampu | L3B | F | Lab 1 | UN | 1 | 4 | 9 | 4 | 9 | 2025-01-01",
+        "R03 | Xampu | L3A | F | Lab 1 | UN | 2 | 4 | 9 | 8 | 18 | 01/01/2025",
+        "R03 | Xampu | L3B | F | Lab 1 | UN | 1 | 4 | 9 | 4 | 9 | 01/01/2025",
     })));
     EXPECT_EQ(errors.lines, QStringList{"O componente Xampu está com o DIVISOR DE UNIDADE = 0."});
     EXPECT_EQ(errors.count, 1);

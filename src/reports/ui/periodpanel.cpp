@@ -33,6 +33,8 @@ PeriodPanel::PeriodPanel(QWidget *parent) : QFrame(parent)
     };
     EditDataInicial = box("EditDataInicial");
     EditDataFinal = box("EditDataFinal");
+    EditDataInicial->setAccessibleName(QStringLiteral("Data inicial"));
+    EditDataFinal->setAccessibleName(QStringLiteral("Data final"));
     BitBtn14 = new QPushButton(QStringLiteral("Cancelar"), this);
     BitBtn14->setObjectName(QStringLiteral("BitBtn14"));
     BitBtn13 = new QPushButton(QStringLiteral("Ok"), this);

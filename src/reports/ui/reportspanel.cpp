@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/operator.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGridLayout>
@@ -208,6 +209,7 @@ void ReportsPanel::open()
     show();
     raise();
     RM.PanelOpened();
+    RM.rvstm1.setSaveFolder(m_run.siteConfig.ProgramFolder);
     btn3->setFocus();
 }
 
@@ -471,7 +473,25 @@ void ReportsPanel::step(int position)
 void ReportsPanel::end()
 {
     m_total = 0;
+    if (gg1->maximum() == 0)
+        gg1->setRange(0, 100);
     gg1->setValue(0);
+}
+
+void ReportsPanel::working(bool on)
+{
+    if (on) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // No number of steps yet: the gauge says "busy" until start() gives one.
+        if (m_total == 0)
+            gg1->setRange(0, 0);
+        gg1->repaint();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    if (gg1->maximum() == 0)
+        gg1->setRange(0, 100);
 }
 
 bool ReportsPanel::eventFilter(QObject *watched, QEvent *event)

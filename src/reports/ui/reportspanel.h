@@ -81,6 +81,7 @@ public:
     void showWait(Wait which) override;
     void hideWait(Wait which) override;
     void gaugeColour(unsigned rgb) override;
+    void working(bool on) override;
 
 Q_SIGNALS:
     // The period was confirmed for the stock deduction audit, which goes on with its own panels.

@@ -1,6 +1,7 @@
 // Qt's own parts of the program speak Portuguese: standard buttons, the text boxes' context menu,
-// the file dialog and the calendar.
+// the file dialog (the reports' own, with no English left in its list) and the calendar.
 #include "shell/portuguese.h"
+#include "reports/engine/previewdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,7 +12,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 class PortugueseTest : public QObject {
     Q_OBJECT
@@ -52,6 +59,36 @@ private Q_SLOTS:
         QCalendarWidget calendar;
         QCOMPARE(calendar.locale().monthName(3), QStringLiteral("março"));
         QCOMPARE(calendar.locale().dayName(1, QLocale::ShortFormat), QStringLiteral("seg."));
+    }
+
+    // The reports' save dialog: no English left in its list of files, the name box named.
+    void theReportsFileDialog()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Pasta de relatórios")));
+        QFile file(dir.filePath(QStringLiteral("lista.pdf")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QFileDialog dialog(nullptr, QStringLiteral("Opções de Saída"), dir.path());
+        reports_engine::UseBrazilianTexts(dialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setViewMode(QFileDialog::Detail);
+        dialog.show();
+        auto *tree = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+        QVERIFY(tree);
+        QTRY_COMPARE(tree->model()->rowCount(tree->rootIndex()), 2);
+        QStringList texts;
+        for (int r = 0; r < 2; ++r)
+            for (int c = 0; c < tree->model()->columnCount(tree->rootIndex()); ++c)
+                texts << tree->model()->index(r, c, tree->rootIndex()).data().toString();
+        QVERIFY2(texts.contains(QStringLiteral("Pasta")), qPrintable(texts.join(QLatin1Char('|'))));
+        const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        QVERIFY(texts.contains(brazil.toString(QFileInfo(file).lastModified(), QLocale::ShortFormat)));
+        static const QRegularExpression english(QStringLiteral("\\b(Folder|Jan|Feb|Apr|May|Aug|Sep|Oct|Dec)\\b"));
+        for (const QString &t : texts)
+            QVERIFY2(!t.contains(english), qPrintable(t));
+        QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->accessibleName(),
+                 QStringLiteral("Nome do arquivo"));
     }
 };
 

@@ -10,6 +10,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QGraphicsItem>
 #include <QGraphicsView>
 #include <QScrollBar>
@@ -73,6 +76,35 @@ bool namesAFolder(const QString &name)
 }
 
 } // namespace
+
+namespace {
+
+class BrazilianFileTexts : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        auto *files = qobject_cast<QFileSystemModel *>(sourceModel());
+        if (role == Qt::DisplayRole && files && (index.column() == 2 || index.column() == 3)) {
+            const QModelIndex source = mapToSource(index);
+            if (index.column() == 3)
+                return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+            if (files->isDir(source))
+                return QStringLiteral("Pasta");
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+} // namespace
+
+void UseBrazilianTexts(QFileDialog &dialog)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new BrazilianFileTexts(&dialog));
+    if (auto *nameBox = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        nameBox->setAccessibleName(QStringLiteral("Nome do arquivo"));
+}
 
 OutputOptionsDialog::OutputOptionsDialog(const std::vector<FileRenderer> &renderers, QWidget *parent,
                                          const platform::WinPaths *paths, const QString &saveFolder)
@@ -156,8 +188,7 @@ void OutputOptionsDialog::browse()
             dialog.setDirectory(info.dir());
         dialog.selectFile(info.fileName());
     }
-    if (auto *nameBox = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-        nameBox->setAccessibleName(QStringLiteral("Nome do arquivo"));
+    UseBrazilianTexts(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QFileInfo chosenFile(dialog.selectedFiles().constFirst());

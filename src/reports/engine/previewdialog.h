@@ -8,6 +8,7 @@
 #include <memory>
 
 class QComboBox;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QPrintPreviewWidget;
@@ -97,6 +98,11 @@ private:
     QString m_saveFolder;
     int m_first = 0;   // pages before the ones the preview holds
 };
+
+// The file dialog's own texts in Brazilian Portuguese where Qt's translations leave English: a
+// folder's type ("Pasta", not "Folder") and the dates in the pt-BR format (not "11 Dec 2026");
+// the file name box named for screen readers. For a dialog that is not the platform's own.
+void UseBrazilianTexts(QFileDialog &dialog);
 
 std::unique_ptr<RunView> MakePreviewView(platform::Operator *op, const platform::WinPaths *paths = nullptr,
                                          const QString &saveFolder = {});

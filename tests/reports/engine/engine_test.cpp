@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -201,6 +202,19 @@ TEST_F(Engine, PlainTextWidensWhatWouldBeCut)
                                          "--------------------------------\r\n"
                                          "01/02/2025 Liberado   Loja 2\r\n")))
         << PlainText(view.model).toStdString();
+}
+
+// The print dialog names its PDF file after the print job: the report's title, as a file name.
+TEST_F(Engine, PrintJobNamedAfterTheReport)
+{
+    engine.execute(project, QStringLiteral("Lista"));
+    QPrinter printer;
+    SetUpPrinter(printer, view.model);
+    EXPECT_EQ(printer.docName(), QStringLiteral("Título"));
+    view.model.title = QStringLiteral("Estoque Físico/Financeiro - Revenda");
+    EXPECT_EQ(DocumentName(view.model), QStringLiteral("Estoque Físico-Financeiro - Revenda"));
+    view.model.title.clear();
+    EXPECT_EQ(DocumentName(view.model), QStringLiteral("Lista"));
 }
 
 TEST_F(Engine, PdfReadBack)

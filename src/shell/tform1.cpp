@@ -25,6 +25,7 @@
 #include "trace/ui/ordertracepanel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -164,6 +165,7 @@ void TForm1::buildTopBar()
     GroupBoxPesquisa = new QGroupBox(QStringLiteral("  Pesquisar pela Descrição "), pnl2);
     Edit1 = new QLineEdit(GroupBoxPesquisa);
     Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setAccessibleName(QStringLiteral("Pesquisar pela descrição"));
     Label2 = new QLabel(QStringLiteral("&Pesquisar"), GroupBoxPesquisa);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setBuddy(Edit1);
@@ -182,6 +184,7 @@ void TForm1::buildTopBar()
     GroupBoxFiltros = new QGroupBox(QStringLiteral("  Filtros "), pnl2);
     ComboBox1 = new QComboBox(GroupBoxFiltros);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setAccessibleName(QStringLiteral("Filtro: produtos mostrados"));
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setCompleter(nullptr);   // a typed text is what it is, not the item it begins
@@ -192,6 +195,7 @@ void TForm1::buildTopBar()
     ComboBox1->setCurrentIndex(-1);
     ComboBox2 = new QComboBox(GroupBoxFiltros);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->setAccessibleName(QStringLiteral("Filtro: produtos vencidos"));
     ComboBox2->setEditable(true);
     ComboBox2->setInsertPolicy(QComboBox::NoInsert);
     ComboBox2->setCompleter(nullptr);
@@ -336,6 +340,12 @@ void TForm1::BotCancSenhaClick()
 
 void TForm1::BotOkSenhaClick()
 {
+    // The checks, the work area and the first grid take a second on a large stock: a busy pointer
+    // meanwhile (a message on the way gets the normal one).
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const struct Restore {
+        ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
     users::LoginContext ctx{m_program.dm, *this, m_program.op, m_program.clock, m_program.log, m_program.paths,
                             waitIndicator()};
     users::CheckLogin(ctx);

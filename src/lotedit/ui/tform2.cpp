@@ -221,6 +221,14 @@ void TForm2::changeEvent(QEvent *event)
 void TForm2::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // The operator's first key is for the data: the first box open to typing takes the focus, as
+    // Tab gives it, with its frame lit.
+    for (QWidget *box : {static_cast<QWidget *>(DBEdit1), static_cast<QWidget *>(DBEdit2)}) {
+        if (box->isEnabled() && box->isVisible()) {
+            box->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
     // A desktop that never reports the window as activated still gets its lists and opening line.
     QTimer::singleShot(0, this, [this] {
         if (!m_activated && isVisible())

@@ -266,6 +266,7 @@ void TForm2::buildControls()
     Label27->setObjectName(QStringLiteral("Label27"));
     Memo1 = new QPlainTextEdit(Bevel2);
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setAccessibleName(QStringLiteral("Justificativa"));
     Memo1->setTabChangesFocus(true);
     Memo1->setFixedHeight(60);
     Label29 = new QLabel(QStringLiteral("Finalize teclando <ENTER> para salvar "), Bevel2);

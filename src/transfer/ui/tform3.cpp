@@ -82,6 +82,7 @@ TForm3::TForm3(data::TDM &dm, const platform::Clock &clock, platform::Operator &
 
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setAccessibleName(QStringLiteral("Quantidade a transferir"));
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(true);
@@ -142,6 +143,12 @@ TForm3::TForm3(data::TDM &dm, const platform::Clock &clock, platform::Operator &
     layout->addLayout(sentence);
     layout->addSpacing(8);
     layout->addLayout(buttons);
+
+    // Each box says to a screen reader what it holds.
+    for (const auto &[box, name] : {std::pair<QWidget *, const char *>{DBEdit1, "Descrição"}, {DBEdit2, "Lote"},
+                                    {DBEdit4, "Código"}, {DBEdit8, "Código EAN"}, {DBEdit10, "Validade"},
+                                    {ComboBox1, "Transferir para"}})
+        box->setAccessibleName(QString::fromUtf8(name));
 
     Edit1->installEventFilter(this);
     ComboBox1->installEventFilter(this);

@@ -33,10 +33,12 @@ LoginPanel::LoginPanel(QWidget *parent) : QFrame(parent)
     Label216->setObjectName(QStringLiteral("Label216"));
     EditNome = new QLineEdit(box);
     EditNome->setObjectName(QStringLiteral("EditNome"));
+    EditNome->setAccessibleName(QStringLiteral("Nome"));
     Label217 = new QLabel(QStringLiteral("Senha"), box);
     Label217->setObjectName(QStringLiteral("Label217"));
     EditSenhaU = new QLineEdit(box);
     EditSenhaU->setObjectName(QStringLiteral("EditSenhaU"));
+    EditSenhaU->setAccessibleName(QStringLiteral("Senha"));
     platform::useHashPasswordEcho(EditSenhaU);
     BotOkSenha = new QPushButton(QStringLiteral("OK"), box);
     BotOkSenha->setObjectName(QStringLiteral("BotOkSenha"));

@@ -225,6 +225,12 @@ void ExpiryPanel::fillTable()
     TabelaResumo->clear();
     TabelaResumo->setColumnCount(columns);
     TabelaResumo->setRowCount(rows);
+    // The header stays hidden (the first two rows show it), but a screen reader reads its labels.
+    QStringList headers{QStringLiteral("Local")};
+    for (int h = 0; h < expiry::kHorizonCount; ++h)
+        for (const char *measure : {"Lotes", "Custo", "Venda"})
+            headers << expiry::HorizonName(h) + QStringLiteral(" - ") + QLatin1String(measure);
+    TabelaResumo->setHorizontalHeaderLabels(headers);
     const auto put = [this](int r, int c, const QString &text, bool isBold = false, bool right = false) {
         auto *item = new QTableWidgetItem(text);
         if (isBold) {

@@ -73,6 +73,14 @@ private Q_SLOTS:
         QCOMPARE(f.panel->TabelaResumo->rowCount(), 6);
         QCOMPARE(f.cell(0, 1), QStringLiteral("Vencidos"));
         QCOMPARE(f.cell(0, 13), QStringLiteral("91 a 180 dias"));
+        // What a screen reader says of a column: its horizon and its measure.
+        const QAbstractItemModel *summary = f.panel->TabelaResumo->model();
+        QStringList headers;
+        for (int c = 0; c < summary->columnCount(); ++c)
+            headers << summary->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(headers.size(), 16);
+        QCOMPARE(headers.mid(0, 4), (QStringList{"Local", "Vencidos - Lotes", "Vencidos - Custo", "Vencidos - Venda"}));
+        QCOMPARE(headers.last(), QStringLiteral("91 a 180 dias - Venda"));
         QCOMPARE(f.cell(2, 0), QStringLiteral("Lab 1"));
         QCOMPARE(f.cell(4, 0), QStringLiteral("Total sem quarentena"));
         const QStringList total{f.cell(4, 1), f.cell(4, 2), f.cell(4, 3), f.cell(4, 4), f.cell(4, 5), f.cell(4, 6)};

@@ -154,8 +154,10 @@ private Q_SLOTS:
         f.panel->open();
         bool seen = false;
         bool closedWhileBusy = true;
+        bool busyPointerOverPreview = true;
         f.whenPreviewShows(
-            [&f, &closedWhileBusy](reports_engine::PreviewDialog *preview) {
+            [&f, &closedWhileBusy, &busyPointerOverPreview](reports_engine::PreviewDialog *preview) {
+                busyPointerOverPreview = QApplication::overrideCursor() != nullptr;
                 // No second start and no closing of the window while the report is up.
                 QVERIFY(!f.panel->btn_1->isEnabled());
                 QVERIFY(!f.panel->btn4->isEnabled());
@@ -163,9 +165,22 @@ private Q_SLOTS:
                 QCOMPARE(preview->pageCount(), 1);
             },
             &seen);
+        // The lots are read before the first step: meanwhile the pointer and the gauge say the
+        // build is at work.
+        int gaugeMaximum = -1;
+        Qt::CursorShape pointer = Qt::ArrowCursor;
+        QTimer::singleShot(0, &f.window, [&] {
+            gaugeMaximum = f.panel->gg1->maximum();
+            if (const QCursor *c = QApplication::overrideCursor())
+                pointer = c->shape();
+        });
         f.panel->errors.add(QStringLiteral("of an earlier build"));
         QTest::mouseClick(f.panel->btn_1, Qt::LeftButton);
         QVERIFY(seen);
+        QCOMPARE(gaugeMaximum, 0);
+        QCOMPARE(pointer, Qt::WaitCursor);
+        QVERIFY(!busyPointerOverPreview);
+        QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!closedWhileBusy);
         QVERIFY(f.window.isVisible());
         // Ready again, though covered by the error panel until it closes.

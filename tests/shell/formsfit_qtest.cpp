@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -112,6 +113,32 @@ private Q_SLOTS:
     {
         m_form.reset();
         m_program.reset();
+    }
+
+    // At 1024x768 the grid shows "Fornecedor" and "Local" whole, with their longest texts, and the
+    // arrows take the operator to the columns beyond the window and back.
+    void theGridAt1024()
+    {
+        shell::TForm1 &f = *m_form;
+        f.resize(1024, 738);
+        QCoreApplication::processEvents();
+        browser_ui::LotGrid *grid = f.DBGrid1;
+        for (int c : {3, 4}) {
+            QVERIFY2(grid->columnViewportPosition(c) + grid->columnWidth(c) <= grid->viewport()->width(), qPrintable(QString::number(c)));
+            int longest = grid->fontMetrics().horizontalAdvance(grid->model()->headerData(c, Qt::Horizontal).toString());
+            for (int r = 0; r < grid->model()->rowCount(); ++r)
+                longest = std::max(longest, grid->fontMetrics().horizontalAdvance(grid->model()->index(r, c).data().toString()));
+            QVERIFY2(longest + 6 <= grid->columnWidth(c), qPrintable(QString::number(c)));
+        }
+        QScrollBar *bar = grid->horizontalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        grid->setFocus();
+        for (int i = 0; i < grid->model()->columnCount(); ++i)
+            QTest::keyClick(grid, Qt::Key_Right);
+        QCOMPARE(bar->value(), bar->maximum());
+        for (int i = 0; i < grid->model()->columnCount(); ++i)
+            QTest::keyClick(grid, Qt::Key_Left);
+        QCOMPARE(bar->value(), 0);
     }
 
     // The window as a 1024x768, a 1366x768 and a 1920x1080 screen hold it, less the title bar.

@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace browser_ui {
 
 using Col = data_ui::DatasetModel::Column;
@@ -36,6 +38,9 @@ const QList<Col> LotGrid::kColumns = {
 namespace {
 
 const int kBalanceColumn = 5;
+const int kSupplierColumn = 3;
+const int kLocationColumn = 4;
+const int kWidestNameColumn = 230;
 const int kWidths[] = {70, 240, 90, 120, 110, 80, 40, 85, 90, 50, 120, 55, 60};   // a whole date in "Validade"
 
 // Windows' default colour of an inactive window's caption, for styles whose inactive highlight
@@ -147,6 +152,12 @@ LotGrid::LotGrid(data::CachedDataset &lots, const platform::Clock &clock, std::f
     horizontalHeader()->setHighlightSections(false);
     for (int c = 0; c < int(kColumns.size()); ++c)
         setColumnWidth(c, kWidths[c]);
+    // "Fornecedor" and "Local" as wide as their names need (read from the rows in sight and a
+    // sample around them), within a bound that keeps both on a 1024-pixel screen.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        for (int c : {kSupplierColumn, kLocationColumn})
+            setColumnWidth(c, std::clamp(sizeHintForColumn(c), columnWidth(c), kWidestNameColumn));
+    });
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));

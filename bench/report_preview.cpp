@@ -47,7 +47,7 @@ private:
 };
 
 struct Figures {
-    double firstPageMs = 0, pdfMs = 0;
+    double firstPageMs = 0, pdfMs = 0, txtMs = 0, pagesOnceMs = 0;
     long long heapAtFirstPage = 0;
     int pages = 0;
 };
@@ -56,6 +56,7 @@ struct Figures {
 // writes the whole PDF from the same model. laidOutFirst: every page made before the preview.
 struct TimedRun : reports_engine::RunView {
     bool laidOutFirst = false;
+    bool txt = false;
     QString pdf;
     QElapsedTimer clock;
     long long heapBefore = 0;
@@ -77,16 +78,30 @@ struct TimedRun : reports_engine::RunView {
             reports_engine::WriteFile(shown, reports_engine::FileFormat::Pdf, pdf);
             f.pdfMs = bench::ms(clock);
         }
+        if (txt) {
+            // Plain text makes the pages twice (the columns' widths first): against making them once.
+            QElapsedTimer t;
+            t.start();
+            for (int i = 0, n = shown.pageCount(); i < n; ++i)
+                shown.page(i);
+            f.pagesOnceMs = bench::ms(t);
+            t.restart();
+            const QByteArray text = reports_engine::PlainText(shown);
+            f.txtMs = bench::ms(t);
+            if (text.isEmpty())
+                std::printf("no plain text made\n");
+        }
     }
 };
 
 } // namespace
 
-const char kUsage[] = "usage: bench_report_preview --rpt DIR [--lots N] [--pdf]\n"
+const char kUsage[] = "usage: bench_report_preview --rpt DIR [--lots N] [--pdf] [--txt]\n"
                       "  DIR: the folder of rel_Lotview.rav (the repository's rpt); N: the larger listing (100000);\n"
-                      "  --pdf: also write the whole PDF both ways (a few seconds each)\n";
+                      "  --pdf: also write the whole PDF both ways (a few seconds each)\n"
+                      "  --txt: also make the whole plain text, against making every page once\n";
 
-static int measure(const QString &rpt, int lots, bool pdf);
+static int measure(const QString &rpt, int lots, bool pdf, bool txt);
 
 int main(int argc, char **argv)
 {
@@ -98,13 +113,14 @@ int main(int argc, char **argv)
         p.addOption({QStringLiteral("lots"), QStringLiteral("lots of the larger listing"), QStringLiteral("N"),
                      QStringLiteral("100000")});
         p.addOption({QStringLiteral("pdf"), QStringLiteral("write the whole PDF both ways")});
+        p.addOption({QStringLiteral("txt"), QStringLiteral("make the whole plain text")});
         bench::parseArguments(p);
         return measure(bench::requireFolder(p, QStringLiteral("rpt")), bench::wholeNumber(p, QStringLiteral("lots")),
-                       p.isSet(QStringLiteral("pdf")));
+                       p.isSet(QStringLiteral("pdf")), p.isSet(QStringLiteral("txt")));
     });
 }
 
-static Figures runOnce(const QString &rpt, int lots, bool laidOutFirst, const QString &pdf)
+static Figures runOnce(const QString &rpt, int lots, bool laidOutFirst, const QString &pdf, bool txt = false)
 {
     const platform::WinPaths paths =
         platform::WinPaths::parse(QStringLiteral("\\\\bench\\rpt = ") + rpt + QLatin1Char('\n'), rpt);
@@ -115,6 +131,7 @@ static Figures runOnce(const QString &rpt, int lots, bool laidOutFirst, const QS
     TimedRun view;
     view.laidOutFirst = laidOutFirst;
     view.pdf = pdf;
+    view.txt = txt;
     engine.setView(&view);
     malloc_trim(0);
     view.heapBefore = bench::heapInUse();
@@ -123,14 +140,14 @@ static Figures runOnce(const QString &rpt, int lots, bool laidOutFirst, const QS
     return view.f;
 }
 
-static int measure(const QString &rpt, int lots, bool pdf)
+static int measure(const QString &rpt, int lots, bool pdf, bool txt)
 {
     QTemporaryDir dir;
     const QString pdfPath = pdf ? dir.filePath(QStringLiteral("lista.pdf")) : QString();
     runOnce(rpt, 1000, false, QString());   // fonts and the preview's first use
     const uint64_t s0 = db::statementsIssued();
     for (int n : {lots / 10, lots}) {
-        const Figures demand = runOnce(rpt, n, false, pdfPath);
+        const Figures demand = runOnce(rpt, n, false, pdfPath, txt);
         const Figures whole = runOnce(rpt, n, true, pdfPath);
         std::printf("%7d lots, %5d pages: first page shown %8.1f ms on demand, %8.1f ms laid out first (x%.0f); "
                     "heap at the first page %6.1f MB against %6.1f MB\n",
@@ -139,6 +156,9 @@ static int measure(const QString &rpt, int lots, bool pdf)
         if (pdf)
             std::printf("%7d lots: preview and whole PDF %8.0f ms on demand, %8.0f ms laid out first (ratio %.2f)\n", n,
                         demand.pdfMs, whole.pdfMs, demand.pdfMs / whole.pdfMs);
+        if (txt)
+            std::printf("%7d lots: whole plain text %8.0f ms, every page made once %8.0f ms (ratio %.2f)\n", n,
+                        demand.txtMs, demand.pagesOnceMs, demand.txtMs / demand.pagesOnceMs);
     }
     std::printf("statements sent: %llu (the rows are in memory)\n", (unsigned long long)(db::statementsIssued() - s0));
     return 0;

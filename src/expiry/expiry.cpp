@@ -188,26 +188,43 @@ ScopeRead ReadScopeLots(db::Connection &central, const QString &labScopeClause, 
     return read;
 }
 
-QString UseStatement(const QString &storeCnpj, const QDate &today, int windowDays)
+QString StoreStationsStatement(const QString &storeCnpj)
 {
+    return QStringLiteral("select distinct substring(ESTACAO from 1 for 2) from ESTACOES where CNPJ = ") + db::quoted(storeCnpj);
+}
+
+QString UseStatement(const QStringList &stations, const QDate &today, int windowDays)
+{
+    QStringList quoted;
+    for (const QString &s : stations)
+        quoted << db::quoted(s);
     return QStringLiteral("select c.CODIGOCOMP, c.UNID, sum(c.QDEESTOQUE) from PEDIDOS p join COMPEDID c on "
                           "c.ESTACAO = p.ESTACAO and c.NPEDIDO = p.NPEDIDO where p.TIPOPEDIDO = 'Pedido' and "
                           "p.DATAPEDIDO > '")
            + db::isoDate(today.addDays(-windowDays)) + QStringLiteral("' and p.DATAPEDIDO <= '") + db::isoDate(today)
-           + QStringLiteral("' and c.QDEESTOQUE > 0 and p.ESTACAO in (select substring(ESTACAO from 1 for 2) from "
-                            "ESTACOES where CNPJ = ")
-           + db::quoted(storeCnpj) + QStringLiteral(") group by c.CODIGOCOMP, c.UNID");
+           + QStringLiteral("' and c.QDEESTOQUE > 0 and p.ESTACAO in (") + quoted.join(QStringLiteral(", "))
+           + QStringLiteral(") group by c.CODIGOCOMP, c.UNID");
 }
 
 std::vector<UseTotal> ReadUse(db::Connection &central, const QString &storeCnpj, const QDate &today, int windowDays)
 {
     std::vector<UseTotal> use;
     db::Transaction tx(central);
-    db::Cursor c = tx.open(UseStatement(storeCnpj, today, windowDays));
-    while (c.next())
-        use.push_back({c.value(0).isNull() ? QString() : c.value(0).toString(),
-                       c.value(1).isNull() ? QString() : c.value(1).toString(), c.value(2).toDouble()});
-    c.close();
+    QStringList stations;
+    {
+        db::Cursor c = tx.open(StoreStationsStatement(storeCnpj));
+        while (c.next())
+            if (!c.value(0).isNull())
+                stations << c.value(0).toString();
+        c.close();
+    }
+    if (!stations.isEmpty()) {
+        db::Cursor c = tx.open(UseStatement(stations, today, windowDays));
+        while (c.next())
+            use.push_back({c.value(0).isNull() ? QString() : c.value(0).toString(),
+                           c.value(1).isNull() ? QString() : c.value(1).toString(), c.value(2).toDouble()});
+        c.close();
+    }
     tx.commit();
     return use;
 }

@@ -85,13 +85,14 @@ ScopeRead ReadScopeLots(db::Connection &central, const QString &labScopeClause, 
 
 // The product's use: the stock quantity of the component lines of the dispensed orders
 // ("Pedido") of the store's workstations over the window's days up to today, summed per
-// product and unit in one statement.
+// product and unit in one statement after the store's workstation codes are read.
 struct UseTotal {
     QString codigo, unidade;
     double quantity = 0;
 };
 inline constexpr int kDefaultUseWindowDays = 90;
-QString UseStatement(const QString &storeCnpj, const QDate &today, int windowDays);
+QString StoreStationsStatement(const QString &storeCnpj);
+QString UseStatement(const QStringList &stations, const QDate &today, int windowDays);
 std::vector<UseTotal> ReadUse(db::Connection &central, const QString &storeCnpj, const QDate &today, int windowDays);
 
 struct Cell {

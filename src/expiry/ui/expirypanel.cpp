@@ -312,7 +312,7 @@ void ExpiryPanel::fillTable()
         TabelaResumo->item(2 + i, 0)->setIcon(QIcon(swatch));
     }
     TabelaResumo->resizeColumnsToContents();
-    TabelaResumo->setColumnWidth(0, std::min(TabelaResumo->columnWidth(0), 150));
+    TabelaResumo->setColumnWidth(0, std::min(TabelaResumo->columnWidth(0), 190));
     int width = 2 * TabelaResumo->frameWidth();
     for (int i = 0; i < columns; ++i)
         width += TabelaResumo->columnWidth(i);

@@ -1,5 +1,6 @@
 // The expiry panel on a big installation: from the reports panel's button to the summary table
-// and chart painted, with the statements that took; the pure summary alone over the same rows;
+// and chart painted, with the statements that took; the store's use statement and the pure
+// summary with its projection alone over the same rows;
 // and the lot list of the largest horizon scrolled to its end.
 //   bench_expiry_summary --demo DIR [--today yyyy-mm-dd] [--runs 3]
 // DIR is made by: makedemo --dir DIR --lots 100000 (the same --today keeps the horizons as built).
@@ -104,31 +105,51 @@ int main(int argc, char **argv)
             if (s.total[size_t(h)].lots > s.total[size_t(largest)].lots)
                 largest = h;
         }
-        // The arithmetic alone, over the rows already read.
-        const expiry::ScopeRead lots = expiry::ReadScopeLots(program.dm.SQLConnection1, program.run.LabScopeClause, today);
-        const auto products =
-            reports::ReadManufacturingProducts(program.dm.SQLConnection1, program.run.siteConfig.IncludeDiluted);
-        std::vector<double> loaded;
+        // The arithmetic alone, over the rows already read, and the statements again.
+        const expiry::LoadOptions options{program.run.LabScopeClause, program.run.siteConfig.IncludeDiluted,
+                                          program.run.StoreCnpj, program.run.siteConfig.QuarantineSituations,
+                                          program.run.siteConfig.UseWindowDays};
+        const expiry::ScopeRead lots = expiry::ReadScopeLots(program.dm.SQLConnection1, options.labScopeClause, today);
+        const auto products = expiry::ReadExpiryProducts(program.dm.SQLConnection1, options.includeDiluted);
+        std::vector<double> loaded, useRead;
+        std::vector<expiry::UseTotal> use;
+        uint64_t loadStatements = 0, useStatements = 0;
         for (int r = 0; r < runs; ++r) {
             QElapsedTimer t;
             t.start();
-            const expiry::Summary again = expiry::Summarise(lots, products, today);
+            uint64_t before = db::statementsIssued();
+            use = expiry::ReadUse(program.dm.SQLConnection1, options.storeCnpj, today, options.useWindowDays);
+            useRead.push_back(ms(t));
+            useStatements = db::statementsIssued() - before;
+            t.restart();
+            const expiry::Summary again = expiry::Summarise(lots, products, use,
+                                                            expiry::QuarantineSituations(options.quarantineSituations),
+                                                            today, options.useWindowDays);
             pure.push_back(ms(t));
             t.restart();
-            const expiry::Summary read = expiry::LoadSummary(program.dm.SQLConnection1, program.run.LabScopeClause,
-                                                             program.run.siteConfig.IncludeDiluted, today);
+            before = db::statementsIssued();
+            const expiry::Summary read = expiry::LoadSummary(program.dm.SQLConnection1, options, today);
             loaded.push_back(ms(t));
+            loadStatements = db::statementsIssued() - before;
         }
-
+        int projected = 0;
+        for (const expiry::ExpiringLot &l : s.lots)
+            projected += l.projected ? 1 : 0;
 
         std::printf("  lots read               %zu (in the horizons %d, left out %d without balance, %d without expiry, "
-                    "%d after 180 days, %d not valued)\n",
-                    lots.lots.size(), inHorizons, s.noBalance, s.noExpiry, s.later, s.notValued);
+                    "%d after 180 days; listed unvalued %d unit not converted, %d not registered; %d outside the "
+                    "stock reports)\n",
+                    lots.lots.size(), inHorizons, s.noBalance, s.noExpiry, s.later, s.unitNotConverted, s.notRegistered,
+                    s.outsideReports);
+        std::printf("  use over %d days        %zu product/unit totals, %d lots projected\n", options.useWindowDays,
+                    use.size(), projected);
         std::printf("  button to summary shown %.1f ms (median of %d), %llu statements\n", median(open), runs,
                     static_cast<unsigned long long>(statements));
-        std::printf("  statements and summary  %.1f ms (median), %.0f%% of the above\n", median(loaded),
-                    100.0 * median(loaded) / median(open));
-        std::printf("  summary arithmetic      %.1f ms (median), %.0f%% of the above\n", median(pure),
+        std::printf("  statements and summary  %.1f ms (median), %.0f%% of the above, %llu statements\n", median(loaded),
+                    100.0 * median(loaded) / median(open), static_cast<unsigned long long>(loadStatements));
+        std::printf("  use statement alone     %.1f ms (median), %.0f%% of the above, %llu statement(s)\n",
+                    median(useRead), 100.0 * median(useRead) / median(open), static_cast<unsigned long long>(useStatements));
+        std::printf("  summary and projection  %.1f ms (median), %.0f%% of the above\n", median(pure),
                     100.0 * median(pure) / median(open));
         std::printf("  products in the register read %lld\n", static_cast<long long>(products.size()));
 

@@ -21,7 +21,7 @@ constexpr int kValueWidth = 60;
 enum class Field {
     ServerAddress, WorkstationAddress, LocalBackupAddress, ScreenColor, ActivityLogSetting,
     PriceFactorSetting, LogEnabled, DefaultLaboratory, AutoLogoffTime, SituationOptions,
-    StockKey, IncludeDiluted, LockWaitSeconds
+    StockKey, IncludeDiluted, LockWaitSeconds, QuarantineSituations, UseWindowDays
 };
 
 struct Label {
@@ -50,6 +50,8 @@ const QList<Label> &knownLabels()
             {QStringLiteral("CHAVE ESTOQUE..................................:"), Field::StockKey},
             {QStringLiteral("INCLUIR DILUIDOS NO RELATORIO FISICO/FINANCEIRO:"), Field::IncludeDiluted},
             {QStringLiteral("ESPERA MAXIMA POR REGISTRO EM USO (SEGUNDOS)...:"), Field::LockWaitSeconds},
+            {QStringLiteral("SITUACOES DE QUARENTENA........................:"), Field::QuarantineSituations},
+            {QStringLiteral("DIAS DE USO PARA A SOBRA NO VENCIMENTO.........:"), Field::UseWindowDays},
         };
         QList<Label> out;
         for (const auto &[text, field] : texts) {
@@ -116,6 +118,21 @@ void storeValue(SiteConfig &config, Field field, const QString &value)
         qint32 seconds = 0;
         if (parseInt32(value, seconds) && seconds >= 1 && seconds <= kMaxLockWaitSeconds)
             config.LockWaitSeconds = seconds;
+        break;
+    }
+    case Field::QuarantineSituations:
+        config.QuarantineSituations.clear();
+        for (const QString &part : value.split(u'/')) {
+            const QString situation = TrimBlanks(part);
+            if (!situation.isEmpty())
+                config.QuarantineSituations << situation.left(kSituationOptionWidth);
+        }
+        break;
+    case Field::UseWindowDays: {
+        // A value that is no usable number keeps the default window.
+        qint32 days = 0;
+        if (parseInt32(value, days) && days >= 1 && days <= kMaxUseWindowDays)
+            config.UseWindowDays = days;
         break;
     }
     }

@@ -2,6 +2,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 namespace core {
@@ -16,6 +17,10 @@ inline const QString kDefaultStockKey = QStringLiteral("4817");
 
 inline constexpr qint32 kDefaultLockWaitSeconds = 30;
 inline constexpr qint32 kMaxLockWaitSeconds = 3600;
+
+// The days of orders whose use projects what each lot will have left at its expiry.
+inline constexpr qint32 kDefaultUseWindowDays = 90;
+inline constexpr qint32 kMaxUseWindowDays = 3650;
 
 inline const QString kConfigFileName = QStringLiteral("FORMULIX.INI");
 inline const QString kConfigMissingMessage =
@@ -39,6 +44,10 @@ struct SiteConfig {
     // How long a statement waits on a record another workstation holds before it is given up
     // and rolled back, in seconds: a whole number from 1 to kMaxLockWaitSeconds.
     qint32 LockWaitSeconds = kDefaultLockWaitSeconds;
+    // Situations of a lot held apart from usable stock besides "Aguardando" (SITUACOES DE
+    // QUARENTENA, separated by "/"), and the days of use that project the leftovers at expiry.
+    QStringList QuarantineSituations;
+    qint32 UseWindowDays = kDefaultUseWindowDays;
 
     bool logOn() const { return LogEnabled == QLatin1String("S"); }
 };

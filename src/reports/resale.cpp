@@ -25,6 +25,16 @@ QString ResaleLotStatement(const QDate &today)
            + db::isoDate(today) + QStringLiteral("' order by c.COMPONENTE");
 }
 
+bool PriceResaleRow(StagingRow &row, double saldo, double custoUnitR, double divisorUnid, double precoR)
+{
+    const bool zero = divisorUnid == 0;
+    row.precoCusto = zero ? custoUnitR : custoUnitR / divisorUnid;
+    row.precoVenda = precoR;
+    row.estoqueCusto = FiniteOrZero(zero ? saldo * custoUnitR : saldo * custoUnitR / divisorUnid);
+    row.estoqueVenda = FiniteOrZero(precoR * saldo);
+    return zero;
+}
+
 ResaleRows ComputeResaleRows(const std::vector<ResaleLot> &lots)
 {
     ResaleRows out;
@@ -39,17 +49,10 @@ ResaleRows ComputeResaleRows(const std::vector<ResaleLot> &lots)
         r.unidade = l.unidade;
         r.saldoCorrente = l.saldo;
         r.validade = l.validade;
-        double unitCost = l.custoUnitR;
-        if (l.divisorUnid != 0) {
-            unitCost = l.custoUnitR / l.divisorUnid;
-        } else if (!listed.contains(l.componente)) {
+        if (PriceResaleRow(r, l.saldo, l.custoUnitR, l.divisorUnid, l.precoR) && !listed.contains(l.componente)) {
             listed.insert(l.componente);
             out.messages << DivisorZeroMessage(l.componente);
         }
-        r.precoCusto = unitCost;
-        r.precoVenda = l.precoR;
-        r.estoqueCusto = FiniteOrZero(l.divisorUnid != 0 ? l.saldo * l.custoUnitR / l.divisorUnid : l.saldo * unitCost);
-        r.estoqueVenda = FiniteOrZero(l.precoR * l.saldo);
         out.rows.push_back(std::move(r));
         out.rowProducts.push_back(l.componente);
     }

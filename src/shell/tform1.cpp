@@ -12,6 +12,7 @@
 #include "browser/ui/maintenancepanel.h"
 #include "browser/ui/stockbrowser.h"
 #include "browser/ui/waitpanel.h"
+#include "browser/stockquery.h"
 #include "transfer/ui/tform3.h"
 #include "maintenance/ui/maintenancemenu.h"
 #include "lotedit/ui/tform2.h"
@@ -131,6 +132,26 @@ TForm1::TForm1(Program &program, QWidget *parent)
                                                    m_program.op, this);
     connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
     connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
+    LinhaStatus = new QLabel(this);
+    LinhaStatus->setObjectName(QStringLiteral("LinhaStatus"));
+    LinhaStatus->setWordWrap(true);
+    LinhaStatus->setContentsMargins(6, 2, 6, 2);
+    LinhaStatus->hide();
+    layout->addWidget(LinhaStatus);
+    // Every lot of the store's scope, expired ones included: the list that holds any lot the
+    // expiry panel lists.
+    PainelVencimentos->showEveryLot = [this] {
+        {
+            const QSignalBlocker b1(ComboBox1), b2(ComboBox2);
+            ComboBox1->setCurrentIndex(0);
+            ComboBox2->setCurrentIndex(browser::kIncludeExpiredIndex);
+        }
+        rebuildStockQuery();
+    };
+    PainelVencimentos->tellStatus = [this](const QString &text) {
+        LinhaStatus->setText(text);
+        LinhaStatus->setVisible(!text.isEmpty());
+    };
 
     PainelLogin = new users_ui::LoginPanel(this);
     PainelLogin->hide();
@@ -367,11 +388,15 @@ void TForm1::rebuildStockQuery()
 
 void TForm1::ComboBox1Change()
 {
+    LinhaStatus->clear();
+    LinhaStatus->hide();
     rebuildStockQuery();
 }
 
 void TForm1::ComboBox2Change()
 {
+    LinhaStatus->clear();
+    LinhaStatus->hide();
     rebuildStockQuery();
 }
 

@@ -97,6 +97,9 @@ public:
     expiry_ui::ExpiryPanel *PainelVencimentos;    // expiry and value at risk, over the whole window
     trace_ui::LotTracePanel *PainelRastreio;      // the current lot's trace, over the grid
     trace_ui::OrderTracePanel *PainelRastreioPedido;   // an order's lots, from the reports panel
+    // Under the grid: what a panel changed in the grid's list on its own; hidden while empty,
+    // emptied when the operator chooses a view.
+    QLabel *LinhaStatus;
 
     void FormCreate();
     void FormShow();

@@ -261,6 +261,23 @@ TEST(SiteConfig, LockWaitLimitIsAWholeNumberOfSecondsOrTheDefault)
         EXPECT_EQ(read(line(label, k.value)).LockWaitSeconds, k.seconds) << k.value.toStdString();
 }
 
+TEST(SiteConfig, ExpiryUseWindowAndQuarantineSituations)
+{
+    const QString window = QStringLiteral("DIAS DE USO PARA A SOBRA NO VENCIMENTO.........:");
+    const QString quarantine = QStringLiteral("SITUACOES DE QUARENTENA........................:");
+    ASSERT_EQ(window.size(), 48);
+    ASSERT_EQ(quarantine.size(), 48);
+    const SiteConfig none = read(line(kServer, "SRV"));
+    EXPECT_EQ(none.UseWindowDays, 90);
+    EXPECT_TRUE(none.QuarantineSituations.isEmpty());
+    struct Case { QString value; qint32 days; };
+    const Case cases[] = {{"60", 60}, {"1", 1}, {"3650", 3650}, {"0", 90}, {"-30", 90}, {"3651", 90}, {"noventa", 90}, {"", 90}};
+    for (const Case &k : cases)
+        EXPECT_EQ(read(line(window, k.value)).UseWindowDays, k.days) << k.value.toStdString();
+    EXPECT_EQ(read(line(quarantine, QStringLiteral(" Quarentena / Análise //Bloqueado"))).QuarantineSituations,
+              (QStringList{"Quarentena", "Análise", "Bloqueado"}));
+}
+
 TEST(SiteConfig, ForeignLineEndsAndBytesDoNoHarm)
 {
     struct Case { const char *name; QByteArray ini; QString server; QString key; };

@@ -773,7 +773,7 @@ Summary makeDemo(const Options &options)
             }
         }
         writeQualityControl(w, lots, today);
-        writeOrders(w, rnd, lots, today, std::max(12, options.lots / 10));
+        writeOrders(w, rnd, lots, today, options.orders > 0 ? std::max(12, options.orders) : std::max(12, options.lots / 10));
         writeTraceMovements(w, lots, today);
         writePeriod(w, today);
         w.finish();

@@ -11,6 +11,7 @@ struct Options {
     QString dir;           // the installation root; drive C: is <dir>/c
     int lots = 2000;       // rows of ESTLOTE; purchases, orders and movements follow it
     int products = 0;      // rows of COMPONEN: the catalogue, filled up with register-only products
+    int orders = 0;        // orders of the last 90 days (about three component lines each); 0: lots / 10
     QDate today;           // the day the data is built around
     bool force = false;    // replace an existing <dir>/c
 };

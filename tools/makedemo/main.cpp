@@ -28,10 +28,13 @@ int main(int argc, char **argv)
     const QCommandLineOption productsOption(QStringLiteral("products"), QStringLiteral("Products in the register (default: only those the lots use); "
                                                            "the others have no lot."),
                                             QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption ordersOption(QStringLiteral("orders"), QStringLiteral("Orders of the last 90 days, about three component lines each "
+                                                       "(default: a tenth of the lots)."),
+                                          QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption todayOption(QStringLiteral("today"), QStringLiteral("Day the data is built around (default: today)."),
                                          QStringLiteral("yyyy-mm-dd"));
     const QCommandLineOption forceOption(QStringLiteral("force"), QStringLiteral("Replace an existing DIR/c."));
-    parser.addOptions({dirOption, lotsOption, productsOption, todayOption, forceOption});
+    parser.addOptions({dirOption, lotsOption, productsOption, ordersOption, todayOption, forceOption});
     parser.process(app);
 
     makedemo::Options options;
@@ -41,9 +44,11 @@ int main(int argc, char **argv)
     options.lots = parser.value(lotsOption).toInt(&ok);
     bool productsOk = false;
     options.products = parser.value(productsOption).toInt(&productsOk);
-    if (options.dir.isEmpty() || !ok || !productsOk || options.lots < 1 || options.products < 0
+    bool ordersOk = false;
+    options.orders = parser.value(ordersOption).toInt(&ordersOk);
+    if (options.dir.isEmpty() || !ok || !productsOk || !ordersOk || options.orders < 0 || options.lots < 1 || options.products < 0
         || !parser.positionalArguments().isEmpty()) {
-        err << "usage: makedemo --dir DIR [--lots N] [--products N] [--today yyyy-mm-dd] [--force]\n";
+        err << "usage: makedemo --dir DIR [--lots N] [--products N] [--orders N] [--today yyyy-mm-dd] [--force]\n";
         return 2;
     }
     if (parser.isSet(todayOption)) {

@@ -1,5 +1,6 @@
 #include "expirychart.h"
 
+#include "expiry/expiryoutput.h"
 #include "platform/numberformat.h"
 
 #include <QPainter>
@@ -38,6 +39,11 @@ void ExpiryChart::paintEvent(QPaintEvent *)
     const QRect plot = rect().adjusted(8, fm.height() + 6, -legendWidth, -(fm.height() + 8));
     if (!m_summary || plot.width() < 50 || plot.height() < 20)
         return;
+    // Every row that adds up to the grand total, stacked: own locations, quarantine, shared.
+    std::vector<expiry::TableRow> parts;
+    for (const expiry::TableRow &t : expiry::TableRows(*m_summary))
+        if (!t.total && t.cells != &m_summary->leftover)
+            parts.push_back(t);
     double top = 0;
     for (const expiry::Cell &c : m_summary->total)
         top = std::max(top, c.cost);
@@ -48,8 +54,8 @@ void ExpiryChart::paintEvent(QPaintEvent *)
     for (int h = 0; h < expiry::kHorizonCount; ++h) {
         const int x = plot.left() + h * slot + (slot - barWidth) / 2;
         double below = 0;
-        for (size_t n = 0; n < m_summary->rows.size(); ++n) {
-            const double v = m_summary->rows[n].cells[size_t(h)].cost;
+        for (size_t n = 0; n < parts.size(); ++n) {
+            const double v = (*parts[n].cells)[size_t(h)].cost;
             if (!(v > 0) || !(top > 0))
                 continue;
             const int y0 = plot.bottom() - int(below / top * plot.height());
@@ -68,11 +74,11 @@ void ExpiryChart::paintEvent(QPaintEvent *)
     int y = plot.top();
     const int lx = width() - legendWidth + 10;
     p.drawText(QPoint(lx, y - 4), QStringLiteral("Valor de custo por local"));
-    for (size_t n = 0; n < m_summary->rows.size() && y + fm.height() < height(); ++n) {
+    for (size_t n = 0; n < parts.size() && y + fm.height() < height(); ++n) {
         p.fillRect(QRect(lx, y + 2, 10, 10), locationColour(int(n)));
         p.setPen(palette().color(QPalette::Text));
         p.drawText(QRect(lx + 14, y, legendWidth - 28, fm.height()), Qt::AlignVCenter | Qt::AlignLeft,
-                   fm.elidedText(m_summary->rows[n].location, Qt::ElideRight, legendWidth - 28));
+                   fm.elidedText(parts[n].name, Qt::ElideRight, legendWidth - 28));
         y += fm.height() + 2;
     }
 }

@@ -4,6 +4,9 @@
 
 #include "expiry/expiryoutput.h"
 
+#include "reports/buildsupport.h"
+#include "reports/manufacturing.h"
+
 #include "core/runstate.h"
 #include "data/ui/panelfocus.h"
 #include "data/tdm.h"
@@ -31,14 +34,23 @@ QString money(double v) { return platform::FormatNumber(QStringLiteral("#,##0.00
 
 } // namespace
 
-// The lots of one horizon, soonest first, read straight from the summary.
+// The lots of one horizon, soonest first or by the largest projected leftover, read straight
+// from the summary.
 class ExpiryLotModel : public QAbstractTableModel {
 public:
+    enum Column { Produto, Grupo, Lote, Fornecedor, Local, Saldo, Unid, Validade, Dias, Custo, Venda, Sobra,
+                  CustoSobra, Observacao, ColumnCount };
     using QAbstractTableModel::QAbstractTableModel;
-    void setLots(std::vector<const expiry::ExpiringLot *> lots)
+    void setLots(std::vector<const expiry::ExpiringLot *> lots, int order)
     {
         beginResetModel();
         m_lots = std::move(lots);
+        if (order == 1)
+            std::stable_sort(m_lots.begin(), m_lots.end(), [](const expiry::ExpiringLot *a, const expiry::ExpiringLot *b) {
+                const double x = a->projected && a->valued ? a->leftoverCost : -1;
+                const double y = b->projected && b->valued ? b->leftoverCost : -1;
+                return x > y;
+            });
         endResetModel();
     }
     const expiry::ExpiringLot *lot(int row) const
@@ -46,12 +58,13 @@ public:
         return row >= 0 && row < int(m_lots.size()) ? m_lots[size_t(row)] : nullptr;
     }
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_lots.size()); }
-    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 10; }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : ColumnCount; }
     QVariant headerData(int section, Qt::Orientation o, int role) const override
     {
-        static const char *const names[] = {"Produto", "Lote",  "Fornecedor", "Local", "Saldo",
-                                            "Unid.",   "Validade", "Dias",    "Valor de custo", "Valor de venda"};
-        if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 10)
+        static const char *const names[ColumnCount] = {
+            "Produto", "Grupo", "Lote", "Fornecedor", "Local", "Saldo", "Unid.", "Validade", "Dias", "Valor de custo",
+            "Valor de venda", "Sobra prevista no vencimento", "Custo da sobra", "Observação"};
+        if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
             return QString::fromUtf8(names[section]);
         return {};
     }
@@ -60,22 +73,33 @@ public:
         const expiry::ExpiringLot *l = index.isValid() ? lot(index.row()) : nullptr;
         if (!l)
             return {};
+        const int c = index.column();
         if (role == Qt::TextAlignmentRole)
-            return index.column() == 4 || index.column() >= 7 ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
-                                                               : QVariant();
+            return c == Saldo || (c >= Dias && c <= CustoSobra) ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
+                                                                 : QVariant();
         if (role != Qt::DisplayRole)
             return {};
-        switch (index.column()) {
-        case 0: return l->descricao;
-        case 1: return l->lote;
-        case 2: return l->fornecedor;
-        case 3: return l->quarantine ? l->laboratorio + QStringLiteral(" (quarentena)") : l->laboratorio;
-        case 4: return platform::FormatNumber(QStringLiteral("#,##0.###"), l->saldo);
-        case 5: return l->unidade;
-        case 6: return l->validade.toString(QStringLiteral("dd/MM/yyyy"));
-        case 7: return l->daysLeft;
-        case 8: return money(l->cost);
-        case 9: return money(l->sale);
+        switch (c) {
+        case Produto: return l->descricao;
+        case Grupo: return l->grupo;
+        case Lote: return l->lote;
+        case Fornecedor: return l->fornecedor;
+        case Local:
+            return l->quarantine() ? l->laboratorio + QStringLiteral(" (quarentena)")
+                   : l->shared()   ? l->laboratorio + expiry::kSharedSuffix
+                                   : l->laboratorio;
+        case Saldo: return platform::FormatNumber(QStringLiteral("#,##0.###"), l->saldo);
+        case Unid: return l->unidade;
+        case Validade: return l->validade.toString(QStringLiteral("dd/MM/yyyy"));
+        case Dias: return l->daysLeft;
+        case Custo:
+            if (!l->registered)
+                return expiry::kNotRegisteredText;
+            return l->valued ? money(l->cost) : expiry::kUnitNotConvertedText;
+        case Venda: return l->valued ? money(l->sale) : QString();
+        case Sobra: return l->projected ? platform::FormatNumber(QStringLiteral("#,##0.###"), l->leftover) : QString();
+        case CustoSobra: return l->projected && l->valued ? money(l->leftoverCost) : QString();
+        case Observacao: return expiry::LotNote(*l);
         default: return {};
         }
     }
@@ -129,6 +153,11 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     for (int h = 0; h < expiry::kHorizonCount; ++h)
         cbHorizonte->addItem(expiry::HorizonName(h));
 
+    cbOrdem = new QComboBox(this);
+    cbOrdem->setObjectName(QStringLiteral("cbOrdem"));
+    cbOrdem->addItems({QStringLiteral("Vencimento mais próximo primeiro"),
+                       QStringLiteral("Maior custo da sobra prevista primeiro")});
+
     m_lots = new ExpiryLotModel(this);
     ListaLotes = new QTableView(this);
     ListaLotes->setObjectName(QStringLiteral("ListaLotes"));
@@ -162,6 +191,11 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     label->setBuddy(cbHorizonte);
     chooser->addWidget(label);
     chooser->addWidget(cbHorizonte);
+    auto *orderLabel = new QLabel(QStringLiteral("&Ordem:"), this);
+    orderLabel->setBuddy(cbOrdem);
+    chooser->addSpacing(12);
+    chooser->addWidget(orderLabel);
+    chooser->addWidget(cbOrdem);
     chooser->addStretch(1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(btnImprimir);
@@ -182,6 +216,7 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     layout->addLayout(buttons);
 
     connect(cbHorizonte, &QComboBox::currentIndexChanged, this, &ExpiryPanel::chooseHorizon);
+    connect(cbOrdem, &QComboBox::currentIndexChanged, this, &ExpiryPanel::chooseOrder);
     connect(ListaLotes, &QTableView::doubleClicked, this, [this](const QModelIndex &) { chooseCurrentLot(); });
     connect(btnImprimir, &QPushButton::clicked, this, &ExpiryPanel::btnImprimirClick);
     connect(btnImprimirLotes, &QPushButton::clicked, this, &ExpiryPanel::btnImprimirLotesClick);
@@ -197,9 +232,12 @@ ExpiryPanel::~ExpiryPanel() = default;
 
 void ExpiryPanel::open()
 {
-    m_lots->setLots({});
+    m_lots->setLots({}, 0);
     Grafico->setSummary(nullptr);
-    m_summary = expiry::LoadSummary(m_dm.SQLConnection1, m_run.LabScopeClause, m_run.siteConfig.IncludeDiluted,
+    const core::SiteConfig &site = m_run.siteConfig;
+    m_summary = expiry::LoadSummary(m_dm.SQLConnection1,
+                                    {m_run.LabScopeClause, site.IncludeDiluted, m_run.StoreCnpj,
+                                     site.QuarantineSituations, site.UseWindowDays},
                                     m_clock.today());
     fillTable();
     Grafico->setSummary(&m_summary);
@@ -220,7 +258,8 @@ void ExpiryPanel::open()
 void ExpiryPanel::fillTable()
 {
     const int columns = 1 + 3 * expiry::kHorizonCount;
-    const int rows = 2 + int(m_summary.rows.size()) + 1 + (m_summary.quarantine ? 1 : 0);
+    const std::vector<expiry::TableRow> tableRows = expiry::TableRows(m_summary);
+    const int rows = 2 + int(tableRows.size());
     TabelaResumo->clearSpans();
     TabelaResumo->clear();
     TabelaResumo->setColumnCount(columns);
@@ -267,20 +306,19 @@ void ExpiryPanel::fillTable()
         }
         ++r;
     };
-    for (int n = 0; n < int(m_summary.rows.size()); ++n) {
-        line(m_summary.rows[size_t(n)].location, m_summary.rows[size_t(n)].cells, false);
-        TabelaResumo->item(r - 1, 0)->setIcon([n] {
-            QPixmap swatch(10, 10);
-            swatch.fill(ExpiryChart::locationColour(n));
-            return QIcon(swatch);
-        }());
+    for (const expiry::TableRow &t : tableRows)
+        line(t.name, *t.cells, t.total);
+    // The chart's colours beside the rows it stacks.
+    for (int i = 0, n = 0; i < int(tableRows.size()); ++i) {
+        const expiry::TableRow &t = tableRows[size_t(i)];
+        if (t.total || t.cells == &m_summary.leftover)
+            continue;
+        QPixmap swatch(10, 10);
+        swatch.fill(ExpiryChart::locationColour(n++));
+        TabelaResumo->item(2 + i, 0)->setIcon(QIcon(swatch));
     }
-    line(QStringLiteral("Total sem quarentena"), m_summary.total, true);
-    if (m_summary.quarantine)
-        line(m_summary.quarantine->location + QStringLiteral(" (quarentena)"),
-             m_summary.quarantine->cells, false);
     TabelaResumo->resizeColumnsToContents();
-    TabelaResumo->setColumnWidth(0, std::min(TabelaResumo->columnWidth(0), 150));
+    TabelaResumo->setColumnWidth(0, std::min(TabelaResumo->columnWidth(0), 190));
     int width = 2 * TabelaResumo->frameWidth();
     for (int i = 0; i < columns; ++i)
         width += TabelaResumo->columnWidth(i);
@@ -291,18 +329,26 @@ void ExpiryPanel::fillTable()
         height += TabelaResumo->rowHeight(i);
     TabelaResumo->setFixedHeight(std::min(height + 2, 300));
     QStringList under{expiry::LeftOutLine(m_summary)};
-    under << m_summary.divisorZero;
+    under << m_summary.divisorZero << expiry::ProjectionNote(m_summary);
     LinhaFora->setText(under.join(QLatin1Char('\n')));
 }
 
 void ExpiryPanel::chooseHorizon(int horizon)
 {
-    m_lots->setLots(expiry::LotsOf(m_summary, horizon));
+    m_lots->setLots(expiry::LotsOf(m_summary, horizon), cbOrdem->currentIndex());
     ListaLotes->resizeColumnsToContents();
-    for (int c = 0; c < 4; ++c)
-        ListaLotes->setColumnWidth(c, std::min(ListaLotes->columnWidth(c), 190));
+    for (int c = 0; c < ExpiryLotModel::ColumnCount; ++c)
+        ListaLotes->setColumnWidth(c, std::min(ListaLotes->columnWidth(c), c == 0 ? 190 : 150));
     if (m_lots->rowCount() > 0)
         ListaLotes->selectRow(0);
+}
+
+void ExpiryPanel::chooseOrder(int order)
+{
+    if (cbOrdem->currentIndex() != order)
+        cbOrdem->setCurrentIndex(order);   // comes back here through the signal
+    else
+        chooseHorizon(cbHorizonte->currentIndex());
 }
 
 void ExpiryPanel::chooseCurrentLot()
@@ -313,13 +359,21 @@ void ExpiryPanel::chooseCurrentLot()
 
 void ExpiryPanel::goToLot(const expiry::ExpiringLot &lot)
 {
-    const int row = expiry::LotRow(m_dm.ESTLOTE, lot);
+    int row = expiry::LotRow(m_dm.ESTLOTE, lot);
+    bool switched = false;
+    if (row < 0 && showEveryLot) {
+        showEveryLot();
+        row = expiry::LotRow(m_dm.ESTLOTE, lot);
+        switched = true;
+    }
     if (row < 0) {
         m_op.inform(expiry::kLotNotListedMessage);
         return;
     }
     m_dm.ESTLOTE.moveTo(row);
     hide();
+    if (switched && tellStatus)
+        tellStatus(expiry::kViewSwitchedStatus);
     Q_EMIT lotShown();
 }
 
@@ -335,15 +389,33 @@ bool ExpiryPanel::eventFilter(QObject *watched, QEvent *event)
     return QFrame::eventFilter(watched, event);
 }
 
+void ExpiryPanel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        btnSairClick();
+        event->accept();
+        return;
+    }
+    QFrame::keyPressEvent(event);
+}
+
 void ExpiryPanel::print(const QString &report, std::unique_ptr<reports_engine::DataConnection> connection,
                         const QString &connectionName)
 {
+    // The pharmacy's identification heads every printout; without it nothing is printed.
+    if (!reports::OpenStoreHeader(m_dm, m_run)) {
+        m_op.warn(reports::kStoreHeaderViewMessage);
+        return;
+    }
+    m_engine->addConnection(QStringLiteral("rvdsDadosGer"), reports_engine::ConnectDataset(m_dm.DadosGer));
+    m_engine->addConnection(expiry::kHeaderConnection, expiry::HeaderConnection(m_summary, m_run.UserName));
     m_engine->addConnection(connectionName, std::move(connection));
     try {
         m_engine->execute(expiry::kExpiryProject, report);
     } catch (const reports_engine::ReportError &e) {
         m_op.warn(e.operatorText());
     }
+    m_dm.DadosGer.close();
 }
 
 void ExpiryPanel::btnImprimirClick()

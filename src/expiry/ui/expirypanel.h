@@ -6,6 +6,7 @@
 #include "reports/engine/engine.h"
 
 #include <QFrame>
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -45,6 +46,7 @@ public:
     QLabel *LinhaFora;        // what was left out, under the table
     ExpiryChart *Grafico;
     QComboBox *cbHorizonte;
+    QComboBox *cbOrdem;       // soonest expiry first, or the largest projected leftover first
     QTableView *ListaLotes;
     QPushButton *btnImprimir;        // the summary through the report engine
     QPushButton *btnImprimirLotes;   // the chosen horizon's lots
@@ -64,8 +66,14 @@ public:
     void setReportView(reports_engine::RunView *view) { m_engine->setView(view); }
 
     // Double-click or Enter on a lot: the main grid's lot dataset moves to it and the panel
-    // closes; a lot the grid's current list does not hold is told and nothing moves.
+    // closes. When the grid's current list does not hold it, the grid is first switched to a
+    // view that does (showEveryLot) and the status line says so (tellStatus); a lot even that
+    // view does not hold (changed meanwhile) is told and nothing moves.
     void goToLot(const expiry::ExpiringLot &lot);
+    std::function<void()> showEveryLot;
+    std::function<void(const QString &)> tellStatus;
+    // The lot list's order: 0 soonest expiry first, 1 largest projected leftover cost first.
+    void chooseOrder(int order);
 
 Q_SIGNALS:
     // The grid now stands on the chosen lot.
@@ -74,6 +82,8 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Esc closes this panel and nothing else.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void fillTable();

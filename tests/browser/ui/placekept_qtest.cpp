@@ -24,6 +24,7 @@
 #include <QTableView>
 #include <QHeaderView>
 #include <QTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -394,6 +395,35 @@ private Q_SLOTS:
         QCOMPARE(lots().valueAt(lots().currentRow(), descricao).toString(),
                  expiry->ListaLotes->model()->index(0, 0).data().toString());
         QCOMPARE(form().DBGrid1->currentIndex().row(), lots().currentRow());
+    }
+
+    // An expired lot, which the grid's first view hides: Enter switches the grid to every lot,
+    // expired ones included, stands on the lot and says so under the grid; choosing a view
+    // again empties that line.
+    void anExpiredLotChosenInTheExpiryPanelSwitchesTheGrid()
+    {
+        m_op.clear();
+        const int view = form().ComboBox1->currentIndex(), mode = form().ComboBox2->currentIndex();
+        QCOMPARE(mode, 0);
+        QTest::mouseClick(form().btn1, Qt::LeftButton);
+        QTest::mouseClick(form().pnlRelatorios->btnVencimentos, Qt::LeftButton);
+        expiry_ui::ExpiryPanel *expiry = form().PainelVencimentos;
+        expiry->cbHorizonte->setCurrentIndex(0);
+        QVERIFY(expiry->ListaLotes->model()->rowCount() > 0);
+        const QString lote = expiry->ListaLotes->model()->index(0, 2).data().toString();
+        expiry->ListaLotes->setFocus();
+        QTest::keyClick(expiry->ListaLotes, Qt::Key_Return);
+        QCOMPARE(m_op.texts(), QStringList());
+        QVERIFY(expiry->isHidden());
+        QCOMPARE(form().ComboBox1->currentIndex(), 0);
+        QCOMPARE(form().ComboBox2->currentIndex(), 1);
+        QCOMPARE(lots().valueAt(lots().currentRow(), lots().fieldIndex(QStringLiteral("LOTE"))).toString(), lote);
+        QVERIFY(form().LinhaStatus->isVisible());
+        QCOMPARE(form().LinhaStatus->text(), expiry::kViewSwitchedStatus);
+        QCOMPARE(QApplication::focusWidget(), form().DBGrid1);
+        form().ComboBox2->setCurrentIndex(mode);
+        form().ComboBox1->setCurrentIndex(view);
+        QVERIFY(form().LinhaStatus->isHidden());
     }
 
     // Tab leaves the grid for the filters without touching the search; Shift+Tab enters the box.

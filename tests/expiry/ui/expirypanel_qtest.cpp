@@ -8,6 +8,7 @@
 #include "reports/reportrig.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -32,6 +33,9 @@ struct Fixture : expirytest::ExpiryRig {
         panel = new expiry_ui::ExpiryPanel(dm, run, clock, paths, op, &window);
         panel->setReportView(&view);
         fixture();
+        run.UserName = QStringLiteral("MARIA");
+        run.siteConfig.QuarantineSituations = QStringList{QStringLiteral("quarentena")};
+        exec(QStringLiteral("insert into DADOSGER (FARMACIA, CNPJ) values ('Farmácia Central', '%1')").arg(expirytest::kStoreA));
         window.show();
     }
 
@@ -52,7 +56,7 @@ struct Fixture : expirytest::ExpiryRig {
         QStringList out;
         const QAbstractItemModel *m = panel->ListaLotes->model();
         for (int r = 0; r < m->rowCount(); ++r)
-            out << m->index(r, 1).data().toString();
+            out << m->index(r, 2).data().toString();
         return out;
     }
 };
@@ -69,8 +73,9 @@ private Q_SLOTS:
         f.panel->open();
         QVERIFY(f.panel->isVisible());
         QCOMPARE(f.panel->geometry(), f.window.rect());
-        // Two header rows, Lab 1, Lab 2, the total, quality control apart.
-        QCOMPARE(f.panel->TabelaResumo->rowCount(), 6);
+        // Two header rows, Lab 1, Lab 2, usable stock, quarantine, the store's total, the shared
+        // locations, the grand total and the projected leftovers.
+        QCOMPARE(f.panel->TabelaResumo->rowCount(), 11);
         QCOMPARE(f.cell(0, 1), QStringLiteral("Vencidos"));
         QCOMPARE(f.cell(0, 13), QStringLiteral("91 a 180 dias"));
         // What a screen reader says of a column: its horizon and its measure.
@@ -82,19 +87,31 @@ private Q_SLOTS:
         QCOMPARE(headers.mid(0, 4), (QStringList{"Local", "Vencidos - Lotes", "Vencidos - Custo", "Vencidos - Venda"}));
         QCOMPARE(headers.last(), QStringLiteral("91 a 180 dias - Venda"));
         QCOMPARE(f.cell(2, 0), QStringLiteral("Lab 1"));
-        QCOMPARE(f.cell(4, 0), QStringLiteral("Total sem quarentena"));
-        const QStringList total{f.cell(4, 1), f.cell(4, 2), f.cell(4, 3), f.cell(4, 4), f.cell(4, 5), f.cell(4, 6)};
-        QCOMPARE(total, (QStringList{"2", "29,40", "264,60", "2", "12,80", "95,70"}));
-        QCOMPARE(f.cell(5, 0), QStringLiteral("Controle Qualidade (quarentena)"));
+        QStringList names;
+        for (int r = 2; r < 11; ++r)
+            names << f.cell(r, 0);
+        QCOMPARE(names, (QStringList{"Lab 1", "Lab 2", "Estoque utilizável da loja", "Em quarentena", "Total da loja",
+                                     "Controle Qualidade (compartilhado)", "EMTRANSITO (compartilhado)", "Total geral",
+                                     "Sobra prevista no vencimento"}));
+        const QStringList total{f.cell(9, 1), f.cell(9, 2), f.cell(9, 3), f.cell(9, 4), f.cell(9, 5), f.cell(9, 6)};
+        QCOMPARE(total, (QStringList{"2", "29,40", "264,60", "8", "91,60", "442,10"}));
+        QCOMPARE(f.cell(10, 5), QStringLiteral("68,50"));
         QCOMPARE(f.panel->LinhaFora->text(),
                  QStringLiteral("Fora da tabela: 1 lote(s) sem saldo, 1 sem validade, 1 com vencimento após 180 dias, "
-                                "1 de produtos fora do estoque físico/financeiro de manipulação.\n"
-                                "O componente Alantoína está com o DIVISOR DE UNIDADE = 0."));
+                                "1 em unidade não convertida, 1 de produto sem cadastro. Listados e valorizados fora dos "
+                                "relatórios de estoque físico/financeiro: 1 lote(s).\n"
+                                "O componente Alantoína está com o DIVISOR DE UNIDADE = 0.\n"
+                                "Sobra prevista no vencimento: o uso dos últimos 90 dias nos pedidos da loja, tirado dos "
+                                "lotes utilizáveis da loja na ordem dos vencimentos."));
         // Expired lots come first.
         QCOMPARE(f.panel->cbHorizonte->currentIndex(), 0);
         QCOMPARE(f.listed(), (QStringList{"LV", "LH0"}));
         f.panel->cbHorizonte->setCurrentIndex(1);
-        QCOMPARE(f.listed(), (QStringList{"LQ", "L12A", "L30"}));
+        QCOMPARE(f.listed(), (QStringList{"LQ", "LCX", "LM", "LMC", "LS", "L3", "LNR", "L12A", "LW", "L30"}));
+        // The unconvertible lot shows why it carries no value; the largest leftover first.
+        QCOMPARE(f.panel->ListaLotes->model()->index(1, 9).data().toString(), QStringLiteral("unidade não convertida"));
+        f.panel->cbOrdem->setCurrentIndex(1);
+        QCOMPARE(f.listed().mid(0, 3), (QStringList{"LS", "L3", "LM"}));
         // The chart paints over the same summary without complaint.
         QVERIFY(!f.panel->Grafico->grab().isNull());
     }
@@ -105,9 +122,9 @@ private Q_SLOTS:
         f.openGrid(QStringLiteral("order by DESCRICAO, VALIDADE"));
         f.panel->open();
         QSignalSpy shown(f.panel, &expiry_ui::ExpiryPanel::lotShown);
-        f.panel->cbHorizonte->setCurrentIndex(2);   // L31, L12B
+        f.panel->cbHorizonte->setCurrentIndex(2);   // L31, LT, L12B, LQT, LA
         f.panel->ListaLotes->setFocus();
-        f.panel->ListaLotes->selectRow(1);
+        f.panel->ListaLotes->selectRow(2);
         QTest::keyClick(f.panel->ListaLotes, Qt::Key_Return);
         QCOMPARE(shown.count(), 1);
         QVERIFY(!f.panel->isVisible());
@@ -138,6 +155,67 @@ private Q_SLOTS:
         QCOMPARE(f.dm.ESTLOTE.text(QStringLiteral("LOTE")), before);
     }
 
+    // With the main window's hooks: the grid is switched to a list that holds the lot, and the
+    // status line says so; a lot the grid already lists moves it without a switch.
+    void enterSwitchesTheGridToAListHoldingTheLot()
+    {
+        Fixture f;
+        f.openGrid(QStringLiteral("where VALIDADE > '2024-03-07' order by DESCRICAO"));
+        int switches = 0;
+        QStringList status;
+        f.panel->showEveryLot = [&] {
+            ++switches;
+            f.openGrid(QStringLiteral("order by DESCRICAO, VALIDADE"));
+        };
+        f.panel->tellStatus = [&](const QString &text) { status << text; };
+        f.panel->open();   // on the expired lots
+        QSignalSpy shown(f.panel, &expiry_ui::ExpiryPanel::lotShown);
+        f.panel->ListaLotes->setFocus();
+        f.panel->ListaLotes->selectRow(1);   // LH0, expiring today
+        QTest::keyClick(f.panel->ListaLotes, Qt::Key_Return);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(switches, 1);
+        QCOMPARE(f.dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("LH0"));
+        QCOMPARE(status, QStringList{expiry::kViewSwitchedStatus});
+        QVERIFY(f.op.texts().isEmpty());
+
+        f.panel->open();
+        f.panel->cbHorizonte->setCurrentIndex(3);   // L90, listed already
+        f.panel->ListaLotes->setFocus();
+        QTest::keyClick(f.panel->ListaLotes, Qt::Key_Return);
+        QCOMPARE(shown.count(), 2);
+        QCOMPARE(switches, 1);
+        QCOMPARE(f.dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("L90"));
+    }
+
+    // Esc closes the panel, from the list or from a drop-down, and nothing above it.
+    void escapeClosesThePanelOnly()
+    {
+        Fixture f;
+        bool windowSawEscape = false;
+        struct Watch : QObject {
+            bool *seen;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape)
+                    *seen = true;
+                return false;
+            }
+        } watch;
+        watch.seen = &windowSawEscape;
+        f.window.installEventFilter(&watch);
+        for (QWidget *from : std::initializer_list<QWidget *>{f.panel->ListaLotes, f.panel->cbHorizonte}) {
+            f.panel->open();
+            QSignalSpy closed(f.panel, &expiry_ui::ExpiryPanel::closed);
+            from->setFocus();
+            QTest::keyClick(from, Qt::Key_Escape);
+            QCOMPARE(closed.count(), 1);
+            QVERIFY(!f.panel->isVisible());
+            QVERIFY(f.window.isVisible());
+            QVERIFY(!windowSawEscape);
+        }
+    }
+
     void bothReportsPrint()
     {
         Fixture f;
@@ -147,10 +225,15 @@ private Q_SLOTS:
         QStringList texts = f.view.texts();
         QVERIFY2(texts.contains(QStringLiteral("Vencimentos e valor em risco")), qPrintable(texts.join('|')));
         // Lab 1 expired, ..., the total's rows, quality control's row.
-        const qsizetype total = texts.indexOf(QStringLiteral("TOTAL"));
+        const qsizetype total = texts.indexOf(QStringLiteral("Total geral"));
         QVERIFY(total > 0);
-        QCOMPARE(texts.mid(total, 5), (QStringList{"TOTAL", "Vencidos", "2", "29,40", "264,60"}));
-        QVERIFY(texts.contains(QStringLiteral("Controle Qualidade")));
+        QCOMPARE(texts.mid(total, 5), (QStringList{"Total geral", "Vencidos", "2", "29,40", "264,60"}));
+        QVERIFY(texts.contains(QStringLiteral("Controle Qualidade (compartilhado)")));
+        QVERIFY(texts.contains(QStringLiteral("Sobra prevista no vencimento")));
+        // The pharmacy, the operator and the line of what was left out.
+        QVERIFY2(texts.contains(QStringLiteral("Farmácia Central")), qPrintable(texts.join('|')));
+        QVERIFY(texts.contains(QStringLiteral("Operador: MARIA")));
+        QVERIFY(texts.contains(expiry::LeftOutCounts(f.panel->summary())));
 
         f.panel->cbHorizonte->setCurrentIndex(1);
         QTest::mouseClick(f.panel->btnImprimirLotes, Qt::LeftButton);
@@ -158,8 +241,10 @@ private Q_SLOTS:
         texts = f.view.texts();
         QVERIFY2(texts.contains(QStringLiteral("Vencimentos e valor em risco - lotes: Até 30 dias")),
                  qPrintable(texts.join('|')));
-        QVERIFY(texts.contains(QStringLiteral("Lotes listados: 3")));
-        QVERIFY(texts.contains(QStringLiteral("22,60")));   // 9,80 + 3,00 + 9,80
+        QVERIFY(texts.contains(QStringLiteral("Lotes listados: 10")));
+        // 9,80 + 2,50 + 1,00 + 48,00 + 15,50 + 3,00 + 2,00 + 9,80, the unvalued lots apart
+        QVERIFY(texts.contains(QStringLiteral("91,60")));
+        QVERIFY(texts.contains(QStringLiteral("unidade não convertida")));
     }
 };
 

@@ -47,7 +47,7 @@ AdjustmentPanel::AdjustmentPanel(const core::RunState &run, const platform::Cloc
 
     PopupMenu3 = new QMenu(this);
     PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-    Chave1 = PopupMenu3->addAction(QStringLiteral("Chave"));
+    Chave1 = PopupMenu3->addAction(QStringLiteral("&Chave"));
     Chave1->setObjectName(QStringLiteral("Chave1"));
     connect(Chave1, &QAction::triggered, this, &AdjustmentPanel::Chave1Click);
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -66,6 +66,8 @@ AdjustmentPanel::AdjustmentPanel(const core::RunState &run, const platform::Cloc
 
 void AdjustmentPanel::AjustedeEstoque1Click()
 {
+    // Each opening starts from an empty box: a code typed is never added to an old one.
+    MaskEdit1->clear();
     showCentredOver(this, m_grid);
     MaskEdit1->setFocus();
 }

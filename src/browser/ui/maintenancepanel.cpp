@@ -57,6 +57,7 @@ MaintenancePanel::MaintenancePanel(platform::Operator &op, QWidget *grid, QWidge
 void MaintenancePanel::open(int tag)
 {
     Tag = tag;
+    Edit2->clear();
     showCentredOver(this, m_grid);
     Edit2->setFocus();
 }

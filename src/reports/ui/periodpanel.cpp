@@ -33,9 +33,9 @@ PeriodPanel::PeriodPanel(QWidget *parent) : QFrame(parent)
     };
     EditDataInicial = box("EditDataInicial");
     EditDataFinal = box("EditDataFinal");
-    BitBtn14 = new QPushButton(QStringLiteral("Cancelar"), this);
+    BitBtn14 = new QPushButton(QStringLiteral("&Cancelar"), this);
     BitBtn14->setObjectName(QStringLiteral("BitBtn14"));
-    BitBtn13 = new QPushButton(QStringLiteral("Ok"), this);
+    BitBtn13 = new QPushButton(QStringLiteral("&Ok"), this);
     BitBtn13->setObjectName(QStringLiteral("BitBtn13"));
     for (QPushButton *b : {BitBtn13, BitBtn14})
         b->setAutoDefault(false);

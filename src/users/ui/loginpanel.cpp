@@ -38,9 +38,9 @@ LoginPanel::LoginPanel(QWidget *parent) : QFrame(parent)
     EditSenhaU = new QLineEdit(box);
     EditSenhaU->setObjectName(QStringLiteral("EditSenhaU"));
     platform::useHashPasswordEcho(EditSenhaU);
-    BotOkSenha = new QPushButton(QStringLiteral("OK"), box);
+    BotOkSenha = new QPushButton(QStringLiteral("&OK"), box);
     BotOkSenha->setObjectName(QStringLiteral("BotOkSenha"));
-    BotCancSenha = new QPushButton(QStringLiteral("Cancela"), box);
+    BotCancSenha = new QPushButton(QStringLiteral("&Cancela"), box);
     BotCancSenha->setObjectName(QStringLiteral("BotCancSenha"));
     for (QPushButton *b : {BotOkSenha, BotCancSenha})
         b->setAutoDefault(false);

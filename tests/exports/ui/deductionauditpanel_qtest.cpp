@@ -58,7 +58,7 @@ private Q_SLOTS:
         Rig rig;
         auto *a = rig.audit;
         QCOMPARE(a->Label15->text(), QStringLiteral("Selecione o Componente ou Produto a ser rastreado"));
-        QCOMPARE(a->BitBtn17->text(), QStringLiteral("Rastrear"));
+        QCOMPARE(a->BitBtn17->text(), QStringLiteral("&Rastrear"));
         QCOMPARE(a->ComboBox4->itemText(1), QStringLiteral("Ver só as falhas"));
         a->ShowProductChoice(QDate(2024, 3, 1), QDate(2024, 3, 31));
         QVERIFY(a->Panel5->isVisible());

@@ -98,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(f.panel->PainelDeErros->Titulo->text(),
                  QStringLiteral("Erros de consistência detectados durante a montagem do relatório"));
         QCOMPARE(f.panel->PainelDeErros->ListaDeErros->font().family(), QStringLiteral("Courier New"));
-        QCOMPARE(f.panel->PainelDeErros->BitBtn8->text(), QStringLiteral("Sair"));
+        QCOMPARE(f.panel->PainelDeErros->BitBtn8->text(), QStringLiteral("&Sair"));
 
         f.grid->setFocus();
         f.panel->btn3->setFocus();
@@ -226,7 +226,7 @@ private Q_SLOTS:
         f.exec(QStringLiteral("insert into COMPEDID (ESTACAO, NPEDIDO, CODIGOCOMP, QDEESTOQUE, UNID) values ('01', 1, 'P02', 2, 'g')"));
         f.ws.conn().execute(QStringLiteral("insert into PERIODO (DATAINICIAL, DATAFINAL) values ('1999-12-01', '1999-12-31')"));
         f.panel->open();
-        QCOMPARE(f.panel->BitBtn11->text(), QStringLiteral("&CPV"));
+        QCOMPARE(f.panel->BitBtn11->text(), QStringLiteral("CP&V"));
         QCOMPARE(f.panel->BitBtn15->text(), QStringLiteral("Visualizar"));
         reports_ui::PeriodPanel *p = f.panel->PainelPeriodo;
         QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);

@@ -58,7 +58,7 @@ private Q_SLOTS:
         QCOMPARE(items.at(0), grid->ransferirestoqueparaoutraunidade1);
         QCOMPARE(items.at(1), grid->NotaFiscal1);
         QCOMPARE(items.at(2), grid->AjustedeEstoque1);
-        QCOMPARE(items.at(3)->text(), QStringLiteral("Rastrear este lote"));
+        QCOMPARE(items.at(3)->text(), QStringLiteral("&Rastrear este lote"));
         // Before the login there is no lot.
         Q_EMIT grid->PopupMenu2->aboutToShow();
         QVERIFY(!grid->RastrearLote1->isEnabled());

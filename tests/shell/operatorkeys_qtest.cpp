@@ -33,6 +33,8 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -160,6 +162,32 @@ struct KeyCounter {
             ++count;
             QTest::keyClick(keyTarget(), c.toLatin1() ? c.toLatin1() : char(' '));
         }
+    }
+};
+
+// A job that goes through modal forms, as keys: each step waits until what it needs is on screen
+// (a form opened by the step before, say), then presses its keys; a step whose key opens a modal
+// form returns when that form closes, and the steps after it run meanwhile.
+struct KeyScript {
+    struct Step {
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+    QList<Step> steps;
+
+    bool run(int timeoutMs)
+    {
+        qsizetype next = 0;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (next < steps.size() && steps[next].ready()) {
+                const qsizetype i = next++;
+                steps[i].act();
+            }
+        });
+        timer.start();
+        return QTest::qWaitFor([&] { return next == steps.size(); }, timeoutMs);
     }
 };
 
@@ -407,7 +435,8 @@ private Q_SLOTS:
         QVERIFY(checked);
     }
 
-    // Boxes opened for retyping: the access code box is empty at each opening, the search box
+    // Boxes opened for retyping: the access code box keeps its code, selected, so a code typed
+    // replaces a refused one; the search box
     // entered by Alt+P or Tab keeps its text, selected, and the transfer's quantity is selected.
     void boxesForRetypingStartSelectedOrEmpty()
     {
@@ -422,7 +451,7 @@ private Q_SLOTS:
         QTest::keyClick(form.PainelSenha->MaskEdit1, Qt::Key_Return);
         QCOMPARE(s.op.texts(), QStringList{browser::kAccessDeniedMessage});
         form.DBGrid1->AjustedeEstoque1->trigger();
-        QCOMPARE(form.PainelSenha->MaskEdit1->text(), QString());
+        QCOMPARE(form.PainelSenha->MaskEdit1->selectedText(), QStringLiteral("####"));
         QTest::keyClicks(form.PainelSenha->MaskEdit1,
                          browser::AdjustmentCode(kToday, s.program.run.siteConfig.StockKey));
         QTest::keyClick(form.PainelSenha->MaskEdit1, Qt::Key_Return);
@@ -653,6 +682,72 @@ private Q_SLOTS:
         QCOMPARE(form.Edit1->text(), browser::SearchText(typed));
         qInfo("10 g moved to %s: %d keys (22 before)", qPrintable(destination), moves.count);
         QVERIFY(moves.count < 22);
+    }
+
+    // The manufacturing report made, written as PDF from its preview, and back to the grid.
+    void theManufacturingReportGoesToPdfByKeys()
+    {
+        QTemporaryDir out;
+        QVERIFY(out.isValid());
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(out.path()));   // a bare file name is written here
+        testsupport::MainWindowSession s(folder(), kToday);
+        QVERIFY(s.logIn());
+        shell::TForm1 &form = s.form;
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.DBGrid1->setFocus();
+        const int row = s.program.dm.ESTLOTE.currentRow();
+
+        KeyCounter keys;
+        // A window that comes back on top is made active, as the desktop does on closing the one over it.
+        const auto active = [](QWidget *w) {
+            if (QApplication::activeWindow() != w)
+                w->activateWindow();
+            return QApplication::activeWindow() == w && w->focusWidget();
+        };
+        const auto modal = [=](const char *name) {
+            return [=] {
+                QWidget *w = QApplication::activeModalWidget();
+                return w && w->objectName() == QLatin1String(name) && active(w);
+            };
+        };
+        KeyScript job;
+        job.steps = {
+            {[] { return true; }, [&] { keys.press(Qt::Key_T, Qt::AltModifier); }},   // "Rela&tórios"
+            {[&] { return form.pnlRelatorios->isVisible(); },
+             [&] { keys.press(Qt::Key_M, Qt::AltModifier); }},   // "Estoq. Físico/Financ. &Manipulação"
+            {modal("PreviewDialog"), [&] { keys.press(Qt::Key_S, Qt::AltModifier); }},   // "&Salvar"
+            {modal("OutputOptionsDialog"),
+             [&] {
+                 const QComboBox *options = QApplication::activeModalWidget()->findChild<QComboBox *>();
+                 for (int guard = 0; guard < 5 && !options->currentText().contains(QLatin1String("PDF")); ++guard)
+                     keys.press(Qt::Key_Down);
+                 keys.press(Qt::Key_Tab);
+                 keys.type(QStringLiteral("fab"));
+                 keys.press(Qt::Key_Return);
+             }},
+            {modal("PreviewDialog"), [&] { keys.press(Qt::Key_F, Qt::AltModifier); }},   // "&Fechar"
+            {[&] { return !QApplication::activeModalWidget() && active(&form); },
+             [&] {
+                 // The list of the build's conversion errors, when it came, closes first.
+                 if (form.pnlRelatorios->PainelDeErros->isVisible())
+                     keys.press(Qt::Key_Escape);
+                 QVERIFY(!form.pnlRelatorios->PainelDeErros->isVisible());
+                 QVERIFY(form.pnlRelatorios->isVisible());
+                 keys.press(Qt::Key_Escape);
+             }},
+        };
+        QVERIFY(job.run(120000));
+        QVERIFY(!form.pnlRelatorios->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBGrid1);
+        QCOMPARE(s.program.dm.ESTLOTE.currentRow(), row);
+        QFile pdf(out.filePath(QStringLiteral("fab.pdf")));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+        QDir::setCurrent(before);
+        qInfo("manufacturing report to PDF and back to the grid: %d keys (19 + 3 before)", keys.count);
+        QVERIFY(keys.count < 19 + 3);
     }
 };
 

@@ -66,10 +66,11 @@ AdjustmentPanel::AdjustmentPanel(const core::RunState &run, const platform::Cloc
 
 void AdjustmentPanel::AjustedeEstoque1Click()
 {
-    // Each opening starts from an empty box: a code typed is never added to an old one.
-    MaskEdit1->clear();
+    // The code typed before stays, selected: Enter gives it again, and a code typed replaces it
+    // rather than being added to it.
     showCentredOver(this, m_grid);
     MaskEdit1->setFocus();
+    MaskEdit1->selectAll();
 }
 
 bool AdjustmentPanel::MaskEdit1KeyPress(int key)

@@ -57,9 +57,9 @@ MaintenancePanel::MaintenancePanel(platform::Operator &op, QWidget *grid, QWidge
 void MaintenancePanel::open(int tag)
 {
     Tag = tag;
-    Edit2->clear();
     showCentredOver(this, m_grid);
     Edit2->setFocus();
+    Edit2->selectAll();
 }
 
 bool MaintenancePanel::Edit2KeyPress(int key)

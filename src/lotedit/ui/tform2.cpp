@@ -568,10 +568,10 @@ void TForm2::Excluiresteregistro1Click()
         return;
     PainelSenha->adjustSize();
     PainelSenha->move((width() - PainelSenha->width()) / 2, (height() - PainelSenha->height()) / 2);
-    MaskEdit1->clear();
     PainelSenha->show();
     PainelSenha->raise();
     MaskEdit1->setFocus(Qt::OtherFocusReason);
+    MaskEdit1->selectAll();
 }
 
 bool TForm2::MaskEdit1KeyPress(QKeyEvent *key)

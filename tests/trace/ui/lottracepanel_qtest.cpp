@@ -160,7 +160,7 @@ private Q_SLOTS:
         op.clear();
         form.btn1->click();
         QVERIFY(form.pnlRelatorios->isVisible());
-        QCOMPARE(form.pnlRelatorios->btnRastrearPedido->text(), QStringLiteral("Rastrear pedido"));
+        QCOMPARE(form.pnlRelatorios->btnRastrearPedido->text(), QStringLiteral("Rastrear pedid&o"));
         form.pnlRelatorios->btnRastrearPedido->click();
         trace_ui::OrderTracePanel *orders = form.PainelRastreioPedido;
         QVERIFY(orders->isVisible());

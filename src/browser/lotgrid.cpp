@@ -185,9 +185,25 @@ int SearchRow(const data::CachedDataset &dataset, const QString &searchText, con
     case KeyKind::Text: {
         const int nearest = dataset.nearestRow(columnName, searchText);
         const QString folded = common::FoldText(searchText);
+        // Most names are told apart by their first letter, folded cheaply; only those that share
+        // it with the text are folded whole.
+        const auto firstFolded = [](const QString &text) {
+            for (const QChar c : text) {
+                if (c.isSpace())
+                    continue;
+                if (c.unicode() < 128)
+                    return c.toUpper();
+                const QString f = common::FoldText(QString(c));
+                return f.isEmpty() ? c : f.at(0);
+            }
+            return QChar();
+        };
         const auto begins = [&](int row) {
             const db::Value v = dataset.valueAt(row, column);
-            return !v.isNull() && common::FoldText(v.toString()).startsWith(folded);
+            if (v.isNull())
+                return false;
+            const QString text = v.toString();
+            return firstFolded(text) == folded.at(0) && common::FoldText(text).startsWith(folded);
         };
         if (folded.isEmpty() || (nearest >= 0 && begins(nearest)))
             return nearest;

@@ -1,6 +1,7 @@
 // Rules of the main lot grid: row colours, the search text and the row a search lands on.
 #include "lotgrid.h"
 
+#include "common/textfold.h"
 #include "data/cacheddataset.h"
 #include "data/ordering.h"
 #include "platform/cp1252.h"
@@ -181,8 +182,38 @@ int SearchRow(const data::CachedDataset &dataset, const QString &searchText, con
         return 0;
 
     switch (columnKind(dataset, column)) {
-    case KeyKind::Text:
-        return dataset.nearestRow(columnName, searchText);
+    case KeyKind::Text: {
+        const int nearest = dataset.nearestRow(columnName, searchText);
+        const QString folded = common::FoldText(searchText);
+        // Most names are told apart by their first letter, folded cheaply; only those that share
+        // it with the text are folded whole.
+        const auto firstFolded = [](const QString &text) {
+            for (const QChar c : text) {
+                if (c.isSpace())
+                    continue;
+                if (c.unicode() < 128)
+                    return c.toUpper();
+                const QString f = common::FoldText(QString(c));
+                return f.isEmpty() ? c : f.at(0);
+            }
+            return QChar();
+        };
+        const auto begins = [&](int row) {
+            const db::Value v = dataset.valueAt(row, column);
+            if (v.isNull())
+                return false;
+            const QString text = v.toString();
+            return firstFolded(text) == folded.at(0) && common::FoldText(text).startsWith(folded);
+        };
+        if (folded.isEmpty() || (nearest >= 0 && begins(nearest)))
+            return nearest;
+        // Pharmacies spell a name with and without its accents, in any case: the byte order
+        // puts "Ácido" after "Zinco", where no typed "acido" would reach it.
+        for (int row = 0, n = dataset.rowCount(); row < n; ++row)
+            if (begins(row))
+                return row;
+        return nearest;
+    }
     case KeyKind::Date: {
         const std::optional<QDate> key = SearchDate(searchText, today);
         if (!key)
@@ -198,6 +229,27 @@ int SearchRow(const data::CachedDataset &dataset, const QString &searchText, con
             return -1;
         return nearestOrdered(dataset, column, [&](const db::Value &v) { return v.toDouble() < key; });
     }
+    }
+    return -1;
+}
+
+int LotRow(const data::CachedDataset &dataset, const QMap<QString, db::Value> &key)
+{
+    if (!dataset.isOpen() || key.isEmpty())
+        return -1;
+    std::vector<std::pair<int, db::Value>> columns;
+    for (auto it = key.cbegin(); it != key.cend(); ++it) {
+        const int c = dataset.fieldIndex(it.key());
+        if (c < 0)
+            return -1;
+        columns.emplace_back(c, it.value());
+    }
+    for (int row = 0, n = dataset.rowCount(); row < n; ++row) {
+        bool same = true;
+        for (const auto &[c, v] : columns)
+            same = same && dataset.valueAt(row, c) == v;
+        if (same)
+            return row;
     }
     return -1;
 }

@@ -1,6 +1,9 @@
 // Rules of the main lot grid: the colours of a lot's row, the search text, and where a search lands.
 #pragma once
+#include "db/value.h"
+
 #include <QDate>
+#include <QMap>
 #include <QString>
 #include <optional>
 
@@ -45,9 +48,16 @@ std::optional<QDate> SearchDate(const QString &typed, const QDate &today);
 
 // The row a search for searchText lands on in the dataset's current order, or -1 when the search
 // cannot move (dataset closed or empty, rows in no order, a text that is no value of the column).
-// Text columns: the first row whose key is >= the text (Windows-1252 bytes), else the last row.
+// Text columns: the first row whose key is >= the text (Windows-1252 bytes), else the last row;
+// when that row's key does not begin with the text once accents and case are folded away, the
+// first row in the grid's order whose folded key does ("acido" reaches "Ácido ascórbico").
 // Date and number columns: the same with the text read as a date (SearchDate) or a number
 // ("," or "." as decimal point). An empty text lands on the first row.
 int SearchRow(const data::CachedDataset &dataset, const QString &searchText, const QDate &today);
+
+// The row of the lot with these values (upper-case column names: CODIGO, LOTE, FORNECEDOR,
+// LABORATORIO) in the dataset's current order, or -1: the operator's lot found again after the
+// rows were read anew.
+int LotRow(const data::CachedDataset &dataset, const QMap<QString, db::Value> &key);
 
 } // namespace browser

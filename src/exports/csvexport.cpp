@@ -219,9 +219,8 @@ QStringList CostOfSalesLines(const data::Query &staging, const std::function<voi
 void ExportLotList(data::CachedDataset &ESTLOTE, const platform::WinPaths &paths, const QDate &today,
                    platform::Operator &op)
 {
+    // The lines are read without moving: the grid stays on the operator's lot.
     const QStringList lines = LotListLines(ESTLOTE);
-    if (ESTLOTE.isOpen() && !ESTLOTE.isEmpty())
-        ESTLOTE.last();
     try {
         WriteCsvFile(paths, LotListPath(today), lines);
     } catch (const ExportError &e) {

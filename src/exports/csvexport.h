@@ -69,8 +69,8 @@ QStringList StockValueLines(const data::Query &staging, const std::function<void
 QStringList CostOfSalesLines(const data::Query &staging, const std::function<void()> &pump = {});
 
 // The three exports whole: lines, file, message. A file that cannot be written is reported through
-// op.error and no success message is shown. The lot list leaves the grid on its last row (one
-// move, so the after-scroll hook runs once); the staged reports leave the staging query closed.
+// op.error and no success message is shown. The lot list leaves the grid on the row it was on
+// (no move); the staged reports leave the staging query closed.
 void ExportLotList(data::CachedDataset &ESTLOTE, const platform::WinPaths &paths, const QDate &today,
                    platform::Operator &op);
 enum class StagedReport { StockValue, CostOfSales };

@@ -8,6 +8,7 @@
 #include "core/startup.h"
 #include "platform/cp1252.h"
 #include "data/ui/lockwaitpanel.h"
+#include "data/ui/panelfocus.h"
 #include "db/lockwait.h"
 #include "browser/ui/maintenancepanel.h"
 #include "browser/ui/stockbrowser.h"
@@ -28,6 +29,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -237,12 +239,12 @@ void TForm1::buildTopBar()
     DBNavigator1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     DBNavigator1->setToolTip(QStringLiteral("Atualizar"));
     DBNavigator1->setAccessibleName(DBNavigator1->toolTip());
-    BitBtn3 = new QPushButton(QStringLiteral("Editar tabela"), pnl2);
+    BitBtn3 = new QPushButton(QStringLiteral("E&ditar tabela"), pnl2);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setEnabled(false);
-    btn1 = new QPushButton(QStringLiteral("Relatórios"), pnl2);
+    btn1 = new QPushButton(QStringLiteral("Rela&tórios"), pnl2);
     btn1->setObjectName(QStringLiteral("btn1"));
-    BitBtn1 = new QPushButton(QStringLiteral("Sair"), pnl2);
+    BitBtn1 = new QPushButton(QStringLiteral("S&air"), pnl2);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     for (QPushButton *b : {BitBtn3, btn1, BitBtn1})
         b->setAutoDefault(false);
@@ -516,13 +518,33 @@ void TForm1::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
+bool TForm1::event(QEvent *event)
+{
+    // The Menu key on a control with no menu of its own opens the lot menu on the current row;
+    // only the mouse opens the window's maintenance menu where it points.
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        if (m_loggedIn && DBGrid1->isEnabled())
+            DBGrid1->popupLotMenu();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void TForm1::keyPressEvent(QKeyEvent *event)
 {
-    // Esc presses the cancel button: "Sair" and, before login, "Cancela" too; both close.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        if (m_loggedIn && DBGrid1->isEnabled())
+            DBGrid1->popupLotMenu();
+        return;
+    }
+    // Esc closes what is on top: a panel shown over the window is closed as its own button
+    // would; on the bare window Esc presses the cancel button: "Sair" and, before login,
+    // "Cancela" too; both close.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         if (!m_loggedIn && PainelLogin->isVisible())
             BotCancSenhaClick();
-        else
+        else if (!data_ui::escapeTopPanel(this))
             BitBtn1Click();
         return;
     }

@@ -47,7 +47,7 @@ AdjustmentPanel::AdjustmentPanel(const core::RunState &run, const platform::Cloc
 
     PopupMenu3 = new QMenu(this);
     PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-    Chave1 = PopupMenu3->addAction(QStringLiteral("Chave"));
+    Chave1 = PopupMenu3->addAction(QStringLiteral("&Chave"));
     Chave1->setObjectName(QStringLiteral("Chave1"));
     connect(Chave1, &QAction::triggered, this, &AdjustmentPanel::Chave1Click);
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -66,8 +66,11 @@ AdjustmentPanel::AdjustmentPanel(const core::RunState &run, const platform::Cloc
 
 void AdjustmentPanel::AjustedeEstoque1Click()
 {
+    // The code typed before stays, selected: Enter gives it again, and a code typed replaces it
+    // rather than being added to it.
     showCentredOver(this, m_grid);
     MaskEdit1->setFocus();
+    MaskEdit1->selectAll();
 }
 
 bool AdjustmentPanel::MaskEdit1KeyPress(int key)

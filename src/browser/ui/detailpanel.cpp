@@ -57,7 +57,7 @@ DetailPanel::DetailPanel(data::CachedDataset &lots, QWidget *grid, QWidget *wind
         layout->addWidget(caption, row, col, 1, i == 0 ? 3 : 1);
         layout->addWidget(text, row + 1, col, 1, i == 0 ? 3 : 1);
     }
-    btn8 = new QPushButton(QStringLiteral("Fechar "), this);
+    btn8 = new QPushButton(QStringLiteral("&Fechar "), this);
     btn8->setObjectName(QStringLiteral("btn8"));
     btn8->setFlat(true);
     btn8->setAutoDefault(false);

@@ -35,7 +35,7 @@ InvoicePanel::InvoicePanel(data::TDM &dm, QWidget *grid, QWidget *window)
     DataNF->setObjectName(QStringLiteral("DataNF"));
     for (QLabel *l : {LoteComponente, NumeroNF, DataNF})
         l->setTextFormat(Qt::PlainText);
-    FecharPainelNF = new QPushButton(QStringLiteral("OK"), this);
+    FecharPainelNF = new QPushButton(QStringLiteral("&OK"), this);
     FecharPainelNF->setObjectName(QStringLiteral("FecharPainelNF"));
     FecharPainelNF->setAutoDefault(false);
 

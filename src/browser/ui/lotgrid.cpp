@@ -8,6 +8,8 @@
 #include "platform/clock.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -161,18 +163,18 @@ LotGrid::LotGrid(data::CachedDataset &lots, const platform::Clock &clock, std::f
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    ransferirestoqueparaoutraunidade1 = PopupMenu2->addAction(QStringLiteral("Transferir estoque para outra unidade"));
+    ransferirestoqueparaoutraunidade1 = PopupMenu2->addAction(QStringLiteral("&Transferir estoque para outra unidade"));
     ransferirestoqueparaoutraunidade1->setObjectName(QStringLiteral("ransferirestoqueparaoutraunidade1"));
-    NotaFiscal1 = PopupMenu2->addAction(QStringLiteral("Nota Fiscal"));
+    NotaFiscal1 = PopupMenu2->addAction(QStringLiteral("&Nota Fiscal"));
     NotaFiscal1->setObjectName(QStringLiteral("NotaFiscal1"));
-    AjustedeEstoque1 = PopupMenu2->addAction(QStringLiteral("Habilitar ajuste manual"));
+    AjustedeEstoque1 = PopupMenu2->addAction(QStringLiteral("Habilitar &ajuste manual"));
     AjustedeEstoque1->setObjectName(QStringLiteral("AjustedeEstoque1"));
     // A transfer needs a lot to start from.
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
         ransferirestoqueparaoutraunidade1->setEnabled(m_lots.isOpen() && m_lots.currentRow() >= 0);
     });
     // The lot trace, after the system's items: it too needs a current lot.
-    RastrearLote1 = PopupMenu2->addAction(QStringLiteral("Rastrear este lote"));
+    RastrearLote1 = PopupMenu2->addAction(QStringLiteral("&Rastrear este lote"));
     RastrearLote1->setObjectName(QStringLiteral("RastrearLote1"));
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
         const bool current = m_lots.isOpen() && m_lots.currentRow() >= 0;
@@ -243,6 +245,35 @@ QColor LotGrid::backgroundColor(browser::CellBackground background) const
 QColor LotGrid::textColor(browser::CellText text)
 {
     return text == browser::CellText::Silver ? QColor(192, 192, 192) : QColor(Qt::black);
+}
+
+void LotGrid::popupLotMenu()
+{
+    const QRect row = visualRect(currentIndex());
+    const QPoint at = row.isValid() && viewport()->rect().intersects(row)
+                          ? QPoint(qMax(row.left(), 0) + 8, row.bottom())
+                          : viewport()->rect().topLeft();
+    PopupMenu2->popup(viewport()->mapToGlobal(at));
+}
+
+bool LotGrid::event(QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        popupLotMenu();
+        return true;
+    }
+    return QTableView::event(event);
+}
+
+void LotGrid::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)
+        || (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier)) {
+        popupLotMenu();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void LotGrid::mouseDoubleClickEvent(QMouseEvent *event)

@@ -53,7 +53,13 @@ public:
     // Typed letters do not move the current row: searching is the search box's job.
     void keyboardSearch(const QString &search) override;
 
+    // The lot menu opened from the keyboard (the Menu key, Shift+F10): under the current row,
+    // wherever the mouse pointer is.
+    void popupLotMenu();
+
 protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:

@@ -59,6 +59,7 @@ void MaintenancePanel::open(int tag)
     Tag = tag;
     showCentredOver(this, m_grid);
     Edit2->setFocus();
+    Edit2->selectAll();
 }
 
 bool MaintenancePanel::Edit2KeyPress(int key)

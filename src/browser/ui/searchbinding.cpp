@@ -24,10 +24,13 @@ SearchBinding::SearchBinding(data::CachedDataset &lots, const platform::Clock &c
     m_button->installEventFilter(this);
 }
 
-void SearchBinding::Edit1Enter()
+void SearchBinding::Edit1Enter(bool byMouse)
 {
-    // Every search starts from an empty box.
-    m_edit->clear();
+    // Every search starts afresh: the last search stays in sight, selected, and what is typed
+    // replaces it; going through the box with Tab loses nothing. A click places the cursor after
+    // the focus came: the click that brought the focus places no cursor.
+    m_edit->selectAll();
+    m_selectOnPress = byMouse;
 }
 
 void SearchBinding::Edit1Change()
@@ -64,10 +67,16 @@ bool SearchBinding::eventFilter(QObject *watched, QEvent *event)
             // Coming back from another window or from a menu is not entering the box.
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                Edit1Enter();
+                Edit1Enter(reason == Qt::MouseFocusReason);
         }
         else if (event->type() == QEvent::KeyPress && Edit1KeyPress(static_cast<QKeyEvent *>(event)->key()))
             return true;
+        else if (event->type() == QEvent::MouseButtonPress && m_selectOnPress) {
+            m_selectOnPress = false;
+            m_edit->selectAll();
+            return true;
+        } else if (event->type() == QEvent::FocusOut)
+            m_selectOnPress = false;
     } else if (watched == m_label) {
         if (event->type() == QEvent::MouseButtonRelease) {
             Label2Click();

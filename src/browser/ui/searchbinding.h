@@ -26,7 +26,7 @@ public:
     // The current search text; empty until something is typed.
     const QString &searchText() const { return m_searchText; }
 
-    void Edit1Enter();
+    void Edit1Enter(bool byMouse = false);
     void Edit1Change();
     // True when the key was consumed.
     bool Edit1KeyPress(int key);
@@ -44,6 +44,7 @@ private:
     QPushButton *m_button;
     QWidget *m_grid;
     QString m_searchText;
+    bool m_selectOnPress = false;   // the focus came by a click, whose press follows
 };
 
 } // namespace browser_ui

@@ -2,11 +2,23 @@
 
 #include "platform/operator.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QStyle>
 #include <QToolButton>
+#include <utility>
 
 namespace data_ui {
+
+namespace {
+// First, previous, next and last row: Ctrl with Home, PgUp, PgDn, End.
+constexpr std::pair<DBNavigator::Button, int> kMoveKeys[] = {{DBNavigator::First, Qt::Key_Home},
+                                                             {DBNavigator::Prior, Qt::Key_PageUp},
+                                                             {DBNavigator::Next, Qt::Key_PageDown},
+                                                             {DBNavigator::Last, Qt::Key_End}};
+} // namespace
 
 DBNavigator::DBNavigator(data::DataSource *source, QWidget *parent) : QWidget(parent), m_source(source)
 {
@@ -36,9 +48,37 @@ DBNavigator::DBNavigator(data::DataSource *source, QWidget *parent) : QWidget(pa
         layout->addWidget(b);
         m_buttons[size_t(i)] = b;
     }
+    // The moves from the keyboard, anywhere in the navigator's window, told in the buttons' hints.
+    for (const auto &[b, key] : kMoveKeys) {
+        QToolButton *button = m_buttons[size_t(b)];
+        button->setToolTip(button->toolTip() + QStringLiteral(" (")
+                           + QKeySequence(Qt::CTRL | key).toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    }
+    // Seen before the box that has the focus: a text box would take Ctrl+Home and Ctrl+End for
+    // its own cursor.
+    qApp->installEventFilter(this);
     connect(source, &data::DataSource::recordChanged, this, &DBNavigator::updateButtons);
     connect(source, &data::DataSource::stateChanged, this, &DBNavigator::updateButtons);
     updateButtons();
+}
+
+bool DBNavigator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !isVisible() || watched != QApplication::focusWidget()
+        || static_cast<QWidget *>(watched)->window() != window())
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return false;
+    for (const auto &[b, k] : kMoveKeys) {
+        if (key->key() != k)
+            continue;
+        QToolButton *button = m_buttons[size_t(b)];
+        if (button->isVisible() && button->isEnabled())
+            button->click();
+        return true;
+    }
+    return false;
 }
 
 void DBNavigator::setVisibleButtons(const QList<Button> &buttons)

@@ -25,6 +25,9 @@ public:
     QToolButton *button(Button b) const { return m_buttons[size_t(b)]; }
     void click(Button b);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void updateButtons();
 

@@ -28,6 +28,15 @@ public:
     }
 
     void setOpener(QWidget *opener) { m_noted = opener; }
+    void setEscape(std::function<void()> close) { m_escape = std::move(close); }
+    void escape()
+    {
+        if (m_escape)
+            m_escape();
+        else
+            m_panel->hide();
+    }
+    quint64 shownAt() const { return m_shownAt; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -47,6 +56,11 @@ protected:
 private:
     void shown()
     {
+        static quint64 showings = 0;
+        m_shownAt = ++showings;
+        // The panel shown last answers Tab first: an event filter installed again goes in front.
+        qApp->removeEventFilter(this);
+        qApp->installEventFilter(this);
         QWidget *focus = m_panel->window()->focusWidget();
         if (m_noted)
             m_opener = m_noted;
@@ -67,14 +81,13 @@ private:
                 }
             }
         }
-        qApp->installEventFilter(this);
     }
 
     void hidden()
     {
+        qApp->removeEventFilter(this);
         if (m_covering) {
             m_covering = false;
-            qApp->removeEventFilter(this);
             for (const QPointer<QWidget> &w : std::as_const(m_disabled))
                 if (w)
                     w->setEnabled(true);
@@ -117,7 +130,17 @@ private:
     bool m_covers;
     bool m_covering = false;
     QList<QPointer<QWidget>> m_disabled;
+    std::function<void()> m_escape;
+    quint64 m_shownAt = 0;
 };
+
+PlaceKeeper *keeperOf(const QWidget *panel)
+{
+    for (QObject *child : panel->children())
+        if (auto *keeper = dynamic_cast<PlaceKeeper *>(child))
+            return keeper;
+    return nullptr;
+}
 
 } // namespace
 
@@ -128,9 +151,34 @@ void keepPlace(QWidget *panel, QWidget *placeOwner, bool covers)
 
 void noteOpener(QWidget *panel, QWidget *opener)
 {
-    for (QObject *child : panel->children())
-        if (auto *keeper = dynamic_cast<PlaceKeeper *>(child))
-            keeper->setOpener(opener);
+    if (PlaceKeeper *keeper = keeperOf(panel))
+        keeper->setOpener(opener);
+}
+
+void closeOnEscape(QWidget *panel, std::function<void()> close)
+{
+    if (PlaceKeeper *keeper = keeperOf(panel))
+        keeper->setEscape(std::move(close));
+}
+
+bool escapeTopPanel(QWidget *window)
+{
+    for (QWidget *w = window->focusWidget(); w && w != window; w = w->parentWidget()) {
+        if (PlaceKeeper *keeper = keeperOf(w); keeper && w->isVisible()) {
+            keeper->escape();
+            return true;
+        }
+    }
+    PlaceKeeper *top = nullptr;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        PlaceKeeper *keeper = w->isVisible() && w->window() == window ? keeperOf(w) : nullptr;
+        if (keeper && (!top || keeper->shownAt() > top->shownAt()))
+            top = keeper;
+    }
+    if (!top)
+        return false;
+    top->escape();
+    return true;
 }
 
 QWidget *nextFocusInside(QWidget *panel, QWidget *from, bool forward)

@@ -2,6 +2,7 @@
 #pragma once
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 namespace data_ui {
 
@@ -12,10 +13,19 @@ namespace data_ui {
 // when placeOwner cannot take it. No other control is entered on the way: the search box of the
 // main window would take that as a new search and throw the place away.
 //
-// A covering panel (covers = true) also owns the keyboard while it is shown: the other children
-// of its parent, which it lies over, are disabled (no focus, no click, no Alt shortcut) and come
-// back as they were when it hides; Tab and Shift+Tab go round its own controls only.
+// While a panel holds the focus, Tab and Shift+Tab go round its own controls only: a key never
+// lands on a control the panel hides. A covering panel (covers = true) also owns the keyboard
+// while it is shown: the other children of its parent, which it lies over, are disabled (no
+// focus, no click, no Alt shortcut) and come back as they were when it hides.
 void keepPlace(QWidget *panel, QWidget *placeOwner = nullptr, bool covers = false);
+
+// What Esc does on panel (its own "Sair" or "Cancelar", which may refuse while it works); by
+// default Esc hides it.
+void closeOnEscape(QWidget *panel, std::function<void()> close);
+
+// Esc in window: the panel on top is closed (the innermost one holding the focus, else the one
+// shown last) and true is returned; false when no panel of the window is shown.
+bool escapeTopPanel(QWidget *window);
 
 // Names the control that opens panel the next time it is shown (a button pressed from code, or
 // by a key, need not hold the focus when the panel opens): the focus goes back there.

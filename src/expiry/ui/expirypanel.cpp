@@ -172,14 +172,14 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     ListaLotes->horizontalHeader()->setResizeContentsPrecision(100);
     ListaLotes->installEventFilter(this);
 
-    btnImprimir = new QPushButton(QStringLiteral("Imprimir resumo"), this);
+    btnImprimir = new QPushButton(QStringLiteral("&Imprimir resumo"), this);
     btnImprimir->setObjectName(QStringLiteral("btnImprimir"));
-    btnImprimirLotes = new QPushButton(QStringLiteral("Imprimir lotes"), this);
+    btnImprimirLotes = new QPushButton(QStringLiteral("Imprimir &lotes"), this);
     btnImprimirLotes->setObjectName(QStringLiteral("btnImprimirLotes"));
-    btnExcel = new QPushButton(QStringLiteral("Excel"), this);
+    btnExcel = new QPushButton(QStringLiteral("&Excel"), this);
     btnExcel->setObjectName(QStringLiteral("btnExcel"));
     btnExcel->setToolTip(QStringLiteral("Exportar os lotes para o Excel"));
-    btnSair = new QPushButton(QStringLiteral("Sair"), this);
+    btnSair = new QPushButton(QStringLiteral("&Sair"), this);
     btnSair->setObjectName(QStringLiteral("btnSair"));
     btnExcel->setAccessibleName(QStringLiteral("Excel: Vencimentos"));
     btnSair->setAccessibleName(QStringLiteral("Sair dos vencimentos"));
@@ -226,6 +226,7 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     // Over the whole window: what it covers takes no keys, and closing gives the focus back to
     // the button that opened it.
     data_ui::keepPlace(this, nullptr, true);
+    data_ui::closeOnEscape(this, [this] { btnSairClick(); });
 }
 
 ExpiryPanel::~ExpiryPanel() = default;

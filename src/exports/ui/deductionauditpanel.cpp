@@ -1,6 +1,8 @@
 // The deduction audit's product choice and result panels.
 #include "deductionauditpanel.h"
 
+#include "common/textfold.h"
+
 #include "data/ui/panelfocus.h"
 #include "db/connection.h"
 #include "exports/deductionaudit.h"
@@ -18,6 +20,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QCompleter>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 namespace exports_ui {
@@ -65,6 +69,38 @@ void fill(QPlainTextEdit *m, const QStringList &lines)
     }
 }
 
+// The product box offers every name that holds what was typed, with or without accents, in any
+// case: "acido", "ácido" and "ACIDO" all offer "Ácido ascórbico".
+class FoldedCompleter : public QCompleter {
+public:
+    explicit FoldedCompleter(QObject *parent) : QCompleter(parent), m_names(new QStandardItemModel(this))
+    {
+        setModel(m_names);
+        setCompletionRole(kFoldedRole);
+        setCaseSensitivity(Qt::CaseSensitive);   // both sides are folded already
+        setFilterMode(Qt::MatchContains);
+        setCompletionMode(QCompleter::PopupCompletion);
+        setMaxVisibleItems(12);
+    }
+
+    void setNames(const QStringList &names)
+    {
+        m_names->clear();
+        for (const QString &name : names) {
+            auto *item = new QStandardItem(name);
+            item->setData(common::FoldText(name), kFoldedRole);
+            m_names->appendRow(item);
+        }
+    }
+
+    QStringList splitPath(const QString &path) const override { return {common::FoldText(path)}; }
+    QString pathFromIndex(const QModelIndex &index) const override { return index.data(Qt::DisplayRole).toString(); }
+
+private:
+    static constexpr int kFoldedRole = Qt::UserRole + 1;
+    QStandardItemModel *m_names;
+};
+
 } // namespace
 
 DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform::WinPaths &paths, QWidget *host)
@@ -83,10 +119,11 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     ComboBox3->setInsertPolicy(QComboBox::NoInsert);
     ComboBox3->setMinimumWidth(380);
     ComboBox3->installEventFilter(this);
+    ComboBox3->setCompleter(new FoldedCompleter(ComboBox3));
     Label15->setBuddy(ComboBox3);
-    BitBtn17 = new QPushButton(QStringLiteral("Rastrear"), Panel5);
+    BitBtn17 = new QPushButton(QStringLiteral("&Rastrear"), Panel5);
     BitBtn17->setObjectName(QStringLiteral("BitBtn17"));
-    BitBtn18 = new QPushButton(QStringLiteral("Cancelar"), Panel5);
+    BitBtn18 = new QPushButton(QStringLiteral("&Cancelar"), Panel5);
     BitBtn18->setObjectName(QStringLiteral("BitBtn18"));
     auto *l5 = new QVBoxLayout(Panel5);
     l5->addWidget(title5);
@@ -111,7 +148,7 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     Label17 = new QLabel(Panel7);
     Label17->setObjectName(QStringLiteral("Label17"));
     Label17->setFont(bold);
-    BitBtn19 = new QPushButton(QStringLiteral("Sair"), Panel7);
+    BitBtn19 = new QPushButton(QStringLiteral("&Sair"), Panel7);
     BitBtn19->setObjectName(QStringLiteral("BitBtn19"));
     BitBtn19->setAccessibleName(QStringLiteral("Sair do resultado da conferência"));
     ComboBox4 = new QComboBox(Panel7);
@@ -135,11 +172,11 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     Memo5->setAccessibleName(QStringLiteral("Cabeçalho das baixas incorretas"));
     Memo2->setAccessibleName(exports::kSeeAll);
     Memo3->setAccessibleName(exports::kSeeFailures);
-    Versomenteasbaixasincorretas1 = new QAction(QStringLiteral("Ver somente as baixas incorretas"), Memo2);
+    Versomenteasbaixasincorretas1 = new QAction(QStringLiteral("Ver &somente as baixas incorretas"), Memo2);
     Versomenteasbaixasincorretas1->setObjectName(QStringLiteral("Versomenteasbaixasincorretas1"));
     Memo2->addAction(Versomenteasbaixasincorretas1);
     Memo2->setContextMenuPolicy(Qt::ActionsContextMenu);
-    Vertodos1 = new QAction(QStringLiteral("Ver todos"), Memo3);
+    Vertodos1 = new QAction(QStringLiteral("Ver &todos"), Memo3);
     Vertodos1->setObjectName(QStringLiteral("Vertodos1"));
     Memo3->addAction(Vertodos1);
     Memo3->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -163,8 +200,10 @@ DeductionAuditPanel::DeductionAuditPanel(db::Connection &central, const platform
     host->installEventFilter(this);
     // The choice and the result give the focus back to the button that started the audit; the
     // result covers the reports panel and keeps the keyboard while it is shown.
-    data_ui::keepPlace(Panel5);
+    data_ui::keepPlace(Panel5, nullptr, true);
     data_ui::keepPlace(Panel7, nullptr, true);
+    data_ui::closeOnEscape(Panel5, [this] { BitBtn18Click(); });
+    data_ui::closeOnEscape(Panel7, [this] { BitBtn19Click(); });
 
     connect(BitBtn17, &QPushButton::clicked, this, &DeductionAuditPanel::BitBtn17Click);
     connect(BitBtn18, &QPushButton::clicked, this, &DeductionAuditPanel::BitBtn18Click);
@@ -188,6 +227,8 @@ void DeductionAuditPanel::ShowProductChoice(const QDate &start, const QDate &end
         names << (r[0].isNull() ? QString() : r[0].toString());
     ComboBox3->clear();
     ComboBox3->addItems(names);
+    if (auto *completer = dynamic_cast<FoldedCompleter *>(ComboBox3->completer()))
+        completer->setNames(names);
     centre(Panel5, m_host);
     ComboBox3->setFocus();
 }

@@ -155,7 +155,7 @@ HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &p
     }
     Label9->setBuddy(EditMes);
     Label10->setBuddy(EditAno);
-    BitBtn10 = new QPushButton(QStringLiteral("Ver histórico"), PainelSelecioneMes);
+    BitBtn10 = new QPushButton(QStringLiteral("Ver &histórico"), PainelSelecioneMes);
     BitBtn10->setObjectName(QStringLiteral("BitBtn10"));
     // Each caption over its own box.
     auto *choice = new QGridLayout(PainelSelecioneMes);
@@ -191,6 +191,7 @@ HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &p
     // The viewer covers the window: what lies under it takes no focus, and "Voltar" gives the
     // focus back to the button that opened it.
     data_ui::keepPlace(this, nullptr, true);
+    data_ui::closeOnEscape(this, [this] { BitBtn9Click(); });
     hide();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
+#include "data/ui/panelfocus.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -112,7 +113,7 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBMemo1->setFocusPolicy(Qt::NoFocus);
     DBMemo2 = new data_ui::DBMemo(&DS_Laudo, QStringLiteral("RESULTADO"), this);
 
-    BitBtn7 = new QPushButton(QStringLiteral("Sair"), this);
+    BitBtn7 = new QPushButton(QStringLiteral("&Sair"), this);
     BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
     BitBtn4 = new QPushButton(this);
     BitBtn4->setObjectName(QStringLiteral("BitBtn4"));
@@ -126,12 +127,15 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     MonthCalendar1->hide();
 
     PopupMenu1 = new QMenu(this);
-    Calendrio1 = PopupMenu1->addAction(QStringLiteral("Calendário"));
+    Calendrio1 = PopupMenu1->addAction(QStringLiteral("&Calendário"));
     DBEdit3->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBEdit3, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu1->popup(DBEdit3->mapToGlobal(at)); });
     connect(Calendrio1, &QAction::triggered, this, &PainelEspecificacoes::Calendrio1Click);
     connect(MonthCalendar1, &QCalendarWidget::clicked, this, &PainelEspecificacoes::MonthCalendar1Click);
+    // From the keyboard: the arrows move the day, Enter picks it, Esc closes the calendar.
+    connect(MonthCalendar1, &QCalendarWidget::activated, this, &PainelEspecificacoes::MonthCalendar1Click);
+    MonthCalendar1->installEventFilter(this);
     connect(BitBtn7, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn7Click);
     connect(BitBtn4, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn4Click);
 
@@ -211,6 +215,9 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     setTabOrder(DBMemo2, BitBtn4);
     DBMemo2->setTabChangesFocus(true);
 
+    // The panel lies over the lot's own boxes: while it is shown nothing of the form behind it
+    // takes a key, and Tab goes round the panel (and the calendar while it is open).
+    data_ui::keepPlace(this, nullptr, true);
     hide();
 }
 
@@ -443,6 +450,13 @@ bool PainelEspecificacoes::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == DBGrid1 && event->type() == QEvent::KeyPress && DBGrid1KeyPress(static_cast<QKeyEvent *>(event)))
         return true;
+    // Esc in the calendar closes it alone, never the panel or the form.
+    if (watched == MonthCalendar1 && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        MonthCalendar1->hide();
+        DBEdit3->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
     return QFrame::eventFilter(watched, event);
 }
 

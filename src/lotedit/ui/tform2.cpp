@@ -529,6 +529,8 @@ void TForm2::showJustification(int tag)
     DBNavigator1->setEnabled(false);
     Excluiresteregistro1->setEnabled(false);
     Memo1Tag = tag;
+    // A justification typed before is selected: the new one replaces it.
+    Memo1->selectAll();
     data_ui::FocusLater(Memo1);
 }
 

@@ -220,7 +220,7 @@ void TForm2::buildControls()
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    Excluiresteregistro1 = PopupMenu2->addAction(QStringLiteral("Excluir este registro"));
+    Excluiresteregistro1 = PopupMenu2->addAction(QStringLiteral("&Excluir este registro"));
     Excluiresteregistro1->setObjectName(QStringLiteral("Excluiresteregistro1"));
     DBNavigator1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBNavigator1, &QWidget::customContextMenuRequested, this,
@@ -352,7 +352,7 @@ void TForm2::buildControls()
 // The certificate button at the end of the tab chain, and its panel laid over the whole form.
 void TForm2::buildCertificate(const platform::WinPaths &paths, platform::Clipboard &clipboard)
 {
-    BitBtn3 = new QPushButton(QStringLiteral("CQ - Laudo de Análise"), this);
+    BitBtn3 = new QPushButton(QStringLiteral("CQ - &Laudo de Análise"), this);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setAutoDefault(false);
     m_buttons->insertWidget(1, BitBtn3);

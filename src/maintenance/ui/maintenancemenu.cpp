@@ -26,26 +26,26 @@ MaintenanceMenu::MaintenanceMenu(data::TDM &dm, platform::Operator &op, const pl
         });
         return a;
     };
-    ImportarLotesdoCadastrodeMateriasPrimas1 = guarded(QStringLiteral("Importar Lotes do Cadastro de Matérias Primas"),
+    ImportarLotesdoCadastrodeMateriasPrimas1 = guarded(QStringLiteral("&Importar Lotes do Cadastro de Matérias Primas"),
                                                        "ImportarLotesdoCadastrodeMateriasPrimas1", 2);
     TrazerDensidadeFatordeCorrecao1 =
-        guarded(QStringLiteral("Trazer Densidade, Fator de Correção e Validade do Cad. Mat. Prima"),
+        guarded(QStringLiteral("&Trazer Densidade, Fator de Correção e Validade do Cad. Mat. Prima"),
                 "TrazerDensidadeFatordeCorrecao1", 3);
     ImportartodososLotesNotasFiscais1 =
-        guarded(QStringLiteral("Importar todos os lotes já registrados nas  Notas Fiscais anteriores"),
+        guarded(QStringLiteral("Importar todos os &lotes já registrados nas  Notas Fiscais anteriores"),
                 "ImportartodososLotesNotasFiscais1", 4);
-    ImportarindicaodeCONTROLADA1 = PopupMenu1->addAction(QStringLiteral("Importar indicação de CONTROLADA"));
+    ImportarindicaodeCONTROLADA1 = PopupMenu1->addAction(QStringLiteral("Importar indicação de &CONTROLADA"));
     ImportarindicaodeCONTROLADA1->setObjectName(QStringLiteral("ImportarindicaodeCONTROLADA1"));
     connect(ImportarindicaodeCONTROLADA1, &QAction::triggered, this, &MaintenanceMenu::ImportarindicaodeCONTROLADA1Click);
     ApenascorrigirUnidadesincorretasnatabeladePosiodoEstoque1 =
-        PopupMenu1->addAction(QStringLiteral("Apenas corrigir unidades incorretas na tabela de Posição do Estoque"));
+        PopupMenu1->addAction(QStringLiteral("&Apenas corrigir unidades incorretas na tabela de Posição do Estoque"));
     ApenascorrigirUnidadesincorretasnatabeladePosiodoEstoque1->setObjectName(
         QStringLiteral("ApenascorrigirUnidadesincorretasnatabeladePosiodoEstoque1"));
     connect(ApenascorrigirUnidadesincorretasnatabeladePosiodoEstoque1, &QAction::triggered, this,
             &MaintenanceMenu::ApenascorrigirUnidadesincorretasnatabeladePosiodoEstoque1Click);
-    Excluirloteszerados1 = guarded(QStringLiteral("Excluir os lotes com saldo igual a zero"), "Excluirloteszerados1", 5);
+    Excluirloteszerados1 = guarded(QStringLiteral("&Excluir os lotes com saldo igual a zero"), "Excluirloteszerados1", 5);
     Excluirlotesdeprodutosinativos1 =
-        guarded(QStringLiteral("Excluir os lotes de produtos inativos"), "Excluirlotesdeprodutosinativos1", 6);
+        guarded(QStringLiteral("Excluir os lotes de produtos i&nativos"), "Excluirlotesdeprodutosinativos1", 6);
 }
 
 void MaintenanceMenu::runGuarded(int tag)

@@ -33,7 +33,7 @@ ErrorPanel::ErrorPanel(QWidget *window) : QFrame(window)
     fixed.setStyleHint(QFont::Monospace);
     ListaDeErros->setFont(fixed);
 
-    BitBtn8 = new QPushButton(QStringLiteral("Sair"), this);
+    BitBtn8 = new QPushButton(QStringLiteral("&Sair"), this);
     BitBtn8->setObjectName(QStringLiteral("BitBtn8"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Titulo);

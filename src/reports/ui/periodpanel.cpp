@@ -35,9 +35,9 @@ PeriodPanel::PeriodPanel(QWidget *parent) : QFrame(parent)
     EditDataFinal = box("EditDataFinal");
     EditDataInicial->setAccessibleName(QStringLiteral("Data inicial"));
     EditDataFinal->setAccessibleName(QStringLiteral("Data final"));
-    BitBtn14 = new QPushButton(QStringLiteral("Cancelar"), this);
+    BitBtn14 = new QPushButton(QStringLiteral("&Cancelar"), this);
     BitBtn14->setObjectName(QStringLiteral("BitBtn14"));
-    BitBtn13 = new QPushButton(QStringLiteral("Ok"), this);
+    BitBtn13 = new QPushButton(QStringLiteral("&Ok"), this);
     BitBtn13->setObjectName(QStringLiteral("BitBtn13"));
     for (QPushButton *b : {BitBtn13, BitBtn14})
         b->setAutoDefault(false);

@@ -100,9 +100,11 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     // Alt shortcuts for the panel's main buttons; the buttons that share a caption are told
     // apart by their report for a screen reader.
     for (const auto &[b, caption] : {std::pair{btn3, "&Listar Estoque"}, {btn_1, "Estoq. Físico/Financ. &Manipulação"},
-                                     {btnFinanceiro, "Estoq. Físico e Financ. &Revenda"}, {BitBtn11, "&CPV"},
+                                     {btnFinanceiro, "Estoq. Físico e Financ. &Revenda"}, {BitBtn11, "CP&V"},
                                      {BitBtn16, "Conferir &baixas no estoque"}, {BitBtn2, "&Histórico de atividades"},
-                                     {btn4, "&Sair"}})
+                                     {btnRastrearPedido, "Rastrear pedid&o"}, {btnVencimentos, "Ve&ncimentos e valor em risco"},
+                                     {btn2, "&Excel"}, {btn9, "E&xcel"}, {BitBtn12, "Ex&cel"}, {btn6, "Visuali&zar"},
+                                     {BitBtn6, "V&isualizar"}, {BitBtn15, "Vis&ualizar"}, {btn4, "&Sair"}})
         b->setText(QString::fromUtf8(caption));
     for (const auto &[b, name] : {std::pair{btn2, "Excel: Listar Estoque"}, {btn9, "Excel: Estoque Físico/Financeiro"},
                                   {BitBtn12, "Excel: CPV"}, {btn6, "Visualizar: Estoq. Físico/Financ. Manipulação"},
@@ -163,10 +165,16 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     connect(PainelPeriodo->BitBtn14, &QPushButton::clicked, this, &ReportsPanel::BitBtn14Click);
     window->installEventFilter(this);
     // "Sair" gives the focus back to the grid; the period and error panels to the button that
-    // opened them. The error panel covers the whole window while it is shown.
+    // opened them. The error panel covers the whole window while it is shown, the period panel
+    // the reports panel: the buttons under it take no key (nor an Alt letter) meanwhile.
     data_ui::keepPlace(this, grid);
-    data_ui::keepPlace(PainelPeriodo);
+    data_ui::keepPlace(PainelPeriodo, nullptr, true);
     data_ui::keepPlace(PainelDeErros, nullptr, true);
+    // Esc closes the panel on top as its own button would: "Sair" (not while a report is made),
+    // the period's "Cancelar", the error list's "Sair".
+    data_ui::closeOnEscape(this, [this] { btn4Click(); });
+    data_ui::closeOnEscape(PainelPeriodo, [this] { BitBtn14Click(); });
+    data_ui::closeOnEscape(PainelDeErros, [this] { PainelDeErros->BitBtn8Click(); });
     hide();
 }
 

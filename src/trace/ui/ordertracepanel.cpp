@@ -52,7 +52,7 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
     edtPedido->setValidator(new QIntValidator(0, 2147483647, edtPedido));
     edtPedido->setFixedWidth(100);
     lblNumero->setBuddy(edtPedido);
-    btnRastrear = new QPushButton(QStringLiteral("Rastrear"), this);
+    btnRastrear = new QPushButton(QStringLiteral("&Rastrear"), this);
     btnRastrear->setObjectName(QStringLiteral("btnRastrear"));
     lblPedido = new QLabel(this);
     lblPedido->setObjectName(QStringLiteral("lblPedido"));
@@ -96,7 +96,7 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
 void OrderTracePanel::open(QWidget *placeOwner)
 {
     if (placeOwner && !m_placeKept) {
-        data_ui::keepPlace(this, placeOwner);
+        data_ui::keepPlace(this, placeOwner, true);
         m_placeKept = true;
     }
     if (QWidget *w = parentWidget()) {

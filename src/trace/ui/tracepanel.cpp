@@ -20,11 +20,11 @@ TracePanel::TracePanel(const QString &objectName, const platform::WinPaths &path
     setFrameShadow(QFrame::Raised);
     setLineWidth(2);
     setAutoFillBackground(true);
-    btnImprimir = new QPushButton(QStringLiteral("Imprimir"), this);
+    btnImprimir = new QPushButton(QStringLiteral("&Imprimir"), this);
     btnImprimir->setObjectName(QStringLiteral("btnImprimir"));
-    btnExportar = new QPushButton(QStringLiteral("Excel"), this);
+    btnExportar = new QPushButton(QStringLiteral("E&xcel"), this);
     btnExportar->setObjectName(QStringLiteral("btnExportar"));
-    btnFechar = new QPushButton(QStringLiteral("Fechar"), this);
+    btnFechar = new QPushButton(QStringLiteral("&Fechar"), this);
     btnFechar->setObjectName(QStringLiteral("btnFechar"));
     for (QPushButton *b : {btnImprimir, btnExportar, btnFechar})
         b->setAutoDefault(false);

@@ -1,6 +1,7 @@
 #include "tform3.h"
 
 #include "core/runstate.h"
+#include "browser/lotgrid.h"
 #include "browser/stockquery.h"
 #include "data/fieldtext.h"
 #include "data/tdm.h"
@@ -89,9 +90,9 @@ TForm3::TForm3(data::TDM &dm, const platform::Clock &clock, platform::Operator &
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setCompleter(nullptr);   // the place typed is the place meant
     ComboBox1->setMinimumContentsLength(20);
-    BitBtn1 = new QPushButton(QStringLiteral("Transferir"), this);
+    BitBtn1 = new QPushButton(QStringLiteral("&Transferir"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn2 = new QPushButton(QStringLiteral("Sair"), this);
+    BitBtn2 = new QPushButton(QStringLiteral("&Sair"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
 
     m_source.bind(DBEdit1, QStringLiteral("DESCRICAO"));
@@ -194,11 +195,10 @@ void TForm3::FormActivate()
     showSource(m_source.values());
     // Coming back from a refusal's message, the operator goes where the message sent him.
     QWidget *target = m_focusAfterMessage ? m_focusAfterMessage : Edit1;
-    const bool refused = m_focusAfterMessage != nullptr;
     m_focusAfterMessage = nullptr;
     target->setFocus();
-    // A refused quantity is selected, so what is typed next replaces it.
-    if (refused && target == Edit1)
+    // The quantity is selected (a refused one too), so what is typed next replaces it.
+    if (target == Edit1)
         Edit1->selectAll();
 }
 
@@ -256,8 +256,14 @@ void TForm3::BitBtn2Click()
 void TForm3::FormClose()
 {
     if (m_link.filters && m_link.wait) {
+        // The grid comes back to the lot the transfer started from, in the rows read anew.
+        QMap<QString, db::Value> lot;
+        for (const char *name : {"CODIGO", "LOTE", "FORNECEDOR", "LABORATORIO"})
+            lot.insert(QLatin1String(name), m_source.value(QLatin1String(name)));
         const auto [view, mode] = m_link.filters();
         browser::BuildStockQuery(m_dm, view, mode, m_clock, *m_link.wait);
+        if (const int row = browser::LotRow(m_dm.ESTLOTE, lot); row >= 0)
+            m_dm.ESTLOTE.moveTo(row);
     }
     if (m_link.searchBox)
         m_link.searchBox->setFocus();

@@ -40,9 +40,9 @@ LoginPanel::LoginPanel(QWidget *parent) : QFrame(parent)
     EditSenhaU->setObjectName(QStringLiteral("EditSenhaU"));
     EditSenhaU->setAccessibleName(QStringLiteral("Senha"));
     platform::useHashPasswordEcho(EditSenhaU);
-    BotOkSenha = new QPushButton(QStringLiteral("OK"), box);
+    BotOkSenha = new QPushButton(QStringLiteral("&OK"), box);
     BotOkSenha->setObjectName(QStringLiteral("BotOkSenha"));
-    BotCancSenha = new QPushButton(QStringLiteral("Cancela"), box);
+    BotCancSenha = new QPushButton(QStringLiteral("&Cancela"), box);
     BotCancSenha->setObjectName(QStringLiteral("BotCancSenha"));
     for (QPushButton *b : {BotOkSenha, BotCancSenha})
         b->setAutoDefault(false);

@@ -143,7 +143,7 @@ private Q_SLOTS:
     {
         Fixture f;
         QCOMPARE(f.PainelSenha->PopupMenu3->actions().size(), 1);
-        QCOMPARE(f.PainelSenha->Chave1->text(), QStringLiteral("Chave"));
+        QCOMPARE(f.PainelSenha->Chave1->text(), QStringLiteral("&Chave"));
         f.PainelSenha->Chave1->trigger();
         QCOMPARE(f.op.texts(), QStringList({QStringLiteral("4817")}));
     }
@@ -181,6 +181,7 @@ private Q_SLOTS:
         // Wrong: the message, the panel hidden, nothing run.
         f.Panel1->open(2);
         QCOMPARE(f.Panel1->Edit2->text(), QStringLiteral("580274"));
+        QTest::keyClick(f.Panel1->Edit2, Qt::Key_End);   // it opens selected
         QTest::keyClick(f.Panel1->Edit2, Qt::Key_Backspace);
         QTest::keyClick(f.Panel1->Edit2, Qt::Key_Return);
         QCOMPARE(f.op.texts(), QStringList({QStringLiteral("Senha Incorreta")}));

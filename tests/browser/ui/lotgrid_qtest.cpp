@@ -173,8 +173,8 @@ private Q_SLOTS:
         QStringList menu;
         for (QAction *a : f.grid->PopupMenu2->actions())
             menu << a->text();
-        QCOMPARE(menu, QStringList({"Transferir estoque para outra unidade", "Nota Fiscal", "Habilitar ajuste manual",
-                                    "Rastrear este lote"}));
+        QCOMPARE(menu, QStringList({"&Transferir estoque para outra unidade", "&Nota Fiscal", "Habilitar &ajuste manual",
+                                    "&Rastrear este lote"}));
 
         // Every panel starts hidden; the wait panel is gone once the rows are in.
         for (QWidget *w : std::initializer_list<QWidget *>{f.browser->pnlDetalha, f.browser->PainelNF,
@@ -229,7 +229,7 @@ private Q_SLOTS:
         f.grid->setFocus();
         QTest::keyClick(&f.window, Qt::Key_P, Qt::AltModifier);
         QCOMPARE(QApplication::focusWidget(), edit);
-        QCOMPARE(edit->text(), QString());   // entering the box clears it
+        QCOMPARE(edit->selectedText(), QStringLiteral("old"));   // entering the box selects the last search
 
         QTest::keyClicks(edit, QStringLiteral("aCIDO B"));
         QCOMPARE(f.currentLot(), QStringLiteral("B1"));
@@ -239,10 +239,12 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), f.grid);
         QCOMPARE(f.currentLot(), QStringLiteral("B1"));
 
-        // Back into the box: empty again, so the grid goes back to its first row.
+        // Back into the box by a click: the last search stays, selected, and the grid where it
+        // was; what is typed replaces it.
         QTest::mouseClick(edit, Qt::LeftButton);
-        QCOMPARE(edit->text(), QString());
-        QCOMPARE(f.currentLot(), QStringLiteral("A1"));
+        QCOMPARE(edit->text(), QStringLiteral("Acido b"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("Acido b"));
+        QCOMPARE(f.currentLot(), QStringLiteral("B1"));
 
         QTest::keyClicks(edit, QStringLiteral("caf"));
         QCOMPARE(f.currentLot(), QStringLiteral("D1"));

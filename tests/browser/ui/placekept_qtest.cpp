@@ -200,9 +200,11 @@ private Q_SLOTS:
         QCOMPARE(lots().currentRow(), row);
         QCOMPARE(form().DBGrid1->currentIndex().row(), row);
 
-        // Entering the box is what starts a new search.
+        // Entering the box is what starts a new search: the last one stays, selected, and what
+        // is typed replaces it.
         QTest::mouseClick(form().Edit1, Qt::LeftButton);
-        QCOMPARE(form().Edit1->text(), QString());
+        QCOMPARE(form().Edit1->text(), searched);
+        QCOMPARE(form().Edit1->selectedText(), searched);
     }
 
     // What the reports panel opens gives the focus back to the button that opened it, and the

@@ -14,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QTest>
 
 namespace {
@@ -53,12 +55,40 @@ struct Rig {
 class DeductionAuditPanelTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The product box offers the names that hold what is typed, accents and case aside.
+    void theProductBoxForgivesAccentsAndCase()
+    {
+        Rig rig;
+        rig.db.conn().execute(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE) values ('4', 'Ácido Ascórbico')"));
+        auto *a = rig.audit;
+        a->ShowProductChoice(QDate(2024, 3, 1), QDate(2024, 3, 31));
+        QCompleter *completer = a->ComboBox3->completer();
+        QVERIFY(completer);
+        for (const char *typed : {"acido", "ácido", "ACIDO", "ÁCIDO ASC", "ascorb"}) {
+            completer->setCompletionPrefix(QString::fromUtf8(typed));
+            QStringList offered;
+            for (int i = 0; completer->setCurrentRow(i); ++i)
+                offered << completer->currentCompletion();
+            offered.sort();
+            QCOMPARE(offered, (QStringList{QStringLiteral("acido ascorbico"), QStringLiteral("Ácido Ascórbico")}));
+        }
+        // From the keyboard: typed, the list shows; Down and Enter take the name as written.
+        a->ComboBox3->setFocus();
+        a->ComboBox3->setEditText(QString());
+        QTest::keyClicks(a->ComboBox3, QStringLiteral("ACIDO ASC"));
+        QTRY_VERIFY(completer->popup()->isVisible());
+        QTest::keyClick(completer->popup(), Qt::Key_Down);
+        QTest::keyClick(completer->popup(), Qt::Key_Return);
+        QVERIFY(QStringList({QStringLiteral("acido ascorbico"), QStringLiteral("Ácido Ascórbico")})
+                    .contains(a->ComboBox3->currentText()));
+    }
+
     void productChoiceThenResult()
     {
         Rig rig;
         auto *a = rig.audit;
         QCOMPARE(a->Label15->text(), QStringLiteral("Selecione o Componente ou Produto a ser rastreado"));
-        QCOMPARE(a->BitBtn17->text(), QStringLiteral("Rastrear"));
+        QCOMPARE(a->BitBtn17->text(), QStringLiteral("&Rastrear"));
         QCOMPARE(a->ComboBox4->itemText(1), QStringLiteral("Ver só as falhas"));
         a->ShowProductChoice(QDate(2024, 3, 1), QDate(2024, 3, 31));
         QVERIFY(a->Panel5->isVisible());

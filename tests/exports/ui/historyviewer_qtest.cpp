@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(v->Label9->text(), QStringLiteral("Mês"));
         QCOMPARE(v->Label10->text(), QStringLiteral("Ano"));
         QCOMPARE(v->Label11->text(), QStringLiteral("/"));
-        QCOMPARE(v->BitBtn10->text(), QStringLiteral("Ver histórico"));
+        QCOMPARE(v->BitBtn10->text(), QStringLiteral("Ver &histórico"));
         QVERIFY(!v->isVisible());
 
         v->BitBtn2Click();

@@ -376,7 +376,7 @@ private Q_SLOTS:
     {
         auto *p = h->panel;
         QTest::mouseClick(h->BitBtn3, Qt::LeftButton);
-        QCOMPARE(p->PopupMenu1->actions().value(0)->text(), QStringLiteral("Calendário"));
+        QCOMPARE(p->PopupMenu1->actions().value(0)->text(), QStringLiteral("&Calendário"));
         p->Calendrio1->trigger();
         QVERIFY(p->MonthCalendar1->isVisible());
         Q_EMIT p->MonthCalendar1->clicked(QDate(2024, 5, 2));

@@ -75,13 +75,13 @@ private Q_SLOTS:
         for (QAction *a : menu->actions())
             items << a->text();
         QCOMPARE(items, (QStringList{
-                            QStringLiteral("Importar Lotes do Cadastro de Matérias Primas"),
-                            QStringLiteral("Trazer Densidade, Fator de Correção e Validade do Cad. Mat. Prima"),
-                            QStringLiteral("Importar todos os lotes já registrados nas  Notas Fiscais anteriores"),
-                            QStringLiteral("Importar indicação de CONTROLADA"),
-                            QStringLiteral("Apenas corrigir unidades incorretas na tabela de Posição do Estoque"),
-                            QStringLiteral("Excluir os lotes com saldo igual a zero"),
-                            QStringLiteral("Excluir os lotes de produtos inativos"),
+                            QStringLiteral("&Importar Lotes do Cadastro de Matérias Primas"),
+                            QStringLiteral("&Trazer Densidade, Fator de Correção e Validade do Cad. Mat. Prima"),
+                            QStringLiteral("Importar todos os &lotes já registrados nas  Notas Fiscais anteriores"),
+                            QStringLiteral("Importar indicação de &CONTROLADA"),
+                            QStringLiteral("&Apenas corrigir unidades incorretas na tabela de Posição do Estoque"),
+                            QStringLiteral("&Excluir os lotes com saldo igual a zero"),
+                            QStringLiteral("Excluir os lotes de produtos i&nativos"),
                         }));
         Q_EMIT form.customContextMenuRequested(QPoint(5, 5));
         QVERIFY(menu->isVisible());

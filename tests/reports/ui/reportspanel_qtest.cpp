@@ -92,7 +92,7 @@ private Q_SLOTS:
         QVERIFY(f.panel->isVisible());
         QCOMPARE(f.panel->btn3->text(), QStringLiteral("&Listar Estoque"));
         QCOMPARE(f.panel->btn_1->text(), QStringLiteral("Estoq. Físico/Financ. &Manipulação"));
-        QCOMPARE(f.panel->btn6->text(), QStringLiteral("Visualizar"));
+        QCOMPARE(f.panel->btn6->text(), QStringLiteral("Visuali&zar"));
         QCOMPARE(f.panel->GroupBoxProgresso->title(), QStringLiteral("  Progresso  "));
         QCOMPARE(f.panel->gg1->value(), 0);
         QCOMPARE(f.panel->btn4->text(), QStringLiteral("&Sair"));
@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(f.panel->PainelDeErros->Titulo->text(),
                  QStringLiteral("Erros de consistência detectados durante a montagem do relatório"));
         QCOMPARE(f.panel->PainelDeErros->ListaDeErros->font().family(), QStringLiteral("Courier New"));
-        QCOMPARE(f.panel->PainelDeErros->BitBtn8->text(), QStringLiteral("Sair"));
+        QCOMPARE(f.panel->PainelDeErros->BitBtn8->text(), QStringLiteral("&Sair"));
 
         f.grid->setFocus();
         f.panel->btn3->setFocus();
@@ -213,7 +213,7 @@ private Q_SLOTS:
                               "FATORDILUICAO) values ('P03', 'Produto 3', 'Rev', 'UN', 6, 2, 5, 1)"));
         f.panel->open();
         QCOMPARE(f.panel->btnFinanceiro->text(), QStringLiteral("Estoq. Físico e Financ. &Revenda"));
-        QCOMPARE(f.panel->BitBtn6->text(), QStringLiteral("Visualizar"));
+        QCOMPARE(f.panel->BitBtn6->text(), QStringLiteral("V&isualizar"));
         QCOMPARE(f.panel->PainelAguarde->text(), QStringLiteral("Finalizando. Favor aguardar..."));
         bool seen = false;
         f.whenPreviewShows(
@@ -244,8 +244,8 @@ private Q_SLOTS:
         f.exec(QStringLiteral("insert into COMPEDID (ESTACAO, NPEDIDO, CODIGOCOMP, QDEESTOQUE, UNID) values ('01', 1, 'P02', 2, 'g')"));
         f.ws.conn().execute(QStringLiteral("insert into PERIODO (DATAINICIAL, DATAFINAL) values ('1999-12-01', '1999-12-31')"));
         f.panel->open();
-        QCOMPARE(f.panel->BitBtn11->text(), QStringLiteral("&CPV"));
-        QCOMPARE(f.panel->BitBtn15->text(), QStringLiteral("Visualizar"));
+        QCOMPARE(f.panel->BitBtn11->text(), QStringLiteral("CP&V"));
+        QCOMPARE(f.panel->BitBtn15->text(), QStringLiteral("Vis&ualizar"));
         reports_ui::PeriodPanel *p = f.panel->PainelPeriodo;
         QTest::mouseClick(f.panel->BitBtn11, Qt::LeftButton);
         QVERIFY(p->isVisible());

@@ -58,7 +58,7 @@ private Q_SLOTS:
         QCOMPARE(items.at(0), grid->ransferirestoqueparaoutraunidade1);
         QCOMPARE(items.at(1), grid->NotaFiscal1);
         QCOMPARE(items.at(2), grid->AjustedeEstoque1);
-        QCOMPARE(items.at(3)->text(), QStringLiteral("Rastrear este lote"));
+        QCOMPARE(items.at(3)->text(), QStringLiteral("&Rastrear este lote"));
         // Before the login there is no lot.
         Q_EMIT grid->PopupMenu2->aboutToShow();
         QVERIFY(!grid->RastrearLote1->isEnabled());
@@ -160,7 +160,7 @@ private Q_SLOTS:
         op.clear();
         form.btn1->click();
         QVERIFY(form.pnlRelatorios->isVisible());
-        QCOMPARE(form.pnlRelatorios->btnRastrearPedido->text(), QStringLiteral("Rastrear pedido"));
+        QCOMPARE(form.pnlRelatorios->btnRastrearPedido->text(), QStringLiteral("Rastrear pedid&o"));
         form.pnlRelatorios->btnRastrearPedido->click();
         trace_ui::OrderTracePanel *orders = form.PainelRastreioPedido;
         QVERIFY(orders->isVisible());

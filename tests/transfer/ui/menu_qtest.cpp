@@ -1,6 +1,6 @@
 // The transfer from the main window of a logged-in demo installation: the grid's context menu
-// opens TForm3 on the current lot, and after the transfer the grid shows the filter again with
-// the search box focused.
+// opens TForm3 on the current lot, and after the transfer the grid shows the filter again on the
+// same lot, with the search box focused and its text kept.
 #include "shell/program.h"
 #include "shell/tform1.h"
 #include "browser/ui/lotgrid.h"
@@ -68,11 +68,13 @@ private Q_SLOTS:
 
         QMenu *menu = form.DBGrid1->PopupMenu2;
         QAction *item = form.DBGrid1->ransferirestoqueparaoutraunidade1;
-        QCOMPARE(item->text(), QStringLiteral("Transferir estoque para outra unidade"));
+        QCOMPARE(item->text(), QStringLiteral("&Transferir estoque para outra unidade"));
         QVERIFY(menu->actions().contains(item));
         Q_EMIT menu->aboutToShow();
         QVERIFY(item->isEnabled());
 
+        form.Edit1->setText(QStringLiteral("Zz"));   // a search typed before, which stays
+        lots.moveTo(row);
         form.DBGrid1->setFocus();
         QCOMPARE(form.focusWidget(), form.DBGrid1);
         bool seen = false;
@@ -94,8 +96,14 @@ private Q_SLOTS:
         QCOMPARE(total(QStringLiteral("1 = 1")), all);
         QCOMPARE(lots.commandText(), statement);
         QVERIFY(lots.isOpen());
-        QCOMPARE(lots.currentRow(), 0);
+        // Back on the lot the transfer started from, not on the first row; the search is kept.
+        QVERIFY(lots.currentRow() > 0);
+        QCOMPARE((std::vector<db::Value>{lots.value(QStringLiteral("CODIGO")), lots.value(QStringLiteral("LOTE")),
+                                         lots.value(QStringLiteral("FORNECEDOR"))}),
+                 key);
+        QCOMPARE(lots.text(QStringLiteral("LABORATORIO")), source);
         QCOMPARE(form.focusWidget(), form.Edit1);
+        QCOMPARE(form.Edit1->text(), QStringLiteral("Zz"));
 
         // With no lot to start from, the item cannot be chosen.
         lots.close();

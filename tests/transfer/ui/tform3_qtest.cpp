@@ -190,12 +190,14 @@ private Q_SLOTS:
         QCOMPARE(form->result(), int(QDialog::Accepted));
         QCOMPARE(balances(*rig), (QStringList{QStringLiteral("Almoxarifado: 15/15"), QStringLiteral("Loja 1: 7/9")}));
 
-        // The current filter's statement again, from its first row; the search box has the focus.
+        // The current filter's statement again, on the lot the transfer started from (whatever row
+        // the grid had moved to meanwhile); the search box has the focus.
         data::CachedDataset &lots = rig->dm.ESTLOTE;
         QVERIFY(lots.isOpen());
         QCOMPARE(lots.commandText(), browser::StockStatement(6, 1, rig->run.LabScopeClause, rig->clock.today()));
         QCOMPARE(lots.rowCount(), 2);
-        QCOMPARE(lots.currentRow(), 0);
+        QCOMPARE(lots.text(QStringLiteral("LOTE")), form->DBEdit2->text());
+        QCOMPARE(lots.text(QStringLiteral("LABORATORIO")), form->DBText4->text());
         QCOMPARE(rig->wait.calls, (QStringList{QStringLiteral("show"), QStringLiteral("hide")}));
         QCOMPARE(main->window.focusWidget(), main->search);
     }

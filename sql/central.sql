@@ -333,6 +333,8 @@ CREATE TABLE COMPEDID (
 );
 CREATE INDEX IX_COMPEDID_PEDIDO ON COMPEDID (ESTACAO, NPEDIDO);
 CREATE INDEX IX_COMPEDID_COMPONENTE ON COMPEDID (COMPONENTE);
+-- A lot's trace reads every order line naming the lot.
+CREATE INDEX IX_COMPEDID_LOTE ON COMPEDID (LOTE);
 
 -- Named in the FROM list of the consumption totals without a join condition: it must hold one row.
 CREATE TABLE PERIODO (

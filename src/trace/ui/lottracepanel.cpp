@@ -9,39 +9,31 @@
 #include "platform/numberformat.h"
 #include "platform/operator.h"
 #include "trace/tracereport.h"
+#include "texttablemodel.h"
 
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace trace_ui {
 
 namespace {
 
-QTableWidget *table(const QString &name, const QStringList &titles, QWidget *parent)
+QTableView *table(const QString &name, const QStringList &titles, const QList<int> &rightAligned, QWidget *parent)
 {
-    auto *t = new QTableWidget(0, int(titles.size()), parent);
+    auto *t = new QTableView(parent);
     t->setObjectName(name);
-    t->setHorizontalHeaderLabels(titles);
+    t->setModel(new TextTableModel(titles, rightAligned, t));
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->verticalHeader()->hide();
+    t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     t->verticalHeader()->setDefaultSectionSize(20);
     t->horizontalHeader()->setStretchLastSection(true);
     return t;
-}
-
-void setRow(QTableWidget *t, int row, const QStringList &cells, const QList<int> &rightAligned = {})
-{
-    for (int c = 0; c < int(cells.size()); ++c) {
-        auto *item = new QTableWidgetItem(cells.at(c));
-        if (rightAligned.contains(c))
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        t->setItem(row, c, item);
-    }
 }
 
 QString date(const QDate &d)
@@ -57,6 +49,21 @@ QString value(const db::Value &v)
 QString quantity(const db::Value &v)
 {
     return v.isNull() ? QString() : trace::FormatQuantity(v.toDouble());
+}
+
+// Columns sized from the header and the first rows: measuring every row of a busy lot would cost
+// what the model saves.
+void sizeColumns(QTableView *t)
+{
+    QAbstractItemModel *m = t->model();
+    const QFontMetrics fm(t->font());
+    const int rows = qMin(m->rowCount(), 200);
+    for (int c = 0; c < m->columnCount(); ++c) {
+        int w = fm.horizontalAdvance(m->headerData(c, Qt::Horizontal).toString()) + 16;
+        for (int r = 0; r < rows; ++r)
+            w = qMax(w, fm.horizontalAdvance(m->index(r, c).data().toString()) + 12);
+        t->setColumnWidth(c, qMin(w, 320));
+    }
 }
 
 QLabel *caption(const QString &text, QWidget *parent)
@@ -85,16 +92,19 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
 
     tblCompras = table(QStringLiteral("tblCompras"),
                        {QStringLiteral("Nota fiscal"), QStringLiteral("Data"), QStringLiteral("Quantidade"),
-                        QStringLiteral("Unid")}, this);
+                        QStringLiteral("Unid")}, {2}, this);
     tblLocais = table(QStringLiteral("tblLocais"),
-                      {QStringLiteral("Local"), QStringLiteral("Saldo"), QStringLiteral("Unid")}, this);
+                      {QStringLiteral("Local"), QStringLiteral("Saldo"), QStringLiteral("Unid"),
+                       QStringLiteral("Situação")}, {1}, this);
     tblMovimentos = table(QStringLiteral("tblMovimentos"),
                           {QStringLiteral("Data"), QStringLiteral("Tipo"), QStringLiteral("Estação"),
                            QStringLiteral("Pedido"), QStringLiteral("Fórmula"), QStringLiteral("Quantidade"),
-                           QStringLiteral("Unid"), QStringLiteral("Laboratório")}, this);
-    tblPedidos = table(QStringLiteral("tblPedidos"),
-                       {QStringLiteral("Estação"), QStringLiteral("Pedido"), QStringLiteral("Data"),
-                        QStringLiteral("Tipo")}, this);
+                           QStringLiteral("Unid"), QStringLiteral("Laboratório")}, {3, 4, 5}, this);
+    const QStringList orderTitles{QStringLiteral("Estação"), QStringLiteral("Pedido"), QStringLiteral("Data"),
+                                  QStringLiteral("Tipo"), QStringLiteral("Fórmula"), QStringLiteral("Quantidade"),
+                                  QStringLiteral("Unid"), QStringLiteral("Situação")};
+    tblPedidos = table(QStringLiteral("tblPedidos"), orderTitles, {1, 4, 5}, this);
+    tblOutrosPedidos = table(QStringLiteral("tblOutrosPedidos"), orderTitles, {1, 4, 5}, this);
     lblBalanco = new QLabel(this);
     lblBalanco->setObjectName(QStringLiteral("lblBalanco"));
     lblBalanco->setTextFormat(Qt::PlainText);
@@ -102,6 +112,10 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     lblDiferenca->setObjectName(QStringLiteral("lblDiferenca"));
     lblDiferenca->setTextFormat(Qt::PlainText);
     lblDiferenca->setWordWrap(true);
+    lblCausas = new QLabel(this);
+    lblCausas->setObjectName(QStringLiteral("lblCausas"));
+    lblCausas->setTextFormat(Qt::PlainText);
+    lblCausas->setWordWrap(true);
 
     auto *grid2 = new QGridLayout;
     grid2->addWidget(caption(QStringLiteral("Origem (compras)"), this), 0, 0);
@@ -110,11 +124,14 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     grid2->addWidget(tblLocais, 1, 1);
     grid2->addWidget(caption(QStringLiteral("Movimentos do lote"), this), 2, 0);
     grid2->addWidget(caption(QStringLiteral("Pedidos que usaram o lote"), this), 2, 1);
-    grid2->addWidget(tblMovimentos, 3, 0);
+    grid2->addWidget(tblMovimentos, 3, 0, 3, 1);
     grid2->addWidget(tblPedidos, 3, 1);
+    grid2->addWidget(caption(QStringLiteral("Outros tipos de pedido (não dispensados)"), this), 4, 1);
+    grid2->addWidget(tblOutrosPedidos, 5, 1);
     grid2->setColumnStretch(0, 3);
     grid2->setColumnStretch(1, 2);
-    grid2->setRowStretch(3, 1);
+    grid2->setRowStretch(3, 2);
+    grid2->setRowStretch(5, 1);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
@@ -122,6 +139,7 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     layout->addLayout(grid2, 1);
     layout->addWidget(lblBalanco);
     layout->addWidget(lblDiferenca);
+    layout->addWidget(lblCausas);
     layout->addLayout(buttonRow());
 
     connect(btnImprimir, &QPushButton::clicked, this, &LotTracePanel::btnImprimirClick);
@@ -146,36 +164,80 @@ void LotTracePanel::open(const trace::LotKey &lot)
     btnFechar->setFocus();
 }
 
+TextTableModel *LotTracePanel::model(QTableView *view) const
+{
+    return static_cast<TextTableModel *>(view->model());
+}
+
 void LotTracePanel::fill()
 {
     const trace::LotTrace &t = m_trace;
     lblLote->setText(t.lot.descricao + QStringLiteral("  -  Lote ") + t.lot.lote + QStringLiteral("  -  ")
                      + t.lot.fornecedor);
-    tblCompras->setRowCount(int(t.purchases.size()));
-    for (int r = 0; r < int(t.purchases.size()); ++r) {
+    model(tblCompras)->reset(int(t.purchases.size()), [&t](int r, int c) {
         const auto &p = t.purchases[size_t(r)];
-        setRow(tblCompras, r, {p.notaFiscal, date(p.data), quantity(p.quantidade), p.unidade}, {2});
-    }
-    tblLocais->setRowCount(int(t.locations.size()));
-    for (int r = 0; r < int(t.locations.size()); ++r) {
+        switch (c) {
+        case 0: return p.notaFiscal;
+        case 1: return date(p.data);
+        case 2: return quantity(p.quantidade);
+        default: return p.unidade;
+        }
+    });
+    model(tblLocais)->reset(int(t.locations.size()), [&t](int r, int c) {
         const auto &b = t.locations[size_t(r)];
-        setRow(tblLocais, r, {b.laboratorio, quantity(b.saldo), b.unidade}, {1});
-    }
-    tblMovimentos->setRowCount(int(t.movements.size()));
-    for (int r = 0; r < int(t.movements.size()); ++r) {
+        switch (c) {
+        case 0: return b.laboratorio;
+        case 1: return quantity(b.saldo);
+        case 2: return b.unidade;
+        default: return b.situacao;
+        }
+    });
+    model(tblMovimentos)->reset(int(t.movements.size()), [&t](int r, int c) {
         const auto &m = t.movements[size_t(r)];
-        setRow(tblMovimentos, r,
-               {date(m.data), trace::KindText(m.kind), m.estacao, value(m.npedido), value(m.nformula),
-                quantity(m.quantidade), m.unidade, m.laboratorio},
-               {3, 4, 5});
-    }
-    tblPedidos->setRowCount(int(t.orders.size()));
-    for (int r = 0; r < int(t.orders.size()); ++r) {
-        const auto &o = t.orders[size_t(r)];
-        setRow(tblPedidos, r, {o.estacao, value(o.npedido), date(o.data), o.tipo}, {1});
-    }
-    for (QTableWidget *tw : {tblCompras, tblLocais, tblMovimentos, tblPedidos})
-        tw->resizeColumnsToContents();
+        switch (c) {
+        case 0: return date(m.data);
+        case 1: return trace::KindText(m.kind);
+        case 2: return m.estacao;
+        case 3: return value(m.npedido);
+        case 4: return value(m.nformula);
+        case 5: return quantity(m.quantidade);
+        case 6: return m.unidade;
+        default: return m.laboratorio;
+        }
+    });
+    // One row per line of an order (or movement without its line), the order repeated on each.
+    auto orderRows = [](const std::vector<trace::LotOrder> &orders) {
+        std::vector<std::pair<const trace::LotOrder *, const trace::OrderLotLine *>> rows;
+        for (const auto &o : orders)
+            for (const auto &l : o.lines)
+                rows.emplace_back(&o, &l);
+        return rows;
+    };
+    auto fillOrders = [&](QTableView *view, const std::vector<trace::LotOrder> &orders) {
+        auto rows = std::make_shared<std::vector<std::pair<const trace::LotOrder *, const trace::OrderLotLine *>>>(
+            orderRows(orders));
+        model(view)->reset(int(rows->size()), [rows](int r, int c) {
+            const trace::LotOrder &o = *(*rows)[size_t(r)].first;
+            const trace::OrderLotLine &l = *(*rows)[size_t(r)].second;
+            switch (c) {
+            case 0: return o.estacao;
+            case 1: return value(o.npedido);
+            case 2: return date(o.data);
+            case 3: return o.found ? o.tipo : QStringLiteral("(sem registro)");
+            case 4: return value(l.nformula);
+            case 5: return quantity(l.hasLine ? l.lineQuantity : l.movedQuantity);
+            case 6: return l.hasLine ? l.lineUnit : l.movedUnit;
+            default: return trace::StateText(l.state);
+            }
+        });
+        model(view)->setWarning([rows](int r) {
+            return (*rows)[size_t(r)].second->state != trace::OrderState::Deducted;
+        });
+    };
+    fillOrders(tblPedidos, t.orders);
+    fillOrders(tblOutrosPedidos, t.otherOrders);
+    for (QTableView *tv : {tblCompras, tblLocais, tblMovimentos, tblPedidos, tblOutrosPedidos})
+        sizeColumns(tv);
     const QString unit = QLatin1Char(' ') + t.lot.unidade;
     lblBalanco->setText(QStringLiteral("Comprado ") + trace::FormatQuantity(t.bought) + unit
                         + QStringLiteral("  -  movimentado ") + trace::FormatQuantity(t.movedOut) + unit
@@ -184,11 +246,13 @@ void LotTracePanel::fill()
                         + QStringLiteral("   |   diferença ") + trace::FormatQuantity(t.difference()) + unit);
     lblDiferenca->setText(t.explanation());
     lblDiferenca->setVisible(!t.explanation().isEmpty());
+    lblCausas->setText(t.causes.join(QLatin1Char('\n')));
+    lblCausas->setVisible(!t.causes.isEmpty());
 }
 
 void LotTracePanel::btnExportarClick()
 {
-    exportCsv(trace::LotTracePath(m_clock.today()), trace::LotTraceLines(m_trace));
+    exportCsv(trace::LotTracePath(m_clock.today(), m_trace.lot.lote), trace::LotTraceLines(m_trace));
 }
 
 void LotTracePanel::btnImprimirClick()

@@ -6,7 +6,7 @@
 #include "tracepanel.h"
 
 class QLabel;
-class QTableWidget;
+class QTableView;
 
 namespace db {
 class Connection;
@@ -26,18 +26,21 @@ public:
     const trace::LotTrace &current() const { return m_trace; }
 
     QLabel *lblLote;
-    QTableWidget *tblCompras;
-    QTableWidget *tblLocais;
-    QTableWidget *tblMovimentos;
-    QTableWidget *tblPedidos;
+    QTableView *tblCompras;
+    QTableView *tblLocais;
+    QTableView *tblMovimentos;
+    QTableView *tblPedidos;        // dispensed orders, one row per order line or movement of the lot
+    QTableView *tblOutrosPedidos;  // quotations and other types, apart
     QLabel *lblBalanco;
     QLabel *lblDiferenca;
+    QLabel *lblCausas;             // the rows that explain the balance, one a line
 
     void btnExportarClick();
     void btnImprimirClick();
 
 private:
     void fill();
+    class TextTableModel *model(QTableView *view) const;
 
     db::Connection &m_central;
     QWidget *m_grid;

@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,13 +96,15 @@ private Q_SLOTS:
         QVERIFY(panel->isVisible());
         QVERIFY(panel->lblLote->text().contains(lote));
         QSet<QString> kinds;
-        for (int r = 0; r < panel->tblMovimentos->rowCount(); ++r)
-            kinds.insert(panel->tblMovimentos->item(r, 1)->text());
+        const QAbstractItemModel *moves = panel->tblMovimentos->model();
+        for (int r = 0; r < moves->rowCount(); ++r)
+            kinds.insert(moves->index(r, 1).data().toString());
         for (const char *kind : {"Pedido", "Perda", "Controle de qualidade", "Compra", "Outro"})
             QVERIFY2(kinds.contains(QString::fromUtf8(kind)), kind);
         QSet<QString> stations;
-        for (int r = 0; r < panel->tblPedidos->rowCount(); ++r)
-            stations.insert(panel->tblPedidos->item(r, 0)->text());
+        const QAbstractItemModel *orderRows = panel->tblPedidos->model();
+        for (int r = 0; r < orderRows->rowCount(); ++r)
+            stations.insert(orderRows->index(r, 0).data().toString());
         QCOMPARE(stations, (QSet<QString>{QStringLiteral("01"), QStringLiteral("02")}));
         QVERIFY(panel->current().difference() != 0);
         QVERIFY(panel->lblDiferenca->isVisible());
@@ -138,14 +141,21 @@ private Q_SLOTS:
                                          + reports_engine::MissingProjectMessage(trace::kTraceProject)});
         op.clear();
 
+        // Exported twice the same day: the second file does not overwrite the first.
         panel->btnExportar->click();
+        panel->btnExportar->click();
+        const QString csvName = QStringLiteral("RASTRO26.03.31_") + lote + QStringLiteral(".CSV");
         QCOMPARE(op.texts(),
-                 QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\RASTRO26.03.31.CSV\" gerado com sucesso. \rAbra-o no Excel.")});
-        QFile csv(QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(QStringLiteral("RASTRO26.03.31.CSV")));
+                 (QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\") + csvName
+                                  + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel."),
+                              QStringLiteral("Arquivo \"C:\\FORMULIX\\RASTRO26.03.31_") + lote
+                                  + QStringLiteral(" (2).CSV\" gerado com sucesso. \rAbra-o no Excel.")}));
+        QFile csv(QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(csvName));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QByteArray bytes = csv.readAll();
+        QCOMPARE(bytes, platform::toCp1252(trace::LotTraceLines(panel->current()).join(QStringLiteral("\r\n"))
+                                           + QStringLiteral("\r\n")));
         QVERIFY(bytes.startsWith(platform::toCp1252(trace::kLotTraceHeader) + "\r\n"));
-        QCOMPARE(bytes.count("\r\n"), qsizetype(trace::LotTraceLines(panel->current()).size()));
 
         panel->btnFechar->setFocus();
         panel->btnFechar->click();
@@ -173,6 +183,7 @@ private Q_SLOTS:
         traceOrder(QStringLiteral("2"), QStringLiteral("900002"));
         QCOMPARE(orders->tblComponentes->rowCount(), 1);
         QCOMPARE(orders->tblComponentes->item(0, 2)->text(), lote);
+        QCOMPARE(orders->tblComponentes->item(0, 10)->text(), QStringLiteral("Baixado"));
         QVERIFY(orders->tblComponentes->item(0, 6)->text() != trace::kNotMoved);
         RecordingView orderView;
         orders->reportView = &orderView;

@@ -142,6 +142,12 @@ TForm1::TForm1(Program &program, QWidget *parent)
     PainelRastreio = new trace_ui::LotTracePanel(m_program.dm.SQLConnection1, m_program.paths, m_program.clock,
                                                  m_program.op, DBGrid1, this);
     connect(DBGrid1->RastrearLote1, &QAction::triggered, this, &TForm1::RastrearLote1Click);
+    PainelRastreio->setRecallContext(&m_program.run, &m_program.log);
+    connect(PainelRastreio, &trace_ui::LotTracePanel::lotRecalled, this, [this] {
+        data::CachedDataset &lots = m_program.dm.ESTLOTE;
+        if (lots.isOpen())
+            lots.refresh();
+    });
     PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
                                                          m_program.clock, m_program.op, this);
     connect(pnlRelatorios->btnRastrearPedido, &QPushButton::clicked, this,

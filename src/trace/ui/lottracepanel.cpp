@@ -11,7 +11,13 @@
 #include "trace/tracereport.h"
 #include "texttablemodel.h"
 
+#include "core/activitylog.h"
+#include "core/runstate.h"
+
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -140,7 +146,29 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     layout->addWidget(lblBalanco);
     layout->addWidget(lblDiferenca);
     layout->addWidget(lblCausas);
-    layout->addLayout(buttonRow());
+    btnRecolher = new QPushButton(QStringLiteral("Recolher lote"), this);
+    btnRecolher->setObjectName(QStringLiteral("btnRecolher"));
+    btnRecolher->setAutoDefault(false);
+    btnRecolher->hide();
+    pnlJustificativa = new QFrame(this);
+    pnlJustificativa->setObjectName(QStringLiteral("pnlJustificativa"));
+    auto *justLabel = new QLabel(QStringLiteral("Justificativa do recolhimento (Enter confirma, Esc desiste):"),
+                                 pnlJustificativa);
+    edtJustificativa = new QLineEdit(pnlJustificativa);
+    edtJustificativa->setObjectName(QStringLiteral("edtJustificativa"));
+    edtJustificativa->setMaxLength(200);
+    auto *justRow = new QHBoxLayout(pnlJustificativa);
+    justRow->setContentsMargins(0, 0, 0, 0);
+    justRow->addWidget(justLabel);
+    justRow->addWidget(edtJustificativa, 1);
+    pnlJustificativa->hide();
+    edtJustificativa->installEventFilter(this);
+    layout->addWidget(pnlJustificativa);
+    QHBoxLayout *buttons = buttonRow();
+    buttons->insertWidget(0, btnRecolher);
+    layout->addLayout(buttons);
+    connect(btnRecolher, &QPushButton::clicked, this, &LotTracePanel::btnRecolherClick);
+    connect(edtJustificativa, &QLineEdit::returnPressed, this, &LotTracePanel::edtJustificativaReturn);
 
     connect(btnImprimir, &QPushButton::clicked, this, &LotTracePanel::btnImprimirClick);
     connect(btnExportar, &QPushButton::clicked, this, &LotTracePanel::btnExportarClick);
@@ -149,6 +177,9 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
 
 void LotTracePanel::open(const trace::LotKey &lot)
 {
+    if (!(lot.codigo == m_trace.lot.codigo && lot.lote == m_trace.lot.lote && lot.fornecedor == m_trace.lot.fornecedor))
+        m_recall.reset();
+    pnlJustificativa->hide();
     try {
         m_trace = trace::ReadLotTrace(m_central, lot);
     } catch (const db::DbError &e) {
@@ -248,6 +279,85 @@ void LotTracePanel::fill()
     lblDiferenca->setVisible(!t.explanation().isEmpty());
     lblCausas->setText(t.causes.join(QLatin1Char('\n')));
     lblCausas->setVisible(!t.causes.isEmpty());
+}
+
+void LotTracePanel::setRecallContext(const core::RunState *run, core::ActivityLog *log)
+{
+    m_run = run;
+    m_log = log;
+    btnRecolher->setVisible(run != nullptr);
+}
+
+bool LotTracePanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // Esc in the justification gives the recall up, not the panel.
+    if (watched == edtJustificativa && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        pnlJustificativa->hide();
+        btnRecolher->setFocus();
+        return true;
+    }
+    return TracePanel::eventFilter(watched, event);
+}
+
+void LotTracePanel::btnRecolherClick()
+{
+    if (!m_run)
+        return;
+    try {
+        m_plan = trace::PlanRecall(m_central, m_trace.lot, m_run->StoreLaboratories);
+    } catch (const db::DbError &e) {
+        m_central.noteError(e);
+        m_op.error(QStringLiteral("Não foi possível ler os saldos do lote: ") + db::operatorText(e));
+        return;
+    }
+    if (m_plan.nothingToMove()) {
+        m_op.inform(trace::NothingToRecallText(m_trace.lot, m_plan));
+        return;
+    }
+    if (m_op.ask(trace::RecallQuestion(m_trace.lot, m_plan)) != platform::Answer::Yes)
+        return;
+    edtJustificativa->clear();
+    pnlJustificativa->show();
+    edtJustificativa->setFocus();
+}
+
+void LotTracePanel::edtJustificativaReturn()
+{
+    const QString justification = edtJustificativa->text().trimmed();
+    if (justification.isEmpty()) {
+        m_op.warn(QStringLiteral("Informe a justificativa do recolhimento."));
+        edtJustificativa->setFocus();
+        return;
+    }
+    pnlJustificativa->hide();
+    trace::RecallResult r;
+    try {
+        const bool logOn = m_log && m_run->siteConfig.logOn();
+        r = trace::Recall(m_central, m_trace.lot, m_run->StoreLaboratories, m_plan, justification, m_run->UserName,
+                          m_clock.now(), logOn ? m_log : nullptr);
+    } catch (const db::DbError &e) {
+        m_central.noteError(e);
+        m_op.error(QStringLiteral("O lote não foi recolhido: ") + db::operatorText(e));
+        btnRecolher->setFocus();
+        return;
+    }
+    if (r.step == trace::RecallStep::Done || r.step == trace::RecallStep::Nothing)
+        m_op.inform(r.message);
+    else
+        m_op.warn(r.message);
+    if (r.step == trace::RecallStep::Done) {
+        m_recall = r;
+        Q_EMIT lotRecalled();
+    }
+    // What is stored now, whatever the outcome.
+    try {
+        m_trace = trace::ReadLotTrace(m_central, m_trace.lot);
+        fill();
+    } catch (const db::DbError &e) {
+        m_central.noteError(e);
+    }
+    btnRecolher->setFocus();
 }
 
 void LotTracePanel::btnExportarClick()

@@ -11,6 +11,8 @@
 #include "reports/reportrig.h"
 #include "reports/ui/reportspanel.h"
 #include "trace/tracereport.h"
+#include "trace/recall.h"
+#include "common/units.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
 #include "users/ui/loginpanel.h"
@@ -156,6 +158,55 @@ private Q_SLOTS:
         QCOMPARE(bytes, platform::toCp1252(trace::LotTraceLines(panel->current()).join(QStringLiteral("\r\n"))
                                            + QStringLiteral("\r\n")));
         QVERIFY(bytes.startsWith(platform::toCp1252(trace::kLotTraceHeader) + "\r\n"));
+
+        // "Recolher lote": what moves is shown and confirmed, a justification asked once (an empty
+        // one refused), the store's balances go into quality control, the lot's total is kept, the
+        // grid keeps its place; a second recall moves nothing and says so.
+        const trace::LotKey lotKey = panel->current().lot;
+        auto lotTotal = [&] {
+            const db::Rows r = program.dm.SQLConnection1.query(
+                QStringLiteral("select SALDOCORRENTE, UNIDADE from ESTLOTE where CODIGO = ? and LOTE = ? and FORNECEDOR = ?"),
+                {db::Value::text(lotKey.codigo), db::Value::text(lotKey.lote), db::Value::text(lotKey.fornecedor)});
+            double sum = 0;
+            for (const auto &row : r.rows)
+                sum += row[0].toDouble() * common::UnitFactorBetween(row[1].toString(), lotKey.unidade).value();
+            return sum;
+        };
+        const double total = lotTotal();
+        const trace::RecallPlan plan = trace::PlanRecall(program.dm.SQLConnection1, lotKey, program.run.StoreLaboratories);
+        QVERIFY(!plan.nothingToMove());
+        op.clear();
+        op.answer(platform::Answer::Yes);
+        QVERIFY(panel->btnRecolher->isVisible());
+        panel->btnRecolher->setFocus();
+        QTest::keyClick(panel->btnRecolher, Qt::Key_Space);
+        QVERIFY(panel->edtJustificativa->hasFocus());
+        QTest::keyClick(panel->edtJustificativa, Qt::Key_Return);
+        QTest::keyClicks(panel->edtJustificativa, QStringLiteral("Alerta do fabricante nº 12"));
+        QTest::keyClick(panel->edtJustificativa, Qt::Key_Return);
+        QVERIFY(panel->lastRecall().has_value());
+        QCOMPARE(op.texts(), (QStringList{trace::RecallQuestion(lotKey, plan),
+                                          QStringLiteral("Informe a justificativa do recolhimento."),
+                                          panel->lastRecall()->message}));
+        QVERIFY(panel->lastRecall()->message.startsWith(trace::kRecallDoneLead));
+        QCOMPARE(int(panel->lastRecall()->moved.size()), int(plan.toMove.size()));
+        QCOMPARE(lotTotal(), total);
+        QVERIFY(!panel->pnlJustificativa->isVisible());
+        const QAbstractItemModel *places = panel->tblLocais->model();
+        bool quarantined = false;
+        for (int r = 0; r < places->rowCount(); ++r)
+            quarantined = quarantined
+                || (places->index(r, 0).data().toString() == trace::kQualityControl
+                    && places->index(r, 3).data().toString() == trace::kAwaiting);
+        QVERIFY(quarantined);
+        QCOMPARE(lots.currentRow(), row);
+        op.clear();
+        panel->btnRecolher->click();
+        QCOMPARE(op.texts(), QStringList{trace::NothingToRecallText(
+                                 lotKey, trace::PlanRecall(program.dm.SQLConnection1, lotKey,
+                                                           program.run.StoreLaboratories))});
+        QVERIFY(op.texts().first().startsWith(QStringLiteral("Nada a recolher: ")));
+        op.clear();
 
         panel->btnFechar->setFocus();
         panel->btnFechar->click();

@@ -133,7 +133,7 @@ inline const QString kLotTraceHeader = QStringLiteral(
 // Then one line per order line of the lot ("Pedido dispensado", or "Outro tipo de pedido"), the
 // totals, and one "Causa" line per cause of the balance check.
 QStringList LotTraceLines(const LotTrace &trace);
-// "C:\\FORMULIX\\RASTROyy.MM.dd_LOTE.CSV": the lot in the name, characters Windows refuses in
+// "C:\FORMULIX\RASTROyy.MM.dd_LOTE.CSV": the lot in the name, characters Windows refuses in
 // a file name made "_".
 QString LotTracePath(const QDate &today, const QString &lote);
 
@@ -170,7 +170,7 @@ inline const QString kOrderTraceHeader = QStringLiteral(
     "SITUAÇÃO");
 // One line per component line and movement; a line without movement says kNotMoved under "BAIXA".
 QStringList OrderTraceLines(const OrderTrace &order);
-// "C:\\FORMULIX\\RASTROPEDyy.MM.dd_EE-NNNN.CSV": the order in the name.
+// "C:\FORMULIX\RASTROPEDyy.MM.dd_EE-NNNN.CSV": the order in the name.
 QString OrderTracePath(const QDate &today, const QString &estacao, int npedido);
 
 // The path itself when no file has it yet; otherwise the first of "NAME (2).CSV", "NAME (3).CSV",

@@ -5,6 +5,7 @@
 #include "data/lotlock.h"
 #include "db/connection.h"
 #include "db/dberror.h"
+#include "exports/csvexport.h"
 #include "platform/cp1252.h"
 
 namespace trace {
@@ -316,6 +317,95 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
         + amount(result.quarantineAfter, result.quarantineUnit);
     result.message = message + outsideText(confirmed);
     return result;
+}
+
+QString Pharmacy::identification() const
+{
+    if (!found)
+        return QStringLiteral("Farmácia de CNPJ ") + cnpj + QStringLiteral(" sem cabeçalho em DADOSGER");
+    QStringList parts;
+    for (const QString &p : {farmacia, firma, endereco})
+        if (!p.isEmpty())
+            parts << p;
+    parts << QStringLiteral("CNPJ ") + cnpj;
+    return parts.join(QStringLiteral(" - "));
+}
+
+Pharmacy ReadPharmacy(db::Connection &central, const QString &storeCnpj)
+{
+    Pharmacy p;
+    p.cnpj = storeCnpj.trimmed();
+    const db::Rows rows = central.query(
+        QStringLiteral("select FARMACIA, FIRMA, ENDERECO, NUMERO, BAIRRO, CIDADE, ESTADO, CNPJ from DADOSGER "
+                       "where CNPJ = ?"),
+        {db::Value::text(storeCnpj)});
+    if (rows.rows.empty())
+        return p;
+    const auto &r = rows.rows.front();
+    auto text = [&](int c) { return cell(r, c).trimmed(); };
+    p.found = true;
+    p.farmacia = text(0);
+    p.firma = text(1);
+    QString address = text(2);
+    if (!text(3).isEmpty())
+        address += QStringLiteral(", ") + text(3);
+    for (const QString &part : {text(4), text(5)})
+        if (!part.isEmpty())
+            address += (address.isEmpty() ? QString() : QStringLiteral(", ")) + part;
+    if (!text(6).isEmpty())
+        address += QLatin1Char('/') + text(6);
+    p.endereco = address;
+    p.cnpj = text(7);
+    return p;
+}
+
+QStringList RecallDossierLines(const RecallDossier &d)
+{
+    const QStringList traceLines = LotTraceLines(d.trace);
+    QStringList out{traceLines.first()};
+    const QString front = exports::CsvField(d.trace.lot.descricao) + QLatin1Char(';')
+        + exports::CsvField(d.trace.lot.lote) + QLatin1Char(';') + exports::CsvField(d.trace.lot.fornecedor)
+        + QLatin1Char(';');
+    // REGISTRO;DATA;ESTAÇÃO;PEDIDO;FÓRMULA;NOTA FISCAL;LOCAL;QUANTIDADE;UNID.;NA UNID. DO LOTE;SITUAÇÃO
+    auto line = [&](const QString &what, const QString &date, const QString &local, const db::Value &qty,
+                    const QString &unit, const QString &state) {
+        const LotQuantity inLot = qty.isNull() ? LotQuantity()
+                                               : ToLotUnit(qty.toDouble(), unit, d.trace.lot.unidade);
+        return front
+            + QStringList{exports::CsvField(what), date, QString(), QString(), QString(), QString(),
+                          exports::CsvField(local), qty.isNull() ? QString() : exports::PlainValue(qty),
+                          exports::CsvField(unit),
+                          inLot ? exports::FixedDecimals(db::Value::real(*inLot), 5) : QString(),
+                          exports::CsvField(state)}
+                  .join(QLatin1Char(';'));
+    };
+    out << line(QStringLiteral("Farmácia"), {}, {}, {}, {}, d.pharmacy.identification());
+    if (d.recall) {
+        const RecallResult &r = *d.recall;
+        const QString when = r.at.toString(QStringLiteral("dd/MM/yyyy"));
+        const QString by = QStringLiteral("por ") + r.user + QStringLiteral(" em ")
+            + r.at.toString(QStringLiteral("dd/MM/yyyy hh:mm")) + QStringLiteral(". Justificativa: ") + r.justification;
+        for (const RecallMove &m : r.moved)
+            out << line(QStringLiteral("Recolhido do local"), when, m.laboratorio, m.before, m.unidade,
+                        QStringLiteral("Saldo depois: ") + amount(m.after, m.unidade) + QStringLiteral("; ") + by);
+        out << line(QStringLiteral("Quarentena"), when, kQualityControl, r.quarantineAfter, r.quarantineUnit,
+                    kAwaiting + QStringLiteral("; saldo antes: ") + amount(r.quarantineBefore, r.quarantineUnit));
+    }
+    for (const RecallRow &o : d.otherStores)
+        out << line(QStringLiteral("Outra loja (não alterada)"), {}, o.laboratorio, o.saldo, o.unidade, o.situacao);
+    for (qsizetype i = 1; i < traceLines.size(); ++i)
+        out << traceLines.at(i);
+    return out;
+}
+
+QString RecallDossierPath(const QDate &today, const QString &lote)
+{
+    QString name = lote.trimmed();
+    for (QChar &c : name)
+        if (QStringLiteral("\\/:*?\"<>|").contains(c) || c.unicode() < 32)
+            c = QLatin1Char('_');
+    return QStringLiteral("C:\\FORMULIX\\RECOLHIMENTO") + today.toString(QStringLiteral("yy.MM.dd"))
+        + QLatin1Char('_') + name + QStringLiteral(".CSV");
 }
 
 } // namespace trace

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace db {
@@ -85,5 +86,29 @@ QString RecallChangedText(const QString &laboratorio, const db::Value &shown, co
 RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringList &storeLaboratories,
                     const RecallPlan &confirmed, const QString &justification, const QString &user,
                     const QDateTime &now, core::ActivityLog *log, const AfterLock &afterLock = {});
+
+// The pharmacy as its report headers name it (DADOSGER of the store's CNPJ).
+struct Pharmacy {
+    bool found = false;
+    QString farmacia, firma, endereco, cnpj;
+    // "FARMÁCIA - FIRMA - endereço - CNPJ ..."; a store without its row says so.
+    QString identification() const;
+};
+Pharmacy ReadPharmacy(db::Connection &central, const QString &storeCnpj);
+
+// The recall dossier: the pharmacy, the lot's trace as it stands, and the recall when one was
+// done (who, when, why, each location before and after, the other stores).
+struct RecallDossier {
+    Pharmacy pharmacy;
+    LotTrace trace;
+    std::optional<RecallResult> recall;
+    std::vector<RecallRow> otherStores;
+};
+
+// The dossier as CSV lines with the trace's columns: the pharmacy, the recall's lines, then the
+// trace's own lines.
+QStringList RecallDossierLines(const RecallDossier &dossier);
+// "C:\FORMULIX\RECOLHIMENTOyy.MM.dd_LOTE.CSV".
+QString RecallDossierPath(const QDate &today, const QString &lote);
 
 } // namespace trace

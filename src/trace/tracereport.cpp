@@ -27,9 +27,35 @@ db::Value real(const LotQuantity &v)
 
 } // namespace
 
-void ConnectLotTrace(reports_engine::ReportEngine &engine, const LotTrace &t)
+void ConnectLotTrace(reports_engine::ReportEngine &engine, const LotTrace &t, const RecallDossier *dossier)
 {
     std::vector<std::vector<db::Value>> rows;
+    QString identification, recallText;
+    if (dossier) {
+        identification = dossier->pharmacy.identification();
+        if (dossier->recall) {
+            const RecallResult &r = *dossier->recall;
+            recallText = QStringLiteral("Recolhido para ") + kQualityControl + QStringLiteral(" (") + kAwaiting
+                + QStringLiteral(") por ") + r.user + QStringLiteral(" em ")
+                + r.at.toString(QStringLiteral("dd/MM/yyyy hh:mm")) + QStringLiteral(". Justificativa: ")
+                + r.justification;
+            for (const RecallMove &m : r.moved)
+                rows.push_back({text(QStringLiteral("Recolhido do local")), day(r.at.date()), {}, {}, {}, {},
+                                text(m.laboratorio), m.before, text(m.unidade),
+                                real(ToLotUnit(m.before.isNull() ? 0 : m.before.toDouble(), m.unidade, t.lot.unidade)),
+                                text(QStringLiteral("Saldo depois: ") + FormatQuantity(m.after.toDouble()))});
+            rows.push_back({text(QStringLiteral("Quarentena")), day(r.at.date()), {}, {}, {}, {},
+                            text(kQualityControl), r.quarantineAfter, text(r.quarantineUnit),
+                            real(ToLotUnit(r.quarantineAfter.toDouble(), r.quarantineUnit, t.lot.unidade)),
+                            text(kAwaiting + QStringLiteral("; antes: ")
+                                 + FormatQuantity(r.quarantineBefore.isNull() ? 0 : r.quarantineBefore.toDouble()))});
+        }
+        for (const RecallRow &o : dossier->otherStores)
+            rows.push_back({text(QStringLiteral("Outra loja (não alterada)")), {}, {}, {}, {}, {}, text(o.laboratorio),
+                            o.saldo, text(o.unidade),
+                            real(ToLotUnit(o.saldo.isNull() ? 0 : o.saldo.toDouble(), o.unidade, t.lot.unidade)),
+                            text(o.situacao)});
+    }
     for (const PurchaseLine &p : t.purchases)
         rows.push_back({text(QStringLiteral("Nota fiscal")), day(p.data), {}, {}, {}, text(p.notaFiscal), {},
                         p.quantidade, text(p.unidade), real(p.inLotUnit), {}});
@@ -62,6 +88,10 @@ void ConnectLotTrace(reports_engine::ReportEngine &engine, const LotTrace &t)
                              QStringList{"REGISTRO", "DATA", "ESTACAO", "NPEDIDO", "NFORMULA", "NOTAFISCAL", "LOCAL",
                                          "QUANTIDADE", "UNIDADE", "NOLOTE", "SITUACAO"},
                              std::move(rows)));
+    engine.addConnection(QStringLiteral("rvdsRastreioFarmacia"),
+                         std::make_unique<RowsConnection>(
+                             QStringList{"IDENTIFICACAO", "RECOLHIMENTO"},
+                             std::vector<std::vector<db::Value>>{{text(identification), text(recallText)}}));
     engine.addConnection(
         QStringLiteral("rvdsRastreioLote"),
         std::make_unique<RowsConnection>(

@@ -5,6 +5,7 @@
 
 #include "core/activitylog.h"
 #include "db/connection.h"
+#include "exports/csvexport.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/winpath.h"
@@ -135,6 +136,59 @@ TEST_F(RecallDatabase, MovesTheStoresBalancesIntoQuarantineOnceAndOnlyOnce)
                              "para 0,00000 g (CLORIDRATO DE FLUOXETINA, lote: R1). Justificativa: Alerta do fabricante\r\n"})
         EXPECT_TRUE(logged.contains(line)) << line;
     EXPECT_EQ(logged.count("Recolheu"), 3);
+
+    // The dossier: the pharmacy, who recalled what from where and why, the other stores, the trace.
+    m_db.conn().execute(QStringLiteral(
+        "insert into DADOSGER (FARMACIA, FIRMA, ENDERECO, NUMERO, BAIRRO, CIDADE, ESTADO, CNPJ) values ('Farmácia "
+        "Boa Saúde', 'Boa Saúde Manipulação Ltda', 'Rua das Flores', '12', 'Centro', 'Campinas', 'SP', "
+        "'12.345.678/0001-90')"));
+    trace::RecallDossier dossier;
+    dossier.pharmacy = trace::ReadPharmacy(m_db.conn(), QStringLiteral("12.345.678/0001-90"));
+    dossier.trace = trace::ReadLotTrace(m_db.conn(), kLot);
+    dossier.recall = r;
+    dossier.otherStores = plan.outside;
+    QTemporaryDir drive;
+    QDir(drive.path()).mkpath(QStringLiteral("c/FORMULIX"));
+    const platform::WinPaths c = platform::WinPaths::parse(QStringLiteral("C: = c\n"), drive.path());
+    const QString target = trace::RecallDossierPath(m_clock.today(), kLot.lote);
+    EXPECT_EQ(target, QStringLiteral("C:\\FORMULIX\\RECOLHIMENTO26.03.31_R1.CSV"));
+    exports::WriteCsvFile(c, target, trace::RecallDossierLines(dossier));
+    QFile file(drive.filePath(QStringLiteral("c/FORMULIX/RECOLHIMENTO26.03.31_R1.CSV")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString p = QStringLiteral("CLORIDRATO DE FLUOXETINA;R1;Química Ávila;");
+    const QString by = QStringLiteral("por MARIA em 31/03/2026 10:15. Justificativa: Alerta do fabricante\"");
+    const QStringList expected{
+        trace::kLotTraceHeader,
+        p + QStringLiteral("Farmácia;;;;;;;;;;Farmácia Boa Saúde - Boa Saúde Manipulação Ltda - Rua das Flores, 12, "
+                           "Centro, Campinas/SP - CNPJ 12.345.678/0001-90"),
+        p + QStringLiteral("Recolhido do local;31/03/2026;;;;;EmTransito;2;g;2,00000;\"Saldo depois: 0,00000 g; ") + by,
+        p + QStringLiteral("Recolhido do local;31/03/2026;;;;;LAB2;500;MG;0,50000;\"Saldo depois: 0,00000 MG; ") + by,
+        p + QStringLiteral("Recolhido do local;31/03/2026;;;;;Lab1;10;g;10,00000;\"Saldo depois: 0,00000 g; ") + by,
+        p + QStringLiteral("Quarentena;31/03/2026;;;;;Controle Qualidade;12,5;g;12,50000;\"Aguardando; saldo antes: "
+                           "0,00000 g\""),
+        p + QStringLiteral("Outra loja (não alterada);;;;;;LOJA2;5;g;5,00000;Liberado"),
+        p + QStringLiteral("Outra loja (não alterada);;;;;;Terceiros;1;g;1,00000;Liberado"),
+        p + QStringLiteral("Saldo no local;;;;;;Controle Qualidade;12,5;g;12,50000;Aguardando"),
+        p + QStringLiteral("Saldo no local;;;;;;EmTransito;0;g;0,00000;Liberado"),
+        p + QStringLiteral("Saldo no local;;;;;;LAB2;0;MG;0,00000;Liberado"),
+        p + QStringLiteral("Saldo no local;;;;;;LAB3;0;g;0,00000;Liberado"),
+        p + QStringLiteral("Saldo no local;;;;;;LOJA2;5;g;5,00000;Liberado"),
+        p + QStringLiteral("Saldo no local;;;;;;Lab1;0;g;0,00000;Liberado"),
+        p + QStringLiteral("Saldo no local;;;;;;Terceiros;1;g;1,00000;Liberado"),
+        p + QStringLiteral("Total comprado;;;;;;;;g;0,00000;"),
+        p + QStringLiteral("Total movimentado;;;;;;;;g;0,00000;"),
+        p + QStringLiteral("Saldo nos locais;;;;;;;;g;18,50000;"),
+        p + QStringLiteral("Diferença;;;;;;;;g;18,50000;"),
+        p + QStringLiteral("Causa;;;;;;;;;;Nenhuma nota fiscal de compra deste lote: o estoque nos locais entrou sem "
+                           "nota fiscal."),
+        p + QStringLiteral("Causa;;;;;;;;;;Transferências entre locais não geram movimento: a divisão do saldo entre "
+                           "os locais não aparece nos movimentos."),
+    };
+    EXPECT_EQ(QString::fromLatin1(file.readAll()),
+              QString::fromLatin1(platform::toCp1252(expected.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))));
+    // A store without its header row is named by its CNPJ, not left blank.
+    EXPECT_EQ(trace::ReadPharmacy(m_db.conn(), QStringLiteral("99.999.999/0001-99")).identification(),
+              QStringLiteral("Farmácia de CNPJ 99.999.999/0001-99 sem cabeçalho em DADOSGER"));
 
     // A second recall finds nothing to move, says so and writes nothing.
     const trace::RecallPlan again = trace::PlanRecall(m_db.conn(), kLot, kStore);

@@ -360,14 +360,37 @@ void LotTracePanel::edtJustificativaReturn()
     btnRecolher->setFocus();
 }
 
+trace::RecallDossier LotTracePanel::dossier()
+{
+    trace::RecallDossier d;
+    d.trace = m_trace;
+    d.recall = m_recall;
+    if (!m_run)
+        return d;
+    try {
+        d.pharmacy = trace::ReadPharmacy(m_central, m_run->StoreCnpj);
+        d.otherStores = trace::PlanRecall(m_central, m_trace.lot, m_run->StoreLaboratories).outside;
+    } catch (const db::DbError &e) {
+        // The dossier still goes out; the pharmacy's line says its header was not found.
+        m_central.noteError(e);
+        d.pharmacy.cnpj = m_run->StoreCnpj;
+    }
+    return d;
+}
+
 void LotTracePanel::btnExportarClick()
 {
-    exportCsv(trace::LotTracePath(m_clock.today(), m_trace.lot.lote), trace::LotTraceLines(m_trace));
+    // After a recall the file is its dossier; before, the lot's trace.
+    if (m_recall)
+        exportCsv(trace::RecallDossierPath(m_clock.today(), m_trace.lot.lote), trace::RecallDossierLines(dossier()));
+    else
+        exportCsv(trace::LotTracePath(m_clock.today(), m_trace.lot.lote), trace::LotTraceLines(m_trace));
 }
 
 void LotTracePanel::btnImprimirClick()
 {
-    printReport([this](reports_engine::ReportEngine &engine) { trace::ConnectLotTrace(engine, m_trace); },
+    const trace::RecallDossier d = dossier();
+    printReport([this, &d](reports_engine::ReportEngine &engine) { trace::ConnectLotTrace(engine, m_trace, &d); },
                 trace::kLotReport);
 }
 

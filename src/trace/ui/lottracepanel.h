@@ -70,6 +70,8 @@ protected:
 
 private:
     void fill();
+    // The pharmacy, the other stores' balances and the last recall around the trace.
+    trace::RecallDossier dossier();
     class TextTableModel *model(QTableView *view) const;
 
     db::Connection &m_central;

@@ -17,6 +17,8 @@
 #include "trace/ui/ordertracepanel.h"
 #include "users/ui/loginpanel.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -206,6 +208,30 @@ private Q_SLOTS:
                                  lotKey, trace::PlanRecall(program.dm.SQLConnection1, lotKey,
                                                            program.run.StoreLaboratories))});
         QVERIFY(op.texts().first().startsWith(QStringLiteral("Nada a recolher: ")));
+        op.clear();
+
+        // The dossier: printed with the pharmacy and who recalled it, and saved as its own file.
+        RecordingView dossierView;
+        panel->reportView = &dossierView;
+        panel->btnImprimir->click();
+        QCOMPARE(dossierView.presented, 1);
+        const QStringList dossierTexts = dossierView.texts();
+        auto printedStarting = [&](const QString &lead) {
+            return std::any_of(dossierTexts.begin(), dossierTexts.end(), [&](const QString &t) { return t.startsWith(lead); });
+        };
+        QVERIFY(printedStarting(QStringLiteral("Recolhido para Controle Qualidade (Aguardando) por ")));
+        QVERIFY(dossierTexts.contains(QStringLiteral("Recolhido do local")));
+        QVERIFY(dossierTexts.contains(QStringLiteral("Quarentena")));
+        panel->btnExportar->click();
+        const QString dossierName = QStringLiteral("RECOLHIMENTO26.03.31_") + lote + QStringLiteral(".CSV");
+        QCOMPARE(op.texts(), QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\") + dossierName
+                                         + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel.")});
+        QFile dossierFile(QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(dossierName));
+        QVERIFY(dossierFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> dossierLines = dossierFile.readAll().split('\n');
+        QVERIFY(dossierLines.size() > 3);
+        QVERIFY(dossierLines.at(1).contains(platform::toCp1252(QStringLiteral(";Farmácia;"))));
+        QVERIFY(dossierLines.at(2).contains(";Recolhido do local;31/03/2026;"));
         op.clear();
 
         panel->btnFechar->setFocus();

@@ -1,5 +1,6 @@
 #include "recall.h"
 
+#include "common/textfold.h"
 #include "common/units.h"
 #include "core/activitylog.h"
 #include "data/lotlock.h"
@@ -317,6 +318,29 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
         + amount(result.quarantineAfter, result.quarantineUnit);
     result.message = message + outsideText(confirmed);
     return result;
+}
+
+std::vector<LotFound> FindLotsByNumber(db::Connection &central, const QString &number,
+                                       const QStringList &storeLaboratories)
+{
+    std::vector<LotFound> out;
+    const QString wanted = common::FoldText(number);
+    if (wanted.isEmpty())
+        return out;
+    // The engine's UPPER changes ASCII letters only, as asciiUpper does: the index finds the rows
+    // typed in any letter case; accents are folded here.
+    const db::Rows rows = central.query(
+        QStringLiteral("select CODIGO, DESCRICAO, LOTE, FORNECEDOR, UNIDADE, LABORATORIO, SALDOCORRENTE from ESTLOTE "
+                       "where upper(LOTE) = ? order by DESCRICAO, FORNECEDOR, LABORATORIO"),
+        {db::Value::text(platform::asciiUpper(number.trimmed()))});
+    for (const auto &r : rows.rows) {
+        const QString place = cell(r, 5);
+        if (common::FoldText(cell(r, 2)) != wanted
+            || !(InRecallScope(place, storeLaboratories) || isQualityControl(place)))
+            continue;
+        out.push_back({{cell(r, 0), cell(r, 1), cell(r, 2), cell(r, 3), cell(r, 4)}, place, r[6]});
+    }
+    return out;
 }
 
 QString Pharmacy::identification() const

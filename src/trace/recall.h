@@ -87,6 +87,18 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
                     const RecallPlan &confirmed, const QString &justification, const QString &user,
                     const QDateTime &now, core::ActivityLog *log, const AfterLock &afterLock = {});
 
+// A row holding a lot number: the product, supplier and location, with its balance.
+struct LotFound {
+    LotKey key;
+    QString laboratorio;
+    db::Value saldo;
+};
+// Every row whose lot number is `number` (letter case and accents folded), at the store's
+// locations, the in-transit one and quality control, by product, supplier and location: one
+// statement through the index on the lot number in upper case.
+std::vector<LotFound> FindLotsByNumber(db::Connection &central, const QString &number,
+                                       const QStringList &storeLaboratories);
+
 // The pharmacy as its report headers name it (DADOSGER of the store's CNPJ).
 struct Pharmacy {
     bool found = false;

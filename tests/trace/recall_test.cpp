@@ -206,6 +206,28 @@ TEST_F(RecallDatabase, MovesTheStoresBalancesIntoQuarantineOnceAndOnlyOnce)
     EXPECT_DOUBLE_EQ(totalGrams(), before);
 }
 
+// A recall notice names the lot number only: every product, supplier and location of the store
+// holding it is found, in any letter case; other stores' rows are not.
+TEST_F(RecallDatabase, ALotIsFoundByItsNumberAlone)
+{
+    m_db.conn().execute(QStringLiteral("insert into ESTLOTE (CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, "
+                                       "SALDOCORRENTE, UNIDADE) values ('600', 'ÁCIDO BÓRICO', 'r1', 'Outro', 'LAB2', 3, 'g')"));
+    const uint64_t before = db::statementsIssued();
+    const std::vector<trace::LotFound> found = trace::FindLotsByNumber(m_db.conn(), QStringLiteral(" R1 "), kStore);
+    EXPECT_EQ(db::statementsIssued() - before, 1u);
+    QStringList seen;
+    for (const trace::LotFound &f : found)
+        seen << f.key.descricao + QLatin1Char('|') + f.key.lote + QLatin1Char('|') + f.key.fornecedor + QLatin1Char('|')
+                + f.laboratorio + QLatin1Char('|') + f.saldo.toString();
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("CLORIDRATO DE FLUOXETINA|R1|Química Ávila|EmTransito|2"),
+                                 QStringLiteral("CLORIDRATO DE FLUOXETINA|R1|Química Ávila|LAB2|500"),
+                                 QStringLiteral("CLORIDRATO DE FLUOXETINA|R1|Química Ávila|LAB3|0"),
+                                 QStringLiteral("CLORIDRATO DE FLUOXETINA|R1|Química Ávila|Lab1|10"),
+                                 QStringLiteral("ÁCIDO BÓRICO|r1|Outro|LAB2|3")}));
+    EXPECT_TRUE(trace::FindLotsByNumber(m_db.conn(), QStringLiteral("R9"), kStore).empty());
+    EXPECT_TRUE(trace::FindLotsByNumber(m_db.conn(), QStringLiteral("  "), kStore).empty());
+}
+
 // Another workstation saves the lot between the confirmation and the recall: the recall names the
 // row that changed and writes nothing; the other's balance stays. A location that appeared in the
 // store meanwhile stops it too.

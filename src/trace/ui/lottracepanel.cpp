@@ -139,9 +139,30 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     grid2->setRowStretch(3, 2);
     grid2->setRowStretch(5, 1);
 
+    edtNumeroLote = new QLineEdit(this);
+    edtNumeroLote->setObjectName(QStringLiteral("edtNumeroLote"));
+    edtNumeroLote->setMaxLength(30);
+    edtNumeroLote->setPlaceholderText(QStringLiteral("número do lote"));
+    tblLotesEncontrados = table(QStringLiteral("tblLotesEncontrados"),
+                                {QStringLiteral("Produto"), QStringLiteral("Código"), QStringLiteral("Lote"),
+                                 QStringLiteral("Fornecedor"), QStringLiteral("Local"), QStringLiteral("Saldo"),
+                                 QStringLiteral("Unid")},
+                                {5}, this);
+    tblLotesEncontrados->setMaximumHeight(140);
+    tblLotesEncontrados->hide();
+    tblLotesEncontrados->installEventFilter(this);
+    connect(edtNumeroLote, &QLineEdit::returnPressed, this, &LotTracePanel::edtNumeroLoteReturn);
+    connect(tblLotesEncontrados, &QTableView::activated, this,
+            [this](const QModelIndex &index) { openFound(index.row()); });
+    auto *top = new QHBoxLayout;
+    top->addWidget(lblLote, 1);
+    top->addWidget(new QLabel(QStringLiteral("Rastrear lote nº:"), this));
+    top->addWidget(edtNumeroLote);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
-    layout->addWidget(lblLote);
+    layout->addLayout(top);
+    layout->addWidget(tblLotesEncontrados);
     layout->addLayout(grid2, 1);
     layout->addWidget(lblBalanco);
     layout->addWidget(lblDiferenca);
@@ -188,6 +209,8 @@ void LotTracePanel::open(const trace::LotKey &lot)
         return;
     }
     fill();
+    for (QPushButton *b : {btnImprimir, btnExportar, btnRecolher})
+        b->setEnabled(true);
     // As large as the window allows: the movements of a lot can be many.
     if (QWidget *w = parentWidget())
         setMinimumSize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));
@@ -290,6 +313,15 @@ void LotTracePanel::setRecallContext(const core::RunState *run, core::ActivityLo
 
 bool LotTracePanel::eventFilter(QObject *watched, QEvent *event)
 {
+    // Enter on a row found opens its trace (the view's own Enter only moves on some styles).
+    if (watched == tblLotesEncontrados && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (tblLotesEncontrados->currentIndex().isValid())
+                openFound(tblLotesEncontrados->currentIndex().row());
+            return true;
+        }
+    }
     // Esc in the justification gives the recall up, not the panel.
     if (watched == edtJustificativa && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
@@ -298,6 +330,67 @@ bool LotTracePanel::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return TracePanel::eventFilter(watched, event);
+}
+
+void LotTracePanel::openSearch()
+{
+    if (m_trace.lot.lote.isEmpty() && m_trace.lot.codigo.isEmpty()) {
+        lblLote->setText(QStringLiteral("Rastrear lote pelo número"));
+        for (QPushButton *b : {btnImprimir, btnExportar, btnRecolher})
+            b->setEnabled(false);
+    }
+    if (QWidget *w = parentWidget())
+        setMinimumSize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));
+    browser_ui::showCentredOver(this, m_grid);
+    edtNumeroLote->setFocus();
+    edtNumeroLote->selectAll();
+}
+
+void LotTracePanel::edtNumeroLoteReturn()
+{
+    const QString number = edtNumeroLote->text().trimmed();
+    if (number.isEmpty())
+        return;
+    try {
+        m_found = trace::FindLotsByNumber(m_central, number, m_run ? m_run->StoreLaboratories : QStringList());
+    } catch (const db::DbError &e) {
+        m_central.noteError(e);
+        m_op.error(QStringLiteral("Não foi possível procurar o lote: ") + db::operatorText(e));
+        return;
+    }
+    if (m_found.empty()) {
+        tblLotesEncontrados->hide();
+        m_op.inform(QStringLiteral("Nenhum lote de número ") + number + QStringLiteral(" nos locais desta loja."));
+        edtNumeroLote->setFocus();
+        edtNumeroLote->selectAll();
+        return;
+    }
+    auto found = m_found;
+    model(tblLotesEncontrados)->reset(int(found.size()), [found](int r, int c) {
+        const trace::LotFound &f = found[size_t(r)];
+        switch (c) {
+        case 0: return f.key.descricao;
+        case 1: return f.key.codigo;
+        case 2: return f.key.lote;
+        case 3: return f.key.fornecedor;
+        case 4: return f.laboratorio;
+        case 5: return quantity(f.saldo);
+        default: return f.key.unidade;
+        }
+    });
+    sizeColumns(tblLotesEncontrados);
+    tblLotesEncontrados->show();
+    tblLotesEncontrados->setCurrentIndex(tblLotesEncontrados->model()->index(0, 0));
+    tblLotesEncontrados->setFocus();
+}
+
+void LotTracePanel::openFound(int row)
+{
+    if (row < 0 || row >= int(m_found.size()))
+        return;
+    const trace::LotKey key = m_found[size_t(row)].key;
+    tblLotesEncontrados->hide();
+    open(key);
 }
 
 void LotTracePanel::btnRecolherClick()

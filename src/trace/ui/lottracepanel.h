@@ -34,6 +34,8 @@ public:
     // the panel stays hidden.
     void open(const trace::LotKey &lot);
     const trace::LotTrace &current() const { return m_trace; }
+    // Shows the panel with the lot-number box ready (Ctrl+L on the grid), the last trace kept.
+    void openSearch();
     // The store's laboratories, the user and the log (written only when it is switched on) that
     // a recall needs; without them "Recolher lote" is not offered.
     void setRecallContext(const core::RunState *run, core::ActivityLog *log);
@@ -50,6 +52,8 @@ public:
     QLabel *lblDiferenca;
     QLabel *lblCausas;             // the rows that explain the balance, one a line
 
+    QLineEdit *edtNumeroLote;          // a lot number, as a recall notice gives it
+    QTableView *tblLotesEncontrados;   // every product, supplier and location with that number
     QPushButton *btnRecolher;          // "Recolher lote"
     QFrame *pnlJustificativa;          // the recall's justification, asked once
     QLineEdit *edtJustificativa;
@@ -60,6 +64,10 @@ public:
     void btnRecolherClick();
     // Enter in the justification: the recall itself.
     void edtJustificativaReturn();
+    // Enter in the lot-number box: the rows holding that number.
+    void edtNumeroLoteReturn();
+    // Enter on a row found: its trace.
+    void openFound(int row);
 
 Q_SIGNALS:
     // Balances changed: the grid reloads with the operator's place kept.
@@ -80,6 +88,7 @@ private:
     const core::RunState *m_run = nullptr;
     core::ActivityLog *m_log = nullptr;
     trace::RecallPlan m_plan;
+    std::vector<trace::LotFound> m_found;
     std::optional<trace::RecallResult> m_recall;
 };
 

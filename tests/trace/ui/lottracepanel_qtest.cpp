@@ -242,6 +242,30 @@ private Q_SLOTS:
         QCOMPARE(form.Edit1->text(), search);
         QVERIFY(grid->hasFocus() || !form.Edit1->hasFocus());
 
+        // Ctrl+L on the grid: the lot found by its number typed in lower case, opened by Enter.
+        op.clear();
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(panel->isVisible());
+        QVERIFY(panel->edtNumeroLote->hasFocus());
+        QTest::keyClicks(panel->edtNumeroLote, QStringLiteral("zz-nenhum"));
+        QTest::keyClick(panel->edtNumeroLote, Qt::Key_Return);
+        QCOMPARE(op.texts(), QStringList{QStringLiteral("Nenhum lote de número zz-nenhum nos locais desta loja.")});
+        panel->edtNumeroLote->clear();
+        QTest::keyClicks(panel->edtNumeroLote, lote.toLower());
+        QTest::keyClick(panel->edtNumeroLote, Qt::Key_Return);
+        QVERIFY(panel->tblLotesEncontrados->isVisible());
+        QVERIFY(panel->tblLotesEncontrados->hasFocus());
+        QVERIFY(panel->tblLotesEncontrados->model()->rowCount() >= 1);
+        for (int r = 0; r < panel->tblLotesEncontrados->model()->rowCount(); ++r)
+            QCOMPARE(panel->tblLotesEncontrados->model()->index(r, 2).data().toString().toUpper(), lote.toUpper());
+        QTest::keyClick(panel->tblLotesEncontrados, Qt::Key_Return);
+        QVERIFY(!panel->tblLotesEncontrados->isVisible());
+        QCOMPARE(panel->current().lot.lote.toUpper(), lote.toUpper());
+        QVERIFY(panel->lblLote->text().contains(lote));
+        QCOMPARE(op.texts().size(), 1);
+        panel->btnFechar->click();
+
         // "Rastrear pedido" on the reports panel: the demo's traced order, one never deducted,
         // and one that does not exist.
         op.clear();

@@ -360,14 +360,24 @@ LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot)
     const QString supplierKey = common::FoldText(lot.fornecedor);
     const QString code = lot.codigo.trimmed();
     const db::Value lote = db::Value::text(lot.lote);
+    // A busy lot repeats a handful of spellings thousands of times: each is folded once.
+    QHash<QString, bool> supplierSeen, nameSeen;
     auto sameSupplier = [&](const std::vector<db::Value> &r, int column) {
-        return common::FoldText(cell(r, column)) == supplierKey;
+        const QString raw = cell(r, column);
+        auto it = supplierSeen.constFind(raw);
+        if (it == supplierSeen.constEnd())
+            it = supplierSeen.insert(raw, common::FoldText(raw) == supplierKey);
+        return *it;
     };
     // A product is named by its code where the row has one, and by either form of its name.
     auto sameProduct = [&](const std::vector<db::Value> &r, int codeColumn, int nameColumn) {
         if (codeColumn >= 0 && !code.isEmpty() && cell(r, codeColumn) == code)
             return true;
-        return NameKey(cell(r, nameColumn)) == nameKey;
+        const QString raw = cell(r, nameColumn);
+        auto it = nameSeen.constFind(raw);
+        if (it == nameSeen.constEnd())
+            it = nameSeen.insert(raw, NameKey(raw) == nameKey);
+        return *it;
     };
     db::Transaction tx(central);
 

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -57,6 +58,10 @@ private Q_SLOTS:
         shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
         shell::TForm1 form(program);
         browser_ui::LotGrid *grid = form.DBGrid1;
+        for (QTableView *view : {form.PainelRastreio->tblCompras, form.PainelRastreio->tblLocais,
+                                 form.PainelRastreio->tblMovimentos, form.PainelRastreio->tblPedidos,
+                                 form.PainelRastreio->tblOutrosPedidos, form.PainelRastreio->tblLotesEncontrados})
+            new QAbstractItemModelTester(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
 
         const QList<QAction *> items = grid->PopupMenu2->actions();
         QCOMPARE(items.size(), 4);

@@ -39,6 +39,8 @@ QTableView *table(const QString &name, const QStringList &titles, const QList<in
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     t->verticalHeader()->setDefaultSectionSize(20);
     t->horizontalHeader()->setStretchLastSection(true);
+    // Small enough that the panel, with its five tables, fits a 1024x768 screen; it grows with it.
+    t->setMinimumHeight(48);
     return t;
 }
 
@@ -213,7 +215,7 @@ void LotTracePanel::open(const trace::LotKey &lot)
         b->setEnabled(true);
     // As large as the window allows: the movements of a lot can be many.
     if (QWidget *w = parentWidget())
-        setMinimumSize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));
+        setFixedSize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));   // never past the window
     browser_ui::showCentredOver(this, m_grid);
     btnFechar->setFocus();
 }
@@ -340,7 +342,7 @@ void LotTracePanel::openSearch()
             b->setEnabled(false);
     }
     if (QWidget *w = parentWidget())
-        setMinimumSize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));
+        setFixedSize(qMax(640, w->width() - 40), qMax(420, w->height() - 80));   // never past the window
     browser_ui::showCentredOver(this, m_grid);
     edtNumeroLote->setFocus();
     edtNumeroLote->selectAll();

@@ -41,6 +41,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
@@ -166,6 +167,16 @@ TForm1::TForm1(Program &program, QWidget *parent)
     PainelRastreio = new trace_ui::LotTracePanel(m_program.dm.SQLConnection1, m_program.paths, m_program.clock,
                                                  m_program.op, DBGrid1, this);
     connect(DBGrid1->RastrearLote1, &QAction::triggered, this, &TForm1::RastrearLote1Click);
+    PainelRastreio->setRecallContext(&m_program.run, &m_program.log);
+    // Ctrl+L on the grid: a lot found by its number, as a recall notice names it.
+    auto *findLot = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), DBGrid1);
+    findLot->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(findLot, &QShortcut::activated, PainelRastreio, &trace_ui::LotTracePanel::openSearch);
+    connect(PainelRastreio, &trace_ui::LotTracePanel::lotRecalled, this, [this] {
+        data::CachedDataset &lots = m_program.dm.ESTLOTE;
+        if (lots.isOpen())
+            lots.refresh();
+    });
     PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
                                                          m_program.clock, m_program.op, this);
     connect(pnlRelatorios->btnRastrearPedido, &QPushButton::clicked, this,

@@ -6,10 +6,14 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace db {
 class Connection;
+}
+namespace platform {
+class WinPaths;
 }
 
 namespace trace {
@@ -19,17 +23,20 @@ struct LotKey {
     QString codigo, descricao, lote, fornecedor, unidade;
 };
 
+// A quantity in the lot's unit; nothing when its unit has no conversion to the lot's.
+using LotQuantity = std::optional<double>;
+
 struct PurchaseLine {
-    QString notaFiscal, unidade;
+    QString notaFiscal, unidade, fornecedor;
     QDate data;
     db::Value quantidade;
-    double inLotUnit = 0;
+    LotQuantity inLotUnit;
 };
 
 struct LocationBalance {
-    QString laboratorio, unidade;
+    QString laboratorio, unidade, fornecedor, situacao;
     db::Value saldo;
-    double inLotUnit = 0;
+    LotQuantity inLotUnit;
 };
 
 enum class MovementKind { Order, Loss, QualityControl, Purchase, Other };
@@ -45,21 +52,51 @@ struct LotMovement {
     QDate data;
     QString estacao, unidade, laboratorio, notaFiscal;
     db::Value npedido, nformula, quantidade;
-    double inLotUnit = 0;
+    LotQuantity inLotUnit;
+};
+
+// How an order is known to have taken the lot: its component line and the movement that
+// deducted it agree; a line no movement deducted; a movement with no line of the order naming
+// the lot; a line and its movement with different quantities.
+enum class OrderState { Deducted, NotDeducted, MovementWithoutLine, QuantityDiffers };
+// "Baixado", "Baixa não realizada", "Movimento sem linha no pedido", "Quantidades diferentes".
+QString StateText(OrderState state);
+
+// One order component line of the lot paired with its movement (either may be missing).
+struct OrderLotLine {
+    db::Value nformula;
+    bool hasLine = false, hasMovement = false;
+    db::Value lineQuantity, movedQuantity;
+    QString lineUnit, movedUnit;
+    QDate movementDate;
+    OrderState state = OrderState::Deducted;
 };
 
 struct LotOrder {
-    QString estacao, tipo;
+    QString estacao, tipo;   // tipo as PEDIDOS holds it; empty when the order has no PEDIDOS row
     db::Value npedido;
     QDate data;
+    bool found = false;      // PEDIDOS holds the order
+    std::vector<OrderLotLine> lines;
+    // The worst of its lines' states, in the order of OrderState from the last.
+    OrderState state() const;
+    // The states of its lines, once each, joined by " / ".
+    QString stateText() const;
+    // "01.100"
+    QString name() const;
 };
+
+// Only orders of type "Pedido" (any letter case) were dispensed to a patient.
+bool IsDispensed(const QString &tipo);
 
 struct LotTrace {
     LotKey lot;
     std::vector<PurchaseLine> purchases;
     std::vector<LocationBalance> locations;
     std::vector<LotMovement> movements;   // in date order
-    std::vector<LotOrder> orders;         // once each, in the order first used
+    std::vector<LotOrder> orders;         // dispensed orders (type "Pedido"), by date and number
+    std::vector<LotOrder> otherOrders;    // quotations and every other type, apart
+    bool controlled = false;              // a location marks the lot as a controlled substance
     double bought = 0;     // purchase lines, in the lot's unit
     double movedOut = 0;   // every movement but purchases, in the lot's unit
     double held = 0;       // the locations' balances, in the lot's unit
@@ -67,12 +104,22 @@ struct LotTrace {
     double difference() const;
     // One sentence when the difference is not zero; empty otherwise.
     QString explanation() const;
+    // The rows that explain the balance, one sentence each: units without conversion, a balance
+    // that went below zero, and, when the difference is not zero, lines without movement,
+    // movements without line, stock with no invoice; then how transfers show.
+    QStringList causes;
 };
 
-// Quantity in `from` expressed in `to`, units compared without regard to letter case.
-double ToLotUnit(double quantity, const QString &from, const QString &to);
+// Quantity in `from` expressed in `to` by the suite's unit table (any letter case); nothing when
+// the two units do not convert.
+LotQuantity ToLotUnit(double quantity, const QString &from, const QString &to);
 
-// Reads the lot's history in three statements: purchases, locations, movements with their orders.
+// Names compared as people type them: case, accents, apostrophes and repeated blanks folded.
+QString NameKey(const QString &name);
+
+// Reads the lot's history in four statements: purchases, locations, movements with their
+// orders, and the order component lines naming the lot with their orders. Suppliers and product
+// names are compared folded, in the program, on the rows of the lot number.
 LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot);
 
 // "1.234,50000": the quantities of the panel.
@@ -81,16 +128,23 @@ QString FormatQuantity(double value);
 // The trace as CSV lines (header first): one line per purchase, location and movement, then the
 // four totals.
 inline const QString kLotTraceHeader = QStringLiteral(
-    "PRODUTO;LOTE;FORNECEDOR;REGISTRO;DATA;ESTAÇÃO;PEDIDO;FÓRMULA;NOTA FISCAL;LOCAL;QUANTIDADE;UNID.;NA UNID. DO LOTE");
+    "PRODUTO;LOTE;FORNECEDOR;REGISTRO;DATA;ESTAÇÃO;PEDIDO;FÓRMULA;NOTA FISCAL;LOCAL;QUANTIDADE;UNID.;NA UNID. DO LOTE;"
+    "SITUAÇÃO");
+// Then one line per order line of the lot ("Pedido dispensado", or "Outro tipo de pedido"), the
+// totals, and one "Causa" line per cause of the balance check.
 QStringList LotTraceLines(const LotTrace &trace);
-// "C:\FORMULIX\RASTROyy.MM.dd.CSV".
-QString LotTracePath(const QDate &today);
+// "C:\FORMULIX\RASTROyy.MM.dd_LOTE.CSV": the lot in the name, characters Windows refuses in
+// a file name made "_".
+QString LotTracePath(const QDate &today, const QString &lote);
 
-// One component line of an order, with the movement that deducted it, if any.
+// One component line of an order, with the movement that deducted it, if any; or a movement of
+// the order that no line names (hasLine false: the line's fields are the movement's).
 struct OrderComponent {
     QString componente, lote, fornecedor, unid;
     db::Value nformula, qdeestoque;
+    bool hasLine = true;
     bool moved = false;
+    OrderState state = OrderState::NotDeducted;
     QDate movementDate;
     db::Value movedQuantity;
     QString movedUnit, laboratorio;
@@ -104,6 +158,7 @@ struct OrderTrace {
     QString tipo;
     std::vector<OrderComponent> components;
     int notMoved() const;
+    int lines() const;   // components that are order lines
 };
 
 inline const QString kNotMoved = QStringLiteral("Baixa não realizada");
@@ -111,10 +166,15 @@ inline const QString kNotMoved = QStringLiteral("Baixa não realizada");
 OrderTrace ReadOrderTrace(db::Connection &central, const QString &estacao, int npedido);
 
 inline const QString kOrderTraceHeader = QStringLiteral(
-    "ESTAÇÃO;PEDIDO;FÓRMULA;COMPONENTE;LOTE;FORNECEDOR;QUANTIDADE;UNID.;BAIXA;QUANTIDADE BAIXADA;UNID. BAIXADA;LOCAL");
+    "ESTAÇÃO;PEDIDO;FÓRMULA;COMPONENTE;LOTE;FORNECEDOR;QUANTIDADE;UNID.;BAIXA;QUANTIDADE BAIXADA;UNID. BAIXADA;LOCAL;"
+    "SITUAÇÃO");
 // One line per component line and movement; a line without movement says kNotMoved under "BAIXA".
 QStringList OrderTraceLines(const OrderTrace &order);
-// "C:\FORMULIX\RASTROPEDyy.MM.dd.CSV".
-QString OrderTracePath(const QDate &today);
+// "C:\FORMULIX\RASTROPEDyy.MM.dd_EE-NNNN.CSV": the order in the name.
+QString OrderTracePath(const QDate &today, const QString &estacao, int npedido);
+
+// The path itself when no file has it yet; otherwise the first of "NAME (2).CSV", "NAME (3).CSV",
+// ... that is free, so a second export never overwrites the first.
+QString FreeFilePath(const platform::WinPaths &paths, const QString &windowsPath);
 
 } // namespace trace

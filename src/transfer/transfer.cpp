@@ -1,6 +1,7 @@
 #include "transfer.h"
 
 #include "core/runstate.h"
+#include "data/lotlock.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
 #include "platform/numberformat.h"
@@ -13,14 +14,8 @@ namespace transfer {
 
 namespace {
 
-// Every transfer of a lot locks all of the lot's rows, location by location in this order, before
-// it writes anything: two transfers of the same lot queue on the first row instead of deadlocking,
-// and a destination created by one is seen by the other when it gets its turn.
-const QString kKeyCondition = QStringLiteral(
-    "CODIGO is not distinct from ? and LOTE is not distinct from ? and FORNECEDOR is not distinct from ?");
-
 const QString kLocationsStatement =
-    QStringLiteral("select LABORATORIO from ESTLOTE where ") + kKeyCondition;
+    QStringLiteral("select LABORATORIO from ESTLOTE where ") + data::LotKeyCondition();
 
 // A wait that ended in another transfer's commit starts the whole attempt again on what it left;
 // each new attempt means another workstation got through, so this only bounds a pathological case.
@@ -34,33 +29,9 @@ QString rightTrimmed(const QString &s)
     return s.left(n);
 }
 
-// A statement with its values written in, as the operator reads it in a failure message.
 QString readable(const QString &sql, const std::vector<db::Value> &params)
 {
-    QString out;
-    size_t next = 0;
-    for (const QChar c : sql) {
-        if (c != QLatin1Char('?') || next >= params.size()) {
-            out += c;
-            continue;
-        }
-        const db::Value &v = params[next++];
-        switch (v.kind()) {
-        case db::Value::Kind::Null: out += QStringLiteral("NULL"); break;
-        case db::Value::Kind::Integer:
-        case db::Value::Kind::Decimal:
-        case db::Value::Kind::Double: {
-            // The general decimal form with "." (5, 2.5, 0.001).
-            QString n = platform::GeneralNumber(v.toDouble());
-            n.replace(QLatin1Char(','), QLatin1Char('.'));
-            out += n;
-            break;
-        }
-        case db::Value::Kind::Date: out += db::quoted(db::monthFirstDate(v.toDate(), false)); break;
-        default: out += db::quoted(v.toString()); break;
-        }
-    }
-    return out;
+    return data::ReadableStatement(sql, params);
 }
 
 // The stored balance with 8 decimals (a NULL counts as 0).
@@ -80,16 +51,12 @@ int64_t mantissaAt8(const db::Value &v)
 
 bool isRetryable(const db::DbError &e)
 {
-    return e.isUpdateConflict() || e.hasCode(335544336L /* isc_deadlock */);
+    return data::IsRetryable(e);
 }
 
-// Failures that mean the same whatever statement met them go on as they are (call only from a
-// handler): a lost link to Transfer's own handler, and a wait on a row another workstation held
-// that the operator cancelled or that ran out, rolled back, to the caller.
 void passOnLostOrEndedWait(const db::DbError &e)
 {
-    if (e.isConnectionLost() || e.waitEnded())
-        throw;
+    data::PassOnLostOrEndedWait(e);
 }
 
 struct Locked {
@@ -116,66 +83,20 @@ std::vector<db::Value> keyParams(const SourceLot &s)
     return {s.codigo, s.lote, s.fornecedor};
 }
 
-// Reads the lot's locations, then locks the rows of each in byte order of the name (trailing
-// blanks aside), and returns them as they are now that nobody else can change them.
+// The lot's rows locked by the shared rule, its outcomes in this file's terms.
 Locked lockLot(db::Transaction &tx, const SourceLot &source)
 {
-    std::vector<db::Value> params = keyParams(source);
-    db::Rows locations;
     try {
-        locations = tx.query(kLocationsStatement, params);
-    } catch (const db::DbError &e) {
-        passOnLostOrEndedWait(e);
-        if (isRetryable(e))
-            throw Restart{};
-        throw LookupFailure{readable(kLocationsStatement, params)};
+        db::Rows rows = data::LockLotOnce(tx, source.codigo, source.lote, source.fornecedor);
+        Locked locked;
+        locked.columns = std::move(rows.columns);
+        locked.rows = std::move(rows.rows);
+        return locked;
+    } catch (const data::LotLockRestart &) {
+        throw Restart{};
+    } catch (const data::LotLockFailure &f) {
+        throw LookupFailure{f.command};
     }
-    std::vector<std::pair<QByteArray, db::Value>> names;
-    for (const auto &r : locations.rows) {
-        const QByteArray key = r[0].isNull() ? QByteArray() : platform::toCp1252(rightTrimmed(r[0].toString()));
-        const bool seen = std::any_of(names.begin(), names.end(), [&](const auto &n) {
-            return n.first == key && n.second.isNull() == r[0].isNull();
-        });
-        if (!seen)
-            names.emplace_back(key, r[0]);
-    }
-    std::sort(names.begin(), names.end(), [](const auto &a, const auto &b) {
-        if (a.second.isNull() != b.second.isNull())
-            return a.second.isNull();
-        return a.first < b.first;
-    });
-
-    Locked locked;
-    const QString lockSql = LockStatement();
-    for (const auto &n : names) {
-        std::vector<db::Value> p = keyParams(source);
-        p.push_back(n.second);
-        try {
-            db::Rows rows = tx.query(lockSql, p);
-            if (locked.columns.empty())
-                locked.columns = rows.columns;
-            for (auto &r : rows.rows)
-                locked.rows.push_back(std::move(r));
-        } catch (const db::DbError &e) {
-            passOnLostOrEndedWait(e);
-            if (isRetryable(e))
-                throw Restart{};
-            throw LookupFailure{readable(lockSql, p)};
-        }
-    }
-    // A location another transfer created and committed between the first read and the locks is
-    // not locked yet: start again so it takes its place in the order. Once every row is held, no
-    // other transfer of the lot can add one before this one ends.
-    try {
-        if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
-            throw Restart{};
-    } catch (const db::DbError &e) {
-        passOnLostOrEndedWait(e);
-        if (isRetryable(e))
-            throw Restart{};
-        throw LookupFailure{readable(kLocationsStatement, params)};
-    }
-    return locked;
 }
 
 bool sameLocationValue(const db::Value &stored, const db::Value &wanted)
@@ -189,28 +110,12 @@ bool sameLocationValue(const db::Value &stored, const db::Value &wanted)
 
 db::Rows LockLotRows(db::Transaction &tx, const db::Value &codigo, const db::Value &lote, const db::Value &fornecedor)
 {
-    const SourceLot lot{codigo, lote, fornecedor, db::Value(), QString()};
-    // A lock that waited on another transaction's commit is taken again on what it left: read
-    // committed sees that at the next statement, so the caller's transaction goes on.
-    for (int attempt = 1;; ++attempt) {
-        try {
-            Locked locked = lockLot(tx, lot);
-            db::Rows rows;
-            rows.columns = std::move(locked.columns);
-            rows.rows = std::move(locked.rows);
-            return rows;
-        } catch (const Restart &) {
-            if (attempt >= kMaxAttempts)
-                throw db::DbError(LookupFailedMessage(readable(kLocationsStatement, keyParams(lot))));
-        } catch (const LookupFailure &f) {
-            throw db::DbError(LookupFailedMessage(f.command));
-        }
-    }
+    return data::LockLotRows(tx, codigo, lote, fornecedor);
 }
 
 QString LookupFailedMessage(const QString &command)
 {
-    return QStringLiteral("(1) Não foi possível executar o seguinte comando: ") + QLatin1Char('\r') + command;
+    return data::LookupFailedMessage(command);
 }
 
 QString CreditFailedMessage(const QString &descricao)
@@ -287,15 +192,14 @@ bool SameLocation(const QString &a, const QString &b)
 
 QString LockStatement()
 {
-    return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where ") + kKeyCondition
-        + QStringLiteral(" and LABORATORIO is not distinct from ? with lock");
+    return data::LockStatement();
 }
 
 QString CreditStatement()
 {
     return QStringLiteral("update ESTLOTE set SALDOCORRENTE = coalesce(SALDOCORRENTE, 0) + ?, "
                           "SALDOPREVISTO = coalesce(SALDOPREVISTO, 0) + ? where ")
-        + kKeyCondition + QStringLiteral(" and LABORATORIO = ?");
+        + data::LotKeyCondition() + QStringLiteral(" and LABORATORIO = ?");
 }
 
 QString InsertStatement()
@@ -310,7 +214,7 @@ QString DebitStatement()
     // Both balances from the stored one: SALDOPREVISTO becomes the new SALDOCORRENTE.
     return QStringLiteral("UPDATE ESTLOTE SET SaldoCorrente = SaldoCorrente - ?, SaldoPrevisto = SaldoCorrente - ? "
                           "where ")
-        + kKeyCondition + QStringLiteral(" and LABORATORIO is not distinct from ? and SaldoCorrente >= ?");
+        + data::LotKeyCondition() + QStringLiteral(" and LABORATORIO is not distinct from ? and SaldoCorrente >= ?");
 }
 
 namespace {

@@ -57,12 +57,12 @@ OrderTracePanel::OrderTracePanel(db::Connection &central, const platform::WinPat
     lblPedido = new QLabel(this);
     lblPedido->setObjectName(QStringLiteral("lblPedido"));
     lblPedido->setTextFormat(Qt::PlainText);
-    tblComponentes = new QTableWidget(0, 10, this);
+    tblComponentes = new QTableWidget(0, 11, this);
     tblComponentes->setObjectName(QStringLiteral("tblComponentes"));
     tblComponentes->setHorizontalHeaderLabels(
         {QStringLiteral("Fórmula"), QStringLiteral("Componente"), QStringLiteral("Lote"), QStringLiteral("Fornecedor"),
          QStringLiteral("Quantidade"), QStringLiteral("Unid"), QStringLiteral("Baixa"), QStringLiteral("Qtde. baixada"),
-         QStringLiteral("Unid"), QStringLiteral("Local")});
+         QStringLiteral("Unid"), QStringLiteral("Local"), QStringLiteral("Situação")});
     tblComponentes->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblComponentes->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblComponentes->verticalHeader()->hide();
@@ -132,21 +132,25 @@ void OrderTracePanel::btnRastrearClick()
     else
         lblPedido->setText(QStringLiteral("Pedido ") + name + QStringLiteral("  -  ")
                            + platform::FormatDate(QStringLiteral("dd/MM/yyyy"), o.data) + QStringLiteral("  -  ")
-                           + o.tipo + QStringLiteral("  -  ") + QString::number(o.components.size())
+                           + o.tipo + QStringLiteral("  -  ") + QString::number(o.lines())
                            + QStringLiteral(" linha(s), ") + QString::number(o.notMoved())
-                           + QStringLiteral(" sem baixa"));
+                           + QStringLiteral(" sem baixa")
+                           + (o.lines() < int(o.components.size())
+                                  ? QStringLiteral(", ") + QString::number(int(o.components.size()) - o.lines())
+                                      + QStringLiteral(" movimento(s) sem linha")
+                                  : QString()));
     tblComponentes->setRowCount(int(o.components.size()));
     for (int r = 0; r < int(o.components.size()); ++r) {
         const trace::OrderComponent &c = o.components[size_t(r)];
         const QStringList cells{value(c.nformula), c.componente, c.lote, c.fornecedor, quantity(c.qdeestoque), c.unid,
                                 c.moved ? platform::FormatDate(QStringLiteral("dd/MM/yyyy"), c.movementDate)
                                         : trace::kNotMoved,
-                                quantity(c.movedQuantity), c.movedUnit, c.laboratorio};
+                                quantity(c.movedQuantity), c.movedUnit, c.laboratorio, trace::StateText(c.state)};
         for (int col = 0; col < int(cells.size()); ++col) {
             auto *item = new QTableWidgetItem(cells.at(col));
             if (col == 0 || col == 4 || col == 7)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            if (!c.moved)
+            if (c.state != trace::OrderState::Deducted)
                 item->setForeground(Qt::red);
             tblComponentes->setItem(r, col, item);
         }
@@ -159,7 +163,8 @@ void OrderTracePanel::btnRastrearClick()
 void OrderTracePanel::btnExportarClick()
 {
     if (m_traced)
-        exportCsv(trace::OrderTracePath(m_clock.today()), trace::OrderTraceLines(m_order));
+        exportCsv(trace::OrderTracePath(m_clock.today(), m_order.estacao, m_order.npedido),
+                  trace::OrderTraceLines(m_order));
 }
 
 void OrderTracePanel::btnImprimirClick()

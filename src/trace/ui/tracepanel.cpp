@@ -3,6 +3,7 @@
 #include "exports/csvexport.h"
 #include "platform/operator.h"
 #include "reports/engine/engine.h"
+#include "trace/lottrace.h"
 #include "trace/tracereport.h"
 
 #include <QHBoxLayout>
@@ -41,8 +42,10 @@ QHBoxLayout *TracePanel::buttonRow()
     return row;
 }
 
-void TracePanel::exportCsv(const QString &windowsPath, const QStringList &lines)
+void TracePanel::exportCsv(const QString &wantedPath, const QStringList &lines)
 {
+    // A second export of the same lot or order on the same day gets its own file.
+    const QString windowsPath = trace::FreeFilePath(m_paths, wantedPath);
     try {
         exports::WriteCsvFile(m_paths, windowsPath, lines);
     } catch (const exports::ExportError &e) {

@@ -35,8 +35,9 @@ protected:
 
     // The three buttons on the right of a row.
     QHBoxLayout *buttonRow();
-    // Writes the file and tells where; a file that cannot be written is told instead.
-    void exportCsv(const QString &windowsPath, const QStringList &lines);
+    // Writes the file, under a name no earlier file has (a number added), and tells where; a
+    // file that cannot be written is told instead.
+    void exportCsv(const QString &wantedPath, const QStringList &lines);
     // Runs the report of the trace project over the connections given.
     void printReport(const std::function<void(reports_engine::ReportEngine &)> &connect, const QString &report);
     void keyPressEvent(QKeyEvent *event) override;

@@ -11,10 +11,15 @@
 #include "reports/reportrig.h"
 #include "reports/ui/reportspanel.h"
 #include "trace/tracereport.h"
+#include "trace/recall.h"
+#include "common/units.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
 #include "users/ui/loginpanel.h"
 
+#include <algorithm>
+
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -23,6 +28,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +58,10 @@ private Q_SLOTS:
         shell::Program program(testsupport::demoProgramFolder(m_dir.path()), clock, op);
         shell::TForm1 form(program);
         browser_ui::LotGrid *grid = form.DBGrid1;
+        for (QTableView *view : {form.PainelRastreio->tblCompras, form.PainelRastreio->tblLocais,
+                                 form.PainelRastreio->tblMovimentos, form.PainelRastreio->tblPedidos,
+                                 form.PainelRastreio->tblOutrosPedidos, form.PainelRastreio->tblLotesEncontrados})
+            new QAbstractItemModelTester(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
 
         const QList<QAction *> items = grid->PopupMenu2->actions();
         QCOMPARE(items.size(), 4);
@@ -95,13 +105,15 @@ private Q_SLOTS:
         QVERIFY(panel->isVisible());
         QVERIFY(panel->lblLote->text().contains(lote));
         QSet<QString> kinds;
-        for (int r = 0; r < panel->tblMovimentos->rowCount(); ++r)
-            kinds.insert(panel->tblMovimentos->item(r, 1)->text());
+        const QAbstractItemModel *moves = panel->tblMovimentos->model();
+        for (int r = 0; r < moves->rowCount(); ++r)
+            kinds.insert(moves->index(r, 1).data().toString());
         for (const char *kind : {"Pedido", "Perda", "Controle de qualidade", "Compra", "Outro"})
             QVERIFY2(kinds.contains(QString::fromUtf8(kind)), kind);
         QSet<QString> stations;
-        for (int r = 0; r < panel->tblPedidos->rowCount(); ++r)
-            stations.insert(panel->tblPedidos->item(r, 0)->text());
+        const QAbstractItemModel *orderRows = panel->tblPedidos->model();
+        for (int r = 0; r < orderRows->rowCount(); ++r)
+            stations.insert(orderRows->index(r, 0).data().toString());
         QCOMPARE(stations, (QSet<QString>{QStringLiteral("01"), QStringLiteral("02")}));
         QVERIFY(panel->current().difference() != 0);
         QVERIFY(panel->lblDiferenca->isVisible());
@@ -138,14 +150,94 @@ private Q_SLOTS:
                                          + reports_engine::MissingProjectMessage(trace::kTraceProject)});
         op.clear();
 
+        // Exported twice the same day: the second file does not overwrite the first.
         panel->btnExportar->click();
+        panel->btnExportar->click();
+        const QString csvName = QStringLiteral("RASTRO26.03.31_") + lote + QStringLiteral(".CSV");
         QCOMPARE(op.texts(),
-                 QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\RASTRO26.03.31.CSV\" gerado com sucesso. \rAbra-o no Excel.")});
-        QFile csv(QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(QStringLiteral("RASTRO26.03.31.CSV")));
+                 (QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\") + csvName
+                                  + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel."),
+                              QStringLiteral("Arquivo \"C:\\FORMULIX\\RASTRO26.03.31_") + lote
+                                  + QStringLiteral(" (2).CSV\" gerado com sucesso. \rAbra-o no Excel.")}));
+        QFile csv(QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(csvName));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QByteArray bytes = csv.readAll();
+        QCOMPARE(bytes, platform::toCp1252(trace::LotTraceLines(panel->current()).join(QStringLiteral("\r\n"))
+                                           + QStringLiteral("\r\n")));
         QVERIFY(bytes.startsWith(platform::toCp1252(trace::kLotTraceHeader) + "\r\n"));
-        QCOMPARE(bytes.count("\r\n"), qsizetype(trace::LotTraceLines(panel->current()).size()));
+
+        // "Recolher lote": what moves is shown and confirmed, a justification asked once (an empty
+        // one refused), the store's balances go into quality control, the lot's total is kept, the
+        // grid keeps its place; a second recall moves nothing and says so.
+        const trace::LotKey lotKey = panel->current().lot;
+        auto lotTotal = [&] {
+            const db::Rows r = program.dm.SQLConnection1.query(
+                QStringLiteral("select SALDOCORRENTE, UNIDADE from ESTLOTE where CODIGO = ? and LOTE = ? and FORNECEDOR = ?"),
+                {db::Value::text(lotKey.codigo), db::Value::text(lotKey.lote), db::Value::text(lotKey.fornecedor)});
+            double sum = 0;
+            for (const auto &row : r.rows)
+                sum += row[0].toDouble() * common::UnitFactorBetween(row[1].toString(), lotKey.unidade).value();
+            return sum;
+        };
+        const double total = lotTotal();
+        const trace::RecallPlan plan = trace::PlanRecall(program.dm.SQLConnection1, lotKey, program.run.StoreLaboratories);
+        QVERIFY(!plan.nothingToMove());
+        op.clear();
+        op.answer(platform::Answer::Yes);
+        QVERIFY(panel->btnRecolher->isVisible());
+        panel->btnRecolher->setFocus();
+        QTest::keyClick(panel->btnRecolher, Qt::Key_Space);
+        QVERIFY(panel->edtJustificativa->hasFocus());
+        QTest::keyClick(panel->edtJustificativa, Qt::Key_Return);
+        QTest::keyClicks(panel->edtJustificativa, QStringLiteral("Alerta do fabricante nº 12"));
+        QTest::keyClick(panel->edtJustificativa, Qt::Key_Return);
+        QVERIFY(panel->lastRecall().has_value());
+        QCOMPARE(op.texts(), (QStringList{trace::RecallQuestion(lotKey, plan),
+                                          QStringLiteral("Informe a justificativa do recolhimento."),
+                                          panel->lastRecall()->message}));
+        QVERIFY(panel->lastRecall()->message.startsWith(trace::kRecallDoneLead));
+        QCOMPARE(int(panel->lastRecall()->moved.size()), int(plan.toMove.size()));
+        QCOMPARE(lotTotal(), total);
+        QVERIFY(!panel->pnlJustificativa->isVisible());
+        const QAbstractItemModel *places = panel->tblLocais->model();
+        bool quarantined = false;
+        for (int r = 0; r < places->rowCount(); ++r)
+            quarantined = quarantined
+                || (places->index(r, 0).data().toString() == trace::kQualityControl
+                    && places->index(r, 3).data().toString() == trace::kAwaiting);
+        QVERIFY(quarantined);
+        QCOMPARE(lots.currentRow(), row);
+        op.clear();
+        panel->btnRecolher->click();
+        QCOMPARE(op.texts(), QStringList{trace::NothingToRecallText(
+                                 lotKey, trace::PlanRecall(program.dm.SQLConnection1, lotKey,
+                                                           program.run.StoreLaboratories))});
+        QVERIFY(op.texts().first().startsWith(QStringLiteral("Nada a recolher: ")));
+        op.clear();
+
+        // The dossier: printed with the pharmacy and who recalled it, and saved as its own file.
+        RecordingView dossierView;
+        panel->reportView = &dossierView;
+        panel->btnImprimir->click();
+        QCOMPARE(dossierView.presented, 1);
+        const QStringList dossierTexts = dossierView.texts();
+        auto printedStarting = [&](const QString &lead) {
+            return std::any_of(dossierTexts.begin(), dossierTexts.end(), [&](const QString &t) { return t.startsWith(lead); });
+        };
+        QVERIFY(printedStarting(QStringLiteral("Recolhido para Controle Qualidade (Aguardando) por ")));
+        QVERIFY(dossierTexts.contains(QStringLiteral("Recolhido do local")));
+        QVERIFY(dossierTexts.contains(QStringLiteral("Quarentena")));
+        panel->btnExportar->click();
+        const QString dossierName = QStringLiteral("RECOLHIMENTO26.03.31_") + lote + QStringLiteral(".CSV");
+        QCOMPARE(op.texts(), QStringList{QStringLiteral("Arquivo \"C:\\FORMULIX\\") + dossierName
+                                         + QStringLiteral("\" gerado com sucesso. \rAbra-o no Excel.")});
+        QFile dossierFile(QDir(testsupport::demoProgramFolder(m_dir.path())).filePath(dossierName));
+        QVERIFY(dossierFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> dossierLines = dossierFile.readAll().split('\n');
+        QVERIFY(dossierLines.size() > 3);
+        QVERIFY(dossierLines.at(1).contains(platform::toCp1252(QStringLiteral(";Farmácia;"))));
+        QVERIFY(dossierLines.at(2).contains(";Recolhido do local;31/03/2026;"));
+        op.clear();
 
         panel->btnFechar->setFocus();
         panel->btnFechar->click();
@@ -154,6 +246,30 @@ private Q_SLOTS:
         QCOMPARE(grid->currentIndex().row(), row);
         QCOMPARE(form.Edit1->text(), search);
         QVERIFY(grid->hasFocus() || !form.Edit1->hasFocus());
+
+        // Ctrl+L on the grid: the lot found by its number typed in lower case, opened by Enter.
+        op.clear();
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(panel->isVisible());
+        QVERIFY(panel->edtNumeroLote->hasFocus());
+        QTest::keyClicks(panel->edtNumeroLote, QStringLiteral("zz-nenhum"));
+        QTest::keyClick(panel->edtNumeroLote, Qt::Key_Return);
+        QCOMPARE(op.texts(), QStringList{QStringLiteral("Nenhum lote de número zz-nenhum nos locais desta loja.")});
+        panel->edtNumeroLote->clear();
+        QTest::keyClicks(panel->edtNumeroLote, lote.toLower());
+        QTest::keyClick(panel->edtNumeroLote, Qt::Key_Return);
+        QVERIFY(panel->tblLotesEncontrados->isVisible());
+        QVERIFY(panel->tblLotesEncontrados->hasFocus());
+        QVERIFY(panel->tblLotesEncontrados->model()->rowCount() >= 1);
+        for (int r = 0; r < panel->tblLotesEncontrados->model()->rowCount(); ++r)
+            QCOMPARE(panel->tblLotesEncontrados->model()->index(r, 2).data().toString().toUpper(), lote.toUpper());
+        QTest::keyClick(panel->tblLotesEncontrados, Qt::Key_Return);
+        QVERIFY(!panel->tblLotesEncontrados->isVisible());
+        QCOMPARE(panel->current().lot.lote.toUpper(), lote.toUpper());
+        QVERIFY(panel->lblLote->text().contains(lote));
+        QCOMPARE(op.texts().size(), 1);
+        panel->btnFechar->click();
 
         // "Rastrear pedido" on the reports panel: the demo's traced order, one never deducted,
         // and one that does not exist.
@@ -173,6 +289,7 @@ private Q_SLOTS:
         traceOrder(QStringLiteral("2"), QStringLiteral("900002"));
         QCOMPARE(orders->tblComponentes->rowCount(), 1);
         QCOMPARE(orders->tblComponentes->item(0, 2)->text(), lote);
+        QCOMPARE(orders->tblComponentes->item(0, 10)->text(), QStringLiteral("Baixado"));
         QVERIFY(orders->tblComponentes->item(0, 6)->text() != trace::kNotMoved);
         RecordingView orderView;
         orders->reportView = &orderView;

@@ -1,0 +1,47 @@
+// The lock rule of every write that could add a location to a lot or move its balance between
+// locations: the lot's rows at all its locations read and locked in byte order of the location's
+// name, inside the caller's transaction. Shared by the transfer, the lot edit and the recall.
+#pragma once
+#include "db/connection.h"
+#include "db/value.h"
+
+#include <QString>
+#include <vector>
+
+namespace data {
+
+// The lot's rows were locked while another transaction held one, or a location appeared between
+// the read and the locks: the caller starts again (read committed sees the other's work then).
+struct LotLockRestart {};
+// A statement of the lock failed otherwise: its text with the values written in.
+struct LotLockFailure {
+    QString command;
+};
+
+// One attempt: the rows in LotColumnList order. Throws LotLockRestart or LotLockFailure; a lost
+// link and a wait ended by the operator or its bound go on as db::DbError.
+db::Rows LockLotOnce(db::Transaction &tx, const db::Value &codigo, const db::Value &lote,
+                     const db::Value &fornecedor);
+
+// Attempts until the rows are held. Throws db::DbError with message (1) when they cannot be.
+db::Rows LockLotRows(db::Transaction &tx, const db::Value &codigo, const db::Value &lote,
+                     const db::Value &fornecedor);
+
+// "(1) Não foi possível executar o seguinte comando: " and the statement.
+QString LookupFailedMessage(const QString &command);
+
+// A statement with its values written in, as the operator reads it in a failure message.
+QString ReadableStatement(const QString &sql, const std::vector<db::Value> &params);
+
+// The statement locking one location's rows of the lot (bound: code, lot, supplier, location).
+QString LockStatement();
+// The lot's key condition (bound: code, lot, supplier), NULLs matching NULLs.
+QString LotKeyCondition();
+
+// A conflict that waiting on the row ended in: the statement is tried again.
+bool IsRetryable(const db::DbError &e);
+// Call only from a handler: a lost link, or a wait the operator cancelled or that ran out, is
+// thrown on as it is; it means the same whatever statement met it.
+void PassOnLostOrEndedWait(const db::DbError &e);
+
+} // namespace data

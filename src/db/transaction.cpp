@@ -11,6 +11,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 
 namespace db {
@@ -177,7 +178,8 @@ void runWaiting(Connection &conn, ITransaction *tx, Conflicts conflicts, Call ca
 {
     detail::offWindow(conn, true, [&] {
         using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::seconds(lockWaitLimit());
+        // The limit counts from the moment the engine first says the row is held.
+        std::optional<Clock::time_point> deadline;
         detail::WaitControl *control = detail::currentWait();
         WaitNote note{conn, tx};
         for (int changes = 0;;) {
@@ -211,7 +213,9 @@ void runWaiting(Connection &conn, ITransaction *tx, Conflicts conflicts, Call ca
                     throw ended(e, DbError::Wait::Deadlock);
                 if (control)
                     control->waitingOnRow();
-                if (Clock::now() >= deadline)
+                if (!deadline)
+                    deadline = Clock::now() + std::chrono::seconds(lockWaitLimit());
+                else if (Clock::now() >= *deadline)
                     throw ended(e, DbError::Wait::TimedOut);
             }
         }

@@ -5,6 +5,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,8 +30,10 @@ namespace {
 // A call that ends within this is waited for without turning the event loop: nothing else of the
 // window runs in the middle of it.
 constexpr std::chrono::milliseconds kQuiet{150};
-// Then the window paints and runs its timers; the panel comes up after this.
-constexpr int kPanelAfterMs = 1000;
+// Then the window paints and runs its timers; the panel comes up after this, or from the second
+// of these on as soon as the call is known to wait on a record another workstation holds.
+constexpr qint64 kPanelAfterMs = 1000;
+constexpr qint64 kPanelOnRowAfterMs = 500;
 
 // Closing the panel (Escape, the title bar) asks for the cancel too: the panel goes when the
 // wait has ended, never before.
@@ -178,6 +181,8 @@ void LockWaitPanel::wait(const std::function<QString()> &what, const std::functi
         job();
         return;
     }
+    QElapsedTimer since;
+    since.start();
     auto h = std::make_shared<Handover>();
     m_workers->run([h, &job] {
         std::exception_ptr failure;
@@ -206,12 +211,15 @@ void LockWaitPanel::wait(const std::function<QString()> &what, const std::functi
         QEventLoop loop;
         bool panelDue = false;
         QTimer due;
-        due.setSingleShot(true);
         QObject::connect(&due, &QTimer::timeout, &loop, [&] {
+            const qint64 ms = since.elapsed();
+            if (panelDue || (ms < kPanelAfterMs && (ms < kPanelOnRowAfterMs || what() != db::kLockWaitPanelText)))
+                return;
             panelDue = true;
+            due.stop();
             loop.quit();
         });
-        due.start(std::max(0, kPanelAfterMs - int(kQuiet.count())));
+        due.start(50);
         std::unique_ptr<Panel> panel;
         for (;;) {
             {

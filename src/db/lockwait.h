@@ -34,12 +34,14 @@ public:
 void setLockWaitHost(LockWaitHost *host);
 LockWaitHost *lockWaitHost();
 
-// How long a statement waits on a held row before it gives up, in seconds (default 30).
+// How long a statement waits on a held row before it gives up, in seconds (default 30), counted
+// from the moment the engine first says the row is held.
 void setLockWaitLimit(int seconds);
 int lockWaitLimit();
 
-// How long the engine waits on a lock before the layer takes over (and a host shows its panel),
-// in seconds (default 1).
+// How long the engine waits on a lock before it gives the statement back to the layer, which then
+// asks the server about the transaction holding the row and runs the statement again, in seconds
+// (default 1).
 void setLockWaitStep(int seconds);
 int lockWaitStep();
 

@@ -106,41 +106,45 @@ struct Handover {
 } // namespace
 
 // Threads kept for the calls: one is enough but for a call made while another waits (a timer
-// run meanwhile), which gets a thread of its own.
+// run meanwhile), which gets a thread of its own. A thread counts as free again before its
+// caller is told the call has ended, so the caller's next call never finds them all busy.
 struct LockWaitPanel::Workers {
+    struct Job {
+        std::function<void()> work, finish;
+    };
     std::mutex mutex;
-    std::condition_variable work;
-    std::deque<std::function<void()>> jobs;
+    std::condition_variable wake;
+    std::deque<Job> jobs;
     std::vector<std::thread> threads;
-    int idle = 0;
+    int busy = 0;
     bool stopping = false;
 
-    void run(std::function<void()> job)
+    void run(std::function<void()> work, std::function<void()> finish)
     {
         std::lock_guard lock(mutex);
-        jobs.push_back(std::move(job));
-        if (idle > 0) {
-            work.notify_one();
-            return;
-        }
-        threads.emplace_back([this] { loop(); });
+        jobs.push_back({std::move(work), std::move(finish)});
+        if (busy + int(jobs.size()) > int(threads.size()))
+            threads.emplace_back([this] { loop(); });
+        else
+            wake.notify_one();
     }
 
     void loop()
     {
         std::unique_lock lock(mutex);
         for (;;) {
-            while (jobs.empty() && !stopping) {
-                ++idle;
-                work.wait(lock);
-                --idle;
-            }
+            wake.wait(lock, [this] { return !jobs.empty() || stopping; });
             if (jobs.empty())
                 return;
-            std::function<void()> job = std::move(jobs.front());
+            Job job = std::move(jobs.front());
             jobs.pop_front();
+            ++busy;
             lock.unlock();
-            job();
+            job.work();
+            lock.lock();
+            --busy;
+            lock.unlock();
+            job.finish();
             lock.lock();
         }
     }
@@ -151,7 +155,7 @@ struct LockWaitPanel::Workers {
             std::lock_guard lock(mutex);
             stopping = true;
         }
-        work.notify_all();
+        wake.notify_all();
         for (std::thread &t : threads)
             t.join();
     }
@@ -184,21 +188,22 @@ void LockWaitPanel::wait(const std::function<QString()> &what, const std::functi
     QElapsedTimer since;
     since.start();
     auto h = std::make_shared<Handover>();
-    m_workers->run([h, &job] {
-        std::exception_ptr failure;
-        try {
-            job();
-        } catch (...) {
-            // Whatever the job threw ends the wait and is thrown on the window's thread.
-            failure = std::current_exception();
-        }
-        std::lock_guard lock(h->mutex);
-        h->failure = failure;
-        h->done = true;
-        h->doneCv.notify_all();
-        if (h->loop)
-            QMetaObject::invokeMethod(h->loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    m_workers->run(
+        [h, &job] {
+            try {
+                job();
+            } catch (...) {
+                // Whatever the job threw ends the wait and is thrown on the window's thread.
+                h->failure = std::current_exception();
+            }
+        },
+        [h] {
+            std::lock_guard lock(h->mutex);
+            h->done = true;
+            h->doneCv.notify_all();
+            if (h->loop)
+                QMetaObject::invokeMethod(h->loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
 
     bool finished = false;
     {

@@ -124,7 +124,7 @@ void report(const char *where, db::Connection &conn, db::Connection &other, int 
         for (int i = 0; i < runs; ++i)
             figures.push_back(wake(conn, other, d.ms, statements));
         std::printf("  commit after %5d ms (%s): commit to update done, median %7.2f ms, max %7.2f ms"
-                    "  (the waiting update sent %llu times)\n",
+                    "  (%llu statements issued during the wait)\n",
                     d.ms, d.what, bench::median(figures), *std::max_element(figures.begin(), figures.end()),
                     static_cast<unsigned long long>(statements));
     }

@@ -1,14 +1,19 @@
 // The bound on a server's answers, on a server of the benchmark's own: what watching a call
-// costs beside the call itself (single-row updates through the server, and the watch alone), and
-// how long a statement on a frozen server takes to come back as a lost link for a few bounds.
+// costs beside the call itself (single-row updates through the server, and the watch alone), what
+// handing every call of the window's thread to a worker costs (the same updates with the window's
+// waiting panel installed), and how long a statement on a frozen server takes to come back as a
+// lost link for a few bounds, with the window's longest pause while it waits.
 //   bench_server_watch --updates N [--guards N]
 #include "benchfigures.h"
 
+#include "data/ui/lockwaitpanel.h"
 #include "db/serverwatch.h"
 #include "support/privateserver.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -55,6 +60,42 @@ int measure(int updates, int guards)
     std::printf("an update watches about 3 calls (prepare, execute, rows changed): %.3f %% of its time\n",
                 3 * perGuardUs * 100.0 / perUpdateUs);
 
+    {
+        // Every call of the window's thread goes to a worker of the panel.
+        data_ui::LockWaitPanel panel;
+        db::Transaction wtx(conn);
+        const bench::Measure handed = bench::measure([&] {
+            for (int k = 0; k < updates; ++k)
+                wtx.execute(QStringLiteral("update T set V = V + 1 where K = ?"), {db::Value::integer(k)});
+        });
+        wtx.commit();
+        std::printf("the same updates from the window's thread, each handed to a worker: %.1f ms (%.1f us each), "
+                    "ratio to the calling thread %.3f\n",
+                    handed.ms, handed.ms * 1000.0 / updates, handed.ms / upd.ms);
+
+        db::setServerAnswerLimit(4);
+        server.freeze();
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        QTimer ticker;
+        ticker.setInterval(20);
+        QObject::connect(&ticker, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
+        sinceTick.start();
+        ticker.start();
+        const bench::Measure lost = bench::measure([&] {
+            try {
+                conn.query(QStringLiteral("select count(*) from T"));
+            } catch (const db::DbError &) {
+            }
+        });
+        ticker.stop();
+        server.thaw();
+        std::printf("frozen server from the window's thread, bound 4 s: lost link told after %.0f ms; the window's "
+                    "20 ms timer paused at most %lld ms\n",
+                    lost.ms, static_cast<long long>(longest));
+    }
+    conn.query(QStringLiteral("select count(*) from T"));   // attached again
+
     for (int bound : {2, 4, 8}) {
         db::setServerAnswerLimit(bound);
         server.freeze();
@@ -76,7 +117,8 @@ int measure(int updates, int guards)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     return bench::run(kUsage, [] {
         QCommandLineParser p;
         p.addOption({QStringLiteral("updates"), QStringLiteral("single-row updates"), QStringLiteral("N")});

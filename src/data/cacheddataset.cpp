@@ -1,6 +1,7 @@
 // A cached dataset's life and moves: open, close, refresh (staying on the same record), field
 // access and the current row.
 #include "cacheddataset.h"
+#include "db/serverwatch.h"
 
 #include "cachedrows.h"
 #include "ordering.h"
@@ -136,13 +137,14 @@ void CachedDataset::load()
 {
     // The rows held stay until the statement has really returned its new ones. A link found gone
     // (a server restarted since the last use) was dropped by the connection: a read changes
-    // nothing, so it is run once more on a new attachment.
+    // nothing, so it is run once more on a new attachment. A server that stopped answering (the
+    // watch cut the link after the bound) or a wait the operator gave up is not waited on again.
     std::unique_ptr<Impl> fresh;
     const bool wasOpen = m_conn->isOpen();
     try {
         fresh = Impl::fetch(*m_conn, m_commandText);
     } catch (const db::DbError &e) {
-        if (!wasOpen || !e.isConnectionLost())
+        if (!wasOpen || !e.isConnectionLost() || e.wait() != db::DbError::Wait::None || db::serverFoundSilent(*m_conn))
             throw;
         fresh = Impl::fetch(*m_conn, m_commandText);
     }

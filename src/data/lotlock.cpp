@@ -47,12 +47,12 @@ QString LockStatement()
 
 bool IsRetryable(const db::DbError &e)
 {
-    return e.isUpdateConflict() || e.hasCode(335544336L /* isc_deadlock */);
+    return e.wait() == db::DbError::Wait::Deadlock || (e.wait() == db::DbError::Wait::None && e.isConflict());
 }
 
 void PassOnLostOrEndedWait(const db::DbError &e)
 {
-    if (e.isConnectionLost() || e.waitEnded())
+    if (e.isConnectionLost() || (e.waitEnded() && !IsRetryable(e)))
         throw;
 }
 

@@ -38,10 +38,13 @@ QString LockStatement();
 // The lot's key condition (bound: code, lot, supplier), NULLs matching NULLs.
 QString LotKeyCondition();
 
-// A conflict that waiting on the row ended in: the statement is tried again.
+// Every answer of the engine for a row another transaction held or changed, and a wait given up
+// because the other transaction was waiting on this one: the caller starts over on what the
+// others left.
 bool IsRetryable(const db::DbError &e);
-// Call only from a handler: a lost link, or a wait the operator cancelled or that ran out, is
-// thrown on as it is; it means the same whatever statement met it.
+// Call only from a handler: a lost link, or a wait the operator cancelled or that ran out (not
+// one given up to break a deadlock), is thrown on as it is; it means the same whatever statement
+// met it.
 void PassOnLostOrEndedWait(const db::DbError &e);
 
 } // namespace data

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "engine.h"
 #include "serverwatch.h"
+#include "waitcontrol.h"
 
 #include <QFile>
 
@@ -38,11 +39,15 @@ QByteArray attachPath(const Target &target)
 
 // ---- Connection
 
-Connection::Connection() = default;
+Connection::Connection() : m_use(std::make_unique<Use>()) {}
 
 Connection::~Connection()
 {
-    close();
+    try {
+        close();
+    } catch (const DbError &) {
+        // Going anyway: the server drops an attachment whose link is gone.
+    }
 }
 
 void Connection::configure(const Target &target)
@@ -55,13 +60,23 @@ void Connection::open()
 {
     if (m_att)
         return;
+    // A server may take the whole bound to answer: the window stays alive meanwhile.
+    detail::offWindow(*this, false, [&] { attach(); });
+}
+
+void Connection::attach()
+{
+    if (m_att)
+        return;
     if (!m_target.valid || m_target.location.isEmpty())
         throw DbError(QStringLiteral("Unable to complete network request to host \"\".\nFailed to locate host machine.\n%1")
                           .arg(m_target.location));
     const QByteArray path = attachPath(m_target);
     Status st;
     IProvider *prov = master()->getDispatcher();
-    const QByteArray params = dpb(false, 0, m_target.embedded);
+    // A server the watch has just found silent is given a short moment only: the click that
+    // met it has had its bound already, and a server that came back answers at once.
+    const QByteArray params = dpb(false, 0, m_target.embedded, serverFoundSilent(*this) ? 1 : 0);
     m_att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
                                  reinterpret_cast<const unsigned char *>(params.constData()));
     prov->release();
@@ -75,16 +90,18 @@ void Connection::close()
     if (!m_att)
         return;
     // Held while the watch may still cut the link: a detach that works releases the interface.
-    IAttachment *att = m_att;
-    att->addRef();
-    onServer(*this, [&] {
-        Status st;
-        att->detach(&st);
-        if (st.failed())
-            att->release();
+    detail::offWindow(*this, false, [&] {
+        IAttachment *att = m_att;
+        att->addRef();
+        onServer(*this, [&] {
+            Status st;
+            att->detach(&st);
+            if (st.failed())
+                att->release();
+        });
+        m_att = nullptr;
+        att->release();
     });
-    m_att = nullptr;
-    att->release();
 }
 
 IAttachment *Connection::handle()
@@ -124,7 +141,8 @@ Rows Connection::query(const QString &sql, const std::vector<Value> &params)
             tx.commit();
             return r;
         } catch (const DbError &e) {
-            if (attempt == 0 && wasOpen && e.isConnectionLost() && !serverFoundSilent(*this))
+            if (attempt == 0 && wasOpen && e.isConnectionLost() && e.wait() == DbError::Wait::None
+                && !serverFoundSilent(*this))
                 continue;
             throw;
         }

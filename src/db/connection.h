@@ -79,12 +79,18 @@ public:
 private:
     friend class Transaction;
     Cursor(Transaction *tx, Firebird::IStatement *stmt, Firebird::IResultSet *rs, Firebird::IMessageMetadata *meta);
+    bool fetchOne(unsigned char *into);
     Transaction *m_tx = nullptr;
     Firebird::IStatement *m_stmt = nullptr;
     Firebird::IResultSet *m_rs = nullptr;
     Firebird::IMessageMetadata *m_meta = nullptr;
     RowLayout m_layout;
     std::vector<unsigned char> m_buffer;
+    // Rows fetched ahead in one go on a worker, when the window's thread reads from a server.
+    std::vector<unsigned char> m_ahead;
+    size_t m_aheadRows = 0;
+    size_t m_aheadNext = 0;
+    bool m_atEnd = false;
 };
 
 // Every row of a query, decoded.
@@ -170,14 +176,23 @@ public:
     // A connection-lost error drops the attachment, so the next use attaches again.
     void noteError(const DbError &e);
 
+    // One thread at a time uses the attachment. A call from the window's thread on a connection
+    // another thread is using (a timer or a queued call run while the window waits) waits for it
+    // with the window alive, as every wait does (lockwait.h); any other thread simply waits.
+    bool inUseElsewhere() const;
+    struct Use;   // who uses it now (see waitcontrol.h)
+
     static void createDatabase(const Target &target, int pageSize = 8192);
     static void dropDatabase(const Target &target);
     // Runs a script of statements separated by ";" at line ends (comments "--" skipped), each committed.
     void runScript(const QString &scriptText);
 
 private:
+    void attach();
     Target m_target;
     Firebird::IAttachment *m_att = nullptr;
+    std::unique_ptr<Use> m_use;
+    friend class ConnectionUse;
 };
 
 // Statements this process has sent to be executed or opened (a conflict tried again counts again);

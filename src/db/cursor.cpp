@@ -2,6 +2,10 @@
 #include "connection.h"
 #include "message.h"
 #include "serverwatch.h"
+#include "waitcontrol.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace db {
 
@@ -46,7 +50,8 @@ Cursor::Cursor(Transaction *tx, IStatement *stmt, IResultSet *rs, IMessageMetada
 
 Cursor::Cursor(Cursor &&o) noexcept
     : m_tx(o.m_tx), m_stmt(o.m_stmt), m_rs(o.m_rs), m_meta(o.m_meta), m_layout(std::move(o.m_layout)),
-      m_buffer(std::move(o.m_buffer))
+      m_buffer(std::move(o.m_buffer)), m_ahead(std::move(o.m_ahead)), m_aheadRows(o.m_aheadRows),
+      m_aheadNext(o.m_aheadNext), m_atEnd(o.m_atEnd)
 {
     o.m_stmt = nullptr;
     o.m_rs = nullptr;
@@ -59,6 +64,7 @@ Cursor &Cursor::operator=(Cursor &&o) noexcept
         close();
         m_tx = o.m_tx; m_stmt = o.m_stmt; m_rs = o.m_rs; m_meta = o.m_meta;
         m_layout = std::move(o.m_layout); m_buffer = std::move(o.m_buffer);
+        m_ahead = std::move(o.m_ahead); m_aheadRows = o.m_aheadRows; m_aheadNext = o.m_aheadNext; m_atEnd = o.m_atEnd;
         o.m_stmt = nullptr; o.m_rs = nullptr; o.m_meta = nullptr;
     }
     return *this;
@@ -88,21 +94,48 @@ void Cursor::close()
     }
 }
 
+bool Cursor::fetchOne(unsigned char *into)
+{
+    return onServer(m_tx->connection(), [&] {
+        Status st;
+        const int r = m_rs->fetchNext(&st, into);
+        st.check();
+        return r == IStatus::RESULT_OK;
+    });
+}
+
 bool Cursor::next()
 {
-    if (!m_rs)
+    if (m_aheadNext < m_aheadRows) {
+        std::memcpy(m_buffer.data(), m_ahead.data() + m_aheadNext++ * m_buffer.size(), m_buffer.size());
+        return true;
+    }
+    if (!m_rs || m_atEnd)
         return false;
+    Connection &conn = m_tx->connection();
     try {
-        return onServer(m_tx->connection(), [&] {
-            Status st;
-            const int r = m_rs->fetchNext(&st, m_buffer.data());
-            st.check();
-            return r == IStatus::RESULT_OK;
+        if (!detail::handsOff(conn, false))
+            return fetchOne(m_buffer.data());
+        // From the window's thread every fetch from a server goes to a worker: rows are fetched
+        // there in blocks, so a long read costs one hand-over per block, not per row.
+        const size_t size = std::max<size_t>(1, m_buffer.size());
+        const size_t block = std::clamp<size_t>((256 * 1024) / size, 1, 1024);
+        m_ahead.resize(block * size);
+        m_aheadRows = m_aheadNext = 0;
+        detail::offWindow(conn, false, [&] {
+            while (m_aheadRows < block) {
+                if (!fetchOne(m_ahead.data() + m_aheadRows * size)) {
+                    m_atEnd = true;
+                    break;
+                }
+                ++m_aheadRows;
+            }
         });
     } catch (const DbError &e) {
-        m_tx->connection().noteError(e);
+        conn.noteError(e);
         throw;
     }
+    return next();
 }
 
 QByteArray Cursor::blob(int col) const
@@ -112,8 +145,10 @@ QByteArray Cursor::blob(int col) const
     ISC_QUAD id;
     std::memcpy(&id, row() + m_layout.columns()[size_t(col)].offset, sizeof id);
     Connection &conn = m_tx->connection();
-    IAttachment *att = conn.handle();
-    return onServer(conn, [&] { return readBlob(att, m_tx->handle(), id); });
+    return detail::offWindow(conn, false, [&] {
+        IAttachment *att = conn.handle();
+        return onServer(conn, [&] { return readBlob(att, m_tx->handle(), id); });
+    });
 }
 
 Value Cursor::value(int col) const

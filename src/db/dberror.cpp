@@ -2,6 +2,7 @@
 #include "lockwait.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <ibase.h>
 
@@ -42,12 +43,34 @@ bool DbError::isLockTimeout() const
     return hasCode(isc_lock_timeout);
 }
 
+bool DbError::isConflict() const
+{
+    return hasCode(isc_update_conflict) || hasCode(isc_deadlock) || hasCode(isc_lock_conflict) || hasCode(isc_lock_timeout);
+}
+
+DbError DbError::endedAs(Wait wait) const
+{
+    DbError e(m_message, m_codes, wait);
+    e.m_concurrentTransaction = m_concurrentTransaction;
+    return e;
+}
+
+void logDiagnostic(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 QString operatorText(const DbError &e)
 {
-    if (e.wait() == DbError::Wait::Cancelled)
-        return kLockWaitCancelledMessage + QStringLiteral("\n\n") + e.message();
-    if (e.wait() == DbError::Wait::TimedOut)
-        return kLockWaitTimeoutMessage.arg(lockWaitLimit()) + QStringLiteral("\n\n") + e.message();
+    const QString gap = QStringLiteral("\n\n");
+    switch (e.wait()) {
+    case DbError::Wait::Cancelled: return kLockWaitCancelledMessage + gap + kCancelledReason;
+    case DbError::Wait::TimedOut: return kLockWaitTimeoutMessage.arg(lockWaitLimit()) + gap + kHeldRowReason;
+    case DbError::Wait::Deadlock: return kDeadlockMessage + gap + kDeadlockReason;
+    case DbError::Wait::ServerCancelled: return kServerWaitCancelledMessage + gap + kServerCancelledReason;
+    case DbError::Wait::None: break;
+    }
     const QString *leadIn = &kDatabaseRefusedMessage;
     if (e.isConnectionLost())
         leadIn = &kConnectionLostMessage;

@@ -9,8 +9,10 @@ namespace db {
 
 class DbError : public std::runtime_error {
 public:
-    // How a wait on a row another connection held ended, when it did not go through.
-    enum class Wait { None, Cancelled, TimedOut };
+    // How a wait ended when it did not go through: on a row another connection held (cancelled,
+    // past the limit, or given up because the other connection was waiting on this one), or on
+    // a server that did not answer, given up by the operator.
+    enum class Wait { None, Cancelled, TimedOut, Deadlock, ServerCancelled };
 
     explicit DbError(const QString &message, std::vector<intptr_t> codes = {}, Wait wait = Wait::None);
     const QString &message() const { return m_message; }
@@ -19,14 +21,24 @@ public:
     bool isUpdateConflict() const;   // another transaction changed the row we waited on
     bool isConnectionLost() const;   // the attachment is gone (server down, network, shutdown)
     bool isLockTimeout() const;      // the engine gave up waiting on a row another connection holds
+    // Any of the engine's answers for a row or table another transaction holds or changed
+    // (update conflict, deadlock, lock conflict, lock time-out).
+    bool isConflict() const;
     Wait wait() const { return m_wait; }
-    // The operator cancelled a wait on a held row, or it ran out: the whole work is given up.
-    bool waitEnded() const { return m_wait != Wait::None; }
+    // The operator cancelled a wait on a held row, it ran out, or this connection was the one of
+    // two waiting on each other that gave up: the whole work is given up and rolled back.
+    bool waitEnded() const { return m_wait == Wait::Cancelled || m_wait == Wait::TimedOut || m_wait == Wait::Deadlock; }
+    // The transaction the engine named as holding or having changed the row (0: none named).
+    int64_t concurrentTransaction() const { return m_concurrentTransaction; }
+    void setConcurrentTransaction(int64_t id) { m_concurrentTransaction = id; }
+    // The same failure, ended as `wait` says.
+    DbError endedAs(Wait wait) const;
 
 private:
     QString m_message;
     std::vector<intptr_t> m_codes;
     Wait m_wait = Wait::None;
+    int64_t m_concurrentTransaction = 0;
 };
 
 // Said first when the link to the database is gone or the server cannot be reached.
@@ -44,8 +56,29 @@ inline const QString kDatabaseRefusedMessage = QStringLiteral(
     "O banco de dados recusou a operação, e ela não foi concluída. Repita a operação; se o erro continuar, avise o "
     "suporte técnico e informe a mensagem técnica abaixo.");
 
-// The text the operator reads for a database failure: what failed and what to do in our words
-// (a wait on a held row that was cancelled or ran out among them), then the engine's own text.
+// Said first when two workstations waited on each other's records and this one gave up.
+inline const QString kDeadlockMessage = QStringLiteral(
+    "Esta estação e outra estavam esperando uma pela outra para gravar os mesmos registros. A operação desta "
+    "estação foi desfeita e nada foi gravado: os dados continuam como estavam. Repita a operação.");
+// Said when the operator gave up waiting for a server that did not answer.
+inline const QString kServerWaitCancelledMessage = QStringLiteral(
+    "A espera pela resposta do servidor de banco de dados foi cancelada e a conexão com ele foi desfeita. Repita a "
+    "operação: o programa se conecta de novo na próxima vez.");
+// What happened, said after the lead-in of a wait that ended.
+inline const QString kHeldRowReason = QStringLiteral("Motivo: o registro continuou em uso por outra estação.");
+inline const QString kCancelledReason =
+    QStringLiteral("Motivo: a espera foi cancelada nesta estação antes de o registro ser liberado.");
+inline const QString kDeadlockReason =
+    QStringLiteral("Motivo: cada estação aguardava um registro que a outra estava alterando.");
+inline const QString kServerCancelledReason =
+    QStringLiteral("Motivo: o servidor não respondeu e a espera foi cancelada nesta estação.");
+
+// The text the operator reads for a database failure: what failed and what to do in our words,
+// then the engine's own text; for a wait that ended, what happened in our words instead (the
+// engine's text goes to the diagnostic output, see logDiagnostic).
 QString operatorText(const DbError &e);
+
+// Writes a line for the technician to the program's diagnostic output (standard error).
+void logDiagnostic(const QString &line);
 
 } // namespace db

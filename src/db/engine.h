@@ -34,15 +34,24 @@ public:
         char buf[2048];
         master()->getUtilInterface()->formatStatus(buf, sizeof buf, &m_wrap);
         std::vector<intptr_t> codes;
+        int64_t concurrent = 0;
         const intptr_t *v = m_wrap.getErrors();
         while (v && v[0] != isc_arg_end) {
-            if (v[0] == isc_arg_gds)
+            if (v[0] == isc_arg_gds) {
                 codes.push_back(v[1]);
+                // The transaction holding the row: a number, or (64 bits) a text.
+                if (v[1] == isc_concurrent_transaction && v[2] == isc_arg_number)
+                    concurrent = int64_t(v[3]);
+                else if (v[1] == isc_concurrent_transaction && v[2] == isc_arg_string)
+                    concurrent = QByteArray(reinterpret_cast<const char *>(v[3])).toLongLong();
+            }
             v += (v[0] == isc_arg_cstring) ? 3 : 2;
         }
         const QString text = platform::fromCp1252(QByteArray(buf));
         m_wrap.init();
-        throw DbError(text, std::move(codes));
+        DbError e(text, std::move(codes));
+        e.setConcurrentTransaction(concurrent);
+        throw e;
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "serverwatch.h"
 #include "connection.h"
 #include "engine.h"
+#include "waitcontrol.h"
 
 #include <QFile>
 #include <algorithm>
@@ -33,11 +34,13 @@ std::atomic<int> g_limit{defaultLimit()};
 } // namespace
 
 struct ServerCall::Entry {
+    uint64_t serial = 0;   // calls are told apart by it: a new call may reuse an ended one's memory
     IAttachment *att = nullptr;
     QByteArray path;
     Clock::time_point quietSince;
     bool probing = false;
     std::atomic<bool> abandoned{false};
+    bool byOperator = false;
 };
 
 namespace {
@@ -47,6 +50,7 @@ struct Watch {
     std::mutex mutex;
     std::condition_variable wake;
     std::list<ServerCall::Entry *> calls;
+    uint64_t nextSerial = 1;
     bool started = false;
     std::map<QByteArray, Clock::time_point> cuts;   // by database location: the last link cut
 };
@@ -98,12 +102,17 @@ void run(Watch &w)
         }
         oldest->probing = true;
         const QByteArray path = oldest->path;
+        const uint64_t serial = oldest->serial;
         lock.unlock();
         const bool alive = serverAnswers(path, std::max(1, serverAnswerLimit() / 2));
         lock.lock();
-        // The call may have ended meanwhile and its entry gone.
-        if (std::find(w.calls.begin(), w.calls.end(), oldest) == w.calls.end())
+        // The call may have ended meanwhile and its entry gone; found again by its serial number,
+        // never by its address, which a new call may have been given since.
+        const auto again = std::find_if(w.calls.begin(), w.calls.end(),
+                                        [serial](const ServerCall::Entry *e) { return e->serial == serial; });
+        if (again == w.calls.end())
             continue;
+        oldest = *again;
         if (alive) {
             oldest->probing = false;
             oldest->quietSince = Clock::now();
@@ -140,20 +149,27 @@ ServerCall::ServerCall(Connection &conn)
     m_entry->path = QFile::encodeName(conn.target().location);
     m_entry->quietSince = Clock::now();
     Watch &w = watch();
-    std::lock_guard lock(w.mutex);
-    if (!w.started) {
-        std::thread([&w] { run(w); }).detach();
-        w.started = true;
+    {
+        std::lock_guard lock(w.mutex);
+        if (!w.started) {
+            std::thread([&w] { run(w); }).detach();
+            w.started = true;
+        }
+        m_entry->serial = w.nextSerial++;
+        w.calls.push_back(m_entry);
+        if (w.calls.size() == 1)
+            w.wake.notify_all();
     }
-    w.calls.push_back(m_entry);
-    if (w.calls.size() == 1)
-        w.wake.notify_all();
+    if (detail::WaitControl *c = detail::currentWait())
+        m_outer = c->setServerCall(this);
 }
 
 ServerCall::~ServerCall()
 {
     if (!m_entry)
         return;
+    if (detail::WaitControl *c = detail::currentWait())
+        c->setServerCall(m_outer);
     Watch &w = watch();
     {
         std::lock_guard lock(w.mutex);
@@ -169,12 +185,34 @@ bool ServerCall::abandoned() const
 
 void ServerCall::rethrow(const DbError &e) const
 {
-    if (!abandoned() || e.isConnectionLost())
+    if (!abandoned())
+        throw;
+    bool byOperator = false;
+    {
+        std::lock_guard lock(watch().mutex);
+        byOperator = m_entry->byOperator;
+    }
+    if (!byOperator && e.isConnectionLost())
         throw;
     // Whatever the engine made of the cut, it is the link that is gone.
     std::vector<intptr_t> codes = e.codes();
-    codes.push_back(isc_network_error);
-    throw DbError(e.message(), std::move(codes));
+    if (!e.isConnectionLost())
+        codes.push_back(isc_network_error);
+    throw DbError(e.message(), std::move(codes), byOperator ? DbError::Wait::ServerCancelled : DbError::Wait::None);
+}
+
+void ServerCall::cutByOperator()
+{
+    if (!m_entry)
+        return;
+    Watch &w = watch();
+    std::lock_guard lock(w.mutex);
+    if (m_entry->abandoned)
+        return;
+    m_entry->abandoned = true;
+    m_entry->byOperator = true;
+    Status st;
+    m_entry->att->cancelOperation(&st, fb_cancel_abort);
 }
 
 bool serverFoundSilent(const Connection &conn)

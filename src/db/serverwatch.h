@@ -34,15 +34,18 @@ public:
     ServerCall(const ServerCall &) = delete;
     ServerCall &operator=(const ServerCall &) = delete;
 
-    // The watch cut the link because the server stopped answering.
+    // The watch cut the link because the server stopped answering (or the operator gave up).
     bool abandoned() const;
-    // Rethrows `e` (the exception being handled), as a lost link when the watch cut the link.
+    // Rethrows `e` (the exception being handled), as a lost link when the link was cut.
     [[noreturn]] void rethrow(const DbError &e) const;
+    // The operator gave up waiting: the link is cut now, as the watch would cut it.
+    void cutByOperator();
 
     struct Entry;   // what the watch knows of the call
 
 private:
     Entry *m_entry = nullptr;
+    ServerCall *m_outer = nullptr;   // the call of the same wait this one is inside of
 };
 
 // The watch cut a link to conn's database within the last bound: the server was just found

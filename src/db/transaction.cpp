@@ -4,11 +4,15 @@
 #include "lockwait.h"
 #include "message.h"
 #include "serverwatch.h"
+#include "waitcontrol.h"
 
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 
 namespace db {
 
@@ -60,119 +64,168 @@ enum class Conflicts {
     Throw,      // locking selects: the caller decides what a changed row means (the transfer starts over)
 };
 
-enum class Failure { Other, StepRanOut, RowChanged };
+// The engine answers alike when a wait ran out its step and when the transaction it waited on
+// changed the row and ended (and its step is counted in whole seconds, so the time a call took
+// tells nothing). What the server says of the transaction it named does: still under way (the
+// row is held), gone (the row changed), or itself waiting on this one, perhaps through others.
+enum class Holder { Gone, Holds, WaitsOnUs };
 
-// For a row the engine says the same (update conflict) when a wait ran out its step as when the
-// transaction it waited on changed the row and ended: only the time the call took tells them
-// apart. A reservation of tables that ran out says so itself.
-Failure classify(const DbError &e, std::chrono::steady_clock::duration took)
+// The name under which a transaction tells the others which transaction it waits on.
+const char kWaitNote[] = "ESTOQUE_AGUARDA";
+
+int64_t transactionId(Connection &conn, ITransaction *tx)
 {
-    if (e.isLockTimeout())
-        return Failure::StepRanOut;
-    if (!e.isUpdateConflict())
-        return Failure::Other;
-    return took * 2 >= std::chrono::seconds(lockWaitStep()) ? Failure::StepRanOut : Failure::RowChanged;
+    return onServer(conn, [&] {
+        Status st;
+        const unsigned char item = isc_info_tra_id;
+        unsigned char buf[32] = {};
+        tx->getInfo(&st, 1, &item, sizeof buf, buf);
+        st.check();
+        if (buf[0] != isc_info_tra_id)
+            return int64_t(0);
+        const short len = short(isc_portable_integer(buf + 1, 2));
+        return int64_t(isc_portable_integer(buf + 3, len));
+    });
 }
 
-// Runs one engine call that may wait on a row another connection holds. The engine gives the wait
-// up after a step; from then on the call is run again under the lock-wait host (each run woken
-// by the engine as soon as the row is free) until it goes through, is cancelled or the limit passes.
-template <class Call>
-void runWaiting(Connection &conn, Conflicts conflicts, Call call)
-{
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(lockWaitLimit());
-    // On the calling thread first: a statement that meets no held row costs nothing more, and one
-    // whose row was freed within the first step goes on without a panel.
-    for (int attempt = 0;; ++attempt) {
-        const auto started = Clock::now();
-        try {
-            call();
-            return;
-        } catch (const DbError &e) {
-            const Failure f = classify(e, Clock::now() - started);
-            if (f == Failure::StepRanOut)
-                break;
-            if (f == Failure::Other || conflicts == Conflicts::Throw || attempt >= kConflictRetries)
-                throw;
-        }
-    }
+// Our transaction's note of the transaction it waits on, read by the others' waits.
+struct WaitNote {
+    Connection &conn;
+    ITransaction *tx;
+    int64_t self = 0;
+    int64_t noted = 0;
 
-    // The job and the operator's cancel meet under one lock, so the engine is asked to cancel only
-    // while a call is on its way; a call that ended meanwhile is told by the flag instead.
-    std::mutex guard;
-    bool inCall = false;
-    bool cancelled = false;
-    bool cancelSent = false;
-    std::exception_ptr failure;
-    auto job = [&] {
-        try {
-            for (int conflictsSeen = 0;;) {
-                {
-                    std::lock_guard<std::mutex> lock(guard);
-                    if (cancelled)
-                        throw DbError(QStringLiteral("operation was cancelled"), {isc_cancelled}, DbError::Wait::Cancelled);
-                    inCall = true;
-                }
-                const auto started = Clock::now();
-                try {
-                    call();
-                    std::lock_guard<std::mutex> lock(guard);
-                    inCall = false;
-                    return;
-                } catch (const DbError &e) {
-                    const Failure f = classify(e, Clock::now() - started);
-                    std::lock_guard<std::mutex> lock(guard);
-                    inCall = false;
-                    if (cancelled && !e.isConnectionLost())
-                        throw DbError(e.message(), e.codes(), DbError::Wait::Cancelled);
-                    const bool runAgain = f == Failure::StepRanOut
-                        || (f == Failure::RowChanged && conflicts == Conflicts::RunAgain && ++conflictsSeen <= kConflictRetries);
-                    if (!runAgain)
-                        throw;
-                    if (Clock::now() >= deadline)
-                        throw DbError(e.message(), e.codes(), DbError::Wait::TimedOut);
-                }
-            }
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    };
-    // Held for the cancel: a link found lost during the wait is dropped by the connection meanwhile.
-    IAttachment *att = conn.handle();
-    att->addRef();
-    auto cancel = [&] {
-        std::lock_guard<std::mutex> lock(guard);
-        if (cancelled)
+    void set(int64_t waitedOn)
+    {
+        if (waitedOn == noted)
             return;
-        cancelled = true;
-        if (inCall) {
+        const QByteArray sql = "execute block as declare x integer; begin x = rdb$set_context('USER_TRANSACTION', '"
+            + QByteArray(kWaitNote) + "', " + (waitedOn ? QByteArray::number(qlonglong(waitedOn)) : QByteArray("null"))
+            + "); end";
+        IAttachment *att = conn.handle();
+        onServer(conn, [&] {
             Status st;
-            att->cancelOperation(&st, fb_cancel_raise);
-            cancelSent = true;
-        }
-    };
-    if (LockWaitHost *host = lockWaitHost())
-        host->wait(kLockWaitPanelText, job, cancel);
-    else
-        job();
-    if (cancelSent) {
-        // A cancel that reached the engine after the call had ended would stay pending and stop
-        // the next statement of this attachment (the rollback's among them): turning delivery off
-        // and on again drops it.
-        Status st;
-        att->cancelOperation(&st, fb_cancel_disable);
-        att->cancelOperation(&st, fb_cancel_enable);
+            att->execute(&st, tx, 0, sql.constData(), 3, nullptr, nullptr, nullptr, nullptr);
+            st.check();
+        });
+        noted = waitedOn;
     }
-    att->release();
-    if (failure)
-        std::rethrow_exception(failure);
+};
+
+// Asks the server about the transaction the engine named in `e`, in a transaction of its own (the
+// monitoring tables are read once per transaction).
+Holder examine(Connection &conn, WaitNote &note, const DbError &e)
+{
+    const int64_t holder = e.concurrentTransaction();
+    if (!holder || !note.tx)
+        return Holder::Holds;   // a table reserved, or nothing named: waited on like a held row
+    if (!note.self)
+        note.self = transactionId(conn, note.tx);
+    std::set<int64_t> active;
+    std::map<int64_t, int64_t> waitsOn;
+    {
+        Transaction look(conn);
+        Cursor c = look.open(QStringLiteral(
+            "select t.MON$TRANSACTION_ID, v.MON$VARIABLE_VALUE from MON$TRANSACTIONS t "
+            "left join MON$CONTEXT_VARIABLES v on v.MON$TRANSACTION_ID = t.MON$TRANSACTION_ID "
+            "and v.MON$VARIABLE_NAME = '") + QLatin1String(kWaitNote) + QStringLiteral("'"));
+        while (c.next()) {
+            const int64_t id = c.value(0).toInt();
+            active.insert(id);
+            if (!c.value(1).isNull())
+                waitsOn[id] = c.value(1).toString().toLongLong();
+        }
+        c.close();
+        look.commit();
+    }
+    if (!active.count(holder))
+        return Holder::Gone;
+    note.set(holder);
+    // Waits that close a circle: the youngest transaction of the circle gives up, the others wait.
+    int64_t youngest = std::max(note.self, holder);
+    std::set<int64_t> seen{holder};
+    for (int64_t at = holder;;) {
+        const auto next = waitsOn.find(at);
+        if (next == waitsOn.end() || !active.count(next->second))
+            return Holder::Holds;
+        at = next->second;
+        if (at == note.self)
+            return youngest == note.self ? Holder::WaitsOnUs : Holder::Holds;
+        if (!seen.insert(at).second)
+            return Holder::Holds;
+        youngest = std::max(youngest, at);
+    }
+}
+
+// A wait that ended: the engine's own text goes to the diagnostic output, the operator reads ours.
+DbError ended(const DbError &e, DbError::Wait how)
+{
+    logDiagnostic(QStringLiteral("Espera por registro em uso encerrada (%1): %2")
+                      .arg(how == DbError::Wait::Cancelled  ? QStringLiteral("cancelada")
+                           : how == DbError::Wait::TimedOut ? QStringLiteral("limite")
+                                                            : QStringLiteral("espera mútua"),
+                           e.message()));
+    return e.endedAs(how);
+}
+
+// Runs one engine call that may wait on a row another connection holds (in transaction tx, when
+// there is one). The engine gives the wait up after a step; the call is then run again (each run
+// woken by the engine as soon as the row is free) until it goes through, is cancelled, the limit
+// passes or the transaction holding the row turns out to wait on this one. On the window's thread
+// the whole of it runs under the host from the start, so not even the first step holds the window.
+template <class Call>
+void runWaiting(Connection &conn, ITransaction *tx, Conflicts conflicts, Call call)
+{
+    detail::offWindow(conn, true, [&] {
+        using Clock = std::chrono::steady_clock;
+        // The limit counts from the moment the engine first says the row is held.
+        std::optional<Clock::time_point> deadline;
+        detail::WaitControl *control = detail::currentWait();
+        WaitNote note{conn, tx};
+        for (int changes = 0;;) {
+            if (control) {
+                if (control->cancelled())
+                    throw ended(DbError(QStringLiteral("operation was cancelled"), {isc_cancelled}), DbError::Wait::Cancelled);
+                control->enterCall(conn.handle());
+            }
+            try {
+                call();
+                if (control)
+                    control->leaveCall();
+                if (note.noted)
+                    note.set(0);
+                return;
+            } catch (const DbError &e) {
+                const bool cancelled = control && control->leaveCall();
+                if (e.isConnectionLost() || e.wait() != DbError::Wait::None)
+                    throw;
+                if (cancelled)
+                    throw ended(e, DbError::Wait::Cancelled);
+                if (!e.isConflict())
+                    throw;
+                const Holder holder = examine(conn, note, e);
+                if (holder == Holder::Gone) {
+                    if (conflicts == Conflicts::Throw || ++changes > kConflictRetries)
+                        throw;
+                    continue;
+                }
+                if (holder == Holder::WaitsOnUs)
+                    throw ended(e, DbError::Wait::Deadlock);
+                if (control)
+                    control->waitingOnRow();
+                if (!deadline)
+                    deadline = Clock::now() + std::chrono::seconds(lockWaitLimit());
+                else if (Clock::now() >= *deadline)
+                    throw ended(e, DbError::Wait::TimedOut);
+            }
+        }
+    });
 }
 
 // Runs a prepared statement, waiting on held rows as runWaiting does.
 void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in)
 {
-    runWaiting(conn, Conflicts::RunAgain, [&] {
+    runWaiting(conn, tx, Conflicts::RunAgain, [&] {
         onServer(conn, [&] {
             Status st;
             ++g_statementsIssued;
@@ -187,34 +240,37 @@ void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, Input
 // stopped answering is not waited on twice, and one never reached is not tried again.
 ITransaction *startOn(Connection &conn, const QByteArray &tpb, bool waitOnHeldTables)
 {
-    for (int attempt = 0;; ++attempt) {
-        const bool wasOpen = conn.isOpen();
-        try {
-            IAttachment *att = conn.handle();
-            ITransaction *tx = nullptr;
-            auto start = [&] {
-                onServer(conn, [&] {
-                    Status st;
-                    tx = att->startTransaction(&st, unsigned(tpb.size()),
-                                               reinterpret_cast<const unsigned char *>(tpb.constData()));
-                    if (st.failed())
-                        tx = nullptr;
-                    st.check();
-                });
-            };
-            // Another workstation reserving the same tables is waited on like a held row.
-            if (waitOnHeldTables)
-                runWaiting(conn, Conflicts::RunAgain, start);
-            else
-                start();
-            return tx;
-        } catch (const DbError &e) {
-            conn.noteError(e);
-            if (attempt == 0 && wasOpen && e.isConnectionLost() && !serverFoundSilent(conn))
-                continue;
-            throw;
+    return detail::offWindow(conn, waitOnHeldTables, [&] {
+        for (int attempt = 0;; ++attempt) {
+            const bool wasOpen = conn.isOpen();
+            try {
+                IAttachment *att = conn.handle();
+                ITransaction *tx = nullptr;
+                auto start = [&] {
+                    onServer(conn, [&] {
+                        Status st;
+                        tx = att->startTransaction(&st, unsigned(tpb.size()),
+                                                   reinterpret_cast<const unsigned char *>(tpb.constData()));
+                        if (st.failed())
+                            tx = nullptr;
+                        st.check();
+                    });
+                };
+                // Another workstation reserving the same tables is waited on like a held row.
+                if (waitOnHeldTables)
+                    runWaiting(conn, nullptr, Conflicts::RunAgain, start);
+                else
+                    start();
+                return tx;
+            } catch (const DbError &e) {
+                conn.noteError(e);
+                if (attempt == 0 && wasOpen && e.isConnectionLost() && e.wait() == DbError::Wait::None
+                    && !serverFoundSilent(conn))
+                    continue;
+                throw;
+            }
         }
-    }
+    });
 }
 
 } // namespace
@@ -246,110 +302,124 @@ Transaction::Transaction(Transaction &&o) noexcept : m_conn(o.m_conn), m_tx(o.m_
 
 Transaction::~Transaction()
 {
-    rollback();
+    try {
+        rollback();
+    } catch (const DbError &) {
+        m_tx = nullptr;   // the server ends a transaction whose link is gone
+    }
 }
 
 uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
 {
-    IStatement *stmt = nullptr;
-    uint64_t affected = 0;
-    try {
-        stmt = prepare(*this, sql);
-        InputMessage in(stmt, params);
-        in.writeBlobs(m_conn->handle(), m_tx);
-        executeRetrying(*m_conn, m_tx, stmt, in);
-        affected = onServer(*m_conn, [&] {
-            Status st;
-            const uint64_t n = stmt->getAffectedRecords(&st);
-            st.check();
-            return n;
-        });
-        stmt->release();
-    } catch (const DbError &e) {
-        if (stmt)
+    return detail::offWindow(*m_conn, true, [&] {
+        IStatement *stmt = nullptr;
+        uint64_t affected = 0;
+        try {
+            stmt = prepare(*this, sql);
+            InputMessage in(stmt, params);
+            in.writeBlobs(m_conn->handle(), m_tx);
+            executeRetrying(*m_conn, m_tx, stmt, in);
+            affected = onServer(*m_conn, [&] {
+                Status st;
+                const uint64_t n = stmt->getAffectedRecords(&st);
+                st.check();
+                return n;
+            });
             stmt->release();
-        m_conn->noteError(e);
-        throw;
-    }
-    return affected;
+        } catch (const DbError &e) {
+            if (stmt)
+                stmt->release();
+            m_conn->noteError(e);
+            throw;
+        }
+        return affected;
+    });
 }
 
 Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
 {
-    IStatement *stmt = nullptr;
-    try {
-        stmt = prepare(*this, sql);
-        InputMessage in(stmt, params);
-        IAttachment *att = m_conn->handle();
-        onServer(*m_conn, [&] { in.writeBlobs(att, m_tx); });
-        Status st;
-        IMessageMetadata *out = stmt->getOutputMetadata(&st);
-        st.check();
-        ++g_statementsIssued;
-        IResultSet *rs = onServer(*m_conn, [&] {
-            Status ost;
-            IResultSet *r = stmt->openCursor(&ost, m_tx, in.meta(), in.data(), out, 0);
-            if (ost.failed())
-                out->release();
-            ost.check();
-            return r;
-        });
-        return Cursor(this, stmt, rs, out);
-    } catch (const DbError &e) {
-        if (stmt)
-            stmt->release();
-        m_conn->noteError(e);
-        throw;
-    }
+    return detail::offWindow(*m_conn, false, [&] {
+        IStatement *stmt = nullptr;
+        try {
+            stmt = prepare(*this, sql);
+            InputMessage in(stmt, params);
+            IAttachment *att = m_conn->handle();
+            onServer(*m_conn, [&] { in.writeBlobs(att, m_tx); });
+            Status st;
+            IMessageMetadata *out = stmt->getOutputMetadata(&st);
+            st.check();
+            ++g_statementsIssued;
+            IResultSet *rs = onServer(*m_conn, [&] {
+                Status ost;
+                IResultSet *r = stmt->openCursor(&ost, m_tx, in.meta(), in.data(), out, 0);
+                if (ost.failed())
+                    out->release();
+                ost.check();
+                return r;
+            });
+            return Cursor(this, stmt, rs, out);
+        } catch (const DbError &e) {
+            if (stmt)
+                stmt->release();
+            m_conn->noteError(e);
+            throw;
+        }
+    });
 }
 
 Rows Transaction::query(const QString &sql, const std::vector<Value> &params)
 {
-    Rows rows;
-    // A locking select waits on held rows as a statement does; a row changed meanwhile is for the
-    // caller to judge, so that failure is thrown, not read again.
-    runWaiting(*m_conn, Conflicts::Throw, [&] {
-        Cursor c = open(sql, params);
-        Rows got;
-        got.columns = c.layout().columns();
-        while (c.next()) {
-            std::vector<Value> r;
-            r.reserve(got.columns.size());
-            for (int i = 0; i < c.layout().columnCount(); ++i)
-                r.push_back(c.value(i));
-            got.rows.push_back(std::move(r));
-        }
-        rows = std::move(got);
+    return detail::offWindow(*m_conn, true, [&] {
+        Rows rows;
+        // A locking select waits on held rows as a statement does; a row changed meanwhile is for the
+        // caller to judge, so that failure is thrown, not read again.
+        runWaiting(*m_conn, m_tx, Conflicts::Throw, [&] {
+            Cursor c = open(sql, params);
+            Rows got;
+            got.columns = c.layout().columns();
+            while (c.next()) {
+                std::vector<Value> r;
+                r.reserve(got.columns.size());
+                for (int i = 0; i < c.layout().columnCount(); ++i)
+                    r.push_back(c.value(i));
+                got.rows.push_back(std::move(r));
+            }
+            rows = std::move(got);
+        });
+        return rows;
     });
-    return rows;
 }
 
 void Transaction::commit()
 {
-    if (!m_tx)
-        return;
-    try {
-        onServer(*m_conn, [&] {
-            Status st;
-            m_tx->commit(&st);
-            st.check();
-        });
-    } catch (const DbError &e) {
-        m_conn->noteError(e);
-        throw;
-    }
-    m_tx = nullptr;
+    detail::offWindow(*m_conn, false, [&] {
+        if (!m_tx)
+            return;
+        try {
+            onServer(*m_conn, [&] {
+                Status st;
+                m_tx->commit(&st);
+                st.check();
+            });
+        } catch (const DbError &e) {
+            m_conn->noteError(e);
+            throw;
+        }
+        m_tx = nullptr;
+    });
 }
 
 void Transaction::rollback()
 {
     if (!m_tx)
         return;
-    onServer(*m_conn, [&] {
-        Status st;
-        m_tx->rollback(&st);
-        if (st.failed())
-            m_tx->release();
+    detail::offWindow(*m_conn, false, [&] {
+        onServer(*m_conn, [&] {
+            Status st;
+            m_tx->rollback(&st);
+            if (st.failed())
+                m_tx->release();
+        });
     });
     m_tx = nullptr;
 }
@@ -358,7 +428,7 @@ void Transaction::rollback()
 
 Prepared::Prepared(Transaction &tx, const QString &sql) : m_tx(&tx)
 {
-    m_stmt = prepare(tx, sql);
+    m_stmt = detail::offWindow(tx.connection(), false, [&] { return prepare(tx, sql); });
 }
 
 Prepared::~Prepared()
@@ -369,22 +439,24 @@ Prepared::~Prepared()
 
 uint64_t Prepared::execute(const std::vector<Value> &params)
 {
-    try {
-        Connection &conn = m_tx->connection();
-        InputMessage in(m_stmt, params);
-        IAttachment *att = conn.handle();
-        onServer(conn, [&] { in.writeBlobs(att, m_tx->handle()); });
-        executeRetrying(conn, m_tx->handle(), m_stmt, in);
-        return onServer(conn, [&] {
-            Status st;
-            const uint64_t affected = m_stmt->getAffectedRecords(&st);
-            st.check();
-            return affected;
-        });
-    } catch (const DbError &e) {
-        m_tx->connection().noteError(e);
-        throw;
-    }
+    return detail::offWindow(m_tx->connection(), true, [&] {
+        try {
+            Connection &conn = m_tx->connection();
+            InputMessage in(m_stmt, params);
+            IAttachment *att = conn.handle();
+            onServer(conn, [&] { in.writeBlobs(att, m_tx->handle()); });
+            executeRetrying(conn, m_tx->handle(), m_stmt, in);
+            return onServer(conn, [&] {
+                Status st;
+                const uint64_t affected = m_stmt->getAffectedRecords(&st);
+                st.check();
+                return affected;
+            });
+        } catch (const DbError &e) {
+            m_tx->connection().noteError(e);
+            throw;
+        }
+    });
 }
 
 uint64_t statementsIssued()

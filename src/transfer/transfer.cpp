@@ -49,6 +49,9 @@ int64_t mantissaAt8(const db::Value &v)
     return m;
 }
 
+// Every answer of the engine for a row another transaction held or changed, and a wait given up
+// because the other transaction was waiting on this one: the transfer starts over on what the
+// others left.
 bool isRetryable(const db::DbError &e)
 {
     return data::IsRetryable(e);
@@ -315,11 +318,17 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
                 p.push_back(k);
             p.push_back(db::Value::text(dest));
             uint64_t changed = 0;
+            bool again = false;
             try {
                 changed = tx.execute(CreditStatement(), p);
             } catch (const db::DbError &e) {
                 passOnLostOrEndedWait(e);
+                again = isRetryable(e) && attempt < kMaxAttempts;
                 changed = 0;
+            }
+            if (again) {
+                tx.rollback();
+                continue;
             }
             // Two stored rows for one location would both be credited: refused, not doubled.
             if (changed != 1) {
@@ -333,11 +342,15 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
                                            at("UNIDADE"), at("CODIGOEAN"), at("FABRICANTE"), at("VALIDADE"),
                                            at("SITUACAO"), at("DENSIDADE"), at("FATORCORRECAO"),
                                            db::Value::text(dest)};
+            bool again = false;
             try {
                 tx.execute(InsertStatement(), p);
             } catch (const db::DbError &e) {
                 passOnLostOrEndedWait(e);
+                again = isRetryable(e) && attempt < kMaxAttempts;
                 tx.rollback();
+                if (again)
+                    continue;
                 op.inform(InsertFailedMessage(at("LOTE").toString(), at("FORNECEDOR").toString(), dest,
                                               readable(InsertStatement(), p)));
                 out.step = Step::Insert;
@@ -354,13 +367,24 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
         p.push_back(source.laboratorio);
         p.push_back(qv);
         // Exactly the locked source row, and only while it still covers the quantity.
-        if (tx.execute(DebitStatement(), p) != 1) {
+        uint64_t debited = 0;
+        try {
+            debited = tx.execute(DebitStatement(), p);
+            if (debited == 1)
+                tx.commit();
+        } catch (const db::DbError &e) {
+            passOnLostOrEndedWait(e);
+            if (!isRetryable(e) || attempt >= kMaxAttempts)
+                throw;
+            tx.rollback();
+            continue;
+        }
+        if (debited != 1) {
             tx.rollback();
             op.inform(kQuantityMessage);
             out.step = Step::Quantity;
             return out;
         }
-        tx.commit();
         out.step = Step::Done;
         return out;
     }

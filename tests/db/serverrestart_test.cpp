@@ -2,7 +2,8 @@
 // recognised, the next use attaches again, a transaction that could not start and a read are
 // tried once more, and a write never twice. A server that stops answering: every call on it ends
 // within the program's bound as a lost link, the connection works again once the server goes on,
-// and a server that is only busy is not cut.
+// a server that is only busy is not cut, and a call that begins while the watch asks after an
+// ended one is never taken for it.
 #include "db/connection.h"
 #include "db/lockwait.h"
 #include "db/serverwatch.h"
@@ -175,6 +176,32 @@ TEST_F(SilentServer, ABusyServerIsNotCut)
     setLockWaitStep(1);
     EXPECT_EQ(changed, 1u);
     EXPECT_EQ(conn.query(QStringLiteral("select A from T")).rows[0][0].toInt(), 11);
+}
+
+TEST_F(SilentServer, ACallThatBeganWhileTheWatchProbedIsNotTakenForTheOneThatEnded)
+{
+    // A call to the frozen server is watched until the watch starts asking that server for a new
+    // attach; it ends meanwhile and a call to another, answering server begins (the memory of
+    // the ended one is at hand for it). When the probe finds the frozen server silent, the new
+    // call must not be the one cut.
+    PrivateServer answering;
+    ASSERT_TRUE(answering.ready()) << answering.failure().toStdString();
+    Connection::createDatabase(answering.target(QStringLiteral("a.fdb")));
+    Connection alive;
+    alive.configure(answering.target(QStringLiteral("a.fdb")));
+    alive.execute(QStringLiteral("create table A (X integer)"));
+    server.freeze();
+    auto first = std::make_unique<ServerCall>(conn);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBound * 500 + 200));   // the probe is under way
+    first.reset();
+    {
+        ServerCall second(alive);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kBound * 500 + 500));   // the probe has given up
+        EXPECT_FALSE(second.abandoned());
+    }
+    server.thaw();
+    alive.execute(QStringLiteral("insert into A values (1)"));   // its link was never cut
+    EXPECT_EQ(alive.query(QStringLiteral("select count(*) from A")).rows[0][0].toInt(), 1);
 }
 
 } // namespace

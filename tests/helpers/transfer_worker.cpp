@@ -4,10 +4,13 @@
 //   TARGET  host:/path of the central database
 //   PAUSE_MS  a pause inside each transaction, after the credit and before the debit, so a kill
 //             lands while rows are locked and half written ("MID" is printed just before it)
-// Prints one line per attempt ("DONE", "REFUSED <message>") and "END <done> <refused>".
+// Prints one line per attempt ("DONE", "REFUSED <message>", "FAILED <message>" for a failure the
+// transfer left to its caller, shown as the window shows it) and "END <done> <refused> <failed>".
+// Nothing a transfer throws ends the process.
 #include "transfer/transfer.h"
 
 #include "db/connection.h"
+#include "db/dberror.h"
 #include "platform/operator.h"
 
 #include <QCoreApplication>
@@ -59,10 +62,17 @@ int main(int argc, char **argv)
     };
 
     SilentOperator op;
-    int done = 0, refused = 0;
+    int done = 0, refused = 0, failed = 0;
     for (int i = 0; i < count; ++i) {
-        const db::Rows rows = conn.query(
-            QStringLiteral("select CODIGO, LOTE, FORNECEDOR, LABORATORIO, SALDOCORRENTE, DESCRICAO from ESTLOTE"));
+        db::Rows rows;
+        try {
+            rows = conn.query(
+                QStringLiteral("select CODIGO, LOTE, FORNECEDOR, LABORATORIO, SALDOCORRENTE, DESCRICAO from ESTLOTE"));
+        } catch (const db::DbError &e) {
+            ++failed;
+            say(QStringLiteral("FAILED ") + db::operatorText(e).simplified());
+            continue;
+        }
         if (rows.rows.empty())
             return 3;
         const auto &r = rows.rows[rnd() % rows.rows.size()];
@@ -74,7 +84,14 @@ int main(int argc, char **argv)
             quantity += QStringLiteral(",") + QString::number(rnd() % 1000);
         const QString dest = kPlaces[int(rnd() % unsigned(kPlaces.size()))];
         op.last.clear();
-        const transfer::Outcome out = transfer::Transfer(conn, source, quantity, dest, op, pause);
+        transfer::Outcome out;
+        try {
+            out = transfer::Transfer(conn, source, quantity, dest, op, pause);
+        } catch (const db::DbError &e) {
+            ++failed;
+            say(QStringLiteral("FAILED ") + db::operatorText(e).simplified());
+            continue;
+        }
         if (out.step == transfer::Step::Done) {
             ++done;
             say(QStringLiteral("DONE"));
@@ -83,6 +100,6 @@ int main(int argc, char **argv)
             say(QStringLiteral("REFUSED ") + op.last);
         }
     }
-    say(QStringLiteral("END %1 %2").arg(done).arg(refused));
+    say(QStringLiteral("END %1 %2 %3").arg(done).arg(refused).arg(failed));
     return 0;
 }

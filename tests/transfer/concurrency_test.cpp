@@ -1,6 +1,7 @@
 // Several workstation processes transferring at random through the Firebird server: no stock is
 // made or lost, no balance goes below zero and no location holds a lot twice, also when one of
-// them is killed in the middle of a transfer.
+// them is killed in the middle of a transfer, and when others move stock between a product's
+// rows in the other order meanwhile: no process ends with a failure it threw.
 #include "support/testdb.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 namespace {
 
 const QString kWorker = QStringLiteral(ESTOQUE_BINARY_DIR "/tests/transfer_worker");
+const QString kWriter = QStringLiteral(ESTOQUE_BINARY_DIR "/tests/stock_writer");
 
 struct Snapshot {
     QMap<QString, QString> totals;   // CODIGO -> sum of SALDOCORRENTE
@@ -99,6 +101,13 @@ protected:
         EXPECT_TRUE(p->waitForStarted(10000));
         return p;
     }
+    std::unique_ptr<QProcess> startWriter(int seed, int count)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->start(kWriter, {tdb->target().location, QString::number(seed), QString::number(count)});
+        EXPECT_TRUE(p->waitForStarted(10000));
+        return p;
+    }
 
     const QMap<QString, QString> kStart = {
         {QStringLiteral("00001"), QStringLiteral("80")},
@@ -157,7 +166,8 @@ protected:
     }
 
     struct Tally {
-        int done = 0, refused = 0, quantityRefusals = 0;
+        int done = 0, refused = 0, quantityRefusals = 0, gaveUp = 0;
+        QStringList failures;
         bool ended = false;
     };
     static Tally tally(const QByteArray &output)
@@ -166,6 +176,10 @@ protected:
         for (const QByteArray &line : output.split('\n')) {
             if (line == "DONE")
                 ++t.done;
+            else if (line.startsWith("FAILED"))
+                t.failures << QString::fromUtf8(line);
+            else if (line.startsWith("GAVEUP"))
+                ++t.gaveUp;
             else if (line.startsWith("REFUSED")) {
                 ++t.refused;
                 if (line.contains("maior que a quantidade"))
@@ -191,6 +205,7 @@ TEST_F(ConcurrentTransfers, TotalsPerLotAreKeptWhateverTheOthersDo)
         EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().constData();
         const Tally t = tally(w->readAllStandardOutput());
         EXPECT_TRUE(t.ended);
+        EXPECT_EQ(t.failures, QStringList());
         all.done += t.done;
         all.quantityRefusals += t.quantityRefusals;
     }
@@ -228,6 +243,37 @@ TEST_F(ConcurrentTransfers, AWorkstationKilledInTheMiddleOfATransferLosesNothing
         EXPECT_EQ(w->exitCode(), 0) << w->readAllStandardError().constData();
         EXPECT_TRUE(tally(w->readAllStandardOutput()).ended);
     }
+    expectConservedAtTheEnd();
+}
+
+TEST_F(ConcurrentTransfers, WritersMovingStockInTheOtherOrderAbortNoTransfer)
+{
+    // Three transfer workers and two workstations moving stock between two rows of a product in
+    // one transaction, in random order: they meet the transfers' row locks in the other order
+    // (each waiting on the other), and every conflict the engine gives is taken in stride.
+    std::vector<std::unique_ptr<QProcess>> all;
+    for (int seed : {31, 32, 33})
+        all.push_back(start(seed, 20));
+    for (int seed : {34, 35})
+        all.push_back(startWriter(seed, 20));
+    std::vector<QProcess *> running;
+    for (auto &p : all)
+        running.push_back(p.get());
+    EXPECT_GT(watch(running), 0);
+
+    int transfersDone = 0, writesDone = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+        QProcess &p = *all[i];
+        SCOPED_TRACE(i < 3 ? "transfer worker" : "writer");
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+        const Tally t = tally(p.readAllStandardOutput());
+        EXPECT_TRUE(t.ended);
+        EXPECT_EQ(t.failures, QStringList());
+        (i < 3 ? transfersDone : writesDone) += t.done;
+    }
+    EXPECT_GT(transfersDone, 15);
+    EXPECT_GT(writesDone, 10);
     expectConservedAtTheEnd();
 }
 

@@ -1,10 +1,12 @@
-// The window's side of a wait on a record another workstation holds: while the engine waits on a
-// worker thread, a small modal panel says what is waited for and offers "Cancelar"; the window
-// keeps painting and its other input is held until the wait ends.
+// The window's side of every call that may wait (on a record another workstation holds, on a
+// server that does not answer): the call runs on a worker thread while the window keeps painting;
+// after about a second a small modal panel says what is waited for and offers "Cancelar". Other
+// input to the window is held until the wait ends.
 #pragma once
 #include "db/lockwait.h"
 
 #include <QString>
+#include <memory>
 
 namespace data_ui {
 
@@ -20,10 +22,15 @@ public:
     LockWaitPanel(const LockWaitPanel &) = delete;
     LockWaitPanel &operator=(const LockWaitPanel &) = delete;
 
-    void wait(const QString &what, const std::function<void()> &job, const std::function<void()> &cancel) override;
+    bool keepsThreadAlive() const override;
+    void wait(const std::function<QString()> &what, const std::function<void()> &job,
+              const std::function<void()> &cancel) override;
+
+    struct Workers;
 
 private:
     db::LockWaitHost *m_previous;
+    std::unique_ptr<Workers> m_workers;
 };
 
 } // namespace data_ui

@@ -2,6 +2,8 @@
 // staging and the transfer: the panel comes up over the window, which keeps running its timers
 // and holds other input; "Cancelar" and the limit each give the work up, roll it back and say so
 // in Portuguese, and every row stays as it was. Once the other workstation ends, the work goes on.
+// A timer that uses the same connection meanwhile waits for the work's statement to end, and a
+// job that throws ends its wait with its message.
 #include "data/ui/lockwaitpanel.h"
 #include "data/lotrows.h"
 #include "db/lockwait.h"
@@ -17,6 +19,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -128,12 +133,16 @@ struct Watch {
         QObject::connect(&ticker, &QTimer::timeout, [this, cancel, &elsewhere] {
             ++ticks;
             QWidget *panel = visiblePanel();
-            if (!panel || panelSeen)
+            if (!panel)
+                return;
+            // What it says while it waits (a call says it waits on the server until the engine
+            // has said the record is held).
+            if (auto *label = panel->findChild<QLabel *>(); label && label->text() != data_ui::kLockWaitCancellingText)
+                panelText = label->text();
+            if (panelSeen)
                 return;
             panelSeen = true;
             ticksBeforePanel = ticks;
-            if (auto *label = panel->findChild<QLabel *>())
-                panelText = label->text();
             QTest::keyClick(elsewhere.windowHandle(), Qt::Key_X);
             if (cancel)
                 QTimer::singleShot(200, panel, [panel] {
@@ -244,6 +253,48 @@ private Q_SLOTS:
         QCOMPARE(rig.op.texts(), QStringList());
         // Written over the other workstation's committed balance, not in its place.
         QCOMPARE(rig.stored().front(), QStringLiteral("Nome digitado|Almoxarifado|99"));
+    }
+
+    void aTimerUsingTheConnectionDuringAWaitWaitsForTheStatementToEnd()
+    {
+        // FocusLater and queued calls run while the panel's loop turns: one that reads through
+        // the connection the waiting save is using is held until that statement has ended.
+        Rig rig;
+        db::setLockWaitLimit(2);
+        rig.hold(Path::LotSave);
+        db::Connection &conn = rig.dm.SQLConnection1;
+        bool ranDuringTheWait = false;
+        QString read;
+        QTimer::singleShot(300, &m_window, [&] {
+            ranDuringTheWait = conn.inUseElsewhere();
+            read = conn.query(QStringLiteral("select DESCRICAO from ESTLOTE where LOTE = 'L1'")).rows.at(0).at(0).toString();
+        });
+        Watch watch(false, m_window);
+        rig.work(Path::LotSave);
+        watch.ticker.stop();
+        QVERIFY(ranDuringTheWait);
+        QCOMPARE(read, QStringLiteral("Ácido bórico"));   // the committed row, read once the save's statement let go
+        QCOMPARE(rig.op.messages().size(), 1);
+        QVERIFY2(rig.op.messages().front().text.startsWith(db::kLockWaitTimeoutMessage.arg(2)),
+                 qPrintable(rig.op.messages().front().text));
+        rig.holder->rollback();
+        QCOMPARE(conn.query(QStringLiteral("select count(*) from ESTLOTE")).rows.at(0).at(0).toInt(), 1);
+    }
+
+    void aJobThatThrowsEndsTheWaitWithItsMessage()
+    {
+        // Thrown on the worker after the panel is up, it reaches the caller as it was thrown.
+        const auto failing = [] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+            throw db::DbError(QStringLiteral("falhou no meio"));
+        };
+        try {
+            m_panel.wait([] { return db::kServerWaitPanelText; }, failing, [] {});
+            QFAIL("nothing was thrown");
+        } catch (const db::DbError &e) {
+            QCOMPARE(e.message(), QStringLiteral("falhou no meio"));
+        }
+        QVERIFY(!visiblePanel());
     }
 };
 

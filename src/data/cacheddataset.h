@@ -120,6 +120,12 @@ public:
     void remove();      // deletes the current row from the cache (a pending change)
 
     bool hasPendingChanges() const;
+    // The current row's pending insert or update: its values as stored (empty for a new row) and
+    // as they are to be written.
+    struct PendingRow {
+        std::vector<db::Value> before, after;
+    };
+    std::optional<PendingRow> currentPendingChange() const;
     // Sends pending changes, one statement per row: insert of all columns, update of the changed
     // columns, delete; rows found by the key columns' old values. An update writes only when the
     // changed columns still hold the values it started from, and exactly one row must change;

@@ -175,4 +175,19 @@ bool CachedDataset::hasPendingChanges() const
     return !d->pending.empty();
 }
 
+std::optional<CachedDataset::PendingRow> CachedDataset::currentPendingChange() const
+{
+    if (m_current < 0 || m_current >= rowCount())
+        return std::nullopt;
+    const int id = d->order[size_t(m_current)];
+    const auto it = d->pending.find(id);
+    if (it == d->pending.end() || it->second.kind == Impl::Change::Delete)
+        return std::nullopt;
+    PendingRow row;
+    if (it->second.kind == Impl::Change::Update)
+        row.before = d->baseRow(id);
+    row.after = it->second.values;
+    return row;
+}
+
 } // namespace data

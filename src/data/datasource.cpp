@@ -126,6 +126,10 @@ bool DataSource::setFieldText(const QString &field, const QString &text)
 
 bool DataSource::setFieldValue(const QString &field, const db::Value &value)
 {
+    // A value the field already holds starts no edit: passing through a box changes nothing.
+    if (!isEditing() && m_dataset.isOpen() && m_dataset.currentRow() >= 0 && m_dataset.value(field) == value
+        && m_dataset.value(field).isNull() == value.isNull())
+        return true;
     if (!beginEdit())
         return false;
     if (m_dataset.value(field) == value)

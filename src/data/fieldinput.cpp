@@ -25,9 +25,10 @@ QString tooLarge(const QString &text, const QString &label, const QString &limit
         + QStringLiteral("o valor '%1' não cabe no campo (%2).").arg(text, limit);
 }
 
-QString notADate(const QString &text)
+QString notADate(const QString &text, const QString &label)
 {
-    return QStringLiteral("'%1' não é uma data válida").arg(text);
+    const QString message = QStringLiteral("'%1' não é uma data válida").arg(text);
+    return label.isEmpty() ? message : label + QStringLiteral(": ") + message;
 }
 
 db::Value parseDecimal(const QString &typed, const ColumnInfo &info, const QString &label)
@@ -125,7 +126,7 @@ db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int curren
     case Type::Timestamp: {
         const QDate d = parseDate(text, currentYear);
         if (!d.isValid())
-            throw FieldInputError(notADate(text));
+            throw FieldInputError(notADate(text, label));
         return info.type == Type::Date ? db::Value::date(d) : db::Value::timestamp(QDateTime(d, QTime(0, 0)));
     }
     case Type::Blob:

@@ -24,7 +24,8 @@ private:
 // Blank text is a null. Text columns are cut to their width; numbers take "12,5", "-3" (no
 // exponent: that is no number an operator types) and must fit their column's digits; dates
 // "dd/mm/yy" or "dd/mm/yyyy" ("/", "." or "-" between the parts). currentYear places two-digit
-// years. Throws FieldInputError; a number's message starts with label, the field's name, when given.
+// years. Throws FieldInputError; a number's or a date's message starts with label, the field's
+// name, when given.
 db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int currentYear, const QString &label = {});
 
 // The text a box shows while it is being edited: numbers with a comma and no thousands

@@ -44,7 +44,8 @@ TableDef ensaiosTable()
 // reason and the cache goes back to what the database holds. False when something was refused
 // or (with ignoreRefreshFailure) the reload failed.
 bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, bool ignoreRefreshFailure,
-                    bool *refused = nullptr, bool *conflict = nullptr)
+                    bool *refused = nullptr, bool *conflict = nullptr, bool *lost = nullptr,
+                    bool *reloadFailed = nullptr)
 {
     std::vector<ApplyError> errors;
     bool toldAlready = false;
@@ -64,6 +65,8 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
     }
     if (refused)
         *refused = !errors.empty();
+    if (lost)
+        *lost = linkLost;
     if (conflict)
         *conflict = std::any_of(errors.begin(), errors.end(), [](const ApplyError &e) { return e.isConflict(); });
     // A lost link is not a refusal: the change may have reached the server, so it is not said to
@@ -88,12 +91,65 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
     try {
         ds.refresh();
     } catch (const std::exception &) {
+        if (reloadFailed)
+            *reloadFailed = true;
         return false;
     }
     return errors.empty();
 }
 
 } // namespace
+
+SaveFound FindSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
+                          const std::vector<db::Value> &after)
+{
+    const QStringList names = ds.fieldNames();
+    QStringList terms;
+    std::vector<db::Value> params;
+    for (const QString &k : ds.table().keyColumns) {
+        const int c = ds.fieldIndex(k);
+        if (c < 0)
+            return SaveFound::Unknown;
+        if (after[size_t(c)].isNull()) {
+            terms << names[c] + QStringLiteral(" is null");
+        } else {
+            terms << names[c] + QStringLiteral(" = ?");
+            params.push_back(after[size_t(c)]);
+        }
+    }
+    // What the change wrote: every column of a new row, the changed ones of an update.
+    std::vector<int> written;
+    QStringList cols;
+    QStringList seen;
+    for (int c = 0; c < int(after.size()); ++c) {
+        if (seen.contains(names[c], Qt::CaseInsensitive))
+            continue;
+        seen << names[c];
+        if (before.empty() || !(before[size_t(c)] == after[size_t(c)])) {
+            written.push_back(c);
+            cols << names[c];
+        }
+    }
+    if (terms.isEmpty() || cols.isEmpty())
+        return SaveFound::Unknown;
+    db::Rows now;
+    try {
+        now = conn.query(QStringLiteral("select %1 from %2 where %3")
+                             .arg(cols.join(QStringLiteral(", ")), ds.table().name, terms.join(QStringLiteral(" and "))),
+                         params);
+    } catch (const db::DbError &) {
+        return SaveFound::Unknown;
+    }
+    if (now.rows.size() != 1)
+        return SaveFound::NotStored;
+    for (size_t i = 0; i < written.size(); ++i) {
+        const db::Value &stored = now.rows.front()[i];
+        const db::Value &wanted = after[size_t(written[i])];
+        if (stored.isNull() != wanted.isNull() || !(stored == wanted))
+            return SaveFound::NotStored;
+    }
+    return SaveFound::Stored;
+}
 
 TDM::TDM(core::RunState &run, core::Connections &connections, core::ActivityLog &log, platform::Operator &op)
     : run(run),
@@ -210,24 +266,62 @@ void TDM::installHooks()
     ESTLOTE.afterPost = [this](CachedDataset &ds) {
         // The balance of the row being saved: after the reload another row may be current.
         const QString balance = lotEditForm ? lotEditForm->balanceText() : QString();
+        // An edit that changed nothing sends nothing, and no save is put on record.
+        const bool changed = ds.hasPendingChanges();
+        const std::optional<CachedDataset::PendingRow> posted = ds.currentPendingChange();
         bool refused = false;
         bool conflict = false;
-        const bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused, &conflict);
+        bool lost = false;
+        bool reloadFailed = false;
+        bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused, &conflict, &lost, &reloadFailed);
+        // A lost link is no refusal: the change may have reached the server. The row read again
+        // (the link is tried anew) says which.
+        bool confirmed = false;
+        if (lost && posted) {
+            // A reload that could not reach the server either: the link is still gone, and
+            // another try would only wait as long again.
+            const SaveFound found =
+                reloadFailed ? SaveFound::Unknown : FindSavedChange(SQLConnection1, ds, posted->before, posted->after);
+            switch (found) {
+            case SaveFound::Stored:
+                confirmed = true;
+                refused = false;
+                saved = true;
+                try {
+                    ds.refresh();   // the stored row on show, whether or not the reload before could
+                } catch (const std::exception &) {
+                }
+                op.inform(kConfirmedAfterReconnectionMessage);
+                break;
+            case SaveFound::NotStored:
+                op.warn(kNotSavedAfterReconnectionMessage);
+                break;
+            case SaveFound::Unknown:
+                op.warn(kUnconfirmedSaveMessage);
+                break;
+            }
+        }
         ESTLOTEPostRefused = refused;
         ESTLOTEPostConflict = conflict;
         if (lotEditForm && conflict)
             lotEditForm->rowChangedElsewhere();
         if (!refused) {
             try {
-                if (lotEditForm)
+                // A post that changed no value stored nothing: its audit lines tell of nothing.
+                if (lotEditForm && confirmed)
+                    lotEditForm->rowSavedAfterReconnection();
+                else if (lotEditForm && changed)
                     lotEditForm->rowSaved();
+                else if (lotEditForm)
+                    lotEditForm->rowCancelled();
             } catch (...) {
             }
         }
-        if (saved) {
+        if (saved && changed) {
             try {
                 if (lotEditForm && lotEditForm->isActiveWindow() && run.siteConfig.logOn())
-                    log.WriteActivityLine(run.UserName, QStringLiteral("Salvou o registro corrente. Saldo atual: ") + balance);
+                    log.WriteActivityLine(run.UserName, QStringLiteral("Salvou o registro corrente. Saldo atual: ") + balance
+                                                            + (confirmed ? kConfirmedAfterReconnectionMark : QString()));
             } catch (...) {
             }
         }

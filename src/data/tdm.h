@@ -16,6 +16,25 @@ namespace data {
 inline const QString kRefusedChangeMessage =
     QStringLiteral("O banco de dados recusou a alteração, que não foi gravada.");
 
+// A save whose link to the server was lost on the way: once the link is back the row is read to
+// tell what became of it.
+inline const QString kConfirmedAfterReconnectionMessage =
+    QStringLiteral("A conexão com o servidor voltou e o registro foi conferido: a alteração está gravada.");
+inline const QString kNotSavedAfterReconnectionMessage = QStringLiteral(
+    "A conexão com o servidor voltou e o registro foi conferido: a alteração não está nele. Nada foi gravado.");
+inline const QString kUnconfirmedSaveMessage = QStringLiteral(
+    "Não foi possível conferir se a alteração foi gravada: a conexão com o servidor não voltou. "
+    "O que você digitou foi mantido; confira o registro quando a conexão voltar.");
+// Appended to the activity-log lines of a save known only from reading the row again.
+inline const QString kConfirmedAfterReconnectionMark = QStringLiteral(" (confirmado após a reconexão)");
+
+// What reading a row again says of a change whose link was lost while it was being saved.
+enum class SaveFound { Stored, NotStored, Unknown };
+// The row found by the change's new key holds every value the change wrote (Stored), does not
+// (NotStored), or cannot be read because the link is still gone (Unknown).
+SaveFound FindSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
+                          const std::vector<db::Value> &after);
+
 // The lot edit window, while it is open; the data module reaches it only through this.
 class LotEditFormView {
 public:
@@ -29,6 +48,9 @@ public:
     virtual void hideJustification() = 0;           // Bevel2, Label27, Label29, Memo1; sets JustificationDone
     // The posted row reached the database: the form writes the audit lines of what it saved.
     virtual void rowSaved() {}
+    // The same, known only by reading the row again after the link to the server came back: the
+    // lines are marked so.
+    virtual void rowSavedAfterReconnection() { rowSaved(); }
     // The edit of the row was dropped: nothing of it is saved.
     virtual void rowCancelled() {}
     // The posted row was refused because another workstation changed it meanwhile.

@@ -1,5 +1,6 @@
 #include "lotkey.h"
 
+#include "common/lotlock.h"
 #include "transfer/transfer.h"
 
 namespace lotedit {
@@ -52,7 +53,8 @@ std::optional<QString> RefuseSecondLotRow(data::CachedDataset &ds, db::Transacti
     const std::vector<db::Value> wanted = keyOf(after);
     if (!before.empty() && same(keyOf(before), wanted))
         return std::nullopt;
-    const db::Rows rows = transfer::LockLotRows(tx, wanted[0], wanted[1], wanted[2]);
+    // The product's register rows first: a lot with no row yet has nothing else to queue on.
+    const db::Rows rows = common::LockLotForNewRow(tx, wanted[0], wanted[1], wanted[2]);
     const int lab = rows.indexOf(QStringLiteral("LABORATORIO"));
     for (const auto &r : rows.rows) {
         if (!sameValue(r[size_t(lab)], wanted[3]))

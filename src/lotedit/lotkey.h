@@ -1,5 +1,6 @@
 // One row per lot and location: the lot edit form's new lots and key changes are checked against
-// the lot's stored rows, under the transfer's lock rule, inside the save's own transaction.
+// the lot's stored rows, with the product and the lot locked as every creator of a lot locks them,
+// inside the save's own transaction.
 #pragma once
 #include "data/cacheddataset.h"
 

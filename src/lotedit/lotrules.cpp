@@ -85,6 +85,13 @@ QString ExpiryLine(const QDate &entryExpiry, const QString &newExpiry, const QSt
            + QStringLiteral(" para ") + newExpiry + context(description, lot);
 }
 
+QString IdentityLine(const QString &label, const QString &before, const QString &after, const QString &description,
+                     const QString &lot)
+{
+    return QStringLiteral("Alterou o ") + label + QStringLiteral(" de ") + before + QStringLiteral(" para ") + after
+           + context(description, lot);
+}
+
 QString JustificationLine(const QString &justification)
 {
     return QStringLiteral("Justificativa: ") + justification;

@@ -12,6 +12,9 @@
 namespace lotedit {
 
 inline const QString kExpiryMissingMessage = QStringLiteral("Favor informar a validade.");
+// A required number of the lot emptied in its box, told as an emptied expiry is.
+inline const QString kBalanceMissingMessage = QStringLiteral("Favor informar o Saldo Atual.");
+inline const QString kDensityMissingMessage = QStringLiteral("Favor informar a Densidade.");
 inline const QString kJustificationPendingMessage = QStringLiteral("Sua justificativa não foi salva ainda.");
 inline const QString kDeletionDeniedMessage = QStringLiteral("Acesso negado.");
 inline const QString kDateCheckErrorMessage = QStringLiteral("Erro na verificação da data atual.");
@@ -48,6 +51,10 @@ QString BalanceLine(const QString &entryBalance, const QString &newBalance, cons
                     const QString &lot);
 QString ExpiryLine(const QDate &entryExpiry, const QString &newExpiry, const QString &description, const QString &lot);
 QString JustificationLine(const QString &justification);
+// "Alterou o Lote de A para B (...)": a change of the lot's identity (label: Lote, Fornecedor,
+// Código), which detaches it from its purchases, movements and certificate.
+QString IdentityLine(const QString &label, const QString &before, const QString &after, const QString &description,
+                     const QString &lot);
 
 // A balance change is audited when the text changed, there was a balance on entry and the log is on.
 bool BalanceChangeAudited(const QString &entryBalance, const QString &newBalance, bool logOn);

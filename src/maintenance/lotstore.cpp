@@ -1,6 +1,7 @@
 // Reading the scope's lots once, finding them as the lookup statement would, writing back the changes.
 #include "lotstore.h"
 
+#include "common/lotlock.h"
 #include "core/runstate.h"
 #include "db/dberror.h"
 #include "platform/cp1252.h"
@@ -204,7 +205,17 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
     for (int i = 0; i < size(); ++i)
         if (m_lots[size_t(i)].isNew || m_lots[size_t(i)].changed)
             pending.push_back(i);
-    std::stable_partition(pending.begin(), pending.end(), [&](int i) { return m_lots[size_t(i)].isNew; });
+    const auto newEnd =
+        std::stable_partition(pending.begin(), pending.end(), [&](int i) { return m_lots[size_t(i)].isNew; });
+    // New lots lock their products in one order (by code), so two imports never hold each
+    // other's product.
+    std::stable_sort(pending.begin(), newEnd, [&](int a, int b) {
+        const db::Value &ca = m_lots[size_t(a)].v[CODIGO];
+        const db::Value &cb = m_lots[size_t(b)].v[CODIGO];
+        if (ca.isNull() != cb.isNull())
+            return ca.isNull();
+        return !ca.isNull() && platform::toCp1252(serverText(text(ca))) < platform::toCp1252(serverText(text(cb)));
+    });
 
     std::unique_ptr<db::Prepared> insert;
     KeyedUpdater updater(tx);
@@ -213,7 +224,13 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
         Lot &lot = m_lots[size_t(i)];
         QString refusal;
         try {
-            if (lot.isNew) {
+            // A lot another workstation created at this location since it was read (or is creating
+            // now: the product's lock waits for it) is not inserted a second time.
+            if (lot.isNew
+                && common::RowAtLocation(common::LockLotForNewRow(tx, lot.v[CODIGO], lot.v[LOTE], lot.v[FORNECEDOR]),
+                                         lot.v[LABORATORIO]) >= 0) {
+                refusal = kKeyExists;
+            } else if (lot.isNew) {
                 if (!insert) {
                     QStringList marks;
                     for (int c = 0; c < kLotCols; ++c)

@@ -82,6 +82,16 @@ TEST(FieldInput, WhatIsNoValueIsRefusedWithTheOperatorsMessage)
     }
 }
 
+TEST(FieldInput, ARefusedDateNamesItsField)
+{
+    try {
+        ParseFieldText(info("ESTLOTE", "VALIDADE"), QStringLiteral("31/02/25"), 2026, QStringLiteral("Validade"));
+        ADD_FAILURE() << "accepted";
+    } catch (const data::FieldInputError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Validade: '31/02/25' não é uma data válida"));
+    }
+}
+
 TEST(FieldInput, EmptyMaskText)
 {
     EXPECT_EQ(data::EmptyMaskText(QStringLiteral("!99/99/00;1;_")), QStringLiteral("  /  /  "));

@@ -138,13 +138,15 @@ TEST_F(LotsThroughARestartedServer, AFrozenServerGivesOneMessageForARefreshAndFo
     }
     EXPECT_EQ(shownDescriptions(), before);
     // A save while it stays frozen: told once that the link is gone (the reload that follows
-    // fails the same way and says nothing more), nothing pending, the grid as it was.
+    // fails the same way and says nothing more) and that the save could not be checked, nothing
+    // pending, the grid as it was.
     postBalance(25);
     EXPECT_LT(took.elapsed(), 4 * 2 * 2000);   // two actions, each within a couple of bounds
-    ASSERT_EQ(op.messages().size(), 1) << op.texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(op.messages().size(), 2) << op.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(op.messages()[0].kind, MessageKind::Warn);
     EXPECT_TRUE(op.messages()[0].text.startsWith(db::kConnectionLostMessage + QStringLiteral("\n\n")))
         << op.messages()[0].text.toStdString();
+    EXPECT_EQ(op.messages()[1].text, data::kUnconfirmedSaveMessage);
     EXPECT_FALSE(dm.ESTLOTE.hasPendingChanges());
     server.thaw();
     db::setServerAnswerLimit(15);
@@ -156,6 +158,64 @@ TEST_F(LotsThroughARestartedServer, AFrozenServerGivesOneMessageForARefreshAndFo
     postBalance(25);
     EXPECT_TRUE(op.messages().isEmpty()) << op.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(storedBalance(QStringLiteral("L0")), QStringLiteral("25"));
+}
+
+// The lot edit window as the data module sees it: what it was told of the save.
+struct SaveWatcher : data::LotEditFormView {
+    QStringList calls;
+    bool isActiveWindow() const override { return false; }
+    void setDescriptionEnabled(bool) override {}
+    void focusDescription() override {}
+    QString descriptionText() const override { return {}; }
+    QString lotText() const override { return {}; }
+    QString balanceText() const override { return {}; }
+    void hideJustification() override {}
+    void rowSaved() override { calls << QStringLiteral("saved"); }
+    void rowSavedAfterReconnection() override { calls << QStringLiteral("saved after reconnection"); }
+    void rowChangedElsewhere() override { calls << QStringLiteral("changed elsewhere"); }
+};
+
+// The link lost while the save is on its way (the server restarted between the save's start and
+// its update): once it is back the row is read; what it holds says whether the change is on
+// record, and the operator is told which, never left to guess.
+TEST_F(LotsThroughARestartedServer, ASaveWhoseLinkWasLostIsConfirmedFromTheRowOnceTheLinkIsBack)
+{
+    for (const bool reached : {true, false}) {
+        SCOPED_TRACE(reached ? "the change reached the server" : "the change was lost with the link");
+        op.clear();
+        SaveWatcher form;
+        dm.lotEditForm = &form;
+        dm.ESTLOTE.beforeWrite = [&](data::CachedDataset &, db::Transaction &, const std::vector<db::Value> &,
+                                     const std::vector<db::Value> &) -> std::optional<QString> {
+            // As if the update had been taken just before the link went.
+            if (reached)
+                other.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = 31 where LOTE = 'L1'"));
+            restart();
+            return std::nullopt;
+        };
+        dm.ESTLOTE.refresh();
+        dm.ESTLOTE.moveTo(1);
+        postBalance(31);
+        dm.ESTLOTE.beforeWrite = nullptr;
+        dm.lotEditForm = nullptr;
+        ASSERT_EQ(op.messages().size(), 2) << op.texts().join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(op.messages()[0].text.startsWith(db::kConnectionLostMessage)) << op.texts()[0].toStdString();
+        if (reached) {
+            EXPECT_EQ(op.messages()[1].kind, MessageKind::Inform);
+            EXPECT_EQ(op.messages()[1].text, data::kConfirmedAfterReconnectionMessage);
+            EXPECT_EQ(form.calls, QStringList{QStringLiteral("saved after reconnection")});
+            EXPECT_FALSE(dm.ESTLOTEPostRefused);
+            EXPECT_EQ(storedBalance(QStringLiteral("L1")), QStringLiteral("31"));
+            other.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = 10 where LOTE = 'L1'"));
+        } else {
+            EXPECT_EQ(op.messages()[1].kind, MessageKind::Warn);
+            EXPECT_EQ(op.messages()[1].text, data::kNotSavedAfterReconnectionMessage);
+            EXPECT_TRUE(form.calls.isEmpty());
+            EXPECT_TRUE(dm.ESTLOTEPostRefused);
+            EXPECT_EQ(storedBalance(QStringLiteral("L1")), QStringLiteral("10"));
+        }
+        EXPECT_FALSE(dm.ESTLOTE.hasPendingChanges());
+    }
 }
 
 } // namespace

@@ -102,6 +102,23 @@ TEST_F(DataModule, PostedEditIsWrittenAndReloadedAndAudited)
     EXPECT_TRUE(op.messages().isEmpty());
 }
 
+TEST_F(DataModule, APostThatChangedNothingIsNoSave)
+{
+    addLot(tdb.conn(), {.descricao = "Cafeína", .lote = "C1", .saldo = "7"});
+    openLots();
+    dm.lotEditForm = &form;
+    form.balance = QStringLiteral("7");
+    // The edit started by a key that changed nothing, then "Salvar"; and a value set to itself.
+    dm.ESTLOTE.edit();
+    dm.ESTLOTE.post();
+    dm.ESTLOTE.edit();
+    dm.ESTLOTE.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::decimal({700, 2}));
+    dm.ESTLOTE.post();
+    EXPECT_TRUE(auditLines().isEmpty());
+    EXPECT_TRUE(op.messages().isEmpty());
+    EXPECT_FALSE(dm.ESTLOTE.hasPendingChanges());
+}
+
 TEST_F(DataModule, InsertWithoutLocationStoresTheRunsLaboratory)
 {
     run.Laboratory = QStringLiteral("Loja Centro");

@@ -202,6 +202,40 @@ TEST(ImportProductLots, AKeyThatExistsUnderAnotherNameIsNotInsertedAgain)
     EXPECT_EQ(p.table().size(), 1);
 }
 
+// An import decides from the lots it read at its start; another workstation may create one of
+// its new lots before it writes. Each new lot is checked again with its product and its rows
+// locked, so the lot is not given a second row at the laboratory.
+TEST(ImportProductLots, ALotAnotherWorkstationCreatedMeanwhileIsNotInsertedAgain)
+{
+    Pharmacy p(false);
+    addProduct(p.tdb.conn(), {"030", "Zinco Quelato", "MP", "G", "Não", "Fab Z", "Forn Z", "Z1", "1", "1", nullptr});
+    addProduct(p.tdb.conn(), {"031", "Zinco Citrato", "MP", "G", "Não", "Fab Z", "Forn Z", "Z2", "1", "1", nullptr});
+    db::Transaction tx(p.dm.SQLConnection1);
+    maintenance::LotStore lots(tx, p.run);
+    for (const char *code : {"030", "031"}) {
+        maintenance::LotValues v;
+        v[maintenance::DESCRICAO] = t(code[2] == '0' ? "Zinco Quelato" : "Zinco Citrato");
+        v[maintenance::LOTE] = t(code[2] == '0' ? "Z1" : "Z2");
+        v[maintenance::FORNECEDOR] = t("Forn Z");
+        v[maintenance::CODIGO] = t(code);
+        ASSERT_GE(lots.insert(v), 0);
+    }
+    // Another workstation's Z1, committed after the import read the lots.
+    const std::unique_ptr<db::Connection> other = p.tdb.another();
+    other->execute(QStringLiteral("insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, LABORATORIO, SALDOCORRENTE) "
+                                  "values ('Zinco Quelato', 'Z1', 'Forn Z', '030', 'Manipulação', 4)"));
+    const maintenance::LotStore::Written w = lots.write(tx);
+    tx.commit();
+    ASSERT_EQ(w.refusals.size(), 1u);
+    EXPECT_EQ(w.refusals[0].lote, QStringLiteral("Z1"));
+    EXPECT_TRUE(w.refusals[0].reason.startsWith(QStringLiteral("já existe um lote")));
+    const db::Rows rows = p.tdb.conn().query(
+        QStringLiteral("select LOTE, count(*) from ESTLOTE group by LOTE order by LOTE"));
+    ASSERT_EQ(rows.rows.size(), 2u);
+    EXPECT_EQ(rows.rows[0][1].toInt(), 1);   // Z1: the other workstation's row alone
+    EXPECT_EQ(rows.rows[1][1].toInt(), 1);   // Z2: the import's
+}
+
 // ---- BringProductData
 
 TEST(BringProductData, RegisterThenPurchasesSoTheLastPurchaseLineWins)

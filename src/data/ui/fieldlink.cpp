@@ -1,5 +1,6 @@
 #include "fieldlink.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPointer>
@@ -15,6 +16,16 @@ void FocusLater(QWidget *widget)
         if (w && w->isVisible() && w->isEnabled())
             w->setFocus(Qt::OtherFocusReason);
     });
+}
+
+void SetDropsEdit(QWidget *control)
+{
+    control->setProperty("dropsEdit", true);
+}
+
+bool DropsEdit(const QWidget *control)
+{
+    return control && control->property("dropsEdit").toBool();
 }
 
 bool ChangesText(QKeyEvent *e)
@@ -89,7 +100,8 @@ bool FieldLink::takeBack()
 
 FieldLink::Leaving FieldLink::focusOut(QFocusEvent *event, const std::function<void()> &base)
 {
-    if (!MovesWithinWindow(event)) {
+    // The focus is already on the control it goes to.
+    if (!MovesWithinWindow(event) || DropsEdit(QApplication::focusWidget())) {
         base();
         return Leaving::Away;
     }

@@ -23,6 +23,11 @@ bool ChangesText(QKeyEvent *event);
 // entering or leaving of the control.
 bool MovesWithinWindow(QFocusEvent *event);
 
+// A control whose press drops the whole edit (a form's "Cancelar"): a box the focus leaves for it
+// writes nothing and refuses nothing, so an unreadable or emptied value never holds the form.
+void SetDropsEdit(QWidget *control);
+bool DropsEdit(const QWidget *control);
+
 class FieldLink : public data::FieldEditor {
 public:
     // show puts the field's value into the control; text reads what the control holds.

@@ -52,6 +52,12 @@ void TForm2::wireHandlers()
     connect(DBEdit6, &data_ui::DBEdit::exited, this, [this] { guarded([this] { DBEdit6Exit(); }); });
     connect(DBEdit10, &data_ui::DBEdit::entered, this, &TForm2::DBEdit10Enter);
     connect(DBEdit10, &data_ui::DBEdit::exited, this, [this] { guarded([this] { DBEdit10Exit(); }); });
+    connect(DBEdit12, &data_ui::DBEdit::entered, this, &TForm2::DBEdit12Enter);
+    connect(DBEdit12, &data_ui::DBEdit::exited, this, [this] { guarded([this] { DBEdit12Exit(); }); });
+    // A stored lot's identity changed in its box is justified before the operator goes on.
+    // (The code is the register's, never typed here: a save still audits it.)
+    connect(DBEdit2, &data_ui::DBEdit::exited, this, [this] { guarded([this] { auditIdentity(DBFornec); }); });
+    connect(DBFornec, &data_ui::DBComboBox::exited, this, [this] { guarded([this] { auditIdentity(DBEdit6); }); });
     connect(Excluiresteregistro1, &QAction::triggered, this, [this] { guarded([this] { Excluiresteregistro1Click(); }); });
     connect(GradeOpComponentes, &QAbstractItemView::doubleClicked, this, [this] { guarded([this] { closeOptions(true); }); });
 
@@ -105,8 +111,10 @@ bool TForm2::eventFilter(QObject *watched, QEvent *event)
             return true;
     } else if (event->type() == QEvent::FocusOut && watched == Memo1) {
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
-        // A message box or the window going to the back is no leaving of the memo.
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_closing)
+        // A message box or the window going to the back is no leaving of the memo, and neither is
+        // "Cancelar", which drops the whole edit.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_closing
+            && !data_ui::DropsEdit(QApplication::focusWidget()))
             guarded([this] { Memo1Exit(); });
     }
     return QDialog::eventFilter(watched, event);
@@ -149,15 +157,26 @@ void TForm2::writeNow(const QString &text)
 void TForm2::rowSaved()
 {
     const QStringList saved = std::exchange(m_pendingAudit, {});
+    m_identityOnRecord.clear();
+    m_identityLines.clear();
     m_reauditBalance = m_reauditExpiry = false;
     allowMoves();
     for (const QString &line : saved)
         writeNow(line);
 }
 
+void TForm2::rowSavedAfterReconnection()
+{
+    for (QString &line : m_pendingAudit)
+        line += data::kConfirmedAfterReconnectionMark;
+    rowSaved();
+}
+
 void TForm2::rowCancelled()
 {
     m_pendingAudit.clear();
+    m_identityOnRecord.clear();
+    m_identityLines.clear();
     m_reauditBalance = m_reauditExpiry = false;
     allowMoves();
 }
@@ -167,6 +186,8 @@ void TForm2::rowChangedElsewhere()
     // What was audited went from values no longer stored: nothing of it is on record, and the
     // next save audits the typed values against the stored ones. Until then no move may save it.
     m_pendingAudit.clear();
+    m_identityOnRecord.clear();
+    m_identityLines.clear();
     m_reauditBalance = m_reauditExpiry = true;
     allowMoves();
 }
@@ -343,8 +364,11 @@ bool TForm2::auditBeforeLeaving()
         if (!box->commitPending())
             return false;
         if (inHand == DBEdit6) {
-            DBEdit6Exit();
-            DBEdit6Enter();   // the change is on record: leaving the box later is no new change
+            // An emptied balance is told once, below.
+            if (!DBEdit6->text().trimmed().isEmpty()) {
+                DBEdit6Exit();
+                DBEdit6Enter();   // the change is on record: leaving the box later is no new change
+            }
         } else {
             DBEdit10Exit();
             if (lotedit::ExpiryLeftEmpty(DBEdit10->Text()))
@@ -354,7 +378,94 @@ bool TForm2::auditBeforeLeaving()
         if (justificationShown() && !JustificationDone)
             return false;
     }
-    return !expiryMissing();
+    if (!auditIdentity(BitBtn1))
+        return false;
+    return !expiryMissing() && !requiredNumberMissing();
+}
+
+bool TForm2::requiredNumberMissing()
+{
+    const data::CachedDataset &lot = m_dm.ESTLOTE;
+    const struct {
+        data_ui::DBEdit *box;
+        QString field;
+        bool emptied;
+        const QString &message;
+    } numbers[] = {
+        {DBEdit6, QStringLiteral("SALDOCORRENTE"), m_balanceEmptied, lotedit::kBalanceMissingMessage},
+        {DBEdit12, QStringLiteral("DENSIDADE"), m_densityEmptied, lotedit::kDensityMissingMessage},
+    };
+    for (const auto &n : numbers) {
+        if (lot.fieldIndex(n.field) < 0 || !lot.value(n.field).isNull())
+            continue;
+        // A lot stored without one may keep it so; a number emptied in the box may not be saved:
+        // the lot would drop out of every sum.
+        if (!n.emptied && (lot.state() != data::CachedDataset::State::Edit || lot.valueBeforeEdit(n.field).isNull()))
+            continue;
+        m_op.inform(n.message);
+        data_ui::FocusLater(n.box);
+        return true;
+    }
+    return false;
+}
+
+bool TForm2::numberLeftEmpty(data_ui::DBEdit *box, const QString &field, const QString &entryText, bool &emptied,
+                             const QString &message)
+{
+    if (!DS_ESTLOTE->isEditing() || !box->text().trimmed().isEmpty()) {
+        emptied = false;
+        return false;
+    }
+    const data::CachedDataset &lot = m_dm.ESTLOTE;
+    const bool held = emptied || !entryText.trimmed().isEmpty()
+                      || (lot.state() == data::CachedDataset::State::Edit && !lot.valueBeforeEdit(field).isNull());
+    if (!held)
+        return false;
+    emptied = true;
+    m_op.inform(message);
+    data_ui::FocusLater(box);
+    return true;
+}
+
+bool TForm2::auditIdentity(QWidget *next)
+{
+    const data::CachedDataset &lot = m_dm.ESTLOTE;
+    if (!logOn() || lot.state() != data::CachedDataset::State::Edit || m_focusingNewRow)
+        return true;
+    if (justificationShown() && !JustificationDone)
+        return false;
+    const struct {
+        const char *field;
+        const char *label;
+    } identity[] = {{"LOTE", "Lote"}, {"FORNECEDOR", "Fornecedor"}, {"CODIGO", "Código"}};
+    for (const auto &i : identity) {
+        const QString field = QString::fromLatin1(i.field);
+        if (lot.fieldIndex(field) < 0)
+            continue;
+        const QString stored = data::FieldText(lot.valueBeforeEdit(field));
+        const QString now = data::FieldText(lot.value(field));
+        if (now == m_identityOnRecord.value(field, stored))
+            continue;
+        m_identityOnRecord[field] = now;
+        // Back to what is stored: nothing of the change will be saved, nor put on record.
+        if (const QString line = m_identityLines.take(field); !line.isEmpty()) {
+            const qsizetype at = m_pendingAudit.indexOf(line);
+            if (at >= 0) {
+                m_pendingAudit.removeAt(at);
+                if (at < m_pendingAudit.size() && m_pendingAudit[at].startsWith(lotedit::JustificationLine(QString())))
+                    m_pendingAudit.removeAt(at);
+            }
+        }
+        if (now == stored)
+            continue;
+        const QString line = lotedit::IdentityLine(QString::fromUtf8(i.label), stored, now, descriptionText(), lotText());
+        writeLine(line);
+        m_identityLines[field] = line;
+        m_afterJustification = next;
+        showJustification(3);
+        return false;
+    }
+    return true;
 }
 
 bool TForm2::expiryMissing()
@@ -375,7 +486,7 @@ void TForm2::noteEntryValues()
 {
     if (DS_ESTLOTE->isEditing())
         return;
-    m_expiryEmptied = false;
+    m_expiryEmptied = m_balanceEmptied = m_densityEmptied = false;
     QWidget *inHand = focusWidget();
     if (inHand == DBEdit6)
         DBEdit6Enter();
@@ -479,12 +590,18 @@ void TForm2::closeOptions(bool choose)
 
 void TForm2::DBEdit6Enter()
 {
+    // Back in a box left empty: the change from the balance on record is still to be audited.
+    if (m_balanceEmptied)
+        return;
     EntryBalance = DBEdit6->text().left(lotedit::kEntryBalanceWidth);
 }
 
 void TForm2::DBEdit6Exit()
 {
     if (m_focusingNewRow)
+        return;
+    if (numberLeftEmpty(DBEdit6, QStringLiteral("SALDOCORRENTE"), EntryBalance, m_balanceEmptied,
+                        lotedit::kBalanceMissingMessage))
         return;
     const QString now = DBEdit6->text();
     if (!lotedit::BalanceChangeAudited(EntryBalance, now, logOn()))
@@ -520,6 +637,28 @@ void TForm2::DBEdit10Exit()
     showJustification(2);
 }
 
+void TForm2::DBEdit12Enter()
+{
+    if (!m_densityEmptied)
+        m_entryDensity = DBEdit12->text();
+}
+
+void TForm2::DBEdit12Exit()
+{
+    if (!m_focusingNewRow)
+        numberLeftEmpty(DBEdit12, QStringLiteral("DENSIDADE"), m_entryDensity, m_densityEmptied,
+                        lotedit::kDensityMissingMessage);
+}
+
+QWidget *TForm2::afterJustification() const
+{
+    switch (Memo1Tag) {
+    case 2: return DBComboBox1;
+    case 3: return m_afterJustification ? m_afterJustification : static_cast<QWidget *>(DBEdit10);
+    default: return DBEdit10;
+    }
+}
+
 void TForm2::showJustification(int tag)
 {
     JustificationDone = false;
@@ -541,7 +680,7 @@ bool TForm2::Memo1KeyPress(QKeyEvent *key)
     JustificationDone = true;
     writeLine(lotedit::JustificationLine(Memo1->toPlainText()));
     // The focus goes on before the memo hides, so it never lands on a box by accident.
-    (Memo1Tag == 2 ? static_cast<QWidget *>(DBComboBox1) : DBEdit10)->setFocus(Qt::OtherFocusReason);
+    afterJustification()->setFocus(Qt::OtherFocusReason);
     hideJustification();
     return true;
 }
@@ -549,7 +688,7 @@ bool TForm2::Memo1KeyPress(QKeyEvent *key)
 void TForm2::Memo1Exit()
 {
     if (JustificationDone) {
-        data_ui::FocusLater(Memo1Tag == 2 ? static_cast<QWidget *>(DBComboBox1) : DBEdit10);
+        data_ui::FocusLater(afterJustification());
         return;
     }
     m_op.inform(lotedit::kJustificationPendingMessage);

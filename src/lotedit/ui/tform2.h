@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QDialog>
+#include <QMap>
 #include <functional>
 
 class QAction;
@@ -71,7 +72,9 @@ public:
     QLabel *Label27;
     QPlainTextEdit *Memo1;
     QLabel *Label29;
-    int Memo1Tag = 0;   // 1: back to the expiry after a balance change; 2: to the situation after an expiry change
+    // 1: back to the expiry after a balance change; 2: to the situation after an expiry change;
+    // 3: to the box after the one whose identity change (lot, supplier, code) is being justified.
+    int Memo1Tag = 0;
 
     // Product options list.
     QFrame *PainelOpcoesDeComponentes;
@@ -100,6 +103,8 @@ public:
     void DBEdit6Exit();
     void DBEdit10Enter();
     void DBEdit10Exit();
+    void DBEdit12Enter();
+    void DBEdit12Exit();
     bool Memo1KeyPress(QKeyEvent *key);
     void Memo1Exit();
     bool DBGrid1KeyPress(QKeyEvent *key);
@@ -117,6 +122,7 @@ public:
     QString balanceText() const override;
     void hideJustification() override;
     void rowSaved() override;
+    void rowSavedAfterReconnection() override;
     void rowCancelled() override;
     void rowChangedElsewhere() override;
 
@@ -137,11 +143,21 @@ private:
     void buildControls();
     void wireHandlers();
     void showJustification(int tag);
+    QWidget *afterJustification() const;
     // Before the edited row is posted or left by any road: the box in hand written and audited as
     // leaving it would, and the justification given. False keeps the row in edit, unposted.
     bool auditBeforeLeaving();
     // The expiry a post would store was emptied: told, and back to the box.
     bool expiryMissing();
+    // A required number (balance, density) the lot held was emptied: told, and back to the box.
+    bool requiredNumberMissing();
+    // Leaving a required number's box empty when the lot held one: told, and back to the box.
+    bool numberLeftEmpty(data_ui::DBEdit *box, const QString &field, const QString &entryText, bool &emptied,
+                         const QString &message);
+    // A stored lot given another lot number, supplier or code: put on record with the old and new
+    // value and justified as a balance change is. False while that justification is due; next is
+    // where the focus goes once it is given.
+    bool auditIdentity(QWidget *next);
     // The row on show changed while browsing: the box in hand's entry value is this row's.
     void noteEntryValues();
     void closeOptions(bool choose);
@@ -165,6 +181,12 @@ private:
     bool m_activated = false;
     bool m_closing = false;
     bool m_expiryEmptied = false;   // the expiry box was left empty during this edit
+    bool m_balanceEmptied = false;  // so were the balance's and the density's
+    bool m_densityEmptied = false;
+    QString m_entryDensity;
+    QMap<QString, QString> m_identityOnRecord;   // identity columns' values already audited in this edit
+    QMap<QString, QString> m_identityLines;      // the pending line of each identity change
+    QWidget *m_afterJustification = nullptr;
     bool m_focusingNewRow = false;  // the focus goes to the description of a row just inserted
     QString m_chosenName;   // the name last picked in the options list
     QStringList m_pendingAudit;     // lines of the edit in hand, written when it is saved

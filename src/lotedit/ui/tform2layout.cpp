@@ -188,6 +188,8 @@ void TForm2::buildControls()
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn2 = new QPushButton(QStringLiteral("&Cancelar"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    // "Cancelar" drops the whole edit, whatever a box still holds.
+    data_ui::SetDropsEdit(BitBtn2);
     for (QPushButton *b : {BitBtn1, BitBtn2}) {
         b->setAutoDefault(false);
         b->setDefault(false);

@@ -183,7 +183,7 @@ private Q_SLOTS:
         QTest::keyClicks(f.validade, QStringLiteral("3102"));
         f.other->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), f.validade);
-        QCOMPARE(f.op.texts(), QStringList{QStringLiteral("'31/02/  ' não é uma data válida")});
+        QCOMPARE(f.op.texts(), QStringList{QStringLiteral("Validade: '31/02/  ' não é uma data válida")});
         QCOMPARE(f.validade->Text(), QStringLiteral("31/02/  "));
         // Saving writes the box first, so the same refusal stops the post.
         QVERIFY(!f.source.post());

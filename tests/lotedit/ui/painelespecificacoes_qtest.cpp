@@ -215,7 +215,7 @@ private Q_SLOTS:
         typeText(p->DBEdit3, QStringLiteral("310224"));
         QTest::mouseClick(p->BitBtn7, Qt::LeftButton);
         QVERIFY(p->isVisible());
-        QVERIFY(h->rig.op.texts().contains(QStringLiteral("'31/02/24' não é uma data válida")));
+        QVERIFY(h->rig.op.texts().contains(QStringLiteral("Data: '31/02/24' não é uma data válida")));
         QCOMPARE(p->DBEdit11->text(), QStringLiteral("Ana"));
         QCOMPARE(p->DBEdit3->Text(), QStringLiteral("31/02/24"));
         QVERIFY(h->query(QStringLiteral("select ANALISTA from LAUDOPORLOTE")).rows.front().front().isNull());

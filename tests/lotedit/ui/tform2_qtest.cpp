@@ -564,6 +564,9 @@ private Q_SLOTS:
         typeInto(form.DBEdit2, QStringLiteral("RECUSADO"));
         form.BitBtn1->click();
         settle();
+        justify(form, QStringLiteral("lote errado"));   // a change of the lot's identity
+        form.BitBtn1->click();
+        settle();
         QVERIFY(form.isVisible());
         QCOMPARE(rig.op.texts().size(), 1);
         QVERIFY(rig.op.texts()[0].contains(QStringLiteral("Lote recusado pelo servidor")));
@@ -573,6 +576,9 @@ private Q_SLOTS:
         QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE where LOTE = 'C1'")).rows[0][0].toInt(), 1);
         // Corrected, it is saved.
         typeInto(form.DBEdit2, QStringLiteral("C2"));
+        form.BitBtn1->click();
+        settle();
+        justify(form, QStringLiteral("lote certo"));
         form.BitBtn1->click();
         settle();
         QVERIFY(!form.isVisible());
@@ -696,6 +702,9 @@ private Q_SLOTS:
         typeInto(again.DBEdit2, QStringLiteral("VC-9"));
         again.BitBtn1->click();
         settle();
+        justify(again, QStringLiteral("lote do cadastro"));   // a change of the lot's identity
+        again.BitBtn1->click();
+        settle();
         QVERIFY(again.isVisible());
         QCOMPARE(rig.op.texts(), QStringList{exists});
         QCOMPARE(count(QStringLiteral("LOTE = 'VC-9' and LABORATORIO = 'Manipulação'")), 1);
@@ -728,6 +737,198 @@ private Q_SLOTS:
         QCOMPARE(rig.auditBytes(), lines({
             QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
             QStringLiteral("Cancelou a operação. Saldo atual: 12,5"),
+        }));
+    }
+
+    // A balance or a density the lot holds, emptied: refused with a message naming it, on leaving
+    // the box and on saving, so the lot never drops out of the sums; the factor may be emptied.
+    void aRequiredNumberEmptiedIsRefusedNamingIt_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("Saldo Atual") << QStringLiteral("DBEdit6") << lotedit::kBalanceMissingMessage << QStringLiteral("SALDOCORRENTE");
+        QTest::newRow("Densidade") << QStringLiteral("DBEdit12") << lotedit::kDensityMissingMessage << QStringLiteral("DENSIDADE");
+    }
+
+    void aRequiredNumberEmptiedIsRefusedNamingIt()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, message);
+        QFETCH(QString, column);
+        Rig rig;
+        rig.exec(QStringLiteral("update ESTLOTE set DENSIDADE = 0.95, FATORCORRECAO = 1.2 where LOTE = 'C1'"));
+        rig.dm.ESTLOTE.refresh();
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        auto *edit = form.findChild<QLineEdit *>(box);
+        focusOn(edit);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        leaveWithTab();
+        QTRY_COMPARE(QApplication::focusWidget(), edit);
+        QCOMPARE(rig.op.texts(), QStringList{message});
+        QVERIFY(!form.justificationShown());
+        // Saved from the keyboard, and with "Salvar" clicked: refused alike, nothing written.
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(rig.op.texts().size(), 2);
+        QTRY_COMPARE(QApplication::focusWidget(), edit);
+        QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+        settle();
+        QVERIFY(form.isVisible());
+        // Told on leaving the box, by the refused Alt+S, on leaving it for "Salvar" and by that save.
+        QTRY_COMPARE(rig.op.texts(), QStringList({message, message, message, message}));
+        const db::Rows row = rig.query(QStringLiteral("select %1 from ESTLOTE where LOTE = 'C1'").arg(column));
+        QVERIFY(!row.rows[0][0].isNull());
+        // A value typed in its place is saved (a balance after its justification).
+        QTRY_COMPARE(QApplication::focusWidget(), edit);
+        QTest::keyClicks(edit, QStringLiteral("3"));
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(form.justificationShown() || !form.isVisible());
+        if (form.justificationShown()) {
+            justify(form, QStringLiteral("recontagem"));
+            QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+            settle();
+        }
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(rig.query(QStringLiteral("select %1 from ESTLOTE where LOTE = 'C1'").arg(column)).rows[0][0].toDecimal(),
+                 db::Decimal::fromString(QStringLiteral("3")));
+        // No line ever told of a change to nothing.
+        QVERIFY(!rig.auditBytes().contains("para  ("));
+
+        // The factor, the one other number of the form, may be left empty: it is stored as no value.
+        rig.op.clear();
+        TForm2 again(rig.dm, rig.clock, rig.op);
+        openOn(rig, again, QStringLiteral("C1"));
+        focusOn(again.DBEdit13);
+        again.DBEdit13->selectAll();
+        QTest::keyClick(again.DBEdit13, Qt::Key_Delete);
+        leaveWithTab();
+        QTest::keyClick(&again, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(!again.isVisible());
+        QVERIFY(rig.op.texts().isEmpty());
+        QVERIFY(rig.query(QStringLiteral("select FATORCORRECAO from ESTLOTE where LOTE = 'C1'")).rows[0][0].isNull());
+    }
+
+    // A date that is no date is refused naming its box; while a box holds it (or an emptied
+    // expiry or balance), "Cancelar" and the close box still drop the whole edit.
+    void anUnreadableOrEmptiedBoxNeverHoldsTheFormOpen_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("closeBox");
+        const QString noDate = QStringLiteral("Validade: '31/02/25' não é uma data válida");
+        QTest::newRow("no date, Cancelar") << QStringLiteral("DBEdit10") << QStringLiteral("310225") << noDate << false;
+        QTest::newRow("no date, close box") << QStringLiteral("DBEdit10") << QStringLiteral("310225") << noDate << true;
+        QTest::newRow("emptied expiry, Cancelar") << QStringLiteral("DBEdit10") << QString() << lotedit::kExpiryMissingMessage << false;
+        QTest::newRow("emptied expiry, close box") << QStringLiteral("DBEdit10") << QString() << lotedit::kExpiryMissingMessage << true;
+        QTest::newRow("emptied balance, Cancelar") << QStringLiteral("DBEdit6") << QString() << lotedit::kBalanceMissingMessage << false;
+    }
+
+    void anUnreadableOrEmptiedBoxNeverHoldsTheFormOpen()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        QFETCH(bool, closeBox);
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        auto *edit = form.findChild<QLineEdit *>(box);
+        focusOn(edit);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        edit->setCursorPosition(0);
+        QTest::keyClicks(edit, typed);
+        leaveWithTab();
+        QTRY_COMPARE(QApplication::focusWidget(), edit);
+        QCOMPARE(rig.op.texts(), QStringList{message});
+        if (closeBox)
+            QVERIFY(form.close());
+        else
+            QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+        settle();
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(rig.op.texts(), QStringList{message});   // nothing more to answer on the way out
+        QCOMPARE(rig.dm.ESTLOTE.state(), State::Browse);
+        QCOMPARE(rig.storedExpiry(), QDate(2025, 3, 1));
+        QCOMPARE(rig.storedBalance(), db::Decimal::fromString(QStringLiteral("12.5")));
+        QVERIFY(rig.auditBytes().endsWith(lines({QStringLiteral("Cancelou a operação. Saldo atual: 12,5")})));
+    }
+
+    // What did not happen is not on record: a refused keystroke then "Salvar" saves nothing, and
+    // passing through every box then "Próximo" cancels nothing.
+    void nothingTypedLeavesNoSaveOrCancelLine()
+    {
+        Rig rig;
+        {
+            TForm2 form(rig.dm, rig.clock, rig.op);
+            openOn(rig, form, QStringLiteral("C1"));
+            focusOn(form.DBEdit6);
+            // A letter the number refuses, and a Backspace with nothing before the cursor.
+            QTest::keyClicks(form.DBEdit6, QStringLiteral("x"));
+            QTest::keyClick(form.DBEdit6, Qt::Key_Home);
+            QTest::keyClick(form.DBEdit6, Qt::Key_Backspace);
+            QCOMPARE(form.DBEdit6->text(), QStringLiteral("12,5"));
+            QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+            QTRY_VERIFY(!form.isVisible());
+        }
+        {
+            TForm2 form(rig.dm, rig.clock, rig.op);
+            openOn(rig, form, QStringLiteral("C1"));
+            focusOn(form.DBEdit2);
+            for (int i = 0; i < 22; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                settle();
+            }
+            QCOMPARE(rig.dm.ESTLOTE.state(), State::Browse);
+            clickNavigator(form, data_ui::DBNavigator::Next);
+            form.BitBtn2->click();
+            settle();
+        }
+        QVERIFY(rig.op.texts().isEmpty());
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+        }));
+    }
+
+    // A stored lot given another lot number or supplier (or code) is detached from its purchases,
+    // movements and certificate: the change is justified and put on record, old and new value.
+    void anIdentityChangeIsJustifiedAndLogged()
+    {
+        Rig rig;
+        TForm2 form(rig.dm, rig.clock, rig.op);
+        openOn(rig, form, QStringLiteral("C1"));
+        typeInto(form.DBEdit2, QStringLiteral("C-01"));
+        leaveWithTab();
+        QVERIFY(form.justificationShown());
+        QVERIFY(!form.DBNavigator1->isEnabled());
+        justify(form, QStringLiteral("etiqueta trocada"));
+        QTRY_COMPARE(QApplication::focusWidget(), form.DBFornec);
+        form.Memo1->clear();   // the memo keeps the last justification otherwise
+        // Another supplier picked and saved from the keyboard without leaving its box: asked first.
+        const int galena = form.DBFornec->findText(QStringLiteral("Galena"), Qt::MatchStartsWith);
+        form.DBFornec->setCurrentIndex(galena);
+        Q_EMIT form.DBFornec->activated(galena);
+        settle();
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(form.justificationShown());
+        QVERIFY(form.isVisible());
+        QCOMPARE(rig.query(QStringLiteral("select count(*) from ESTLOTE where LOTE = 'C1'")).rows[0][0].toInt(), 1);
+        justify(form, QStringLiteral("nota do fornecedor"));
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(rig.query(QStringLiteral("select FORNECEDOR from ESTLOTE where LOTE = 'C-01'")).rows[0][0].toString(),
+                 QStringLiteral("Galena Quimica e Farmaceutica Ltda "));
+        QCOMPARE(rig.auditBytes(), lines({
+            QStringLiteral("Abriu a edição do registro: Cafeína (lote: C1)"),
+            QStringLiteral("Alterou o Lote de C1 para C-01 (Cafeína, lote: C-01)"),
+            QStringLiteral("Justificativa: etiqueta trocada"),
+            QStringLiteral("Alterou o Fornecedor de Pharma para Galena Quimica e Farmaceutica Ltda  (Cafeína, lote: C-01)"),
+            QStringLiteral("Justificativa: nota do fornecedor"),
+            QStringLiteral("Salvou o registro corrente. Saldo atual: 12,5"),
         }));
     }
 

@@ -4,7 +4,7 @@
 #include "db/connection.h"
 #include "db/dberror.h"
 
-#include <QCryptographicHash>
+#include <openssl/evp.h>
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,6 +12,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +27,33 @@ constexpr qint64 kReadBlock = 4 << 20;
 constexpr intptr_t kUnknownTable = 335544580;
 
 const char kHex[] = "0123456789abcdef";
+
+// SHA-256 through the system's crypto library, which uses the processor's hashing instructions
+// where it has them: a month of a million lines checks in a fraction of a second.
+class Sha256 {
+public:
+    Sha256() : m_md(EVP_MD_fetch(nullptr, "SHA256", nullptr)), m_ctx(EVP_MD_CTX_new()) {}
+    ~Sha256()
+    {
+        EVP_MD_CTX_free(m_ctx);
+        EVP_MD_free(m_md);
+    }
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
+    // The hash of `previous` (32 bytes) followed by `line`, into `out` (32 bytes).
+    void hash(const char *previous, const char *line, size_t size, char *out)
+    {
+        unsigned int length = 0;
+        if (!m_md || !m_ctx || !EVP_DigestInit_ex2(m_ctx, m_md, nullptr)
+            || !EVP_DigestUpdate(m_ctx, previous, kHashSize) || !EVP_DigestUpdate(m_ctx, line, size)
+            || !EVP_DigestFinal_ex(m_ctx, reinterpret_cast<unsigned char *>(out), &length))
+            throw std::runtime_error("SHA-256 unavailable");
+    }
+
+private:
+    EVP_MD *m_md;
+    EVP_MD_CTX *m_ctx;
+};
 
 void toHex(const char *hash, char *out)
 {
@@ -107,25 +135,22 @@ void chainLines(const char *data, qint64 size, ChainPoint &point, QByteArray &en
     }
 }
 
-// The hashing of the check: one hasher reset per line, the previous hash kept in place.
+// The hashing of the check: one context for every line, the previous hash kept in place.
 class Hasher {
 public:
-    Hasher() : m_hash(QCryptographicHash::Sha256) { m_previous.fill(0); }
+    Hasher() { m_previous.fill(0); }
     void step(const char *line, qsizetype size)
     {
-        m_hash.reset();
-        m_hash.addData(QByteArrayView(m_previous.data(), kHashSize));
-        m_hash.addData(QByteArrayView(line, size));
-        const QByteArrayView r = m_hash.resultView();
-        std::memcpy(m_previous.data(), r.data(), kHashSize);
+        char out[kHashSize];
+        m_sha.hash(m_previous.data(), line, size_t(size), out);
+        std::memcpy(m_previous.data(), out, kHashSize);
     }
-    // The hash that `step` would give, without moving on.
+    // The hash that `step` would give after `previous`, without moving on.
     QByteArray peek(const char *previous, const QByteArray &line)
     {
-        m_hash.reset();
-        m_hash.addData(QByteArrayView(previous, kHashSize));
-        m_hash.addData(line);
-        return m_hash.resultView().toByteArray();
+        QByteArray out(kHashSize, Qt::Uninitialized);
+        m_sha.hash(previous, line.constData(), size_t(line.size()), out.data());
+        return out;
     }
     const char *current() const { return m_previous.data(); }
     bool matches(const char *entry) const
@@ -136,7 +161,7 @@ public:
     }
 
 private:
-    QCryptographicHash m_hash;
+    Sha256 m_sha;
     std::array<char, kHashSize> m_previous;
 };
 
@@ -174,10 +199,11 @@ QByteArray ChainStart()
 
 QByteArray ChainHash(const QByteArray &previous, const char *line, qsizetype size)
 {
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(previous);
-    h.addData(QByteArrayView(line, size));
-    return h.result();
+    static thread_local Sha256 sha;
+    QByteArray out(kHashSize, Qt::Uninitialized);
+    const QByteArray start = previous.size() == kHashSize ? previous : ChainStart();
+    sha.hash(start.constData(), line, size_t(size), out.data());
+    return out;
 }
 
 bool AppendChained(int logFd, const QString &logLocalPath, const QString &chainLocalPath, const QByteArray &bytes, ChainPoint *after)

@@ -192,6 +192,34 @@ TEST_F(Exports, ATargetNameThatIsALinkOrNoFileIsRefusedAndNothingIsWritten)
     EXPECT_TRUE(rig.fileBytes(QStringLiteral("c/FORMULIX/LOTVIEW24.03.07.CSV")).startsWith("C\xd3" "DIGO;"));
 }
 
+TEST_F(Exports, WhatRunsWhileTheExportBreathesCannotTakeItsRows)
+{
+    {
+        db::Transaction tx(workstation.conn());
+        db::Prepared ins(tx, QStringLiteral("insert into RELESTLOTE (DESCRICAO, CODIGO, SALDOCORRENTE, UNIDADE) "
+                                            "values (?, ?, 1, 'G')"));
+        for (int i = 0; i < 1200; ++i)
+            ins.execute({db::Value::text(QStringLiteral("Ácido %1").arg(i, 5, 10, QLatin1Char('0'))),
+                         db::Value::text(QString::number(i))});
+        tx.commit();
+    }
+    // A report build started between two breaths closes the staging query and opens it again
+    // on its own statement, as the builds do.
+    int breaths = 0;
+    exports::ExportStagedReport(exports::StagedReport::StockValue, rig.dm.qry_pdEstLote, rig.paths, today(), rig.op,
+                                [&] {
+                                    ++breaths;
+                                    rig.dm.qry_pdEstLote.close();
+                                    rig.dm.qry_pdEstLote.setSql(QStringLiteral("select CODIGO from RELESTLOTE where CODIGO = '7'"));
+                                    rig.dm.qry_pdEstLote.open();
+                                });
+    EXPECT_EQ(breaths, 2);
+    const QByteArray file = rig.fileBytes(QStringLiteral("c/FORMULIX/ESTOQFIN24.03.07.CSV"));
+    EXPECT_EQ(file.count("\r\n"), 1201);
+    EXPECT_TRUE(file.endsWith("1199;\xc1" "cido 01199;1;G;0,0000;0,0000;0,00;0,00\r\n"));
+    EXPECT_EQ(rig.op.texts(), QStringList{exports::StockValueMessage(today())});
+}
+
 TEST_F(Exports, AFailureLeavesThePreviousFile)
 {
     const QString folder = rig.dir.filePath(QStringLiteral("c/FORMULIX"));

@@ -343,3 +343,13 @@ CREATE TABLE PERIODO (
   DATAINICIAL  DATE,
   DATAFINAL    DATE
 );
+
+-- The program's own: each day's last hash of the activity log's chain, one row per log file and
+-- day, so a log cut short together with its chain file shows. A site adds it once (README).
+CREATE TABLE LOGCADEIA (
+  ARQUIVO  VARCHAR(40) NOT NULL,
+  DIA      DATE NOT NULL,
+  LINHAS   INTEGER NOT NULL,
+  HASH     CHAR(64) NOT NULL,
+  CONSTRAINT PK_LOGCADEIA PRIMARY KEY (ARQUIVO, DIA)
+);

@@ -1,5 +1,6 @@
 // Writes the activity log so that workstations sharing one monthly file never lose or mix lines.
 #include "activitylog.h"
+#include "logchain.h"
 #include "platform/systemerror.h"
 
 #include "platform/clock.h"
@@ -7,6 +8,7 @@
 #include "platform/operator.h"
 #include "platform/regularfile.h"
 #include "platform/winpath.h"
+#include "db/connection.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -58,9 +60,10 @@ bool writeAll(QFile &file, const QByteArray &bytes)
 // Busy is worth waiting for; refused (no permission, a write that failed) is not.
 enum class Append { Written, Missing, Busy, Refused };
 
-// One open, lock, single write and close. The file is never created here: a month's file is
-// made by the first login of the month, and lines written after it was deleted are lost.
-Append appendOnce(const QString &localPath, const QByteArray &bytes)
+// One open, lock, single write and close; the line's hash goes to the chain under the same lock.
+// The file is never created here: a month's file is made by the first login of the month, and
+// lines written after it was deleted are lost.
+Append appendOnce(const QString &localPath, const QByteArray &bytes, ChainPoint *point)
 {
     // Only a regular file is appended to, and its open never waits: a FIFO in the log folder
     // would otherwise hold the program until someone reads it.
@@ -80,7 +83,7 @@ Append appendOnce(const QString &localPath, const QByteArray &bytes)
     }
     if (lockExclusive(file) == Lock::Busy)
         return Append::Busy;
-    const bool ok = writeAll(file, bytes);
+    const bool ok = AppendChained(file.handle(), localPath, ChainFilePath(localPath), bytes, point);
     file.close();
     return ok ? Append::Written : Append::Refused;
 }
@@ -192,14 +195,34 @@ void ActivityLog::WriteActivityLine(const QString &user, const QString &text) no
             + kLineEnd;
         QElapsedTimer waited;
         waited.start();
+        ChainPoint point;
         for (;;) {
-            const Append result = appendOnce(local, bytes);
+            const Append result = appendOnce(local, bytes, &point);
+            if (result == Append::Written)
+                break;
             if (result != Append::Busy || waited.elapsed() >= kBusyWaitMs)
                 return;
             QThread::msleep(kBusyRetryMs);
         }
+        keepAnchor(point);
     } catch (...) {
         // A log line is never worth interrupting the operator's work.
+    }
+}
+
+void ActivityLog::keepAnchor(const ChainPoint &point) noexcept
+{
+    // Never a new attachment for it: a link found lost stays for the work itself to restore,
+    // and the lines written meanwhile are kept by the next day's anchor or the next line's.
+    if (!m_anchors || !m_anchorsOn || point.lines == 0 || !m_anchors->isOpen())
+        return;
+    try {
+        StoreChainAnchor(*m_anchors, ChainAnchorName(m_path), m_clock.now().date(), point);
+    } catch (const std::exception &e) {
+        // Without the table (a site where the technician has not made it) the log goes on
+        // unanchored; any other failure only leaves this line's day to the next line.
+        if (ChainAnchorsMissing(e))
+            m_anchorsOn = false;
     }
 }
 

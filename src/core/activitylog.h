@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+namespace db {
+class Connection;
+}
 namespace platform {
 class Clock;
 class Operator;
@@ -25,9 +28,16 @@ QString LogTimestamp(const QDateTime &at);
 // the Unicode separators) becomes one blank, so a pasted multi-line text keeps the file's lines whole.
 QString OneLogLine(const QString &text);
 
+struct ChainPoint;
+
+// Every line written also gets its hash in the month's chain file (logchain.h).
 class ActivityLog {
 public:
     ActivityLog(const platform::Clock &clock, const platform::WinPaths &paths);
+
+    // The central database, where each day's last hash is kept after every line; none: the
+    // chain file alone.
+    void setAnchorDatabase(db::Connection *central) { m_anchors = central; }
 
     // Fixes this run's file (month of now), creates it with its header when it does not exist
     // and writes the two login lines. False, after showing the folder message, when the file
@@ -42,9 +52,13 @@ public:
     QString path() const { return m_path; }
 
 private:
+    void keepAnchor(const ChainPoint &point) noexcept;
+
     const platform::Clock &m_clock;
     const platform::WinPaths &m_paths;
     QString m_path;
+    db::Connection *m_anchors = nullptr;
+    bool m_anchorsOn = true;   // off for the run once the central table is found missing
 };
 
 // Replaces the file at a Windows path with the given lines (Windows-1252, CR LF after each).

@@ -22,6 +22,14 @@ public:
     // A column of the current row; a null value past the end.
     db::Value value(const QString &column) const;
     const db::Rows *rows() const { return m_rows ? &*m_rows : nullptr; }
+    // The rows moved out to the caller, the query left closed: a walk over them that lets the
+    // window process events cannot lose them to someone else's close or reopen meanwhile.
+    db::Rows takeRows()
+    {
+        db::Rows out = m_rows ? std::move(*m_rows) : db::Rows{};
+        close();
+        return out;
+    }
     db::Connection *connection() const { return m_conn; }
 
 private:

@@ -11,7 +11,12 @@
 #include "platform/winpath.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace exports {
 
@@ -50,12 +55,11 @@ QString fixedFromDecimal(db::Decimal d, int decimals)
     return out;
 }
 
-QStringList stagingLines(const data::Query &staging, const QString &header,
+QStringList stagingLines(const db::Rows *rows, const QString &header,
                          const std::function<QString(const std::vector<db::Value> &)> &line,
                          const std::function<void()> &pump)
 {
     QStringList lines{header};
-    const db::Rows *rows = staging.rows();
     if (!rows)
         return lines;
     lines.reserve(qsizetype(rows->rows.size()) + 1);
@@ -149,14 +153,37 @@ void WriteCsvFile(const platform::WinPaths &paths, const QString &windowsPath, c
         bytes += platform::toCp1252(l);
         bytes += "\r\n";
     }
-    // Written beside the target and moved over it only once whole: a failure leaves the old file.
-    QSaveFile file(local);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString reason = platform::systemErrorText(file.errorString());
-        file.cancelWriting();
-        throw ExportError(QStringLiteral("Não foi possível criar o arquivo \"") + windowsPath + QStringLiteral("\". ")
-                          + reason);
+    const auto refuse = [&windowsPath](const QString &reason) {
+        return ExportError(QStringLiteral("Não foi possível criar o arquivo \"") + windowsPath + QStringLiteral("\". ")
+                           + reason);
+    };
+    // The file is written only under its own name: a link there would have another file
+    // overwritten, wherever it points.
+    const QFileInfo target(local);
+    if (target.isSymLink())
+        throw refuse(QStringLiteral("O nome aponta para outro arquivo (link simbólico); nada foi gravado."));
+    if (target.exists() && !target.isFile())
+        throw refuse(QStringLiteral("O nome não é de um arquivo comum; nada foi gravado."));
+    // Written beside the target and moved over the name only once whole: a failure leaves the old
+    // file, and the move replaces the name itself, never what a link made there meanwhile points to.
+    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+        throw refuse(platform::systemErrorText(file.errorString()));
+    // The mode a new file would get, or the one of the file replaced.
+    struct stat old;
+    mode_t mode = 0;
+    if (::stat(QFile::encodeName(local).constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
     }
+    ::fchmod(file.handle(), mode);
+    if (::fsync(file.handle()) != 0 || ::rename(QFile::encodeName(file.fileName()).constData(),
+                                                QFile::encodeName(local).constData()) != 0)
+        throw refuse(platform::systemErrorText(QString::fromLocal8Bit(std::strerror(errno))));
+    file.setAutoRemove(false);
 }
 
 QStringList LotListLines(const data::CachedDataset &ESTLOTE)
@@ -181,7 +208,16 @@ QStringList LotListLines(const data::CachedDataset &ESTLOTE)
 
 QStringList StockValueLines(const data::Query &staging, const std::function<void()> &pump)
 {
-    const db::Rows *rows = staging.rows();
+    return StockValueLines(staging.rows(), pump);
+}
+
+QStringList CostOfSalesLines(const data::Query &staging, const std::function<void()> &pump)
+{
+    return CostOfSalesLines(staging.rows(), pump);
+}
+
+QStringList StockValueLines(const db::Rows *rows, const std::function<void()> &pump)
+{
     const int codigo = rows ? rows->indexOf(QStringLiteral("CODIGO")) : -1;
     const int descricao = rows ? rows->indexOf(QStringLiteral("DESCRICAO")) : -1;
     const int saldo = rows ? rows->indexOf(QStringLiteral("SALDOCORRENTE")) : -1;
@@ -190,7 +226,7 @@ QStringList StockValueLines(const data::Query &staging, const std::function<void
     const int venda = rows ? rows->indexOf(QStringLiteral("PRECOVENDA")) : -1;
     const int estCusto = rows ? rows->indexOf(QStringLiteral("ESTOQUECUSTO")) : -1;
     const int estVenda = rows ? rows->indexOf(QStringLiteral("ESTOQUEVENDA")) : -1;
-    return stagingLines(staging, kStockValueHeader, [&](const std::vector<db::Value> &r) {
+    return stagingLines(rows, kStockValueHeader, [&](const std::vector<db::Value> &r) {
         return QStringList{CsvField(PlainValue(r[size_t(codigo)])), CsvField(PlainValue(r[size_t(descricao)])),
                            PlainValue(r[size_t(saldo)]), CsvField(PlainValue(r[size_t(unidade)])),
                            FixedDecimals(r[size_t(custo)], 4), FixedDecimals(r[size_t(venda)], 4),
@@ -199,16 +235,15 @@ QStringList StockValueLines(const data::Query &staging, const std::function<void
     }, pump);
 }
 
-QStringList CostOfSalesLines(const data::Query &staging, const std::function<void()> &pump)
+QStringList CostOfSalesLines(const db::Rows *rows, const std::function<void()> &pump)
 {
-    const db::Rows *rows = staging.rows();
     const int codigo = rows ? rows->indexOf(QStringLiteral("CODIGO")) : -1;
     const int descricao = rows ? rows->indexOf(QStringLiteral("DESCRICAO")) : -1;
     const int saldo = rows ? rows->indexOf(QStringLiteral("SALDOCORRENTE")) : -1;
     const int unidade = rows ? rows->indexOf(QStringLiteral("UNIDADE")) : -1;
     const int custo = rows ? rows->indexOf(QStringLiteral("PRECOCUSTO")) : -1;
     const int estCusto = rows ? rows->indexOf(QStringLiteral("ESTOQUECUSTO")) : -1;
-    return stagingLines(staging, kCostOfSalesHeader, [&](const std::vector<db::Value> &r) {
+    return stagingLines(rows, kCostOfSalesHeader, [&](const std::vector<db::Value> &r) {
         return QStringList{CsvField(PlainValue(r[size_t(descricao)])), CsvField(PlainValue(r[size_t(codigo)])),
                            PlainValue(r[size_t(saldo)]), CsvField(PlainValue(r[size_t(unidade)])),
                            FixedDecimals(r[size_t(custo)], 4), FixedDecimals(r[size_t(estCusto)], 2)}
@@ -233,15 +268,12 @@ void ExportLotList(data::CachedDataset &ESTLOTE, const platform::WinPaths &paths
 void ExportStagedReport(StagedReport which, data::Query &qry_pdEstLote, const platform::WinPaths &paths,
                         const QDate &today, platform::Operator &op, const std::function<void()> &pump)
 {
-    struct Closer {
-        data::Query &q;
-        ~Closer() { q.close(); }
-    } closer{qry_pdEstLote};
     qry_pdEstLote.close();
     qry_pdEstLote.setSql(kStagingExportSql);
     qry_pdEstLote.open();
+    const db::Rows rows = qry_pdEstLote.takeRows();
     const bool stock = which == StagedReport::StockValue;
-    const QStringList lines = stock ? StockValueLines(qry_pdEstLote, pump) : CostOfSalesLines(qry_pdEstLote, pump);
+    const QStringList lines = stock ? StockValueLines(&rows, pump) : CostOfSalesLines(&rows, pump);
     try {
         WriteCsvFile(paths, stock ? StockValuePath(today) : CostOfSalesPath(today), lines);
     } catch (const ExportError &e) {

@@ -9,6 +9,9 @@
 #include <functional>
 #include <stdexcept>
 
+namespace db {
+struct Rows;
+}
 namespace data {
 class CachedDataset;
 class Query;
@@ -67,10 +70,14 @@ void WriteCsvFile(const platform::WinPaths &paths, const QString &windowsPath, c
 QStringList LotListLines(const data::CachedDataset &ESTLOTE);
 QStringList StockValueLines(const data::Query &staging, const std::function<void()> &pump = {});
 QStringList CostOfSalesLines(const data::Query &staging, const std::function<void()> &pump = {});
+QStringList StockValueLines(const db::Rows *rows, const std::function<void()> &pump = {});
+QStringList CostOfSalesLines(const db::Rows *rows, const std::function<void()> &pump = {});
 
 // The three exports whole: lines, file, message. A file that cannot be written is reported through
 // op.error and no success message is shown. The lot list leaves the grid on the row it was on
-// (no move); the staged reports leave the staging query closed.
+// (no move); the staged reports take the staging rows out of the query before walking them and
+// leave it closed, so whatever runs while pump lets the window breathe finds nothing of theirs to
+// close.
 void ExportLotList(data::CachedDataset &ESTLOTE, const platform::WinPaths &paths, const QDate &today,
                    platform::Operator &op);
 enum class StagedReport { StockValue, CostOfSales };

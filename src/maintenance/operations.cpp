@@ -13,6 +13,7 @@
 #include "platform/cp1252.h"
 #include "platform/operator.h"
 
+#include <cmath>
 #include <optional>
 #include <unordered_map>
 
@@ -87,9 +88,39 @@ int postsOf(const LotStore &lots)
     return n;
 }
 
-db::Value scaled(const db::Value &quantity, double factor)
+// The decimals of the lot balances (DECIMAL(18,8)).
+constexpr int kBalanceScale = 8;
+
+// A quantity times a factor of the unit table (a power of ten), worked on the exact decimal so
+// that 9999999999.99999 stays what it is, at the balances' decimals (rounded half away from zero).
+// Nothing when the result does not fit a balance.
+std::optional<db::Value> scaled(const db::Value &quantity, double factor)
 {
-    return db::Value::decimal(db::Decimal::fromDouble(quantity.toDouble() * factor, 8));
+    if (quantity.kind() != db::Value::Kind::Integer && quantity.kind() != db::Value::Kind::Decimal)
+        return db::Value::decimal(db::Decimal::fromDouble(quantity.toDouble() * factor, kBalanceScale));
+    const db::Decimal d = quantity.toDecimal();
+    int shift = kBalanceScale - d.scale + int(std::lround(std::log10(factor)));
+    int64_t m = d.mantissa;
+    for (; shift > 0; --shift)
+        if (__builtin_mul_overflow(m, int64_t(10), &m))
+            return std::nullopt;
+    if (shift < 0) {
+        if (shift < -18)
+            return db::Value::decimal(db::Decimal{0, kBalanceScale});
+        int64_t div = 1;
+        for (; shift < 0; ++shift)
+            div *= 10;
+        const int64_t rest = m % div;
+        m /= div;
+        if (2 * (rest < 0 ? -rest : rest) >= div)
+            m += d.mantissa < 0 ? -1 : 1;
+    }
+    return db::Value::decimal(db::Decimal{m, kBalanceScale});
+}
+
+QString tooLargeReason(const db::Value &quantity, const QString &unit)
+{
+    return QStringLiteral("quantidade %1 grande demais para o saldo do lote em %2").arg(quantity.toString(), unit);
 }
 
 void tellRefusals(Context &ctx, const std::vector<Refusal> &refusals)
@@ -282,17 +313,13 @@ Counts BringProductData(Context &ctx)
         apply(r, true);
     }
     int posts = postsOf(lots);
-    LotStore::Written w = lots.write(*tx, gaugeSweep(ctx.view, n));
-    tx->commit();
-    counts.first = posts - w.refusedPosts;
-    ctx.view.hideGauge();
-    ctx.op.inform(FromProductsMessage(counts.first));
-    tellRefusals(ctx, w.refusals);
-    ctx.view.repaintWindow();
+    const LotStore::Written fromProducts = lots.write(*tx, gaugeSweep(ctx.view, n));
+    counts.first = posts - fromProducts.refusedPosts;
     src.reset();
 
+    // The purchases in the same transaction: the register's values and the purchases' are
+    // stored together or not at all, and the operator is told of both once they are.
     ctx.view.setCaption(kCaptionFromPurchases);
-    tx.emplace(dm.SQLConnection1);
     src.emplace(*tx,
                 QStringLiteral("select COMPONENTE, LOTE, FORNECEDOR, VALIDADE, DENSIDADE, FATORCORRECAO from COMPRAS"),
                 names);
@@ -303,15 +330,18 @@ Counts BringProductData(Context &ctx)
         apply(r, false);
     }
     posts = postsOf(lots);
-    w = lots.write(*tx, gaugeSweep(ctx.view, n));
+    const LotStore::Written fromPurchases = lots.write(*tx, gaugeSweep(ctx.view, n));
     tx->commit();
-    counts.second = posts - w.refusedPosts;
+    counts.second = posts - fromPurchases.refusedPosts;
 
-    ctx.view.setCaption(kCaptionPlain);
     src.reset();
     ctx.view.hideGauge();
+    ctx.op.inform(FromProductsMessage(counts.first));
+    tellRefusals(ctx, fromProducts.refusals);
+    ctx.view.repaintWindow();
     ctx.op.inform(FromPurchasesMessage(counts.second));
-    tellRefusals(ctx, w.refusals);
+    tellRefusals(ctx, fromPurchases.refusals);
+    ctx.view.setCaption(kCaptionPlain);
     reopenGrid(dm, AllLotsStatement());
     ctx.view.setEditButtonVisible(true);
     frame.finished();
@@ -345,6 +375,7 @@ Counts ImportPurchaseLots(Context &ctx)
 
     LotStore lots(tx, dm.run);
     std::vector<Refusal> relabelled;
+    std::vector<Refusal> tooLarge;   // lines whose quantity no balance can hold: not imported
     std::vector<bool> reported(size_t(lots.size()), false);
     for (int r = 0; r < n; ++r) {
         ctx.view.advanceGauge(r + 1);
@@ -373,9 +404,15 @@ Counts ImportPurchaseLots(Context &ctx)
             // The balances are replaced by the line's quantity, not added to; a line without a
             // quantity leaves balances and unit as they are.
             if (!quantity.isNull()) {
+                const LotValues &stored = lots.lot(i).v;
+                const std::optional<db::Value> balance = scaled(quantity, factor);
+                if (!balance) {
+                    tooLarge.push_back({stored[DESCRICAO].toString(), stored[LOTE].toString(),
+                                        stored[FORNECEDOR].toString(), tooLargeReason(quantity, unit)});
+                    continue;
+                }
                 // A stored unit the new one cannot be converted from is replaced with the balance:
                 // the operator is told which lots, so none changes unit unnoticed.
-                const LotValues &stored = lots.lot(i).v;
                 const QString storedUnit = stored[UNIDADE].toString();
                 if (!storedUnit.trimmed().isEmpty() && !UnitsConvertible(unit, storedUnit)
                     && i < int(reported.size()) && !reported[size_t(i)]) {
@@ -386,8 +423,8 @@ Counts ImportPurchaseLots(Context &ctx)
                                                          "substituídos pelos da compra")
                                               .arg(storedUnit, unit)});
                 }
-                lots.set(i, SALDOPREVISTO, scaled(quantity, factor));
-                lots.set(i, SALDOCORRENTE, scaled(quantity, factor));
+                lots.set(i, SALDOPREVISTO, *balance);
+                lots.set(i, SALDOCORRENTE, *balance);
                 lots.set(i, UNIDADE, db::Value::text(unit));
             }
             lots.posted(i);
@@ -400,8 +437,13 @@ Counts ImportPurchaseLots(Context &ctx)
         v[FABRICANTE] = lines.at(r, cFABRICANTE);
         v[CODIGO] = lines.at(r, cCODIGO);
         if (!quantity.isNull()) {
-            v[SALDOPREVISTO] = scaled(quantity, factor);
-            v[SALDOCORRENTE] = v[SALDOPREVISTO];
+            const std::optional<db::Value> balance = scaled(quantity, factor);
+            if (!balance) {
+                tooLarge.push_back({name, lot, supplier, tooLargeReason(quantity, unit)});
+                continue;
+            }
+            v[SALDOPREVISTO] = *balance;
+            v[SALDOCORRENTE] = *balance;
         }
         v[UNIDADE] = db::Value::text(unit);
         v[CODIGOEAN] = lines.at(r, cCODIGO);
@@ -419,6 +461,7 @@ Counts ImportPurchaseLots(Context &ctx)
     tx.commit();
     const int count = posts - w.refusedPosts;
     w.refusals.insert(w.refusals.end(), relabelled.begin(), relabelled.end());
+    w.refusals.insert(w.refusals.end(), tooLarge.begin(), tooLarge.end());
 
     ctx.view.hideGauge();
     ctx.view.repaintWindow();
@@ -547,10 +590,20 @@ Counts CorrectUnits(Context &ctx)
             continue;
         }
         const double factor = UnitFactor(unit, lotUnit);
+        const std::optional<db::Value> expected = v[SALDOPREVISTO].isNull() ? db::Value() : scaled(v[SALDOPREVISTO], factor);
+        const std::optional<db::Value> current = v[SALDOCORRENTE].isNull() ? db::Value() : scaled(v[SALDOCORRENTE], factor);
+        if (!expected || !current) {
+            if (!reported[size_t(i)]) {
+                reported[size_t(i)] = true;
+                notConverted.push_back({v[DESCRICAO].toString(), v[LOTE].toString(), v[FORNECEDOR].toString(),
+                                        tooLargeReason(expected ? v[SALDOCORRENTE] : v[SALDOPREVISTO], unit)});
+            }
+            continue;
+        }
         if (!v[SALDOPREVISTO].isNull())
-            lots.set(i, SALDOPREVISTO, scaled(v[SALDOPREVISTO], factor));
+            lots.set(i, SALDOPREVISTO, *expected);
         if (!v[SALDOCORRENTE].isNull())
-            lots.set(i, SALDOCORRENTE, scaled(v[SALDOCORRENTE], factor));
+            lots.set(i, SALDOCORRENTE, *current);
         lots.set(i, UNIDADE, db::Value::text(unit));
         lots.posted(i);
     }

@@ -14,6 +14,7 @@ Program::Program(const QString &folder, platform::Clock &c, platform::Operator &
       log(clock, paths),
       dm(run, connections, log, op)
 {
+    log.setAnchorDatabase(&connections.SQLConnection1);
 }
 
 } // namespace shell

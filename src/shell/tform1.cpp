@@ -124,11 +124,13 @@ TForm1::TForm1(Program &program, QWidget *parent)
     connect(pnlRelatorios->btn2, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn2Click);
     connect(pnlRelatorios->btn9, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn9Click);
     connect(pnlRelatorios->BitBtn12, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::BitBtn12Click);
+    connect(Exports, &exports_ui::ExportHandlers::busyChanged, pnlRelatorios, &reports_ui::ReportsPanel::holdForWork);
     Auditoria = new exports_ui::DeductionAuditPanel(m_program.dm.SQLConnection1, m_program.paths, pnlRelatorios);
     Auditoria->enlargeReportsPanel = [this](bool on) { pnlRelatorios->setEnlarged(on); };
     connect(pnlRelatorios, &reports_ui::ReportsPanel::auditPeriodConfirmed, Auditoria,
             &exports_ui::DeductionAuditPanel::ShowProductChoice);
     PainelLOG = new exports_ui::HistoryViewer(m_program.op, m_program.paths, m_program.run.siteConfig, this);
+    PainelLOG->setCentralDatabase(&m_program.dm.SQLConnection1);
     PainelLOG->setTopPanel(pnl2);
     connect(pnlRelatorios->BitBtn2, &QPushButton::clicked, PainelLOG, &exports_ui::HistoryViewer::BitBtn2Click);
     PainelVencimentos = new expiry_ui::ExpiryPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,

@@ -5,6 +5,8 @@
 #include "support/modulerig.h"
 #include "support/qtprint.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -128,6 +130,94 @@ TEST_F(Exports, StagedReportsByteForByte)
     exports::ExportStagedReport(exports::StagedReport::CostOfSales, rig.dm.qry_pdEstLote, rig.paths, today(), rig.op);
     EXPECT_EQ(rig.fileBytes(QStringLiteral("c/FORMULIX/CPV24.03.07.CSV")),
               QByteArray("DESCRI\xc7\xc3" "O;C\xd3" "DIGO;QDE_TOTAL;UNID;CUSTO_UNIT;CUSTO_TOTAL\r\n"));
+}
+
+TEST_F(Exports, ATargetNameThatIsALinkOrNoFileIsRefusedAndNothingIsWritten)
+{
+    const QString folder = rig.dir.filePath(QStringLiteral("c/FORMULIX"));
+    const QString target = folder + QStringLiteral("/CPV24.03.07.CSV");
+    const QString outside = rig.dir.filePath(QStringLiteral("outside.txt"));
+    const QString nowhere = rig.dir.filePath(QStringLiteral("nowhere.txt"));
+    const QString linkReason = QStringLiteral("O nome aponta para outro arquivo (link simbólico); nada foi gravado.");
+    const QString notFileReason = QStringLiteral("O nome não é de um arquivo comum; nada foi gravado.");
+    addStaged(workstation.conn(), "'X', '1', 1, 'G', null, 1, 1, 1, 1");
+    struct Case {
+        const char *what;
+        std::function<bool()> make;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"link to a file elsewhere", [&] { return QFile::link(outside, target); }, linkReason},
+        {"link to nothing yet", [&] { return QFile::link(nowhere, target); }, linkReason},
+        {"link to a folder", [&] { return QFile::link(rig.dir.path(), target); }, linkReason},
+        {"a folder", [&] { return QDir().mkdir(target); }, notFileReason},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(target);
+        QDir(target).removeRecursively();
+        QFile o(outside);
+        ASSERT_TRUE(o.open(QIODevice::WriteOnly));
+        o.write("guardado\r\n");
+        o.close();
+        ASSERT_TRUE(c.make());
+        rig.op.clear();
+        exports::ExportStagedReport(exports::StagedReport::CostOfSales, rig.dm.qry_pdEstLote, rig.paths, today(), rig.op);
+        EXPECT_EQ(rig.op.messages(),
+                  (QList<RecordedMessage>{{MessageKind::Error, QStringLiteral("Não foi possível criar o arquivo "
+                                                                              "\"C:\\FORMULIX\\CPV24.03.07.CSV\". ")
+                                                                   + c.reason}}));
+        EXPECT_EQ(rig.fileBytes(QStringLiteral("outside.txt")), QByteArray("guardado\r\n"));
+        EXPECT_FALSE(QFileInfo::exists(nowhere));
+        // No half-written file stays beside it.
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("CPV24.03.07.CSV")});
+    }
+    QDir(target).removeRecursively();
+
+    // The lot list the same way; once the link is gone the file is written under its name.
+    const QString lotList = folder + QStringLiteral("/LOTVIEW24.03.07.CSV");
+    ASSERT_TRUE(QFile::link(outside, lotList));
+    rig.op.clear();
+    exports::ExportLotList(rig.dm.ESTLOTE, rig.paths, today(), rig.op);
+    ASSERT_EQ(rig.op.messages().size(), 1);
+    EXPECT_EQ(rig.op.messages()[0].text,
+              QStringLiteral("Não foi possível criar o arquivo \"c:\\FORMULIX\\LOTVIEW24.03.07.CSV\". ") + linkReason);
+    EXPECT_EQ(rig.fileBytes(QStringLiteral("outside.txt")), QByteArray("guardado\r\n"));
+    QFile::remove(lotList);
+    rig.op.clear();
+    exports::ExportLotList(rig.dm.ESTLOTE, rig.paths, today(), rig.op);
+    EXPECT_EQ(rig.op.texts(), QStringList{exports::LotListMessage(today())});
+    EXPECT_FALSE(QFileInfo(lotList).isSymLink());
+    EXPECT_TRUE(rig.fileBytes(QStringLiteral("c/FORMULIX/LOTVIEW24.03.07.CSV")).startsWith("C\xd3" "DIGO;"));
+}
+
+TEST_F(Exports, WhatRunsWhileTheExportBreathesCannotTakeItsRows)
+{
+    {
+        db::Transaction tx(workstation.conn());
+        db::Prepared ins(tx, QStringLiteral("insert into RELESTLOTE (DESCRICAO, CODIGO, SALDOCORRENTE, UNIDADE) "
+                                            "values (?, ?, 1, 'G')"));
+        for (int i = 0; i < 1200; ++i)
+            ins.execute({db::Value::text(QStringLiteral("Ácido %1").arg(i, 5, 10, QLatin1Char('0'))),
+                         db::Value::text(QString::number(i))});
+        tx.commit();
+    }
+    // A report build started between two breaths closes the staging query and opens it again
+    // on its own statement, as the builds do.
+    int breaths = 0;
+    exports::ExportStagedReport(exports::StagedReport::StockValue, rig.dm.qry_pdEstLote, rig.paths, today(), rig.op,
+                                [&] {
+                                    ++breaths;
+                                    rig.dm.qry_pdEstLote.close();
+                                    rig.dm.qry_pdEstLote.setSql(QStringLiteral("select CODIGO from RELESTLOTE where CODIGO = '7'"));
+                                    rig.dm.qry_pdEstLote.open();
+                                });
+    EXPECT_EQ(breaths, 2);
+    const QByteArray file = rig.fileBytes(QStringLiteral("c/FORMULIX/ESTOQFIN24.03.07.CSV"));
+    EXPECT_EQ(file.count("\r\n"), 1201);
+    EXPECT_TRUE(file.endsWith("1199;\xc1" "cido 01199;1;G;0,0000;0,0000;0,00;0,00\r\n"));
+    EXPECT_EQ(rig.op.texts(), QStringList{exports::StockValueMessage(today())});
 }
 
 TEST_F(Exports, AFailureLeavesThePreviousFile)

@@ -248,8 +248,8 @@ TEST(BringProductData, RegisterThenPurchasesSoTheLastPurchaseLineWins)
     EXPECT_EQ(p.op.texts(), (QStringList{maintenance::FromProductsMessage(6), maintenance::FromPurchasesMessage(3)}));
     EXPECT_EQ(p.view.captions, (QStringList{maintenance::kCaptionFromProducts, maintenance::kCaptionFromPurchases,
                                             maintenance::kCaptionPlain}));
-    EXPECT_EQ(p.view.calls, (QStringList{"hide BitBtn3", "gauge 10", "caption", "hide gauge", "repaint", "caption",
-                                         "gauge 8", "caption", "hide gauge", "show BitBtn3"}));
+    EXPECT_EQ(p.view.calls, (QStringList{"hide BitBtn3", "gauge 10", "caption", "caption", "gauge 8", "hide gauge",
+                                         "repaint", "caption", "show BitBtn3"}));
 
     // In both sources: the last purchase line's values.
     const db::Rows a = p.tdb.conn().query(QStringLiteral(
@@ -278,6 +278,23 @@ TEST(BringProductData, NullSourceValuesKeepTheLotsOwn)
     EXPECT_EQ(text(m, "VALIDADE"), "31/12/2024");
     EXPECT_EQ(text(m, "DENSIDADE"), "0.8");
     EXPECT_EQ(text(m, "FATORCORRECAO"), "1.05");
+}
+
+TEST(BringProductData, APurchaseReadThatFailsLeavesTheRegistersValuesUnwrittenAndUntold)
+{
+    Pharmacy p;
+    const QString acido = QStringLiteral(
+        "select DENSIDADE, FATORCORRECAO from ESTLOTE where DESCRICAO = 'Acido Ascorbico' and LABORATORIO = 'Manipulação'");
+    const db::Rows before = p.tdb.conn().query(acido);
+    p.tdb.conn().execute(QStringLiteral("drop table COMPRAS"));
+    p.op.clear();
+    EXPECT_THROW(maintenance::BringProductData(p.ctx), db::DbError);
+    EXPECT_EQ(p.op.texts(), QStringList());
+    const db::Rows after = p.tdb.conn().query(acido);
+    EXPECT_EQ(text(after, "DENSIDADE"), text(before, "DENSIDADE"));
+    EXPECT_EQ(text(after, "FATORCORRECAO"), text(before, "FATORCORRECAO"));
+    EXPECT_FALSE(p.view.gaugeVisible);
+    EXPECT_TRUE(p.view.editButtonVisible);
 }
 
 TEST(BringProductData, AFailureRestoresTheWindowAndReachesTheErrorDisplay)
@@ -336,6 +353,66 @@ TEST(ImportPurchaseLots, ALotWhoseUnitCannotBeConvertedIsListedWithWhatWasDone)
     const db::Rows v = p.lot(QStringLiteral("Valeriana"), QStringLiteral("V1"), QStringLiteral("SALDOCORRENTE, UNIDADE"));
     EXPECT_EQ(text(v, "SALDOCORRENTE"), "5");
     EXPECT_EQ(text(v, "UNIDADE"), "ML");
+}
+
+TEST(ImportPurchaseLots, QuantitiesAreConvertedExactlyAndOneNoBalanceHoldsIsRefused)
+{
+    struct Case {
+        const char *product, *productUnit, *quantity, *lineUnit, *balance;   // balance nullptr: refused
+    };
+    const Case cases[] = {
+        {"Ácido Bórico", "G", "9999999999.99999", "g", "9999999999.99999"},
+        {"Óleo de Rícino", "ML", "1234567.89012", "L", "1234567890.12"},
+        {"Cânfora", "MG", "0.00001", "KG", "10"},
+        {"Mentol", "KG", "0.00001", "MG", "0"},   // 0.00000000001 KG at the balances' eight decimals
+        {"Timol", "G", "0.005", "MCG", "0.00000001"},   // half a hundred-millionth rounds up
+        {"Cera Alba", "MG", "9999999999.99999", "KG", nullptr},
+    };
+    Pharmacy p(false);
+    int number = 1;
+    for (const Case &c : cases) {
+        const QByteArray code = QByteArray::number(900 + number);
+        addProduct(p.tdb.conn(), {code.constData(), c.product, "MP", c.productUnit, "Não", "Fab", "Forn X", "X1", "1", "1",
+                                  nullptr});
+        addPurchase(p.tdb.conn(), number++,
+                    {c.product, "X1", "Forn X", c.quantity, c.lineUnit, code.constData(), "Fab", nullptr, "1", "1"});
+    }
+    // An existing lot is replaced exactly too, and left as it was when the quantity cannot be held.
+    addLot(p.tdb.conn(), {"Cera Alba", "X2", "Forn X", "906", "7", "MG", nullptr, "1", "1", "Manipulação", "Não"});
+    addPurchase(p.tdb.conn(), number++, {"Cera Alba", "X2", "Forn X", "9999999999.99999", "KG", "906", "Fab", nullptr,
+                                         "1", "1"});
+    addLot(p.tdb.conn(), {"Ácido Bórico", "X3", "Forn X", "901", "7", "G", nullptr, "1", "1", "Manipulação", "Não"});
+    addPurchase(p.tdb.conn(), number++, {"Ácido Bórico", "X3", "Forn X", "9999999999.99999", "G", "901", "Fab", nullptr,
+                                         "1", "1"});
+    p.op.clear();
+    EXPECT_EQ(maintenance::ImportPurchaseLots(p.ctx).first, 6);
+    ASSERT_EQ(p.op.messages().size(), 2);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.product);
+        const db::Rows lot = p.lot(QString::fromUtf8(c.product), QStringLiteral("X1"),
+                                   QStringLiteral("SALDOPREVISTO, SALDOCORRENTE, UNIDADE"));
+        if (!c.balance) {
+            EXPECT_TRUE(lot.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(lot.rows.size(), 1u);
+        EXPECT_EQ(text(lot, "SALDOPREVISTO"), c.balance);
+        EXPECT_EQ(text(lot, "SALDOCORRENTE"), c.balance);
+        EXPECT_EQ(text(lot, "UNIDADE"), c.productUnit);
+    }
+    const QString refused = p.op.texts().value(1);
+    EXPECT_TRUE(refused.startsWith(QStringLiteral("2 registro(s) não foram gravados"))) << refused.toStdString();
+    for (const char *lot : {"X1", "X2"})
+        EXPECT_TRUE(refused.contains(QStringLiteral("Cera Alba - Lote %1 - Forn X: quantidade 9999999999.99999 grande "
+                                                    "demais para o saldo do lote em MG")
+                                         .arg(QLatin1String(lot))))
+            << refused.toStdString();
+    EXPECT_EQ(text(p.lot(QStringLiteral("Cera Alba"), QStringLiteral("X2"), QStringLiteral("SALDOCORRENTE")),
+                   "SALDOCORRENTE"),
+              "7");
+    EXPECT_EQ(text(p.lot(QStringLiteral("Ácido Bórico"), QStringLiteral("X3"), QStringLiteral("SALDOCORRENTE")),
+                   "SALDOCORRENTE"),
+              "9999999999.99999");
 }
 
 TEST(ImportPurchaseLots, RefusedRowsAreSummarisedNotCountedAndOddLinesKeepWhatTheyCannotSay)

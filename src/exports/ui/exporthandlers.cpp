@@ -1,5 +1,6 @@
-// The "Excel" buttons: each one call into the exports, guarded so a second click while a long
-// export lets the window breathe starts nothing.
+// The "Excel" buttons: each one call into the exports. While a long export lets the window
+// repaint, the operator's clicks and keys wait for its end, and the reports panel is told to hold
+// its buttons, so nothing started meanwhile can touch what the export is writing.
 #include "exporthandlers.h"
 
 #include "data/tdm.h"
@@ -16,20 +17,32 @@ ExportHandlers::ExportHandlers(data::TDM &dm, const platform::WinPaths &paths, c
 {
 }
 
+namespace {
+
+// Repaints and timers only: a click handled here would run in the middle of the export.
+void breathe()
+{
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
 template <class F> void ExportHandlers::once(F &&work)
 {
     if (m_running)
         return;
     m_running = true;
     struct Reset {
-        bool &flag;
+        ExportHandlers &h;
         ~Reset()
         {
-            flag = false;
+            h.m_running = false;
             QApplication::restoreOverrideCursor();
+            Q_EMIT h.busyChanged(false);
         }
-    } reset{m_running};
+    } reset{*this};
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    Q_EMIT busyChanged(true);
     work();
 }
 
@@ -42,7 +55,7 @@ void ExportHandlers::btn9Click()
 {
     once([this] {
         exports::ExportStagedReport(exports::StagedReport::StockValue, m_dm.qry_pdEstLote, m_paths, m_clock.today(),
-                                    m_dm.op, [] { QApplication::processEvents(); });
+                                    m_dm.op, &breathe);
     });
 }
 
@@ -50,7 +63,7 @@ void ExportHandlers::BitBtn12Click()
 {
     once([this] {
         exports::ExportStagedReport(exports::StagedReport::CostOfSales, m_dm.qry_pdEstLote, m_paths, m_clock.today(),
-                                    m_dm.op, [] { QApplication::processEvents(); });
+                                    m_dm.op, &breathe);
     });
 }
 

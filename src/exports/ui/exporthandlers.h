@@ -21,6 +21,10 @@ public:
 
     bool busy() const { return m_running; }
 
+Q_SIGNALS:
+    // An export starts (true) or has ended, however it ended (false).
+    void busyChanged(bool running);
+
 public Q_SLOTS:
     void btn2Click();
     void btn9Click();

@@ -1,7 +1,9 @@
 // The activity history viewer: month choice, then the file through a line index.
 #include "historyviewer.h"
 
+#include "core/logchain.h"
 #include "core/siteconfig.h"
+#include "db/dberror.h"
 #include "platform/operator.h"
 #include "platform/winpath.h"
 #include "data/ui/panelfocus.h"
@@ -128,9 +130,13 @@ HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &p
     Label7->setFont(title);
     BitBtn9 = new QPushButton(QStringLiteral("&Voltar"), Panel2);
     BitBtn9->setObjectName(QStringLiteral("BitBtn9"));
+    btnVerificarIntegridade = new QPushButton(QStringLiteral("Verificar &integridade"), Panel2);
+    btnVerificarIntegridade->setObjectName(QStringLiteral("btnVerificarIntegridade"));
+    btnVerificarIntegridade->hide();
     auto *titleRow = new QHBoxLayout(Panel2);
     titleRow->addWidget(Label7);
     titleRow->addStretch(1);
+    titleRow->addWidget(btnVerificarIntegridade);
     titleRow->addWidget(BitBtn9);
 
     PainelSelecioneMes = new QFrame(this);
@@ -187,6 +193,7 @@ HistoryViewer::HistoryViewer(platform::Operator &op, const platform::WinPaths &p
 
     connect(BitBtn9, &QPushButton::clicked, this, &HistoryViewer::BitBtn9Click);
     connect(BitBtn10, &QPushButton::clicked, this, &HistoryViewer::BitBtn10Click);
+    connect(btnVerificarIntegridade, &QPushButton::clicked, this, &HistoryViewer::btnVerificarIntegridadeClick);
     setWindowTitle(QStringLiteral("Histórico de atividades"));
     // The viewer covers the window: what lies under it takes no focus, and "Voltar" gives the
     // focus back to the button that opened it.
@@ -218,6 +225,8 @@ void HistoryViewer::BitBtn2Click()
 
 void HistoryViewer::BitBtn9Click()
 {
+    btnVerificarIntegridade->hide();
+    m_shownPath.clear();
     Memo1->hide();
     m_model->setFile(nullptr);
     m_file.close();
@@ -251,14 +260,55 @@ void HistoryViewer::BitBtn10Click()
         BitBtn9Click();
         return;
     }
+    m_shownPath = path;
     m_model->setFile(&m_file);
     Memo1->show();
+    btnVerificarIntegridade->show();
     Memo1->fitToLongestLine(m_file.longestLine());
     // A file opens at its top, whatever was read before.
     Memo1->scrollToTop();
     Memo1->horizontalScrollBar()->setValue(0);
     if (m_model->rowCount() > 0)
         Memo1->setCurrentIndex(m_model->index(0, 0));
+    Memo1->setFocus();
+}
+
+void HistoryViewer::btnVerificarIntegridadeClick()
+{
+    if (m_shownPath.isEmpty())
+        return;
+    const QString chainPath = core::ChainFilePath(m_shownPath);
+    core::ChainCheck check;
+    QString anchorsProblem;
+    {
+        struct WaitCursor {
+            WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+            ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+        } busy;
+        std::optional<std::vector<core::ChainAnchor>> anchors;
+        if (m_central) {
+            try {
+                anchors = core::ReadChainAnchors(*m_central, core::ChainAnchorName(m_shownPath));
+            } catch (const db::DbError &e) {
+                anchorsProblem = e.message();
+            }
+        } else {
+            anchorsProblem = QStringLiteral("sem conexão");
+        }
+        check = core::VerifyChain(m_paths.toLocal(m_shownPath), m_paths.toLocal(chainPath),
+                                  anchors ? &*anchors : nullptr);
+    }
+    const QString name = chainPath.mid(chainPath.lastIndexOf(QLatin1Char('\\')) + 1);
+    const QString message = core::ChainCheckMessage(check, name, anchorsProblem);
+    if (core::ChainTampered(check) && check.line > 0 && m_model->rowCount() > 0) {
+        const int row = int(std::min<qint64>(check.line - 1, m_model->rowCount() - 1));
+        Memo1->setCurrentIndex(m_model->index(row, 0));
+        Memo1->scrollTo(m_model->index(row, 0), QAbstractItemView::PositionAtCenter);
+    }
+    if (core::ChainTampered(check))
+        m_op.warn(message);
+    else
+        m_op.inform(message);
     Memo1->setFocus();
 }
 

@@ -14,6 +14,9 @@ class QPushButton;
 namespace core {
 struct SiteConfig;
 }
+namespace db {
+class Connection;
+}
 namespace platform {
 class Operator;
 class WinPaths;
@@ -59,10 +62,13 @@ public:
 
     // The main window's top panel, hidden while the viewer is open.
     void setTopPanel(QWidget *pnl2) { m_pnl2 = pnl2; }
+    // Where each day's last hash of the log is kept; none: the check says it could not see them.
+    void setCentralDatabase(db::Connection *central) { m_central = central; }
 
     QFrame *Panel2;
     QLabel *Label7;
     QPushButton *BitBtn9;
+    QPushButton *btnVerificarIntegridade;   // shown with a month's log
     QFrame *PainelSelecioneMes;
     QLabel *Label8;
     QLabel *Label9;
@@ -80,6 +86,9 @@ public Q_SLOTS:
     void BitBtn2Click();
     void BitBtn9Click();
     void BitBtn10Click();
+    // Checks the shown log against its chain and the central database, and says what it found;
+    // the first line found changed becomes the current one.
+    void btnVerificarIntegridadeClick();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -91,6 +100,8 @@ private:
     const platform::WinPaths &m_paths;
     const core::SiteConfig &m_config;
     QWidget *m_pnl2 = nullptr;
+    db::Connection *m_central = nullptr;
+    QString m_shownPath;   // the Windows path of the log shown
     exports::LineIndexedFile m_file;
     LogLinesModel *m_model;
 };

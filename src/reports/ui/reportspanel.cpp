@@ -183,6 +183,14 @@ ReportsPanel::~ReportsPanel()
     m_window->removeEventFilter(this);
 }
 
+void ReportsPanel::holdForWork(bool running)
+{
+    if (running && !m_held && !m_busy)
+        m_held = std::make_shared<Busy>(*this);
+    else if (!running)
+        m_held.reset();
+}
+
 reports::ReportContext ReportsPanel::context()
 {
     return reports::ReportContext{m_dm, m_run, m_clock, m_paths, m_op, *this, errors, &m_staged};

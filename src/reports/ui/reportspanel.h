@@ -73,6 +73,9 @@ public:
     void BitBtn15Click();
 
     bool busy() const { return m_busy; }
+    // Work started from this panel but run elsewhere (the spreadsheet exports): while it runs the
+    // panel is held as during its own builds, buttons disabled and the window kept open.
+    void holdForWork(bool running);
 
     // The gauge, as the builds drive it.
     void start(int total) override;
@@ -112,6 +115,7 @@ private:
     QWidget *m_grid;
     QWidget *m_window;
     bool m_busy = false;
+    std::shared_ptr<Busy> m_held;   // holdForWork's guard
     bool m_enlarged = false;
     int m_total = 0;
     int m_shownPercent = -1;

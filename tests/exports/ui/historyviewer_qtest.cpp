@@ -2,6 +2,7 @@
 #include "core/siteconfig.h"
 #include "exports/ui/historyviewer.h"
 #include "platform/winpath.h"
+#include "support/modulerig.h"
 #include "support/recordingoperator.h"
 
 #include <QAccessible>
@@ -271,6 +272,92 @@ private Q_SLOTS:
         QVERIFY(rig.viewer->PainelSelecioneMes->isVisible());
         QVERIFY(rig.viewer->EditMes->hasFocus());
         QVERIFY(!rig.pnl2->isVisible());
+    }
+
+    // "Verificar integridade" over a log the program wrote with its chain and its central days:
+    // untouched, cut at its end together with its chain, a line edited, and a site without the
+    // central table.
+    void integrityCheckNamesTheFirstChangeWithTheCentralDays()
+    {
+        testsupport::ModuleRig m;
+        m.log.setAnchorDatabase(&m.connections.SQLConnection1);
+        m.connections.SQLConnection1.open();
+        QVERIFY(m.log.OpenActivityLog(QStringLiteral("SRV"), QStringLiteral("MARIA"), m.op));
+        m.log.WriteActivityLine(QStringLiteral("MARIA"), QStringLiteral("Alterou o Saldo Atual de 12,5 para 10"));
+        m.clock.set(QDateTime(QDate(2024, 3, 8), QTime(9, 30)));
+        m.log.WriteActivityLine(QStringLiteral("JOSÉ"), QStringLiteral("Transferiu 2,5 G do lote Á1"));
+        m.log.WriteActivityLine(QStringLiteral("JOSÉ"), QStringLiteral("Saiu do módulo"));
+        const db::Rows days = m.tdb.conn().query(
+            QStringLiteral("select DIA, LINHAS from LOGCADEIA where ARQUIVO = 'LOGESTOQ_2024-03.TXT' order by DIA"));
+        QCOMPARE(int(days.rows.size()), 2);
+        QCOMPARE(days.at(0, QStringLiteral("LINHAS")).toInt(), 6);
+        QCOMPARE(days.at(1, QStringLiteral("DIA")).toDate(), QDate(2024, 3, 8));
+        QCOMPARE(days.at(1, QStringLiteral("LINHAS")).toInt(), 8);
+
+        QWidget window;
+        window.resize(800, 600);
+        auto *viewer = new exports_ui::HistoryViewer(m.op, m.paths, m.run.siteConfig, &window);
+        viewer->setCentralDatabase(&m.connections.SQLConnection1);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto check = [&] {
+            m.op.clear();
+            viewer->BitBtn2Click();
+            viewer->EditMes->setText(QStringLiteral("03"));
+            viewer->EditAno->setText(QStringLiteral("24"));
+            QTest::keyClick(viewer->BitBtn10, Qt::Key_Space);
+            QVERIFY(viewer->btnVerificarIntegridade->isVisible());
+            QTest::keyClick(viewer->btnVerificarIntegridade, Qt::Key_Space);
+        };
+        QCOMPARE(viewer->btnVerificarIntegridade->text(), QStringLiteral("Verificar &integridade"));
+        QVERIFY(!viewer->btnVerificarIntegridade->isVisible());
+        check();
+        QCOMPARE(m.op.messages(),
+                 (QList<RecordedMessage>{{MessageKind::Inform,
+                                          QStringLiteral("Nenhuma alteração encontrada: as 8 linhas conferem com a "
+                                                         "cadeia de verificação.\rO último registro de cada dia "
+                                                         "confere com o banco central (2 dia(s)).")}}));
+
+        const QString logPath = m.dir.filePath(QStringLiteral("share/LOG/LOGESTOQ_2024-03.TXT"));
+        const QString chainPath = m.dir.filePath(QStringLiteral("share/LOG/LOGESTOQ_2024-03.HASH"));
+        const QByteArray log = m.fileBytes(QStringLiteral("share/LOG/LOGESTOQ_2024-03.TXT"));
+        const QByteArray chain = m.fileBytes(QStringLiteral("share/LOG/LOGESTOQ_2024-03.HASH"));
+        const auto put = [](const QString &path, const QByteArray &bytes) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        };
+        // The last line gone from both files: only the central day shows it.
+        put(logPath, log.left(log.lastIndexOf("\r\n", log.size() - 3) + 2));
+        put(chainPath, chain.left(chain.size() - 66));
+        check();
+        QCOMPARE(m.op.messages(),
+                 (QList<RecordedMessage>{{MessageKind::Warn,
+                                          QStringLiteral("O histórico termina na linha 7, mas o banco central "
+                                                         "registra 8 linhas em 08/03/2024: o final do arquivo e da "
+                                                         "cadeia foi cortado.")}}));
+
+        // A figure edited: named, and its line made the current one.
+        QByteArray edited = log;
+        edited.replace("para 10", "para 90");
+        put(logPath, edited);
+        put(chainPath, chain);
+        check();
+        QCOMPARE(m.op.texts(), QStringList{QStringLiteral("A linha 6 foi alterada.")});
+        QCOMPARE(viewer->Memo1->currentIndex().row(), 5);
+
+        // A site without the central table: the log is still written and checked, and the
+        // operator is told what could not be.
+        m.connections.SQLConnection1.close();
+        m.tdb.conn().execute(QStringLiteral("drop table LOGCADEIA"));
+        put(logPath, log);
+        m.connections.SQLConnection1.open();
+        m.log.WriteActivityLine(QStringLiteral("ANA"), QStringLiteral("Entrou"));
+        check();
+        QCOMPARE(m.op.texts(),
+                 QStringList{QStringLiteral("Nenhuma alteração encontrada: as 9 linhas conferem com a cadeia de "
+                                            "verificação.\rO banco central não tem a tabela LOGCADEIA: não foi "
+                                            "verificado se o final do histórico foi cortado junto com a cadeia.")});
     }
 };
 

@@ -14,8 +14,8 @@ namespace common {
 // still meets on one row. Waits as every statement waits on a held row; throws db::DbError.
 void LockProduct(db::Transaction &tx, const db::Value &codigo);
 
-// The product locked, then the lot's rows at all its locations, read and locked in byte order of
-// the location's name (trailing blanks aside). The rows are in LotColumnList order, as they are
+// The product locked, then the lot's rows at all its locations by the lot lock rule of the data
+// layer (data::LockLotRows). The rows are in LotColumnList order, as they are
 // now that no other writer of the lot can add or change one before tx ends. Throws db::DbError.
 db::Rows LockLotForNewRow(db::Transaction &tx, const db::Value &codigo, const db::Value &lote,
                           const db::Value &fornecedor);

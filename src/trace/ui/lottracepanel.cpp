@@ -158,7 +158,9 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
             [this](const QModelIndex &index) { openFound(index.row()); });
     auto *top = new QHBoxLayout;
     top->addWidget(lblLote, 1);
-    top->addWidget(new QLabel(QStringLiteral("Rastrear lote nº:"), this));
+    auto *lblNumeroLote = new QLabel(QStringLiteral("Rastrear &lote nº:"), this);
+    lblNumeroLote->setBuddy(edtNumeroLote);
+    top->addWidget(lblNumeroLote);
     top->addWidget(edtNumeroLote);
 
     auto *layout = new QVBoxLayout(this);
@@ -169,7 +171,7 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     layout->addWidget(lblBalanco);
     layout->addWidget(lblDiferenca);
     layout->addWidget(lblCausas);
-    btnRecolher = new QPushButton(QStringLiteral("Recolher lote"), this);
+    btnRecolher = new QPushButton(QStringLiteral("Re&colher lote"), this);
     btnRecolher->setObjectName(QStringLiteral("btnRecolher"));
     btnRecolher->setAutoDefault(false);
     btnRecolher->hide();
@@ -180,6 +182,7 @@ LotTracePanel::LotTracePanel(db::Connection &central, const platform::WinPaths &
     edtJustificativa = new QLineEdit(pnlJustificativa);
     edtJustificativa->setObjectName(QStringLiteral("edtJustificativa"));
     edtJustificativa->setMaxLength(200);
+    edtJustificativa->setAccessibleName(QStringLiteral("Justificativa do recolhimento"));
     auto *justRow = new QHBoxLayout(pnlJustificativa);
     justRow->setContentsMargins(0, 0, 0, 0);
     justRow->addWidget(justLabel);

@@ -24,9 +24,6 @@ namespace lotedit_ui {
 
 namespace {
 
-const QStringList kHeaderFields = {QStringLiteral("DATA"), QStringLiteral("MANIPULADOR"), QStringLiteral("ANALISTA"),
-                                   QStringLiteral("TAMANHOLOTE"), QStringLiteral("RESULTADOFINAL")};
-
 constexpr int kTestsInSight = 7;
 
 bool isEnter(const QKeyEvent *event)
@@ -275,34 +272,69 @@ bool PainelEspecificacoes::storeAndCarryHeader()
         return false;
     if (DS_Laudo.isEditing() && !DS_Laudo.post())
         return false;
-    const int current = ds.currentRow();
-    std::vector<int> cols;
-    std::vector<db::Value> header;
-    for (const QString &f : kHeaderFields) {
-        cols.push_back(ds.fieldIndex(f));
-        header.push_back(ds.value(f));
+    std::vector<lotedit::CertificateRow> rows = shownRows();
+    const std::vector<size_t> changed = lotedit::CarryHeader(rows, currentHeader());
+    showRows(rows, changed);
+    return true;
+}
+
+std::vector<lotedit::CertificateRow> PainelEspecificacoes::shownRows() const
+{
+    const data::CachedDataset &ds = m_dm.Laudo;
+    const int date = ds.fieldIndex(QStringLiteral("DATA")), handler = ds.fieldIndex(QStringLiteral("MANIPULADOR")),
+              analyst = ds.fieldIndex(QStringLiteral("ANALISTA")), lotSize = ds.fieldIndex(QStringLiteral("TAMANHOLOTE")),
+              verdict = ds.fieldIndex(QStringLiteral("RESULTADOFINAL"));
+    std::vector<lotedit::CertificateRow> rows;
+    for (int row = 0; row < ds.rowCount(); ++row) {
+        const db::Value day = ds.valueAt(row, date);
+        lotedit::CertificateRow r;
+        r.header = {day.isNull() ? QDate() : day.toDate(), ds.valueAt(row, handler).toString(),
+                    ds.valueAt(row, analyst).toString(), ds.valueAt(row, lotSize).toString(),
+                    ds.valueAt(row, verdict).toString()};
+        if (hasTest(row)) {
+            const lotedit::TestResult test = testAt(row);
+            r.testEntry = test.testEntry;
+            r.result = test.result;
+        }
+        rows.push_back(r);
     }
+    return rows;
+}
+
+void PainelEspecificacoes::showRows(const std::vector<lotedit::CertificateRow> &rows, const std::vector<size_t> &changed)
+{
+    data::CachedDataset &ds = m_dm.Laudo;
+    const auto dateValue = [](const QDate &d) { return d.isValid() ? db::Value::date(d) : db::Value(); };
+    const auto textValue = [](const QString &t) { return t.isEmpty() ? db::Value() : db::Value::text(t); };
+    const int current = ds.currentRow();
     const bool wasMoving = m_moving;
     m_moving = true;
-    for (int row = 0; row < ds.rowCount(); ++row) {
-        if (row == current)
-            continue;
-        bool same = true;
-        for (size_t i = 0; i < cols.size() && same; ++i)
-            same = ds.valueAt(row, cols[i]) == header[i];
-        if (same)
-            continue;
+    for (const size_t i : changed) {
+        const int row = int(i);
+        const lotedit::CertificateRow &r = rows[i];
         ds.moveTo(row);
         ds.edit();
-        for (int i = 0; i < kHeaderFields.size(); ++i)
-            ds.setValue(kHeaderFields[i], header[size_t(i)]);
+        // Only what differs is written: the row keeps its own empty texts where nothing changed.
+        const std::pair<QString, db::Value> values[] = {
+            {QStringLiteral("DATA"), dateValue(r.header.date)},
+            {QStringLiteral("MANIPULADOR"), textValue(r.header.handler)},
+            {QStringLiteral("ANALISTA"), textValue(r.header.analyst)},
+            {QStringLiteral("TAMANHOLOTE"), textValue(r.header.lotSize)},
+            {QStringLiteral("RESULTADOFINAL"), textValue(r.header.verdict)},
+            {QStringLiteral("RESULTADO"), textValue(r.result)},
+        };
+        for (const auto &[field, value] : values) {
+            const db::Value now = ds.value(field);
+            const bool same = now == value || (value.isNull() && now.toString().isEmpty());
+            if (!same && (field != QStringLiteral("RESULTADO") || hasTest(row)))
+                ds.setValue(field, value);
+        }
         ds.post();
     }
     if (ds.currentRow() != current)
         ds.moveTo(current);
     m_moving = wasMoving;
     selectGridRow(current);
-    return true;
 }
 
 lotedit::CertificateHeader PainelEspecificacoes::currentHeader() const
@@ -376,51 +408,12 @@ bool PainelEspecificacoes::save(const std::vector<lotedit::TestResult> &tests)
 
 void PainelEspecificacoes::showStoredValues(const lotedit::CertificateShown &stored)
 {
-    data::CachedDataset &ds = m_dm.Laudo;
+    const data::CachedDataset &ds = m_dm.Laudo;
     if (!ds.isOpen() || ds.isEmpty())
         return;
-    const auto dateValue = [](const QDate &d) { return d.isValid() ? db::Value::date(d) : db::Value(); };
-    const auto textValue = [](const QString &t) { return t.isEmpty() ? db::Value() : db::Value::text(t); };
-    const auto same = [](const db::Value &a, const db::Value &b) {
-        return a == b || ((a.isNull() || a.toString().isEmpty()) && (b.isNull() || b.toString().isEmpty()));
-    };
-    const lotedit::CertificateHeader &was = m_shown.header, &now = stored.header;
-    const std::vector<std::pair<QString, std::pair<db::Value, db::Value>>> header{
-        {QStringLiteral("DATA"), {dateValue(was.date), dateValue(now.date)}},
-        {QStringLiteral("MANIPULADOR"), {textValue(was.handler), textValue(now.handler)}},
-        {QStringLiteral("ANALISTA"), {textValue(was.analyst), textValue(now.analyst)}},
-        {QStringLiteral("TAMANHOLOTE"), {textValue(was.lotSize), textValue(now.lotSize)}},
-        {QStringLiteral("RESULTADOFINAL"), {textValue(was.verdict), textValue(now.verdict)}},
-    };
-    const int testCodeCol = ds.fieldIndex(QStringLiteral("CODIGOESPEC"));
-    const int current = ds.currentRow();
-    const bool wasMoving = m_moving;
-    m_moving = true;
-    for (int row = 0; row < ds.rowCount(); ++row) {
-        ds.moveTo(row);
-        const int testCode = int(ds.valueAt(row, testCodeCol).toInt());
-        bool editing = false;
-        const auto put = [&](const QString &field, const db::Value &v) {
-            if (!editing) {
-                ds.edit();
-                editing = true;
-            }
-            ds.setValue(field, v);
-        };
-        for (const auto &[field, values] : header)
-            if (same(ds.value(field), values.first) && !same(values.first, values.second))
-                put(field, values.second);
-        const auto w = m_shown.results.find(testCode);
-        const auto n = stored.results.find(testCode);
-        if (w != m_shown.results.end() && n != stored.results.end()
-            && same(ds.value(QStringLiteral("RESULTADO")), textValue(w->second)) && w->second != n->second)
-            put(QStringLiteral("RESULTADO"), textValue(n->second));
-        if (editing)
-            ds.post();
-    }
-    ds.moveTo(current);
-    m_moving = wasMoving;
-    selectGridRow(current);
+    std::vector<lotedit::CertificateRow> rows = shownRows();
+    const std::vector<size_t> changed = lotedit::TakeStoredValues(rows, m_shown, stored);
+    showRows(rows, changed);
 }
 
 bool PainelEspecificacoes::DBMemo2KeyPress(QKeyEvent *event)

@@ -84,6 +84,9 @@ private:
     // After a save refused because another workstation changed the certificate: the values the
     // operator left alone show what is stored; what they typed stays for a second save.
     void showStoredValues(const lotedit::CertificateShown &stored);
+    // The display rows as plain values, and the changed ones of them written back in their rows.
+    std::vector<lotedit::CertificateRow> shownRows() const;
+    void showRows(const std::vector<lotedit::CertificateRow> &rows, const std::vector<size_t> &changed);
     void goToRow(int row);
     void selectGridRow(int row);
     void setFormControlsEnabled(bool enabled);

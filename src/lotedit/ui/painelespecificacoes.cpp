@@ -61,6 +61,18 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     if (const auto info = data::FindColumnInfo(QStringLiteral("CQPORLOTE"), QStringLiteral("RESULTADO")))
         DS_Laudo.setColumnInfo(QStringLiteral("RESULTADO"), *info);
 
+    buildControls();
+    wireHandlers();
+    layOut();
+    // The panel lies over the lot's own boxes: while it is shown nothing of the form behind it
+    // takes a key, and Tab goes round the panel (and the calendar while it is open).
+    data_ui::keepPlace(this, nullptr, true);
+    hide();
+}
+
+// The controls, each set up as it stays.
+void PainelEspecificacoes::buildControls()
+{
     Panel2 = new QLabel(kCertificateTitle, this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setAlignment(Qt::AlignCenter);
@@ -84,7 +96,7 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBEdit11 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("ANALISTA"), this);
     DBEdit14 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("MANIPULADOR"), this);
 
-    m_model = new data_ui::DatasetModel(&dm.Laudo,
+    m_model = new data_ui::DatasetModel(&m_dm.Laudo,
                                         {{QStringLiteral("Cod. Laudo"), QStringLiteral("CODIGOLAUDO")},
                                          {QStringLiteral("Ensaio"), QStringLiteral("ENSAIO")},
                                          {QStringLiteral("Especificação"), QStringLiteral("ESPECIFICACAO")}},
@@ -98,7 +110,6 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBGrid1->setFocusPolicy(Qt::ClickFocus);   // not in the tab order
     DBGrid1->verticalHeader()->hide();
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    DBGrid1->installEventFilter(this);
     // A certificate's seven tests in sight at once.
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->setMinimumHeight(DBGrid1->horizontalHeader()->sizeHint().height()
@@ -125,6 +136,11 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
 
     PopupMenu1 = new QMenu(this);
     Calendrio1 = PopupMenu1->addAction(QStringLiteral("&Calendário"));
+}
+
+// What each control's signals and keys do, and the grid kept on the dataset's row.
+void PainelEspecificacoes::wireHandlers()
+{
     DBEdit3->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBEdit3, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu1->popup(DBEdit3->mapToGlobal(at)); });
@@ -133,6 +149,7 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     // From the keyboard: the arrows move the day, Enter picks it, Esc closes the calendar.
     connect(MonthCalendar1, &QCalendarWidget::activated, this, &PainelEspecificacoes::MonthCalendar1Click);
     MonthCalendar1->installEventFilter(this);
+    DBGrid1->installEventFilter(this);
     connect(BitBtn7, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn7Click);
     connect(BitBtn4, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn4Click);
 
@@ -144,18 +161,22 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBMemo2->keyPress = [this](QKeyEvent *e) { return DBMemo2KeyPress(e); };
 
     // The grid follows the dataset, and a row picked in the grid moves the dataset there.
-    connect(&dm.Laudo, &data::CachedDataset::currentChanged, this, [this](int row) { selectGridRow(row); });
-    connect(&dm.Laudo, &data::CachedDataset::rowsReset, this, [this] {
+    connect(&m_dm.Laudo, &data::CachedDataset::currentChanged, this, [this](int row) { selectGridRow(row); });
+    connect(&m_dm.Laudo, &data::CachedDataset::rowsReset, this, [this] {
         showTestRowsOnly();
         selectGridRow(m_dm.Laudo.currentRow());
     });
-    connect(&dm.Laudo, &data::CachedDataset::currentChanged, this, [this] { lockResultWithoutTest(); });
+    connect(&m_dm.Laudo, &data::CachedDataset::currentChanged, this, [this] { lockResultWithoutTest(); });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (!m_moving && current.isValid())
                     goToRow(current.row());
             });
+}
 
+// Where the controls go, under their captions, and the tab order.
+void PainelEspecificacoes::layOut()
+{
     const auto caption = [this](const QString &text, QWidget *w) {
         auto *box = new QWidget(this);
         auto *l = new QVBoxLayout(box);
@@ -211,11 +232,6 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     setTabOrder(DBEdit14, DBMemo2);
     setTabOrder(DBMemo2, BitBtn4);
     DBMemo2->setTabChangesFocus(true);
-
-    // The panel lies over the lot's own boxes: while it is shown nothing of the form behind it
-    // takes a key, and Tab goes round the panel (and the calendar while it is open).
-    data_ui::keepPlace(this, nullptr, true);
-    hide();
 }
 
 PainelEspecificacoes::~PainelEspecificacoes()

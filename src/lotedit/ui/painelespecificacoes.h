@@ -70,6 +70,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildControls();
+    void wireHandlers();
+    void layOut();
     // The edit in progress stored in its row and the header of that row carried to every row, so
     // moving to another test neither shows nor writes back an older header. False (the operator
     // told why) when a typed value is refused.

@@ -6,6 +6,7 @@
 #include "db/sqltext.h"
 #include "lotedit/productname.h"
 #include "platform/cp1252.h"
+#include "platform/error.h"
 #include "platform/winpath.h"
 
 #include <QHash>
@@ -330,7 +331,7 @@ AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths 
     const std::vector<OrderLine> lines = ReadOrderLines(central, start, end, productName);
     QString error;
     if (!core::WriteDiagnosticFile(paths, kAuditSqlFile, {result.orderSql}, &error))
-        throw std::runtime_error(error.isEmpty() ? "sql.txt" : error.toStdString());
+        throw platform::Error(error.isEmpty() ? QStringLiteral("sql.txt") : error);
 
     QHash<QString, Movement> firstOf;
     if (!lines.empty()) {

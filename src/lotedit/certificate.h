@@ -3,6 +3,7 @@
 // certificate program.
 #pragma once
 #include "db/connection.h"
+#include "platform/error.h"
 
 #include <QDate>
 #include <QString>
@@ -101,15 +102,13 @@ std::vector<size_t> TakeStoredValues(std::vector<CertificateRow> &rows, const Ce
                                      const CertificateShown &stored);
 
 // A save refused because another workstation changed what it would write: nothing was written.
-class CertificateChanged : public std::runtime_error {
+class CertificateChanged : public platform::Error {
 public:
     CertificateChanged(const QString &message, CertificateShown stored)
-        : std::runtime_error(message.toStdString()), m_message(message), m_stored(std::move(stored)) {}
-    const QString &message() const { return m_message; }
+        : platform::Error(message), m_stored(std::move(stored)) {}
     const CertificateShown &stored() const { return m_stored; }
 
 private:
-    QString m_message;
     CertificateShown m_stored;
 };
 

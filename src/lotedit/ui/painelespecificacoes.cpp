@@ -4,6 +4,7 @@
 #include "db/dberror.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
+#include "platform/error.h"
 #include "platform/operator.h"
 #include "data/ui/panelfocus.h"
 
@@ -29,13 +30,6 @@ constexpr int kTestsInSight = 7;
 bool isEnter(const QKeyEvent *event)
 {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-}
-
-QString errorText(const std::exception &e)
-{
-    if (const auto *db = dynamic_cast<const db::DbError *>(&e))
-        return db::operatorText(*db);
-    return QString::fromLocal8Bit(e.what());
 }
 
 } // namespace
@@ -267,7 +261,7 @@ void PainelEspecificacoes::BitBtn3Click()
         m_dm.Laudo.open();
         m_shown = lotedit::ReadCertificate(m_dm.SQLConnection1, m_number);
     } catch (const std::exception &e) {
-        m_op.error(errorText(e));
+        m_op.error(platform::OperatorText(e));
         return;
     }
     if (parentWidget())
@@ -413,7 +407,7 @@ bool PainelEspecificacoes::save(const std::vector<lotedit::TestResult> &tests)
         m_shown = e.stored();
         return false;
     } catch (const std::exception &e) {
-        m_op.error(errorText(e));
+        m_op.error(platform::OperatorText(e));
         return false;
     }
     m_shown.header = header;

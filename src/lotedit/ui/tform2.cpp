@@ -11,6 +11,7 @@
 #include "data/ui/datasetmodel.h"
 #include "db/dberror.h"
 #include "platform/clock.h"
+#include "platform/error.h"
 #include "platform/operator.h"
 #include "platform/passwordecho.h"
 
@@ -125,12 +126,8 @@ void TForm2::guarded(const std::function<void()> &step)
 {
     try {
         step();
-    } catch (const db::DbError &e) {
-        m_op.error(db::operatorText(e));
-    } catch (const data::DatasetError &e) {
-        m_op.error(e.message());
-    } catch (const std::exception &e) {
-        m_op.error(QString::fromUtf8(e.what()));
+    } catch (...) {
+        m_op.error(platform::CurrentErrorText());
     }
 }
 

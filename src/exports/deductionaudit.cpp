@@ -323,6 +323,16 @@ QString lineKey(const QString &estacao, const db::Value &npedido, const db::Valu
 
 } // namespace
 
+QStringList ProductChoices(db::Connection &central)
+{
+    const db::Rows rows = central.query(kProductChoiceStatement);
+    QStringList names;
+    names.reserve(qsizetype(rows.rows.size()));
+    for (const auto &r : rows.rows)
+        names << (r[0].isNull() ? QString() : r[0].toString());
+    return names;
+}
+
 AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths &paths, const QDate &start,
                               const QDate &end, const QString &productName)
 {

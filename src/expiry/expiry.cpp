@@ -1,6 +1,6 @@
 #include "expiry.h"
 
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "common/units.h"
 #include "data/cacheddataset.h"
 #include "db/connection.h"

@@ -2,7 +2,7 @@
 
 #include "productname.h"
 
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "platform/cp1252.h"
 #include "platform/twodigityear.h"
 

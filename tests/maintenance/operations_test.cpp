@@ -3,7 +3,7 @@
 #include "fixture.h"
 #include "rowbyrow.h"
 
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "maintenance/lotstore.h"
 #include "maintenance/operations.h"
 #include "maintenance/unitfactor.h"

@@ -3,8 +3,8 @@
 #include "stagedreport.h"
 
 #include "trm.h"
-#include "unitconversion.h"
 
+#include "common/units.h"
 #include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
@@ -65,7 +65,7 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
         if (product == products.constEnd())
             continue;
         const StagingProduct &p = *product;
-        const double factor = UnitConversionFactor(p.unid, lot.unidade);
+        const double factor = common::ReportUnitFactor(p.unid, lot.unidade);
         if (detailed) {
             out.diagnostic << QStringLiteral("Componente: ") + p.componente + QStringLiteral("  Código: ") + p.codigo
                            << QStringLiteral("Vou calcular o saldo corrente: ") + platform::GeneralNumber(lot.saldo)

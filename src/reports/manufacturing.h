@@ -3,7 +3,7 @@
 // Lots and products are read once each and the rows written in one transaction.
 #pragma once
 #include "buildsupport.h"
-#include "staging.h"
+#include "common/staging.h"
 
 #include <QDate>
 #include <QHash>

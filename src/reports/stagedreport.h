@@ -2,7 +2,7 @@
 // the staged rows with the store header.
 #pragma once
 #include "buildsupport.h"
-#include "staging.h"
+#include "common/staging.h"
 
 #include <QString>
 #include <QStringList>

@@ -33,11 +33,6 @@ QString ManufacturingProductStatement(const QString &includeDiluted)
     return columns + QStringLiteral("where GRUPO <> 'REV' and UPPER(GRUPO) <> 'HOM'");
 }
 
-QString DivisorZeroMessage(const QString &componente)
-{
-    return QStringLiteral("O componente ") + componente + QStringLiteral(" está com o DIVISOR DE UNIDADE = 0.");
-}
-
 QString InconsistentValuesMessage(const QString &descricao, const QString &codigo)
 {
     return QStringLiteral("Foram obtidos valores inconsistentes para o componente ") + descricao + QStringLiteral(" (código ")

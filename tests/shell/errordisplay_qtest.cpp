@@ -1,10 +1,10 @@
 // An error that escapes an event handler is shown to the operator and the program goes on.
 #include "shell/errordisplay.h"
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
+#include "common/csvexport.h"
 #include "data/cacheddataset.h"
 #include "data/fieldinput.h"
 #include "db/dberror.h"
-#include "exports/csvexport.h"
 #include "lotedit/certificate.h"
 #include "transfer/transfer.h"
 #include "reports/engine/engine.h"

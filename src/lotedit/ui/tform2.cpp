@@ -1,5 +1,5 @@
-// The lot edit form's handlers: the audit of each field it leaves, saving and cancelling, the
-// product options list, the justification and the deletion code.
+// The lot edit form's handlers: activation and closing, saving and cancelling, the product options
+// list and the deletion code; the audit trail of what a save changes is in tform2audit.cpp.
 #include "tform2.h"
 
 #include "lotedit/lotrules.h"
@@ -9,7 +9,6 @@
 
 #include "data/fieldtext.h"
 #include "data/ui/datasetmodel.h"
-#include "db/dberror.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/operator.h"

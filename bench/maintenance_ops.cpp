@@ -41,10 +41,14 @@ struct QuietOperator : platform::Operator {
     }
 };
 
+// The gauge moves all through a run's reading and writing: each step notes the heap in use, so
+// the most a run holds is known apart from the grid it reloads at its end.
 struct NoWindow : maintenance::MaintenanceView {
+    long long heapPeak = 0;
     void setEditButtonVisible(bool) override {}
-    void startGauge(int) override {}
-    void advanceGauge(int) override {}
+    void startGauge(int) override { note(); }
+    void advanceGauge(int) override { note(); }
+    void note() { heapPeak = std::max(heapPeak, bench::heapInUse()); }
     void hideGauge() override {}
     void setCaption(const QString &) override {}
     void repaintWindow() override {}
@@ -225,11 +229,15 @@ void requireLocalDatabase(const QString &file)
 } // namespace
 
 const char kUsage[] = "usage: bench_maintenance_ops --central FILE.BD [--rowbyrow A.BD,B.BD,C.BD] [--ops a,b]\n"
+                      "       bench_maintenance_ops --memory A.BD,B.BD\n"
                       "  FILE.BD: a demo central database (makedemo --lots 100000), copied before each run;\n"
                       "  --rowbyrow: smaller demos (5000, 10000, 20000 lots) for the row-by-row times;\n"
-                      "  --ops: only the operations named.\n";
+                      "  --ops: only the operations named;\n"
+                      "  --memory: demos of 10 000 and 100 000 lots: the product-register import's memory, with as\n"
+                      "    many products added as the demo has lots.\n";
 
 static int measure(const QString &central, const QStringList &small, const QStringList &only);
+static int measureMemory(const QStringList &demos);
 
 int main(int argc, char **argv)
 {
@@ -239,7 +247,16 @@ int main(int argc, char **argv)
         p.addOption({QStringLiteral("central"), QStringLiteral("central database"), QStringLiteral("FILE.BD")});
         p.addOption({QStringLiteral("rowbyrow"), QStringLiteral("smaller demos"), QStringLiteral("A.BD,B.BD")});
         p.addOption({QStringLiteral("ops"), QStringLiteral("operations"), QStringLiteral("a,b")});
+        p.addOption({QStringLiteral("memory"), QStringLiteral("demos for the memory figures"), QStringLiteral("A.BD,B.BD")});
         bench::parseArguments(p);
+        if (p.isSet(QStringLiteral("memory"))) {
+            const QStringList demos = p.value(QStringLiteral("memory")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+            if (demos.isEmpty())
+                throw bench::UsageError{QStringLiteral("--memory takes database files separated by commas")};
+            for (const QString &file : demos)
+                requireLocalDatabase(file);
+            return measureMemory(demos);
+        }
         if (!p.isSet(QStringLiteral("central")))
             throw bench::UsageError{QStringLiteral("--central FILE.BD is needed")};
         const QString central = p.value(QStringLiteral("central"));
@@ -325,6 +342,46 @@ static int measure(const QString &central, const QStringList &small, const QStri
                             (unsigned long long)stmts[0], times[1], (unsigned long long)stmts[1]);
                 std::fflush(stdout);
             }
+        }
+    }
+    return 0;
+}
+
+// The product-register import on each demo with as many products added as it has lots: the most
+// heap the run holds while it reads, decides and writes (above what the process held before it),
+// per lot and product read; the resident peak of the whole run, the grid's reload included; the
+// statements sent.
+static int measureMemory(const QStringList &demos)
+{
+    std::printf("%-10s %10s %12s %12s %10s %12s %10s %10s\n", "lots", "products", "held MB", "bytes/row", "peak MB",
+                "peak b/row", "stmts", "inserted");
+    double first = 0;
+    qint64 firstRows = 0;
+    for (const QString &file : demos) {
+        Copy c(file);
+        const qint64 lots = c.count(QStringLiteral("ESTLOTE"));
+        c.addProducts(int(lots));
+        const qint64 products = c.count(QStringLiteral("COMPONEN"));
+        const qint64 rows = lots + products;
+        malloc_trim(0);
+        const long long heapBefore = bench::heapInUse();
+        const long long rssBefore = bench::rssBytes();
+        bench::resetPeakRss();
+        c.view.heapPeak = heapBefore;
+        const bench::Measure m = bench::measure([&] { maintenance::ImportProductLots(c.ctx); });
+        const double held = double(c.view.heapPeak - heapBefore);
+        const double peak = double(std::max(0LL, bench::peakRssBytes() - rssBefore));
+        const qint64 inserted = c.count(QStringLiteral("ESTLOTE")) - lots;
+        std::printf("%-10lld %10lld %12.1f %12.0f %10.1f %12.0f %10llu %10lld   (target <= 300 bytes/row held)\n",
+                    lots, products, held / 1e6, held / double(rows), peak / 1e6, peak / double(rows),
+                    (unsigned long long)m.statements, inserted);
+        std::fflush(stdout);
+        if (first == 0) {
+            first = held;
+            firstRows = rows;
+        } else {
+            std::printf("growth %lld -> %lld rows: held x%.2f (rows x%.2f)\n", firstRows, rows, held / first,
+                        double(rows) / double(firstRows));
         }
     }
     return 0;

@@ -5,6 +5,7 @@
 #include "cachedrows.h"
 #include "columns.h"
 #include "fieldtext.h"
+#include "rowstatements.h"
 
 #include <QSet>
 
@@ -33,6 +34,88 @@ QString ConflictMessage(const QString &table, const std::vector<FieldConflict> &
 
 // ---- sending changes
 
+WriteTarget CachedDataset::writeTarget() const
+{
+    WriteTarget t;
+    t.table = m_table.name;
+    for (int c = 0; c < fieldCount(); ++c) {
+        t.names << d->column(c).name;
+        t.isBlob.push_back(d->column(c).isBlob());
+    }
+    // Columns written: those of the table (first of each name), never a repeated join column.
+    if (m_table.writableColumns.isEmpty()) {
+        QSet<QString> seen;
+        for (int c = 0; c < fieldCount(); ++c) {
+            const QString key = d->column(c).name.toUpper();
+            if (!seen.contains(key)) {
+                seen.insert(key);
+                t.writable.push_back(c);
+            }
+        }
+    } else {
+        for (const QString &name : m_table.writableColumns) {
+            const int c = fieldIndex(name);
+            if (c < 0)
+                throw DatasetError(fieldNotFound(m_name, name));
+            t.writable.push_back(c);
+        }
+    }
+    // Columns that find the row: the key, or every plain column of a table that has none.
+    for (const QString &name : m_table.keyColumns) {
+        const int c = fieldIndex(name);
+        if (c < 0)
+            throw DatasetError(fieldNotFound(m_name, name));
+        t.locator.push_back(c);
+    }
+    t.keyed = !m_table.keyColumns.isEmpty();
+    if (!t.keyed)
+        for (int c : t.writable)
+            if (!t.isBlob[size_t(c)])
+                t.locator.push_back(c);
+    return t;
+}
+
+RowStatement CachedDataset::statementFor(const WriteTarget &target, int id) const
+{
+    const Impl::Change &change = d->pending.at(id);
+    switch (change.kind) {
+    case Impl::Change::Insert:
+        return InsertStatement(target, change.values);
+    case Impl::Change::Update:
+        return UpdateStatement(target, d->baseRow(id), change.values);
+    case Impl::Change::Delete:
+        break;
+    }
+    return DeleteStatement(target, d->baseRow(id));
+}
+
+std::optional<ApplyError> CachedDataset::sendRow(db::Transaction &tx, const WriteTarget &target, int id,
+                                                 const RowStatement &statement)
+{
+    const Impl::Change &change = d->pending.at(id);
+    try {
+        if (beforeWrite && change.kind != Impl::Change::Delete) {
+            const std::vector<db::Value> before =
+                change.kind == Impl::Change::Insert ? std::vector<db::Value>{} : d->baseRow(id);
+            if (std::optional<QString> refused = beforeWrite(*this, tx, before, change.values))
+                return ApplyError{*refused, QString(), {}};
+        }
+        const uint64_t written = tx.execute(statement.sql, statement.params);
+        if (change.kind == Impl::Change::Update && written != 1)
+            return explainUnwritten(tx, target, id, statement.changed, written, statement.sql);
+        // A row that another workstation removed or re-keyed meanwhile is not there to delete.
+        if (written == 0 && change.kind == Impl::Change::Delete)
+            return ApplyError{kRowVanishedMessage, statement.sql, {}};
+    } catch (const db::DbError &e) {
+        // A wait the operator cancelled or that ran out ends the whole apply: nothing of it
+        // is kept, not even the rows before.
+        if (e.isConnectionLost() || e.waitEnded())
+            throw;
+        return ApplyError{e.message(), statement.sql, {}};
+    }
+    return std::nullopt;
+}
+
 std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
 {
     checkOpen();
@@ -41,143 +124,25 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
         return {};
     if (m_table.name.isEmpty())
         throw DatasetError(QStringLiteral("%1: não há tabela para gravar as alterações").arg(m_name));
-
-    // Columns written: those of the table (first of each name), never a repeated join column.
-    std::vector<int> writable;
-    if (m_table.writableColumns.isEmpty()) {
-        QSet<QString> seen;
-        for (int c = 0; c < fieldCount(); ++c) {
-            const QString key = d->column(c).name.toUpper();
-            if (!seen.contains(key)) {
-                seen.insert(key);
-                writable.push_back(c);
-            }
-        }
-    } else {
-        for (const QString &name : m_table.writableColumns) {
-            const int c = fieldIndex(name);
-            if (c < 0)
-                throw DatasetError(fieldNotFound(m_name, name));
-            writable.push_back(c);
-        }
-    }
-    // Columns that find the row: the key, or every plain column of a table that has none.
-    std::vector<int> locator;
-    for (const QString &name : m_table.keyColumns) {
-        const int c = fieldIndex(name);
-        if (c < 0)
-            throw DatasetError(fieldNotFound(m_name, name));
-        locator.push_back(c);
-    }
-    if (m_table.keyColumns.isEmpty())
-        for (int c : writable)
-            if (!d->column(c).isBlob())
-                locator.push_back(c);
+    const WriteTarget target = writeTarget();
 
     std::vector<std::pair<uint64_t, int>> sequence;
     for (const auto &[id, change] : d->pending)
         sequence.push_back({change.seq, id});
     std::sort(sequence.begin(), sequence.end());
 
-    const auto whereClause = [&](const std::vector<db::Value> &old, std::vector<db::Value> &params) {
-        QStringList terms;
-        for (int c : locator) {
-            const db::Value &v = old[size_t(c)];
-            if (v.isNull()) {
-                terms << d->column(c).name + QStringLiteral(" is null");
-            } else {
-                terms << d->column(c).name + QStringLiteral(" = ?");
-                params.push_back(v);
-            }
-        }
-        return terms.join(QStringLiteral(" and "));
-    };
-
     db::Transaction tx(*m_conn);
     std::vector<ApplyError> errors;
     std::vector<int> accepted;
     for (const auto &[seq, id] : sequence) {
-        const Impl::Change &change = d->pending.at(id);
-        QString sql;
-        std::vector<db::Value> params;
-        std::vector<int> changed;   // the columns an update writes
-        if (change.kind == Impl::Change::Insert) {
-            QStringList cols, marks;
-            for (int c : writable) {
-                cols << d->column(c).name;
-                marks << QStringLiteral("?");
-                params.push_back(change.values[size_t(c)]);
-            }
-            sql = QStringLiteral("insert into %1 (%2) values (%3)")
-                      .arg(m_table.name, cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-        } else {
-            const std::vector<db::Value> old = d->baseRow(id);
-            if (change.kind == Impl::Change::Update) {
-                QStringList sets;
-                for (int c : writable) {
-                    if (change.values[size_t(c)] != old[size_t(c)]) {
-                        sets << d->column(c).name + QStringLiteral(" = ?");
-                        params.push_back(change.values[size_t(c)]);
-                        changed.push_back(c);
-                    }
-                }
-                if (!sets.isEmpty()) {
-                    QString where = whereClause(old, params);
-                    // Each column written must still hold what this edit started from, checked
-                    // in the same statement: another workstation's change is never overwritten.
-                    for (int c : changed) {
-                        if (d->column(c).isBlob() || std::find(locator.begin(), locator.end(), c) != locator.end())
-                            continue;
-                        if (!where.isEmpty())
-                            where += QStringLiteral(" and ");
-                        if (old[size_t(c)].isNull()) {
-                            where += d->column(c).name + QStringLiteral(" is null");
-                        } else {
-                            where += d->column(c).name + QStringLiteral(" is not distinct from ?");
-                            params.push_back(old[size_t(c)]);
-                        }
-                    }
-                    sql = QStringLiteral("update %1 set %2").arg(m_table.name, sets.join(QStringLiteral(", ")));
-                    if (!where.isEmpty())
-                        sql += QStringLiteral(" where ") + where;
-                }
-            } else {
-                const QString where = whereClause(old, params);
-                sql = QStringLiteral("delete from %1").arg(m_table.name);
-                if (!where.isEmpty())
-                    sql += QStringLiteral(" where ") + where;
-            }
-        }
-        if (sql.isEmpty()) {   // an update that changes no column of the table
+        const RowStatement statement = statementFor(target, id);
+        if (statement.sql.isEmpty()) {   // an update that changes no column of the table
             accepted.push_back(id);
             continue;
         }
         if (mode == OnRefusal::Skip)
             tx.execute(QStringLiteral("savepoint ") + kSavepoint);
-        std::optional<ApplyError> refusal;
-        try {
-            if (beforeWrite && change.kind != Impl::Change::Delete) {
-                const std::vector<db::Value> before =
-                    change.kind == Impl::Change::Insert ? std::vector<db::Value>{} : d->baseRow(id);
-                if (std::optional<QString> refused = beforeWrite(*this, tx, before, change.values))
-                    throw ApplyError{*refused, QString(), {}};
-            }
-            const uint64_t written = tx.execute(sql, params);
-            if (change.kind == Impl::Change::Update && written != 1)
-                refusal = explainUnwritten(tx, id, changed, written, sql);
-            // A row that another workstation removed or re-keyed meanwhile is not there to delete.
-            else if (written == 0 && change.kind == Impl::Change::Delete)
-                refusal = ApplyError{kRowVanishedMessage, sql, {}};
-        } catch (const db::DbError &e) {
-            // A wait the operator cancelled or that ran out ends the whole apply: nothing of it
-            // is kept, not even the rows before.
-            if (e.isConnectionLost() || e.waitEnded())
-                throw;
-            refusal = ApplyError{e.message(), sql, {}};
-        } catch (ApplyError &e) {
-            refusal = std::move(e);
-        }
-        if (refusal) {
+        if (std::optional<ApplyError> refusal = sendRow(tx, target, id, statement)) {
             errors.push_back(std::move(*refusal));
             if (mode == OnRefusal::Stop) {
                 tx.rollback();
@@ -191,8 +156,13 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
         accepted.push_back(id);
     }
     tx.commit();
+    keepApplied(accepted);
+    return errors;
+}
 
-    // What the server took is now what the cache holds as stored.
+// What the server took is now what the cache holds as stored.
+void CachedDataset::keepApplied(const std::vector<int> &accepted)
+{
     for (int id : accepted) {
         auto it = d->pending.find(id);
         Impl::Change &change = it->second;
@@ -212,36 +182,28 @@ std::vector<ApplyError> CachedDataset::applyUpdates(OnRefusal mode)
         }
         d->pending.erase(it);
     }
-    return errors;
 }
 
-ApplyError CachedDataset::explainUnwritten(db::Transaction &tx, int id, const std::vector<int> &changed,
-                                           uint64_t written, const QString &sql) const
+ApplyError CachedDataset::explainUnwritten(db::Transaction &tx, const WriteTarget &target, int id,
+                                           const std::vector<int> &changed, uint64_t written, const QString &sql) const
 {
     if (written > 1)
         return {QStringLiteral("A alteração atingiria %1 registros de %2 em vez de um; nada foi gravado.")
                     .arg(written).arg(m_table.name),
                 sql, {}};
-    // What the row holds now, found by the same key the update used.
+    // What the row holds now, found by the same key the update used; a table without a key
+    // cannot tell its row from the others.
+    if (!target.keyed)
+        return {kRowVanishedMessage, sql, {}};
     const std::vector<db::Value> old = d->baseRow(id);
     const Impl::Change &change = d->pending.at(id);
-    QStringList cols, terms;
+    QStringList cols;
     std::vector<db::Value> params;
     for (int c : changed)
-        cols << d->column(c).name;
-    for (const QString &name : m_table.keyColumns) {
-        const int c = fieldIndex(name);
-        if (old[size_t(c)].isNull()) {
-            terms << d->column(c).name + QStringLiteral(" is null");
-        } else {
-            terms << d->column(c).name + QStringLiteral(" = ?");
-            params.push_back(old[size_t(c)]);
-        }
-    }
-    if (terms.isEmpty())
-        return {kRowVanishedMessage, sql, {}};
+        cols << target.names[c];
     const db::Rows now = tx.query(QStringLiteral("select %1 from %2 where %3")
-                                      .arg(cols.join(QStringLiteral(", ")), m_table.name, terms.join(QStringLiteral(" and "))),
+                                      .arg(cols.join(QStringLiteral(", ")), m_table.name,
+                                           RowCondition(target, target.locator, old, params)),
                                   params);
     if (now.isEmpty())
         return {kRowVanishedMessage, sql, {}};
@@ -249,7 +211,7 @@ ApplyError CachedDataset::explainUnwritten(db::Transaction &tx, int id, const st
     for (size_t i = 0; i < changed.size(); ++i) {
         const int c = changed[i];
         if (now.rows.front()[i] != old[size_t(c)])
-            conflicts.push_back({d->column(c).name, now.rows.front()[i], old[size_t(c)], change.values[size_t(c)]});
+            conflicts.push_back({target.names[c], now.rows.front()[i], old[size_t(c)], change.values[size_t(c)]});
     }
     if (conflicts.empty())
         return {kRowVanishedMessage, sql, {}};

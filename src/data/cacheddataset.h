@@ -1,6 +1,8 @@
 // A query's whole result held in memory: moves, field access by name, edits sent back to the
 // server as single-row statements found by the table's key columns.
 #pragma once
+#include "rowstatements.h"
+
 #include "db/connection.h"
 #include "db/value.h"
 #include "platform/error.h"
@@ -155,11 +157,18 @@ Q_SIGNALS:
     void currentChanged(int row);     // the current row moved
 
 private:
-    void prepareSearch(int column) const;
+    void prepareSearch(int column) const;   // how nearestRow walks that column, built once per load
+    // The apply's steps: the table as its statements see it, one row's statement, sending it (a
+    // refusal returned, a lost link or an ended wait thrown), and the rows taken kept as stored.
+    WriteTarget writeTarget() const;
+    RowStatement statementFor(const WriteTarget &target, int id) const;
+    std::optional<ApplyError> sendRow(db::Transaction &tx, const WriteTarget &target, int id,
+                                      const RowStatement &statement);
+    void keepApplied(const std::vector<int> &accepted);
     // Why an update changed no row, or more than one: the row gone, or the columns another
     // workstation changed meanwhile.
-    ApplyError explainUnwritten(db::Transaction &tx, int id, const std::vector<int> &changed, uint64_t written,
-                                const QString &sql) const;   // how nearestRow walks that column, built once per load
+    ApplyError explainUnwritten(db::Transaction &tx, const WriteTarget &target, int id, const std::vector<int> &changed,
+                                uint64_t written, const QString &sql) const;
     struct Impl;
     void load();                        // runs the statement into fresh rows
     void checkOpen() const;

@@ -73,13 +73,12 @@ void Connection::attach()
                           .arg(m_target.location));
     const QByteArray path = attachPath(m_target);
     Status st;
-    IProvider *prov = master()->getDispatcher();
+    const Ref<IProvider> prov(master()->getDispatcher());
     // A server the watch has just found silent is given a short moment only: the click that
     // met it has had its bound already, and a server that came back answers at once.
     const QByteArray params = dpb(false, 0, m_target.embedded, serverFoundSilent(*this) ? 1 : 0);
     m_att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
                                  reinterpret_cast<const unsigned char *>(params.constData()));
-    prov->release();
     if (st.failed())
         m_att = nullptr;
     st.check();
@@ -93,14 +92,9 @@ void Connection::close()
     detail::offWindow(*this, false, [&] {
         IAttachment *att = m_att;
         att->addRef();
-        onServer(*this, [&] {
-            Status st;
-            att->detach(&st);
-            if (st.failed())
-                att->release();
-        });
+        const Ref<IAttachment> held(att);
+        onServer(*this, [&] { endQuietly(att, [](IAttachment *a, Status &st) { a->detach(&st); }); });
         m_att = nullptr;
-        att->release();
     });
 }
 
@@ -113,11 +107,8 @@ IAttachment *Connection::handle()
 void Connection::noteError(const DbError &e)
 {
     if (e.isConnectionLost() && m_att) {
-        Status st;
-        m_att->detach(&st);   // usually fails on a dead link; the interface goes either way
-        if (st.failed())
-            m_att->release();
-        m_att = nullptr;
+        // Usually fails on a dead link; the interface goes either way.
+        endQuietly(m_att, [](IAttachment *a, Status &st) { a->detach(&st); });
     }
 }
 
@@ -153,16 +144,14 @@ void Connection::createDatabase(const Target &target, int pageSize)
 {
     const QByteArray path = attachPath(target);
     Status st;
-    IProvider *prov = master()->getDispatcher();
+    const Ref<IProvider> prov(master()->getDispatcher());
     const QByteArray params = dpb(true, pageSize, target.embedded);
-    IAttachment *att = prov->createDatabase(&st, path.constData(), unsigned(params.size()),
-                                            reinterpret_cast<const unsigned char *>(params.constData()));
-    prov->release();
+    Ref<IAttachment> att(prov->createDatabase(&st, path.constData(), unsigned(params.size()),
+                                              reinterpret_cast<const unsigned char *>(params.constData())));
     if (st.failed())
-        att = nullptr;
+        att.take();
     st.check();
-    att->detach(&st);
-    st.check();
+    att.end([](IAttachment *a, Status &s) { a->detach(&s); });
 }
 
 void Connection::dropDatabase(const Target &target)

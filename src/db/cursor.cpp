@@ -16,7 +16,7 @@ namespace {
 QByteArray readBlob(IAttachment *att, ITransaction *tx, ISC_QUAD id)
 {
     Status st;
-    IBlob *blob = att->openBlob(&st, tx, &id, 0, nullptr);
+    Ref<IBlob> blob(att->openBlob(&st, tx, &id, 0, nullptr));
     st.check();
     QByteArray out;
     char buf[32768];
@@ -32,8 +32,7 @@ QByteArray readBlob(IAttachment *att, ITransaction *tx, ISC_QUAD id)
         st.check();
         break;
     }
-    blob->close(&st);
-    st.check();
+    blob.end([](IBlob *b, Status &s) { b->close(&s); });
     return out;
 }
 
@@ -42,10 +41,16 @@ QByteArray readBlob(IAttachment *att, ITransaction *tx, ISC_QUAD id)
 Cursor::Cursor(Transaction *tx, IStatement *stmt, IResultSet *rs, IMessageMetadata *meta)
     : m_tx(tx), m_stmt(stmt), m_rs(rs), m_meta(meta)
 {
-    unsigned size = 0;
-    auto cols = describe(meta, &size);
-    m_layout.setColumns(std::move(cols), size);
-    m_buffer.assign(size, 0);
+    // A cursor that fails to be made is not destroyed: it lets its interfaces go itself.
+    try {
+        unsigned size = 0;
+        auto cols = describe(meta, &size);
+        m_layout.setColumns(std::move(cols), size);
+        m_buffer.assign(size, 0);
+    } catch (...) {
+        close();
+        throw;
+    }
 }
 
 Cursor::Cursor(Cursor &&o) noexcept
@@ -77,13 +82,7 @@ Cursor::~Cursor()
 
 void Cursor::close()
 {
-    Status st;
-    if (m_rs) {
-        m_rs->close(&st);
-        if (st.failed())
-            m_rs->release();
-        m_rs = nullptr;
-    }
+    endQuietly(m_rs, [](IResultSet *rs, Status &st) { rs->close(&st); });
     if (m_meta) {
         m_meta->release();
         m_meta = nullptr;

@@ -59,6 +59,66 @@ private:
     CheckStatusWrapper m_wrap;
 };
 
+// One reference to an engine interface, released when its owner goes, whatever ends the scope.
+// An interface handed on (to a cursor that releases it itself) is taken out first.
+template <class I>
+class Ref {
+public:
+    Ref() = default;
+    explicit Ref(I *p) noexcept : m_p(p) {}
+    Ref(Ref &&o) noexcept : m_p(o.take()) {}
+    Ref &operator=(Ref &&o) noexcept
+    {
+        if (this != &o) {
+            Ref gone(take());
+            m_p = o.take();
+        }
+        return *this;
+    }
+    ~Ref()
+    {
+        if (m_p)
+            m_p->release();
+    }
+    I *get() const { return m_p; }
+    I *operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    I *take() noexcept
+    {
+        I *p = m_p;
+        m_p = nullptr;
+        return p;
+    }
+    // Ends the interface by a call that releases it when it works (close, detach, ...). When the
+    // call fails the reference is still ours, released with the owner, and the failure thrown.
+    template <class End>
+    void end(End call)
+    {
+        Status st;
+        call(m_p, st);
+        if (!st.failed())
+            m_p = nullptr;
+        st.check();
+    }
+
+private:
+    I *m_p = nullptr;
+};
+
+// The same end for an interface held apart from an owner (a member the class ends itself): the
+// reference goes whether the call works or not, and a failure is not thrown.
+template <class I, class End>
+void endQuietly(I *&p, End call)
+{
+    if (!p)
+        return;
+    Status st;
+    call(p, st);
+    if (st.failed())
+        p->release();
+    p = nullptr;
+}
+
 // The database parameter block of an attach (create: of a new database of that page size). An
 // embedded attach uses the embedded engine only; a server attach gives up connecting after
 // connectTimeout seconds (0: the bound of serverwatch.h).

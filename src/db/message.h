@@ -36,21 +36,16 @@ public:
     InputMessage(IStatement *stmt, const std::vector<Value> &params)
     {
         Status st;
-        IMessageMetadata *in = stmt->getInputMetadata(&st);
+        const Ref<IMessageMetadata> in(stmt->getInputMetadata(&st));
         st.check();
         const unsigned n = in->getCount(&st);
         st.check();
-        if (n != params.size()) {
-            in->release();
+        if (n != params.size())
             throw DbError(QStringLiteral("Statement expects %1 parameters, %2 given").arg(n).arg(params.size()));
-        }
-        if (n == 0) {
-            in->release();
+        if (n == 0)
             return;
-        }
-        IMetadataBuilder *b = in->getBuilder(&st);
+        const Ref<IMetadataBuilder> b(in->getBuilder(&st));
         st.check();
-        in->release();
         std::vector<QByteArray> texts(n);
         for (unsigned i = 0; i < n; ++i) {
             const Value &v = params[i];
@@ -79,11 +74,10 @@ public:
             }
             st.check();
         }
-        m_meta = b->getMetadata(&st);
+        m_meta = Ref<IMessageMetadata>(b->getMetadata(&st));
         st.check();
-        b->release();
         unsigned size = 0;
-        m_cols = describe(m_meta, &size);
+        m_cols = describe(m_meta.get(), &size);
         m_buffer.assign(size, 0);
         for (unsigned i = 0; i < n; ++i) {
             const Value &v = params[i];
@@ -115,34 +109,28 @@ public:
             }
         }
     }
-    ~InputMessage()
-    {
-        if (m_meta)
-            m_meta->release();
-    }
     // Blob parameters are written into the transaction before the statement runs.
     void writeBlobs(IAttachment *att, ITransaction *tx)
     {
         for (auto &[i, bytes] : m_blobs) {
             Status st;
             ISC_QUAD id;
-            IBlob *blob = att->createBlob(&st, tx, &id, 0, nullptr);
+            Ref<IBlob> blob(att->createBlob(&st, tx, &id, 0, nullptr));
             st.check();
             for (int pos = 0; pos < bytes.size(); pos += 32768) {
                 const int chunk = std::min<int>(32768, int(bytes.size()) - pos);
                 blob->putSegment(&st, unsigned(chunk), bytes.constData() + pos);
                 st.check();
             }
-            blob->close(&st);
-            st.check();
+            blob.end([](IBlob *b, Status &s) { b->close(&s); });
             std::memcpy(m_buffer.data() + m_cols[i].offset, &id, sizeof id);
         }
     }
-    IMessageMetadata *meta() const { return m_meta; }
+    IMessageMetadata *meta() const { return m_meta.get(); }
     void *data() { return m_buffer.empty() ? nullptr : m_buffer.data(); }
 
 private:
-    IMessageMetadata *m_meta = nullptr;
+    Ref<IMessageMetadata> m_meta;
     std::vector<Column> m_cols;
     std::vector<unsigned char> m_buffer;
     std::vector<std::pair<unsigned, QByteArray>> m_blobs;

@@ -66,16 +66,13 @@ bool serverAnswers(const QByteArray &path, int seconds)
 {
     try {
         Status st;
-        IProvider *prov = master()->getDispatcher();
+        const Ref<IProvider> prov(master()->getDispatcher());
         const QByteArray params = dpb(false, 0, false, seconds);
         IAttachment *att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
                                                 reinterpret_cast<const unsigned char *>(params.constData()));
-        prov->release();
         if (st.failed())
             return false;
-        att->detach(&st);
-        if (st.failed())
-            att->release();
+        endQuietly(att, [](IAttachment *a, Status &s) { a->detach(&s); });
         return true;
     } catch (const DbError &) {
         return false;

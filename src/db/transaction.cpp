@@ -312,55 +312,45 @@ Transaction::~Transaction()
 uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
 {
     return detail::offWindow(*m_conn, true, [&] {
-        IStatement *stmt = nullptr;
-        uint64_t affected = 0;
         try {
-            stmt = prepare(*this, sql);
-            InputMessage in(stmt, params);
+            const Ref<IStatement> stmt(prepare(*this, sql));
+            InputMessage in(stmt.get(), params);
             in.writeBlobs(m_conn->handle(), m_tx);
-            executeRetrying(*m_conn, m_tx, stmt, in);
-            affected = onServer(*m_conn, [&] {
+            executeRetrying(*m_conn, m_tx, stmt.get(), in);
+            return onServer(*m_conn, [&] {
                 Status st;
                 const uint64_t n = stmt->getAffectedRecords(&st);
                 st.check();
                 return n;
             });
-            stmt->release();
         } catch (const DbError &e) {
-            if (stmt)
-                stmt->release();
             m_conn->noteError(e);
             throw;
         }
-        return affected;
     });
 }
 
 Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
 {
     return detail::offWindow(*m_conn, false, [&] {
-        IStatement *stmt = nullptr;
         try {
-            stmt = prepare(*this, sql);
-            InputMessage in(stmt, params);
+            Ref<IStatement> stmt(prepare(*this, sql));
+            InputMessage in(stmt.get(), params);
             IAttachment *att = m_conn->handle();
             onServer(*m_conn, [&] { in.writeBlobs(att, m_tx); });
             Status st;
-            IMessageMetadata *out = stmt->getOutputMetadata(&st);
+            Ref<IMessageMetadata> out(stmt->getOutputMetadata(&st));
             st.check();
             ++g_statementsIssued;
             IResultSet *rs = onServer(*m_conn, [&] {
                 Status ost;
-                IResultSet *r = stmt->openCursor(&ost, m_tx, in.meta(), in.data(), out, 0);
-                if (ost.failed())
-                    out->release();
+                IResultSet *r = stmt->openCursor(&ost, m_tx, in.meta(), in.data(), out.get(), 0);
                 ost.check();
                 return r;
             });
-            return Cursor(this, stmt, rs, out);
+            // From here the cursor owns the three.
+            return Cursor(this, stmt.take(), rs, out.take());
         } catch (const DbError &e) {
-            if (stmt)
-                stmt->release();
             m_conn->noteError(e);
             throw;
         }
@@ -414,12 +404,8 @@ void Transaction::rollback()
     if (!m_tx)
         return;
     detail::offWindow(*m_conn, false, [&] {
-        onServer(*m_conn, [&] {
-            Status st;
-            m_tx->rollback(&st);
-            if (st.failed())
-                m_tx->release();
-        });
+        // A rollback that fails (the link gone) still lets the transaction go: the server ends it.
+        onServer(*m_conn, [&] { endQuietly(m_tx, [](ITransaction *t, Status &st) { t->rollback(&st); }); });
     });
     m_tx = nullptr;
 }

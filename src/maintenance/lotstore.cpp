@@ -7,6 +7,8 @@
 #include "platform/cp1252.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <string_view>
 
 namespace maintenance {
 
@@ -95,6 +97,25 @@ QString LotStore::scopeStatement(const QString &labScopeClause)
         + QStringLiteral(" from ESTLOTE where ") + scopeCondition(labScopeClause);
 }
 
+void FirstLotIndex::add(size_t hash, int lot)
+{
+    // Kept at most three quarters full, so a probe meets an empty slot soon.
+    if (4 * (m_used + 1) > 3 * m_slots.size()) {
+        std::vector<Slot> old(std::max<size_t>(16, 2 * m_slots.size()));
+        old.swap(m_slots);
+        m_used = 0;
+        for (const Slot &s : old)
+            if (s.lot >= 0)
+                add(s.hash, s.lot);
+    }
+    const size_t mask = m_slots.size() - 1;
+    size_t at = hash & mask;
+    while (m_slots[at].lot >= 0)
+        at = (at + 1) & mask;
+    m_slots[at] = {uint32_t(hash), int32_t(lot)};
+    ++m_used;
+}
+
 LotStore::LotStore(db::Transaction &tx, const core::RunState &run) : m_laboratory(run.Laboratory)
 {
     for (const QString &lab : run.StoreLaboratories)
@@ -103,25 +124,61 @@ LotStore::LotStore(db::Transaction &tx, const core::RunState &run) : m_laborator
     m_scope.insert(QStringLiteral("EMTRANSITO"));
 
     db::Cursor c = tx.open(scopeStatement(run.LabScopeClause));
+    std::vector<int> columns(kLotCols);
+    for (int i = 0; i < kLotCols; ++i)
+        columns[size_t(i)] = i;
     const QString lab = serverText(m_laboratory);
     while (c.next()) {
-        Lot lot;
-        for (int i = 0; i < kLotCols; ++i)
-            lot.v[size_t(i)] = c.value(i);
-        for (int k : kKeyCols)
-            lot.key[size_t(k)] = lot.v[size_t(k)];
-        m_lots.push_back(std::move(lot));
-        const int i = int(m_lots.size()) - 1;
+        const int i = m_rows.append(c, columns);
+        m_lots.emplace_back();
         index(i);
-        const LotValues &v = m_lots.back().v;
-        if (!v[LABORATORIO].isNull() && serverText(text(v[LABORATORIO])) == lab)
-            m_keysAtLaboratory.insert(lookupKey(text(v[CODIGO]), text(v[LOTE]), text(v[FORNECEDOR])));
+        const db::Value laboratory = m_rows.at(i, LABORATORIO);
+        if (!laboratory.isNull() && serverText(text(laboratory)) == lab) {
+            const QString key = codeKeyOf(i);
+            if (atLaboratory(key) < 0)
+                m_atLaboratory.add(qHash(key), i);
+        }
     }
+}
+
+LotValues LotStore::values(int i) const
+{
+    LotValues v;
+    m_rows.read(i, v.data());
+    return v;
+}
+
+int LotStore::posts() const
+{
+    int n = 0;
+    for (const Lot &lot : m_lots)
+        n += lot.posts;
+    return n;
 }
 
 QString LotStore::lookupKey(const QString &name, const QString &lot, const QString &supplier)
 {
     return serverText(name) + kSep + serverText(lot) + kSep + serverText(supplier);
+}
+
+QString LotStore::lookupKeyOf(int i) const
+{
+    return lookupKey(text(m_rows.at(i, DESCRICAO)), text(m_rows.at(i, LOTE)), text(m_rows.at(i, FORNECEDOR)));
+}
+
+QString LotStore::nameOf(int i) const
+{
+    return serverText(text(m_rows.at(i, DESCRICAO)));
+}
+
+QString LotStore::codeKeyOf(int i) const
+{
+    return lookupKey(text(m_rows.at(i, CODIGO)), text(m_rows.at(i, LOTE)), text(m_rows.at(i, FORNECEDOR)));
+}
+
+int LotStore::atLaboratory(const QString &codeKey) const
+{
+    return m_atLaboratory.find(qHash(codeKey), [&](int i) { return codeKeyOf(i) == codeKey; });
 }
 
 bool LotStore::inScope(const QString &laboratory) const
@@ -131,29 +188,41 @@ bool LotStore::inScope(const QString &laboratory) const
 
 void LotStore::index(int i)
 {
-    const LotValues &v = m_lots[size_t(i)].v;
-    if (v[DESCRICAO].isNull())
+    m_nextOfName.resize(size_t(size()), -1);
+    m_lastOfName.resize(size_t(size()), -1);
+    if (m_rows.at(i, DESCRICAO).isNull())
         return;
-    m_byName[serverText(text(v[DESCRICAO]))].push_back(i);
-    if (v[LOTE].isNull() || v[FORNECEDOR].isNull())
+    const QString name = nameOf(i);
+    const size_t nameHash = qHash(name);
+    const int first = m_byName.find(nameHash, [&](int j) { return nameOf(j) == name; });
+    if (first < 0) {
+        m_byName.add(nameHash, i);
+        m_lastOfName[size_t(i)] = i;
+    } else {
+        m_nextOfName[size_t(m_lastOfName[size_t(first)])] = i;
+        m_lastOfName[size_t(first)] = i;
+    }
+    if (m_rows.at(i, LOTE).isNull() || m_rows.at(i, FORNECEDOR).isNull())
         return;
-    m_byLookup[lookupKey(text(v[DESCRICAO]), text(v[LOTE]), text(v[FORNECEDOR]))].push_back(i);
+    const QString key = lookupKeyOf(i);
+    const size_t keyHash = qHash(key);
+    if (m_byLookup.find(keyHash, [&](int j) { return lookupKeyOf(j) == key; }) < 0)
+        m_byLookup.add(keyHash, i);
 }
 
 int LotStore::find(const QString &name, const QString &lot, const QString &supplier) const
 {
-    const auto it = m_byLookup.find(lookupKey(name, lot, supplier));
-    return it == m_byLookup.end() ? -1 : it->second.front();
+    const QString key = lookupKey(name, lot, supplier);
+    return m_byLookup.find(qHash(key), [&](int i) { return lookupKeyOf(i) == key; });
 }
 
 int LotStore::firstUnsetDensity(const QString &name) const
 {
-    const auto it = m_byName.find(serverText(name));
-    if (it == m_byName.end())
-        return -1;
+    const QString wanted = serverText(name);
     static const db::Decimal one{1, 0}, zero{0, 0};
-    for (int i : it->second) {
-        const db::Value &d = m_lots[size_t(i)].v[DENSIDADE];
+    for (int i = m_byName.find(qHash(wanted), [&](int j) { return nameOf(j) == wanted; }); i >= 0;
+         i = m_nextOfName[size_t(i)]) {
+        const db::Value d = m_rows.at(i, DENSIDADE);
         if (d.isNull() || d.toDecimal() == one || d.toDecimal() == zero)
             return i;
     }
@@ -168,31 +237,31 @@ int LotStore::insert(LotValues values)
         values[LABORATORIO] = fieldValue(db::Value::text(m_laboratory));
     const QString key = lookupKey(text(values[CODIGO]), text(values[LOTE]), text(values[FORNECEDOR]));
     const bool atRunLaboratory = serverText(text(values[LABORATORIO])) == serverText(m_laboratory);
-    if (atRunLaboratory && m_keysAtLaboratory.count(key)) {
+    if (atRunLaboratory && atLaboratory(key) >= 0) {
         m_refusals.push_back({text(values[DESCRICAO]), text(values[LOTE]), text(values[FORNECEDOR]), kKeyExists});
         return -1;
     }
+    const int i = m_rows.append(values.data());
+    m_lots.push_back({0, 0, true});
     if (atRunLaboratory)
-        m_keysAtLaboratory.insert(key);
-    Lot lot;
-    lot.v = std::move(values);
-    lot.isNew = true;
-    m_lots.push_back(std::move(lot));
-    const int i = int(m_lots.size()) - 1;
+        m_atLaboratory.add(qHash(key), i);
     // The lookup only sees it again when its location is one the lookup admits.
-    if (inScope(text(m_lots.back().v[LABORATORIO])))
+    if (inScope(text(values[LABORATORIO])))
         index(i);
     return i;
 }
 
 void LotStore::set(int i, LotCol column, const db::Value &value)
 {
-    Lot &lot = m_lots[size_t(i)];
+    if (column == DESCRICAO || column == LOTE || column == FORNECEDOR || column == CODIGO || column == LABORATORIO)
+        throw std::logic_error("a lot's finding columns are not set");
     const db::Value v = fieldValue(value);
-    if (lot.v[size_t(column)] == v && lot.v[size_t(column)].kind() == v.kind())
+    LotValues now = values(i);
+    if (now[size_t(column)] == v && now[size_t(column)].kind() == v.kind())
         return;
-    lot.v[size_t(column)] = v;
-    lot.changed |= 1u << column;
+    now[size_t(column)] = v;
+    m_rows.replace(i, now.data());
+    m_lots[size_t(i)].changed |= 1u << column;
 }
 
 LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(int, int)> &progress)
@@ -209,26 +278,43 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
         std::stable_partition(pending.begin(), pending.end(), [&](int i) { return m_lots[size_t(i)].isNew; });
     // New lots lock their products in one order (by code), so two imports never hold each
     // other's product.
-    std::stable_sort(pending.begin(), newEnd, [&](int a, int b) {
-        const db::Value &ca = m_lots[size_t(a)].v[CODIGO];
-        const db::Value &cb = m_lots[size_t(b)].v[CODIGO];
-        if (ca.isNull() != cb.isNull())
-            return ca.isNull();
-        return !ca.isNull() && platform::toCp1252(serverText(text(ca))) < platform::toCp1252(serverText(text(cb)));
-    });
+    {
+        struct ByCode {
+            int lot;
+            bool hasCode;
+            size_t at, size;   // the code's bytes in `codes`
+        };
+        std::vector<ByCode> byCode;
+        std::string codes;
+        for (auto it = pending.begin(); it != newEnd; ++it) {
+            const db::Value code = m_rows.at(*it, CODIGO);
+            const QByteArray bytes = code.isNull() ? QByteArray() : platform::toCp1252(serverText(text(code)));
+            byCode.push_back({*it, !code.isNull(), codes.size(), size_t(bytes.size())});
+            codes.append(bytes.constData(), size_t(bytes.size()));
+        }
+        std::stable_sort(byCode.begin(), byCode.end(), [&codes](const ByCode &a, const ByCode &b) {
+            if (a.hasCode != b.hasCode)
+                return !a.hasCode;   // the lots without a code first
+            return a.hasCode
+                && std::string_view(codes).substr(a.at, a.size) < std::string_view(codes).substr(b.at, b.size);
+        });
+        for (size_t k = 0; k < byCode.size(); ++k)
+            pending[k] = byCode[k].lot;
+    }
 
     std::unique_ptr<db::Prepared> insert;
     KeyedUpdater updater(tx);
     int done = 0;
     for (int i : pending) {
         Lot &lot = m_lots[size_t(i)];
+        const LotValues v = values(i);
         QString refusal;
         try {
             // A lot another workstation created at this location since it was read (or is creating
             // now: the product's lock waits for it) is not inserted a second time.
             if (lot.isNew
-                && common::RowAtLocation(common::LockLotForNewRow(tx, lot.v[CODIGO], lot.v[LOTE], lot.v[FORNECEDOR]),
-                                         lot.v[LABORATORIO]) >= 0) {
+                && common::RowAtLocation(common::LockLotForNewRow(tx, v[CODIGO], v[LOTE], v[FORNECEDOR]), v[LABORATORIO])
+                    >= 0) {
                 refusal = kKeyExists;
             } else if (lot.isNew) {
                 if (!insert) {
@@ -239,13 +325,14 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
                         tx, QStringLiteral("insert into ESTLOTE (") + lotColumnNames().join(QStringLiteral(", "))
                                 + QStringLiteral(") values (") + marks.join(QStringLiteral(", ")) + QStringLiteral(")"));
                 }
-                insert->execute(std::vector<db::Value>(lot.v.begin(), lot.v.end()));
+                insert->execute(std::vector<db::Value>(v.begin(), v.end()));
             } else {
                 std::vector<int> columns;
                 for (int c = 0; c < kLotCols; ++c)
                     if (lot.changed & (1u << c))
                         columns.push_back(c);
-                if (updater.update(columns, lot.v, lot.key) == 0)
+                // The key columns are never set, so the row is still found by the values as read.
+                if (updater.update(columns, v, v) == 0)
                     refusal = kRowGone;
             }
         } catch (const db::DbError &e) {
@@ -253,12 +340,9 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
                 throw;
             refusal = e.message();
         }
-        if (refusal.isEmpty()) {
-            for (int k : kKeyCols)
-                lot.key[size_t(k)] = lot.v[size_t(k)];
-        } else {
+        if (!refusal.isEmpty()) {
             result.refusedPosts += lot.posts;
-            result.refusals.push_back({text(lot.v[DESCRICAO]), text(lot.v[LOTE]), text(lot.v[FORNECEDOR]), refusal});
+            result.refusals.push_back({text(v[DESCRICAO]), text(v[LOTE]), text(v[FORNECEDOR]), refusal});
         }
         lot.isNew = false;
         lot.changed = 0;

@@ -3,6 +3,7 @@
 #include "operations.h"
 
 #include "lotstore.h"
+#include "packedrows.h"
 
 #include "common/units.h"
 #include "core/runstate.h"
@@ -66,18 +67,47 @@ private:
     bool m_finished = false;
 };
 
-// A source table read whole, its columns found once by name.
-struct Source {
-    db::Rows rows;
-    std::vector<int> col;
-    Source(db::Transaction &tx, const QString &sql, const QStringList &names) : rows(tx.query(sql))
+// A source table read whole through a cursor into packed rows. Its columns are named once, in
+// the order of the caller's enum; the statement is made of them.
+class Source {
+public:
+    Source(db::Transaction &tx, const QStringList &columns, const QString &from) : m_rows(int(columns.size()))
     {
-        for (const QString &n : names)
-            col.push_back(rows.indexOf(n));
+        db::Cursor c = tx.open(QStringLiteral("select ") + columns.join(QStringLiteral(", ")) + QLatin1Char(' ') + from);
+        std::vector<int> at;
+        for (const QString &name : columns)
+            at.push_back(c.layout().indexOf(name));
+        while (c.next())
+            m_rows.append(c, at);
     }
-    int size() const { return int(rows.rows.size()); }
-    const db::Value &at(int row, int c) const { return rows.rows[size_t(row)][size_t(col[size_t(c)])]; }
+    int size() const { return m_rows.size(); }
+    db::Value at(int row, int c) const { return m_rows.at(row, c); }
     QString text(int row, int c) const { return at(row, c).toString(); }
+
+private:
+    PackedRows m_rows;
+};
+
+// The row a lookup by one column of a source returns: the first row of the text as the server
+// compares it (trailing blanks do not count), and only when it holds exactly that text.
+class FirstRowOf {
+public:
+    FirstRowOf(const Source &source, int column) : m_source(source), m_column(column)
+    {
+        m_first.reserve(size_t(source.size()));
+        for (int r = 0; r < source.size(); ++r)
+            m_first.emplace(serverText(source.text(r, column)), r);
+    }
+    int find(const QString &text) const
+    {
+        const auto it = m_first.find(serverText(text));
+        return it != m_first.end() && m_source.text(it->second, m_column) == text ? it->second : -1;
+    }
+
+private:
+    const Source &m_source;
+    int m_column;
+    std::unordered_map<QString, int> m_first;
 };
 
 // The write phase sweeps the gauge once more, as far as the rows written.
@@ -88,12 +118,18 @@ std::function<void(int, int)> gaugeSweep(MaintenanceView &view, int maximum)
     };
 }
 
-int postsOf(const LotStore &lots)
+// What a write of the lots leaves to tell: the posts of the lots the server took, and the rows
+// it refused.
+struct Outcome {
+    int count = 0;
+    std::vector<Refusal> refusals;
+};
+
+Outcome writeLots(Context &ctx, LotStore &lots, db::Transaction &tx, int gaugeMaximum)
 {
-    int n = 0;
-    for (int i = 0; i < lots.size(); ++i)
-        n += lots.lot(i).posts;
-    return n;
+    const int posts = lots.posts();
+    LotStore::Written w = lots.write(tx, gaugeSweep(ctx.view, gaugeMaximum));
+    return {posts - w.refusedPosts, std::move(w.refusals)};
 }
 
 // The decimals of the lot balances (DECIMAL(18,8)).
@@ -143,6 +179,40 @@ void reopenGrid(data::TDM &dm, const QString &sql)
     dm.ESTLOTE.close();
     dm.ESTLOTE.setCommandText(sql);
     dm.ESTLOTE.open();
+}
+
+// The end of a run that wrote its lots, as the operator sees it: the gauge gone, the count and
+// the refusals told, the grid reloaded, the edit button back.
+struct Ending {
+    QString message;
+    std::vector<Refusal> refusals;
+    QString grid;             // the statement the grid reopens on
+    // The product import tells its count over the window as the run left it; the others once
+    // the window is repainted.
+    bool tellFirst = false;
+    // The purchase import carries on past a grid that will not reload, naming its statement.
+    bool gridFailureTold = false;
+};
+
+void end(Context &ctx, Frame &frame, const Ending &e)
+{
+    frame.clearBatch();
+    ctx.view.hideGauge();
+    if (!e.tellFirst)
+        ctx.view.repaintWindow();
+    ctx.op.inform(e.message);
+    tellRefusals(ctx, e.refusals);
+    if (e.tellFirst)
+        ctx.view.repaintWindow();
+    try {
+        reopenGrid(ctx.dm, e.grid);
+    } catch (const db::DbError &) {
+        if (!e.gridFailureTold)
+            throw;
+        ctx.op.inform(QStringLiteral("Erro executando o comando: ") + kCr + e.grid);
+    }
+    ctx.view.setEditButtonVisible(true);
+    frame.finished();
 }
 
 // A value the source leaves empty keeps the lot's own (expiry, density, factor).
@@ -195,87 +265,94 @@ QString NeutraliseApostrophes(const QString &text)
 
 // ---- ImportProductLots
 
+namespace {
+
+enum { cCODIGO, cCOMPONENTE, cGRUPO, cUNID, cCONTROLADA, cFABRICANTE, cFORNECEDOR, cLOTE, cFATOR, cDENS };
+const QStringList kRegisterColumns = {"CODIGO", "COMPONENTE", "GRUPO", "UNID", "CONTROLADA",
+                                      "FABRICANTE", "FORNECEDOR", "LOTE", "FATORCORRECAO", "DENSIDADE"};
+
+// The lot a register row makes, under the neutralised name, lot and supplier.
+LotValues newLotOf(const Source &products, int r, const QString &name, const QString &lot, const QString &supplier,
+                   const db::Value &expiry)
+{
+    LotValues v;
+    v[DESCRICAO] = db::Value::text(name);
+    v[LOTE] = db::Value::text(lot);
+    v[FORNECEDOR] = db::Value::text(supplier);
+    v[FABRICANTE] = products.at(r, cFABRICANTE);
+    v[CODIGO] = products.at(r, cCODIGO);
+    v[SALDOPREVISTO] = db::Value::decimal(db::Decimal::fromDouble(kNewLotBalance, 8));
+    v[SALDOCORRENTE] = v[SALDOPREVISTO];
+    v[SITUACAO] = db::Value::text(kNewLotSituation);
+    v[UNIDADE] = products.at(r, cUNID);
+    v[VALIDADE] = expiry;
+    v[DENSIDADE] = products.at(r, cDENS);
+    v[FATORCORRECAO] = products.at(r, cFATOR);
+    v[CONTROLADA] = products.at(r, cCONTROLADA);
+    const QString group = products.text(r, cGRUPO);
+    if (group == QLatin1String("REV") || group == QLatin1String("LOC"))
+        v[CODIGOEAN] = products.at(r, cCODIGO);
+    return v;
+}
+
+} // namespace
+
 Counts ImportProductLots(Context &ctx)
 {
     data::TDM &dm = ctx.dm;
     Frame frame(ctx, true);
-    db::Transaction tx(dm.SQLConnection1);
-    enum { cCODIGO, cCOMPONENTE, cGRUPO, cUNID, cCONTROLADA, cFABRICANTE, cFORNECEDOR, cLOTE, cFATOR, cDENS };
-    const Source products(tx,
-                          QStringLiteral("select CODIGO, COMPONENTE, GRUPO, UNID, CONTROLADA, FABRICANTE, FORNECEDOR, "
-                                         "LOTE, FATORCORRECAO, DENSIDADE from COMPONEN order by COMPONENTE"),
-                          {"CODIGO", "COMPONENTE", "GRUPO", "UNID", "CONTROLADA", "FABRICANTE", "FORNECEDOR", "LOTE",
-                           "FATORCORRECAO", "DENSIDADE"});
-    const int n = products.size();
-    ctx.view.startGauge(n);
+    Ending ending;
+    int count = 0;
+    // The register and the lots are dropped before the grid reloads the lots.
+    {
+        db::Transaction tx(dm.SQLConnection1);
+        const Source products(tx, kRegisterColumns, QStringLiteral("from COMPONEN order by COMPONENTE"));
+        const int n = products.size();
+        ctx.view.startGauge(n);
 
-    std::optional<LotStore> store;
-    try {
-        store.emplace(tx, dm.run);
-    } catch (const db::DbError &e) {
-        if (e.isConnectionLost())
-            throw;
-        // The lookup the server refuses (an empty laboratory scope) fails alike for every
-        // product: one message and the run stops.
-        ctx.view.hideGauge();
-        ctx.op.warn(QStringLiteral("ERRO: ") + kCr + LotStore::scopeStatement(dm.run.LabScopeClause));
-        return {};
+        std::optional<LotStore> store;
+        try {
+            store.emplace(tx, dm.run);
+        } catch (const db::DbError &e) {
+            if (e.isConnectionLost())
+                throw;
+            // The lookup the server refuses (an empty laboratory scope) fails alike for every
+            // product: one message and the run stops.
+            ctx.view.hideGauge();
+            ctx.op.warn(QStringLiteral("ERRO: ") + kCr + LotStore::scopeStatement(dm.run.LabScopeClause));
+            return {};
+        }
+        LotStore &lots = *store;
+        const db::Value expiry = db::Value::date(ctx.clock.today().addDays(kNewLotDays));
+
+        for (int r = 0; r < n; ++r) {
+            ctx.view.advanceGauge(r + 1);
+            const QString name = products.text(r, cCOMPONENTE);
+            if (name.isEmpty())
+                continue;
+            QString lot = products.text(r, cLOTE);
+            if (lot.isEmpty())
+                lot = QStringLiteral("-");
+            QString supplier = products.text(r, cFORNECEDOR);
+            if (supplier.isEmpty())
+                supplier = QStringLiteral("-");
+            const QString newName = NeutraliseApostrophes(name);
+            const QString newLot = NeutraliseApostrophes(lot);
+            const QString newSupplier = NeutraliseApostrophes(supplier);
+            // The lot under its true name, or the one an earlier import made under the neutralised name.
+            if (lots.find(name, lot, supplier) >= 0 || lots.find(newName, newLot, newSupplier) >= 0)
+                continue;
+            const int i = lots.insert(newLotOf(products, r, newName, newLot, newSupplier, expiry));
+            if (i >= 0)
+                lots.posted(i);
+        }
+
+        Outcome out = writeLots(ctx, lots, tx, n);
+        tx.commit();
+        count = out.count;
+        ending = {FromProductsMessage(count), std::move(out.refusals), AllLotsStatement(), true, false};
     }
-    LotStore &lots = *store;
-    const db::Value expiry = db::Value::date(ctx.clock.today().addDays(kNewLotDays));
-
-    for (int r = 0; r < n; ++r) {
-        ctx.view.advanceGauge(r + 1);
-        const QString name = products.text(r, cCOMPONENTE);
-        if (name.isEmpty())
-            continue;
-        QString lot = products.text(r, cLOTE);
-        if (lot.isEmpty())
-            lot = QStringLiteral("-");
-        QString supplier = products.text(r, cFORNECEDOR);
-        if (supplier.isEmpty())
-            supplier = QStringLiteral("-");
-        const QString newName = NeutraliseApostrophes(name);
-        const QString newLot = NeutraliseApostrophes(lot);
-        const QString newSupplier = NeutraliseApostrophes(supplier);
-        // The lot under its true name, or the one an earlier import made under the neutralised name.
-        if (lots.find(name, lot, supplier) >= 0 || lots.find(newName, newLot, newSupplier) >= 0)
-            continue;
-        LotValues v;
-        v[DESCRICAO] = db::Value::text(newName);
-        v[LOTE] = db::Value::text(newLot);
-        v[FORNECEDOR] = db::Value::text(newSupplier);
-        v[FABRICANTE] = products.at(r, cFABRICANTE);
-        v[CODIGO] = products.at(r, cCODIGO);
-        v[SALDOPREVISTO] = db::Value::decimal(db::Decimal::fromDouble(kNewLotBalance, 8));
-        v[SALDOCORRENTE] = v[SALDOPREVISTO];
-        v[SITUACAO] = db::Value::text(kNewLotSituation);
-        v[UNIDADE] = products.at(r, cUNID);
-        v[VALIDADE] = expiry;
-        v[DENSIDADE] = products.at(r, cDENS);
-        v[FATORCORRECAO] = products.at(r, cFATOR);
-        v[CONTROLADA] = products.at(r, cCONTROLADA);
-        const QString group = products.text(r, cGRUPO);
-        if (group == QLatin1String("REV") || group == QLatin1String("LOC"))
-            v[CODIGOEAN] = products.at(r, cCODIGO);
-        const int i = lots.insert(std::move(v));
-        if (i >= 0)
-            lots.posted(i);
-    }
-
-    const int posts = postsOf(lots);
-    const LotStore::Written w = lots.write(tx, gaugeSweep(ctx.view, n));
-    tx.commit();
-    const int count = posts - w.refusedPosts;
-
-    frame.clearBatch();
-    ctx.view.hideGauge();
-    ctx.op.inform(FromProductsMessage(count));
-    tellRefusals(ctx, w.refusals);
-    ctx.view.repaintWindow();
-    reopenGrid(dm, AllLotsStatement());
-    ctx.view.setEditButtonVisible(true);
-    frame.finished();
+    end(ctx, frame, ending);
     return {count, -1};
 }
 
@@ -289,11 +366,8 @@ Counts BringProductData(Context &ctx)
 
     std::optional<db::Transaction> tx(std::in_place, dm.SQLConnection1);
     enum { cCOMPONENTE, cLOTE, cFORNECEDOR, cVALIDADE, cDENS, cFATOR };
-    const QStringList names = {"COMPONENTE", "LOTE", "FORNECEDOR", "VALIDADE", "DENSIDADE", "FATORCORRECAO"};
-    std::optional<Source> src(std::in_place, *tx,
-                              QStringLiteral("select COMPONENTE, LOTE, FORNECEDOR, VALIDADE, DENSIDADE, FATORCORRECAO "
-                                             "from COMPONEN order by COMPONENTE"),
-                              names);
+    const QStringList columns = {"COMPONENTE", "LOTE", "FORNECEDOR", "VALIDADE", "DENSIDADE", "FATORCORRECAO"};
+    std::optional<Source> src(std::in_place, *tx, columns, QStringLiteral("from COMPONEN order by COMPONENTE"));
     int n = src->size();
     ctx.view.startGauge(n);
     ctx.view.setCaption(kCaptionFromProducts);
@@ -320,27 +394,23 @@ Counts BringProductData(Context &ctx)
         ctx.view.advanceGauge(r + 1);
         apply(r, true);
     }
-    int posts = postsOf(lots);
-    const LotStore::Written fromProducts = lots.write(*tx, gaugeSweep(ctx.view, n));
-    counts.first = posts - fromProducts.refusedPosts;
+    const Outcome fromProducts = writeLots(ctx, lots, *tx, n);
+    counts.first = fromProducts.count;
     src.reset();
 
     // The purchases in the same transaction: the register's values and the purchases' are
     // stored together or not at all, and the operator is told of both once they are.
     ctx.view.setCaption(kCaptionFromPurchases);
-    src.emplace(*tx,
-                QStringLiteral("select COMPONENTE, LOTE, FORNECEDOR, VALIDADE, DENSIDADE, FATORCORRECAO from COMPRAS"),
-                names);
+    src.emplace(*tx, columns, QStringLiteral("from COMPRAS"));
     n = src->size();
     ctx.view.startGauge(n);
     for (int r = 0; r < n; ++r) {
         ctx.view.advanceGauge(r + 1);
         apply(r, false);
     }
-    posts = postsOf(lots);
-    const LotStore::Written fromPurchases = lots.write(*tx, gaugeSweep(ctx.view, n));
+    const Outcome fromPurchases = writeLots(ctx, lots, *tx, n);
     tx->commit();
-    counts.second = posts - fromPurchases.refusedPosts;
+    counts.second = fromPurchases.count;
 
     src.reset();
     ctx.view.hideGauge();
@@ -358,131 +428,172 @@ Counts BringProductData(Context &ctx)
 
 // ---- ImportPurchaseLots
 
-Counts ImportPurchaseLots(Context &ctx)
-{
-    data::TDM &dm = ctx.dm;
-    Frame frame(ctx, false);
-    db::Transaction tx(dm.SQLConnection1);
-    enum { cCOMPONENTE, cLOTE, cFORNECEDOR, cCODIGO, cQTD, cUNIDADE, cFABRICANTE, cVALIDADE, cDENS, cFATOR };
-    const Source lines(tx,
-                       QStringLiteral("select COMPONENTE, LOTE, FORNECEDOR, CODIGO, QUANTIDADE, UNIDADE, FABRICANTE, "
-                                      "VALIDADE, DENSIDADE, FATORCORRECAO from COMPRAS"),
-                       {"COMPONENTE", "LOTE", "FORNECEDOR", "CODIGO", "QUANTIDADE", "UNIDADE", "FABRICANTE",
-                        "VALIDADE", "DENSIDADE", "FATORCORRECAO"});
-    const int n = lines.size();
-    ctx.view.startGauge(n);
+namespace {
 
-    // The product register by code: the first row the lookup by CODIGO would return.
+// The product register by code, as the purchase import reads it.
+struct ProductsByCode {
     enum { pCODIGO, pUNID, pCONTROLADA };
-    const Source products(tx, QStringLiteral("select CODIGO, UNID, CONTROLADA from COMPONEN"),
-                          {"CODIGO", "UNID", "CONTROLADA"});
-    std::unordered_map<QString, int> byCode;
-    byCode.reserve(size_t(products.size()));
-    for (int p = 0; p < products.size(); ++p)
-        byCode.emplace(serverText(products.text(p, pCODIGO)), p);
+    Source rows;
+    FirstRowOf byCode;
+    explicit ProductsByCode(db::Transaction &tx)
+        : rows(tx, {"CODIGO", "UNID", "CONTROLADA"}, QStringLiteral("from COMPONEN")), byCode(rows, pCODIGO)
+    {
+    }
+};
 
-    LotStore lots(tx, dm.run);
-    std::vector<Refusal> relabelled;
-    std::vector<Refusal> tooLarge;   // lines whose quantity no balance can hold: not imported
-    std::vector<bool> reported(size_t(lots.size()), false);
-    for (int r = 0; r < n; ++r) {
-        ctx.view.advanceGauge(r + 1);
-        const QString name = lines.text(r, cCOMPONENTE);
-        const QString lot = lines.text(r, cLOTE);
-        const QString supplier = lines.text(r, cFORNECEDOR);
-        if (name.isEmpty() || lot.isEmpty() || supplier.isEmpty())
-            continue;
-        const QString code = lines.text(r, cCODIGO);
+// One purchase line as the import reads it, its unit settled against the product register.
+struct PurchaseLine {
+    enum { cCOMPONENTE, cLOTE, cFORNECEDOR, cCODIGO, cQTD, cUNIDADE, cFABRICANTE, cVALIDADE, cDENS, cFATOR };
+    static const QStringList &columns()
+    {
+        static const QStringList c = {"COMPONENTE", "LOTE",       "FORNECEDOR", "CODIGO",    "QUANTIDADE",
+                                      "UNIDADE",    "FABRICANTE", "VALIDADE",   "DENSIDADE", "FATORCORRECAO"};
+        return c;
+    }
+
+    const Source &lines;
+    int r;
+    QString name, lot, supplier;
+    QString unit;             // the product's unit when the line's converts to it, else the line's
+    db::Value controlled;     // the product's mark
+    db::Value quantity;
+    double factor = 1;        // from the line's unit to `unit`
+
+    PurchaseLine(const Source &lines, int r, const ProductsByCode &products)
+        : lines(lines), r(r), name(lines.text(r, cCOMPONENTE)), lot(lines.text(r, cLOTE)),
+          supplier(lines.text(r, cFORNECEDOR)), quantity(lines.at(r, cQTD))
+    {
         const QString lineUnit = lines.text(r, cUNIDADE);
-        QString unit = lineUnit;
-        db::Value controlled;
-        const auto p = byCode.find(serverText(code));
-        if (p != byCode.end() && products.text(p->second, pCODIGO) == code) {
-            unit = products.text(p->second, pUNID);
-            controlled = products.at(p->second, pCONTROLADA);
+        unit = lineUnit;
+        if (const int p = products.byCode.find(lines.text(r, cCODIGO)); p >= 0) {
+            unit = products.rows.text(p, ProductsByCode::pUNID);
+            controlled = products.rows.at(p, ProductsByCode::pCONTROLADA);
         }
         // Units the table cannot convert keep the purchase line's own unit and quantity.
         if (!UnitsConvertible(unit, lineUnit))
             unit = lineUnit;
-        const double factor = UnitFactor(unit, lineUnit);
-        const db::Value &quantity = lines.at(r, cQTD);
+        factor = UnitFactor(unit, lineUnit);
+    }
+    bool complete() const { return !name.isEmpty() && !lot.isEmpty() && !supplier.isEmpty(); }
+    std::optional<db::Value> balance() const { return scaled(quantity, factor); }
+};
 
-        const int i = lots.find(name, lot, supplier);
-        if (i >= 0) {
-            // The balances are replaced by the line's quantity, not added to; a line without a
-            // quantity leaves balances and unit as they are.
-            if (!quantity.isNull()) {
-                const LotValues &stored = lots.lot(i).v;
-                const std::optional<db::Value> balance = scaled(quantity, factor);
-                if (!balance) {
-                    tooLarge.push_back({stored[DESCRICAO].toString(), stored[LOTE].toString(),
-                                        stored[FORNECEDOR].toString(), tooLargeReason(quantity, unit)});
-                    continue;
-                }
-                // A stored unit the new one cannot be converted from is replaced with the balance:
-                // the operator is told which lots, so none changes unit unnoticed.
-                const QString storedUnit = stored[UNIDADE].toString();
-                if (!storedUnit.trimmed().isEmpty() && !UnitsConvertible(unit, storedUnit)
-                    && i < int(reported.size()) && !reported[size_t(i)]) {
-                    reported[size_t(i)] = true;
-                    relabelled.push_back({stored[DESCRICAO].toString(), stored[LOTE].toString(),
-                                          stored[FORNECEDOR].toString(),
-                                          QStringLiteral("unidade %1 não convertida para %2; saldo e unidade "
-                                                         "substituídos pelos da compra")
-                                              .arg(storedUnit, unit)});
-                }
-                lots.set(i, SALDOPREVISTO, *balance);
-                lots.set(i, SALDOCORRENTE, *balance);
-                lots.set(i, UNIDADE, db::Value::text(unit));
-            }
-            lots.posted(i);
-            continue;
-        }
-        LotValues v;
-        v[DESCRICAO] = lines.at(r, cCOMPONENTE);
-        v[LOTE] = lines.at(r, cLOTE);
-        v[FORNECEDOR] = lines.at(r, cFORNECEDOR);
-        v[FABRICANTE] = lines.at(r, cFABRICANTE);
-        v[CODIGO] = lines.at(r, cCODIGO);
-        if (!quantity.isNull()) {
-            const std::optional<db::Value> balance = scaled(quantity, factor);
+// The decisions of a purchase import over the lots, line by line, and what it tells the
+// operator of the lines it did not write as they came.
+class PurchaseImport {
+public:
+    explicit PurchaseImport(LotStore &lots) : m_lots(lots), m_reported(size_t(lots.size()), false) {}
+
+    void take(const PurchaseLine &line)
+    {
+        if (const int i = m_lots.find(line.name, line.lot, line.supplier); i >= 0)
+            replaceBalances(i, line);
+        else
+            addLot(line);
+    }
+    std::vector<Refusal> notes() const
+    {
+        std::vector<Refusal> all = m_relabelled;
+        all.insert(all.end(), m_tooLarge.begin(), m_tooLarge.end());
+        return all;
+    }
+
+private:
+    // The balances are replaced by the line's quantity, not added to; a line without a quantity
+    // leaves balances and unit as they are.
+    void replaceBalances(int i, const PurchaseLine &line)
+    {
+        if (!line.quantity.isNull()) {
+            const LotValues stored = m_lots.values(i);
+            const std::optional<db::Value> balance = line.balance();
             if (!balance) {
-                tooLarge.push_back({name, lot, supplier, tooLargeReason(quantity, unit)});
-                continue;
+                m_tooLarge.push_back({stored[DESCRICAO].toString(), stored[LOTE].toString(),
+                                      stored[FORNECEDOR].toString(), tooLargeReason(line.quantity, line.unit)});
+                return;
+            }
+            // A stored unit the new one cannot be converted from is replaced with the balance:
+            // the operator is told which lots, so none changes unit unnoticed.
+            const QString storedUnit = stored[UNIDADE].toString();
+            if (!storedUnit.trimmed().isEmpty() && !UnitsConvertible(line.unit, storedUnit)
+                && i < int(m_reported.size()) && !m_reported[size_t(i)]) {
+                m_reported[size_t(i)] = true;
+                m_relabelled.push_back({stored[DESCRICAO].toString(), stored[LOTE].toString(),
+                                        stored[FORNECEDOR].toString(),
+                                        QStringLiteral("unidade %1 não convertida para %2; saldo e unidade "
+                                                       "substituídos pelos da compra")
+                                            .arg(storedUnit, line.unit)});
+            }
+            m_lots.set(i, SALDOPREVISTO, *balance);
+            m_lots.set(i, SALDOCORRENTE, *balance);
+            m_lots.set(i, UNIDADE, db::Value::text(line.unit));
+        }
+        m_lots.posted(i);
+    }
+
+    void addLot(const PurchaseLine &line)
+    {
+        using L = PurchaseLine;
+        LotValues v;
+        v[DESCRICAO] = line.lines.at(line.r, L::cCOMPONENTE);
+        v[LOTE] = line.lines.at(line.r, L::cLOTE);
+        v[FORNECEDOR] = line.lines.at(line.r, L::cFORNECEDOR);
+        v[FABRICANTE] = line.lines.at(line.r, L::cFABRICANTE);
+        v[CODIGO] = line.lines.at(line.r, L::cCODIGO);
+        if (!line.quantity.isNull()) {
+            const std::optional<db::Value> balance = line.balance();
+            if (!balance) {
+                m_tooLarge.push_back({line.name, line.lot, line.supplier, tooLargeReason(line.quantity, line.unit)});
+                return;
             }
             v[SALDOPREVISTO] = *balance;
             v[SALDOCORRENTE] = *balance;
         }
-        v[UNIDADE] = db::Value::text(unit);
-        v[CODIGOEAN] = lines.at(r, cCODIGO);
-        v[VALIDADE] = lines.at(r, cVALIDADE);
-        v[DENSIDADE] = lines.at(r, cDENS);
-        v[FATORCORRECAO] = lines.at(r, cFATOR);
-        v[CONTROLADA] = controlled;
-        const int added = lots.insert(std::move(v));
-        if (added >= 0)
-            lots.posted(added);
+        v[UNIDADE] = db::Value::text(line.unit);
+        v[CODIGOEAN] = line.lines.at(line.r, L::cCODIGO);
+        v[VALIDADE] = line.lines.at(line.r, L::cVALIDADE);
+        v[DENSIDADE] = line.lines.at(line.r, L::cDENS);
+        v[FATORCORRECAO] = line.lines.at(line.r, L::cFATOR);
+        v[CONTROLADA] = line.controlled;
+        if (const int added = m_lots.insert(std::move(v)); added >= 0)
+            m_lots.posted(added);
     }
 
-    const int posts = postsOf(lots);
-    LotStore::Written w = lots.write(tx, gaugeSweep(ctx.view, n));
-    tx.commit();
-    const int count = posts - w.refusedPosts;
-    w.refusals.insert(w.refusals.end(), relabelled.begin(), relabelled.end());
-    w.refusals.insert(w.refusals.end(), tooLarge.begin(), tooLarge.end());
+    LotStore &m_lots;
+    std::vector<bool> m_reported;        // lots read whose change of unit is told already
+    std::vector<Refusal> m_relabelled;
+    std::vector<Refusal> m_tooLarge;     // lines whose quantity no balance can hold: not imported
+};
 
-    ctx.view.hideGauge();
-    ctx.view.repaintWindow();
-    ctx.op.inform(FromPurchasesMessage(count));
-    tellRefusals(ctx, w.refusals);
-    const QString sql = AllLotsStatement();
-    try {
-        reopenGrid(dm, sql);
-    } catch (const db::DbError &) {
-        ctx.op.inform(QStringLiteral("Erro executando o comando: ") + kCr + sql);
+} // namespace
+
+Counts ImportPurchaseLots(Context &ctx)
+{
+    Frame frame(ctx, false);
+    Ending ending;
+    int count = 0;
+    {
+        db::Transaction tx(ctx.dm.SQLConnection1);
+        const Source lines(tx, PurchaseLine::columns(), QStringLiteral("from COMPRAS"));
+        ctx.view.startGauge(lines.size());
+        const ProductsByCode products(tx);
+        LotStore lots(tx, ctx.dm.run);
+
+        PurchaseImport import(lots);
+        for (int r = 0; r < lines.size(); ++r) {
+            ctx.view.advanceGauge(r + 1);
+            const PurchaseLine line(lines, r, products);
+            if (line.complete())
+                import.take(line);
+        }
+
+        Outcome out = writeLots(ctx, lots, tx, lines.size());
+        tx.commit();
+        count = out.count;
+        const std::vector<Refusal> notes = import.notes();
+        out.refusals.insert(out.refusals.end(), notes.begin(), notes.end());
+        ending = {FromPurchasesMessage(count), std::move(out.refusals), AllLotsStatement(), false, true};
     }
-    ctx.view.setEditButtonVisible(true);
-    frame.finished();
+    end(ctx, frame, ending);
     return {count, -1};
 }
 
@@ -496,12 +607,8 @@ void ImportarindicaodeCONTROLADA(Context &ctx)
         return;
     db::Transaction tx(dm.SQLConnection1);
     enum { pCOMPONENTE, pCONTROLADA };
-    const Source products(tx, QStringLiteral("select COMPONENTE, CONTROLADA from COMPONEN"),
-                          {"COMPONENTE", "CONTROLADA"});
-    std::unordered_map<QString, int> byName;
-    byName.reserve(size_t(products.size()));
-    for (int p = 0; p < products.size(); ++p)
-        byName.emplace(serverText(products.text(p, pCOMPONENTE)), p);
+    const Source products(tx, {"COMPONENTE", "CONTROLADA"}, QStringLiteral("from COMPONEN"));
+    const FirstRowOf byName(products, pCOMPONENTE);
 
     std::vector<int> gridCol;
     for (const QString &c : lotColumnNames())
@@ -511,10 +618,10 @@ void ImportarindicaodeCONTROLADA(Context &ctx)
     std::vector<Refusal> refusals;
     for (int row = 0; row < grid.rowCount(); ++row) {
         const QString description = grid.valueAt(row, gridCol[DESCRICAO]).toString();
-        const auto p = byName.find(serverText(description));
-        if (p == byName.end() || products.text(p->second, pCOMPONENTE) != description)
+        const int p = byName.find(description);
+        if (p < 0)
             continue;
-        if (platform::asciiUpper(products.text(p->second, pCONTROLADA).left(1)) != QLatin1String("S"))
+        if (platform::asciiUpper(products.text(p, pCONTROLADA).left(1)) != QLatin1String("S"))
             continue;
         LotValues v;
         for (int c = 0; c < kLotCols; ++c)
@@ -554,81 +661,75 @@ Counts CorrectUnits(Context &ctx)
 {
     data::TDM &dm = ctx.dm;
     Frame frame(ctx, false);
-    db::Transaction tx(dm.SQLConnection1);
-    enum { cCOMPONENTE, cLOTE, cFORNECEDOR, cUNIDADE };
-    const Source lines(tx, QStringLiteral("select COMPONENTE, LOTE, FORNECEDOR, UNIDADE from COMPRAS"),
-                       {"COMPONENTE", "LOTE", "FORNECEDOR", "UNIDADE"});
-    const int n = lines.size();
-    ctx.view.startGauge(n);
+    Ending ending;
+    int count = 0;
+    {
+        db::Transaction tx(dm.SQLConnection1);
+        enum { cCOMPONENTE, cLOTE, cFORNECEDOR, cUNIDADE };
+        const Source lines(tx, {"COMPONENTE", "LOTE", "FORNECEDOR", "UNIDADE"}, QStringLiteral("from COMPRAS"));
+        const int n = lines.size();
+        ctx.view.startGauge(n);
 
-    // The product register by name: the first row the lookup by COMPONENTE would return.
-    enum { pCOMPONENTE, pUNID };
-    const Source products(tx, QStringLiteral("select COMPONENTE, UNID from COMPONEN"), {"COMPONENTE", "UNID"});
-    std::unordered_map<QString, int> byName;
-    byName.reserve(size_t(products.size()));
-    for (int p = 0; p < products.size(); ++p)
-        byName.emplace(serverText(products.text(p, pCOMPONENTE)), p);
+        enum { pCOMPONENTE, pUNID };
+        const Source products(tx, {"COMPONENTE", "UNID"}, QStringLiteral("from COMPONEN"));
+        const FirstRowOf byName(products, pCOMPONENTE);
 
-    LotStore lots(tx, dm.run);
-    std::vector<Refusal> notConverted;
-    std::vector<bool> reported(size_t(lots.size()), false);
-    for (int r = 0; r < n; ++r) {
-        ctx.view.advanceGauge(r + 1);
-        const QString name = lines.text(r, cCOMPONENTE);
-        const QString lot = lines.text(r, cLOTE);
-        const QString supplier = lines.text(r, cFORNECEDOR);
-        if (name.isEmpty() || lot.isEmpty() || supplier.isEmpty())
-            continue;
-        QString unit = lines.text(r, cUNIDADE);
-        const auto p = byName.find(serverText(name));
-        if (p != byName.end() && products.text(p->second, pCOMPONENTE) == name)
-            unit = products.text(p->second, pUNID);
-        const int i = lots.find(name, lot, supplier);
-        if (i < 0)
-            continue;
-        const LotValues &v = lots.lot(i).v;
-        const QString lotUnit = v[UNIDADE].toString();
-        if (!UnitsConvertible(unit, lotUnit)) {
-            // Relabelling would keep the numbers under the wrong unit: the lot stays as it is.
-            if (!reported[size_t(i)]) {
-                reported[size_t(i)] = true;
-                notConverted.push_back({v[DESCRICAO].toString(), v[LOTE].toString(), v[FORNECEDOR].toString(),
-                                        QStringLiteral("unidade %1 não convertida para %2").arg(lotUnit, unit)});
+        LotStore lots(tx, dm.run);
+        std::vector<Refusal> notConverted;
+        std::vector<bool> reported(size_t(lots.size()), false);
+        for (int r = 0; r < n; ++r) {
+            ctx.view.advanceGauge(r + 1);
+            const QString name = lines.text(r, cCOMPONENTE);
+            const QString lot = lines.text(r, cLOTE);
+            const QString supplier = lines.text(r, cFORNECEDOR);
+            if (name.isEmpty() || lot.isEmpty() || supplier.isEmpty())
+                continue;
+            QString unit = lines.text(r, cUNIDADE);
+            if (const int p = byName.find(name); p >= 0)
+                unit = products.text(p, pUNID);
+            const int i = lots.find(name, lot, supplier);
+            if (i < 0)
+                continue;
+            const LotValues v = lots.values(i);
+            const QString lotUnit = v[UNIDADE].toString();
+            if (!UnitsConvertible(unit, lotUnit)) {
+                // Relabelling would keep the numbers under the wrong unit: the lot stays as it is.
+                if (!reported[size_t(i)]) {
+                    reported[size_t(i)] = true;
+                    notConverted.push_back({v[DESCRICAO].toString(), v[LOTE].toString(), v[FORNECEDOR].toString(),
+                                            QStringLiteral("unidade %1 não convertida para %2").arg(lotUnit, unit)});
+                }
+                continue;
             }
-            continue;
-        }
-        const double factor = UnitFactor(unit, lotUnit);
-        const std::optional<db::Value> expected = v[SALDOPREVISTO].isNull() ? db::Value() : scaled(v[SALDOPREVISTO], factor);
-        const std::optional<db::Value> current = v[SALDOCORRENTE].isNull() ? db::Value() : scaled(v[SALDOCORRENTE], factor);
-        if (!expected || !current) {
-            if (!reported[size_t(i)]) {
-                reported[size_t(i)] = true;
-                notConverted.push_back({v[DESCRICAO].toString(), v[LOTE].toString(), v[FORNECEDOR].toString(),
-                                        tooLargeReason(expected ? v[SALDOCORRENTE] : v[SALDOPREVISTO], unit)});
+            const double factor = UnitFactor(unit, lotUnit);
+            const std::optional<db::Value> expected =
+                v[SALDOPREVISTO].isNull() ? db::Value() : scaled(v[SALDOPREVISTO], factor);
+            const std::optional<db::Value> current =
+                v[SALDOCORRENTE].isNull() ? db::Value() : scaled(v[SALDOCORRENTE], factor);
+            if (!expected || !current) {
+                if (!reported[size_t(i)]) {
+                    reported[size_t(i)] = true;
+                    notConverted.push_back({v[DESCRICAO].toString(), v[LOTE].toString(), v[FORNECEDOR].toString(),
+                                            tooLargeReason(expected ? v[SALDOCORRENTE] : v[SALDOPREVISTO], unit)});
+                }
+                continue;
             }
-            continue;
+            if (!v[SALDOPREVISTO].isNull())
+                lots.set(i, SALDOPREVISTO, *expected);
+            if (!v[SALDOCORRENTE].isNull())
+                lots.set(i, SALDOCORRENTE, *current);
+            lots.set(i, UNIDADE, db::Value::text(unit));
+            lots.posted(i);
         }
-        if (!v[SALDOPREVISTO].isNull())
-            lots.set(i, SALDOPREVISTO, *expected);
-        if (!v[SALDOCORRENTE].isNull())
-            lots.set(i, SALDOCORRENTE, *current);
-        lots.set(i, UNIDADE, db::Value::text(unit));
-        lots.posted(i);
+
+        Outcome out = writeLots(ctx, lots, tx, n);
+        tx.commit();
+        count = out.count;
+        out.refusals.insert(out.refusals.end(), notConverted.begin(), notConverted.end());
+        ending = {FromPurchasesMessage(count), std::move(out.refusals), UnitCorrectionGridStatement(dm.run.Laboratory),
+                  false, false};
     }
-
-    const int posts = postsOf(lots);
-    LotStore::Written w = lots.write(tx, gaugeSweep(ctx.view, n));
-    tx.commit();
-    const int count = posts - w.refusedPosts;
-    w.refusals.insert(w.refusals.end(), notConverted.begin(), notConverted.end());
-
-    ctx.view.hideGauge();
-    ctx.view.repaintWindow();
-    ctx.op.inform(FromPurchasesMessage(count));
-    tellRefusals(ctx, w.refusals);
-    reopenGrid(dm, UnitCorrectionGridStatement(dm.run.Laboratory));
-    ctx.view.setEditButtonVisible(true);
-    frame.finished();
+    end(ctx, frame, ending);
     return {count, -1};
 }
 

@@ -77,116 +77,9 @@ TForm1::TForm1(Program &program, QWidget *parent)
     KeyboardRules::install();
     setWindowTitle(QStringLiteral("FORMULIX  -  Posição do Estoque por Lote"));
     buildTopBar();
-
-    // The lot browser: the grid, its search through Edit1, and the panels hidden over the grid.
-    // The data module's invoice panel is PainelNF from here on.
-    browser_ui::TopBar browserBar{Edit1, Label2, Button1, DBNavigator1, BitBtn3, [this] {
-        return ComboBox1->findText(ComboBox1->currentText(), Qt::MatchExactly);
-    }};
-    Browser = new browser_ui::StockBrowser(m_program.dm, m_program.clock, m_program.op, browserBar, this);
-    DBGrid1 = Browser->DBGrid1;
-    pnlDetalha = Browser->pnlDetalha;
-    PainelNF = Browser->PainelNF;
-    PainelSenha = Browser->PainelSenha;
-    Panel1 = Browser->Panel1;
-    PanelAguarde = Browser->PanelAguarde;
-    DBGrid1->setEnabled(false);
-
-    // PopupMenu1: the guarded items go through the maintenance password panel, which runs them.
-    Maintenance = new maintenance_ui::MaintenanceMenu(m_program.dm, m_program.op, m_program.clock, this, BitBtn3,
-                                                      Termometro, [this](int tag) { Panel1->open(tag); });
-    for (int tag = 2; tag <= 6; ++tag)
-        Panel1->operations[tag] = [this, tag] { Maintenance->runGuarded(tag); };
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        if (m_loggedIn)   // before the login there is no store to work on
-            Maintenance->PopupMenu1->popup(mapToGlobal(at));
-    });
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(pnl2);
-    layout->addWidget(DBGrid1, 1);
-    // Tab leaves the grid for the filters and goes round the top bar back to it; the search box
-    // comes last, as entering it starts a new search.
-    DBGrid1->setTabKeyNavigation(false);
-    {
-        const QList<QWidget *> chain{DBGrid1, ComboBox1, ComboBox2, DBNavigator1, BitBtn3, btn1, BitBtn1, Edit1};
-        for (qsizetype i = 1; i < chain.size(); ++i)
-            QWidget::setTabOrder(chain[i - 1], chain[i]);
-    }
-
-    pnlRelatorios = new reports_ui::ReportsPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
-                                                 m_program.op, DBGrid1, this);
-    connect(btn1, &QPushButton::clicked, this, &TForm1::btn1Click);
-    Exports = new exports_ui::ExportHandlers(m_program.dm, m_program.paths, m_program.clock, this);
-    connect(pnlRelatorios->btn2, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn2Click);
-    connect(pnlRelatorios->btn9, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn9Click);
-    connect(pnlRelatorios->BitBtn12, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::BitBtn12Click);
-    connect(Exports, &exports_ui::ExportHandlers::busyChanged, pnlRelatorios, &reports_ui::ReportsPanel::holdForWork);
-    Auditoria = new exports_ui::DeductionAuditPanel(m_program.dm.SQLConnection1, m_program.paths, pnlRelatorios);
-    Auditoria->enlargeReportsPanel = [this](bool on) { pnlRelatorios->setEnlarged(on); };
-    connect(pnlRelatorios, &reports_ui::ReportsPanel::auditPeriodConfirmed, Auditoria,
-            &exports_ui::DeductionAuditPanel::ShowProductChoice);
-    PainelLOG = new exports_ui::HistoryViewer(m_program.op, m_program.paths, m_program.run.siteConfig, this);
-    PainelLOG->setCentralDatabase(&m_program.dm.SQLConnection1);
-    PainelLOG->setTopPanel(pnl2);
-    connect(pnlRelatorios->BitBtn2, &QPushButton::clicked, PainelLOG, &exports_ui::HistoryViewer::BitBtn2Click);
-    PainelVencimentos = new expiry_ui::ExpiryPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
-                                                   m_program.op, this);
-    connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
-    connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
-    LinhaStatus = new QLabel(this);
-    LinhaStatus->setObjectName(QStringLiteral("LinhaStatus"));
-    LinhaStatus->setWordWrap(true);
-    LinhaStatus->setContentsMargins(6, 2, 6, 2);
-    LinhaStatus->hide();
-    layout->addWidget(LinhaStatus);
-    // Every lot of the store's scope, expired ones included: the list that holds any lot the
-    // expiry panel lists.
-    PainelVencimentos->showEveryLot = [this] {
-        {
-            const QSignalBlocker b1(ComboBox1), b2(ComboBox2);
-            ComboBox1->setCurrentIndex(0);
-            ComboBox2->setCurrentIndex(browser::kIncludeExpiredIndex);
-        }
-        rebuildStockQuery();
-    };
-    PainelVencimentos->tellStatus = [this](const QString &text) {
-        LinhaStatus->setText(text);
-        LinhaStatus->setVisible(!text.isEmpty());
-    };
-
-    PainelLogin = new users_ui::LoginPanel(this);
-    PainelLogin->hide();
-    connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);
-    connect(PainelLogin, &users_ui::LoginPanel::loginRequested, this, &TForm1::BotOkSenhaClick);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-    connect(DBGrid1->ransferirestoqueparaoutraunidade1, &QAction::triggered, this,
-            &TForm1::ransferirestoqueparaoutraunidade1Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
-    PainelRastreio = new trace_ui::LotTracePanel(m_program.dm.SQLConnection1, m_program.paths, m_program.clock,
-                                                 m_program.op, DBGrid1, this);
-    connect(DBGrid1->RastrearLote1, &QAction::triggered, this, &TForm1::RastrearLote1Click);
-    PainelRastreio->setRecallContext(&m_program.run, &m_program.log);
-    // Ctrl+L on the grid: a lot found by its number, as a recall notice names it.
-    auto *findLot = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), DBGrid1);
-    findLot->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(findLot, &QShortcut::activated, PainelRastreio, &trace_ui::LotTracePanel::openSearch);
-    connect(PainelRastreio, &trace_ui::LotTracePanel::lotRecalled, this, [this] {
-        data::CachedDataset &lots = m_program.dm.ESTLOTE;
-        if (lots.isOpen())
-            lots.refresh();
-    });
-    PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
-                                                         m_program.clock, m_program.op, this);
-    connect(pnlRelatorios->btnRastrearPedido, &QPushButton::clicked, this,
-            [this] { PainelRastreioPedido->open(pnlRelatorios->btnRastrearPedido); });
-    // Typed text that matches no item counts as no selection, as picking does.
-    connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
-    connect(ComboBox2, &QComboBox::editTextChanged, this, &TForm1::ComboBox2Change);
-
+    buildPanels();
+    wireHandlers();
+    layOut();
     FormCreate();
 }
 
@@ -212,40 +105,26 @@ void TForm1::buildTopBar()
     Button1->setFlat(true);
     Button1->setFocusPolicy(Qt::NoFocus);
     Button1->setAccessibleName(QStringLiteral("Pesquisar"));
-    auto *search = new QHBoxLayout(GroupBoxPesquisa);
-    search->addWidget(Label2);
-    search->addWidget(Edit1, 1);
-    search->addWidget(Button1);
 
     GroupBoxFiltros = new QGroupBox(QStringLiteral("  Filtros "), pnl2);
-    ComboBox1 = new QComboBox(GroupBoxFiltros);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setAccessibleName(QStringLiteral("Filtro: produtos mostrados"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->setCompleter(nullptr);   // a typed text is what it is, not the item it begins
-    ComboBox1->addItems(kViews);
-    // Its longest view need not set the bar's width: the window keeps 800 pixels with "Relatórios".
-    ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    ComboBox1->setMinimumContentsLength(24);
-    ComboBox1->setCurrentIndex(-1);
-    ComboBox2 = new QComboBox(GroupBoxFiltros);
-    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
-    ComboBox2->setAccessibleName(QStringLiteral("Filtro: produtos vencidos"));
-    ComboBox2->setEditable(true);
-    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox2->setCompleter(nullptr);
-    ComboBox2->addItems(kExpiryModes);
-    ComboBox2->setCurrentIndex(-1);
-    // The longest view name must not widen the window past its 800 pixels: the lists still open wide.
-    for (QComboBox *c : {ComboBox1, ComboBox2}) {
+    // The two filters: a typed text is what it is, not the item it begins. The longest view name
+    // must not widen the window past its 800 pixels (it keeps them with "Relatórios" in view):
+    // the lists still open wide.
+    const auto filter = [this](const char *name, const QString &accessibleName, const QStringList &items) {
+        auto *c = new QComboBox(GroupBoxFiltros);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setAccessibleName(accessibleName);
+        c->setEditable(true);
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->setCompleter(nullptr);
+        c->addItems(items);
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         c->setMinimumContentsLength(16);
-    }
-    auto *filters = new QVBoxLayout(GroupBoxFiltros);
-    filters->setSpacing(2);
-    filters->addWidget(ComboBox1);
-    filters->addWidget(ComboBox2);
+        c->setCurrentIndex(-1);
+        return c;
+    };
+    ComboBox1 = filter("ComboBox1", QStringLiteral("Filtro: produtos mostrados"), kViews);
+    ComboBox2 = filter("ComboBox2", QStringLiteral("Filtro: produtos vencidos"), kExpiryModes);
 
     DBNavigator1 = new QToolButton(pnl2);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
@@ -265,7 +144,122 @@ void TForm1::buildTopBar()
     Termometro->setObjectName(QStringLiteral("Termometro"));
     Termometro->setFixedWidth(150);
     Termometro->hide();
+}
 
+// The features' panels, in the order they lie over the grid (the later over the earlier).
+void TForm1::buildPanels()
+{
+    // The lot browser: the grid, its search through Edit1, and the panels hidden over the grid.
+    // The data module's invoice panel is PainelNF from here on.
+    browser_ui::TopBar browserBar{Edit1, Label2, Button1, DBNavigator1, BitBtn3, [this] {
+        return ComboBox1->findText(ComboBox1->currentText(), Qt::MatchExactly);
+    }};
+    Browser = new browser_ui::StockBrowser(m_program.dm, m_program.clock, m_program.op, browserBar, this);
+    DBGrid1 = Browser->DBGrid1;
+    pnlDetalha = Browser->pnlDetalha;
+    PainelNF = Browser->PainelNF;
+    PainelSenha = Browser->PainelSenha;
+    Panel1 = Browser->Panel1;
+    PanelAguarde = Browser->PanelAguarde;
+    DBGrid1->setEnabled(false);
+
+    // PopupMenu1: the guarded items go through the maintenance password panel, which runs them.
+    Maintenance = new maintenance_ui::MaintenanceMenu(m_program.dm, m_program.op, m_program.clock, this, BitBtn3,
+                                                      Termometro, [this](int tag) { Panel1->open(tag); });
+
+    pnlRelatorios = new reports_ui::ReportsPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
+                                                 m_program.op, DBGrid1, this);
+    Exports = new exports_ui::ExportHandlers(m_program.dm, m_program.paths, m_program.clock, this);
+    Auditoria = new exports_ui::DeductionAuditPanel(m_program.dm.SQLConnection1, m_program.paths, pnlRelatorios);
+    PainelLOG = new exports_ui::HistoryViewer(m_program.op, m_program.paths, m_program.run.siteConfig, this);
+    PainelLOG->setCentralDatabase(&m_program.dm.SQLConnection1);
+    PainelLOG->setTopPanel(pnl2);
+    PainelVencimentos = new expiry_ui::ExpiryPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
+                                                   m_program.op, this);
+    LinhaStatus = new QLabel(this);
+    LinhaStatus->setObjectName(QStringLiteral("LinhaStatus"));
+    LinhaStatus->setWordWrap(true);
+    LinhaStatus->setContentsMargins(6, 2, 6, 2);
+    LinhaStatus->hide();
+
+    PainelLogin = new users_ui::LoginPanel(this);
+    PainelLogin->hide();
+    PainelRastreio = new trace_ui::LotTracePanel(m_program.dm.SQLConnection1, m_program.paths, m_program.clock,
+                                                 m_program.op, DBGrid1, this);
+    PainelRastreio->setRecallContext(&m_program.run, &m_program.log);
+    PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
+                                                         m_program.clock, m_program.op, this);
+}
+
+void TForm1::wireHandlers()
+{
+    for (int tag = 2; tag <= 6; ++tag)
+        Panel1->operations[tag] = [this, tag] { Maintenance->runGuarded(tag); };
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        if (m_loggedIn)   // before the login there is no store to work on
+            Maintenance->PopupMenu1->popup(mapToGlobal(at));
+    });
+
+    connect(btn1, &QPushButton::clicked, this, &TForm1::btn1Click);
+    connect(pnlRelatorios->btn2, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn2Click);
+    connect(pnlRelatorios->btn9, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::btn9Click);
+    connect(pnlRelatorios->BitBtn12, &QPushButton::clicked, Exports, &exports_ui::ExportHandlers::BitBtn12Click);
+    connect(Exports, &exports_ui::ExportHandlers::busyChanged, pnlRelatorios, &reports_ui::ReportsPanel::holdForWork);
+    Auditoria->enlargeReportsPanel = [this](bool on) { pnlRelatorios->setEnlarged(on); };
+    connect(pnlRelatorios, &reports_ui::ReportsPanel::auditPeriodConfirmed, Auditoria,
+            &exports_ui::DeductionAuditPanel::ShowProductChoice);
+    connect(pnlRelatorios->BitBtn2, &QPushButton::clicked, PainelLOG, &exports_ui::HistoryViewer::BitBtn2Click);
+    connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
+    connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
+    // Every lot of the store's scope, expired ones included: the list that holds any lot the
+    // expiry panel lists.
+    PainelVencimentos->showEveryLot = [this] {
+        {
+            const QSignalBlocker b1(ComboBox1), b2(ComboBox2);
+            ComboBox1->setCurrentIndex(0);
+            ComboBox2->setCurrentIndex(browser::kIncludeExpiredIndex);
+        }
+        rebuildStockQuery();
+    };
+    PainelVencimentos->tellStatus = [this](const QString &text) {
+        LinhaStatus->setText(text);
+        LinhaStatus->setVisible(!text.isEmpty());
+    };
+
+    connect(PainelLogin, &users_ui::LoginPanel::cancelRequested, this, &TForm1::BotCancSenhaClick);
+    connect(PainelLogin, &users_ui::LoginPanel::loginRequested, this, &TForm1::BotOkSenhaClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+    connect(DBGrid1->ransferirestoqueparaoutraunidade1, &QAction::triggered, this,
+            &TForm1::ransferirestoqueparaoutraunidade1Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
+    connect(DBGrid1->RastrearLote1, &QAction::triggered, this, &TForm1::RastrearLote1Click);
+    // Ctrl+L on the grid: a lot found by its number, as a recall notice names it.
+    auto *findLot = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), DBGrid1);
+    findLot->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(findLot, &QShortcut::activated, PainelRastreio, &trace_ui::LotTracePanel::openSearch);
+    connect(PainelRastreio, &trace_ui::LotTracePanel::lotRecalled, this, [this] {
+        data::CachedDataset &lots = m_program.dm.ESTLOTE;
+        if (lots.isOpen())
+            lots.refresh();
+    });
+    connect(pnlRelatorios->btnRastrearPedido, &QPushButton::clicked, this,
+            [this] { PainelRastreioPedido->open(pnlRelatorios->btnRastrearPedido); });
+    // Typed text that matches no item counts as no selection, as picking does.
+    connect(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
+    connect(ComboBox2, &QComboBox::editTextChanged, this, &TForm1::ComboBox2Change);
+}
+
+void TForm1::layOut()
+{
+    auto *search = new QHBoxLayout(GroupBoxPesquisa);
+    search->addWidget(Label2);
+    search->addWidget(Edit1, 1);
+    search->addWidget(Button1);
+    auto *filters = new QVBoxLayout(GroupBoxFiltros);
+    filters->setSpacing(2);
+    filters->addWidget(ComboBox1);
+    filters->addWidget(ComboBox2);
     auto *bar = new QHBoxLayout(pnl2);
     bar->setContentsMargins(4, 2, 4, 4);
     bar->addWidget(GroupBoxPesquisa, 3);
@@ -275,6 +269,19 @@ void TForm1::buildTopBar()
     bar->addWidget(Termometro, 0, Qt::AlignBottom);
     bar->addWidget(btn1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn1, 0, Qt::AlignBottom);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pnl2);
+    layout->addWidget(DBGrid1, 1);
+    layout->addWidget(LinhaStatus);
+    // Tab leaves the grid for the filters and goes round the top bar back to it; the search box
+    // comes last, as entering it starts a new search.
+    DBGrid1->setTabKeyNavigation(false);
+    const QList<QWidget *> chain{DBGrid1, ComboBox1, ComboBox2, DBNavigator1, BitBtn3, btn1, BitBtn1, Edit1};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void TForm1::FormCreate()

@@ -137,7 +137,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The window is made in steps: its controls, the features' panels, their handlers, its layout.
     void buildTopBar();
+    void buildPanels();
+    void wireHandlers();
+    void layOut();
     void coverWithLoginPanel();
     browser::WaitIndicator &waitIndicator();
     void rebuildStockQuery();

@@ -87,6 +87,35 @@ TEST_F(Db, ErrorsCarryTheServerTextAndATooLongValueIsRefused)
     EXPECT_NO_THROW(tdb.conn().execute(QStringLiteral("insert into LOTES (LOTE) values ('ok')")));
 }
 
+// Statements, their messages and blobs go back to the engine whatever ends the call: a failed
+// prepare, a wrong number of parameters, a refused value, a cursor that fails, blobs written and
+// read. The attachment holds no more statements after a hundred such calls than before.
+TEST_F(Db, FailedCallsLeaveNoStatementOnTheAttachment)
+{
+    Connection &conn = tdb.conn();
+    const auto statementsHeld = [&] {
+        return conn.query(QStringLiteral("select count(*) from MON$STATEMENTS where MON$ATTACHMENT_ID = CURRENT_CONNECTION"))
+            .rows[0][0]
+            .toInt();
+    };
+    conn.execute(QStringLiteral("insert into LOTES (DESCRICAO, FICHA) values ('A', ?)"), {Value::blob(QByteArray(70000, 'f'))});
+    const int64_t before = statementsHeld();
+    for (int i = 0; i < 25; ++i) {
+        Transaction tx(conn);
+        EXPECT_THROW(tx.execute(QStringLiteral("insert into LOTES (DESCRICAO) values (?)"), {}), DbError);
+        EXPECT_THROW(tx.execute(QStringLiteral("insert into LOTES (QTD) values ('abc')")), DbError);
+        EXPECT_THROW(tx.execute(QStringLiteral("insert into NAO_EXISTE (A) values (1)")), DbError);
+        EXPECT_THROW(tx.open(QStringLiteral("select DESCRICAO from LOTES where LOTE = ?")), DbError);
+        EXPECT_THROW(tx.query(QStringLiteral("select 1 / (char_length(DESCRICAO) - 1) from LOTES where DESCRICAO = ?"),
+                              {Value::text(QStringLiteral("A"))}),
+                     DbError);
+        tx.execute(QStringLiteral("update LOTES set FICHA = ? where DESCRICAO = 'A'"), {Value::blob(QByteArray(40000, 'g'))});
+        EXPECT_EQ(tx.query(QStringLiteral("select FICHA from LOTES")).rows[0][0].toBytes().size(), 40000);
+        tx.rollback();
+    }
+    EXPECT_EQ(statementsHeld(), before);
+}
+
 TEST_F(Db, ConcurrentUpdatesWaitForEachOtherAndLoseNothing)
 {
     tdb.conn().execute(QStringLiteral("insert into LOTES (LOTE, SALDO) values ('L1', 100)"));

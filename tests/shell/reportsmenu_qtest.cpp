@@ -90,7 +90,7 @@ private Q_SLOTS:
 
         panel->BitBtn16->click();
         QVERIFY(panel->PainelPeriodo->isVisible());
-        QCOMPARE(panel->PainelPeriodo->Purpose, 2);
+        QVERIFY(panel->PainelPeriodo->Purpose == reports_ui::PeriodPanel::Purposes::DeductionAudit);
         QVERIFY(panel->PainelPeriodo->EditDataInicial->hasFocus());
         panel->PainelPeriodo->EditDataInicial->setText(QStringLiteral("01/03/26"));
         panel->PainelPeriodo->EditDataFinal->setText(QStringLiteral("31/03/26"));

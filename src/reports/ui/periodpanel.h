@@ -23,8 +23,9 @@ public:
     // A box's text as typed: its slashes, and a blank for each empty position ("  /  /  ").
     static QString boxText(const QLineEdit *box);
 
-    // Who opened the panel: 1 the cost of products sold, 2 the stock deduction audit.
-    int Purpose = 0;
+    // Who opened the panel, and so where its "Ok" goes on.
+    enum class Purposes { None, CostOfSales, DeductionAudit };
+    Purposes Purpose = Purposes::None;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

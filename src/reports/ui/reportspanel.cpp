@@ -47,6 +47,14 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
       m_grid(grid),
       m_window(window)
 {
+    buildControls();
+    wireHandlers();
+    layOut();
+    hide();
+}
+
+void ReportsPanel::buildControls()
+{
     setObjectName(QStringLiteral("pnlRelatorios"));
     setFrameShape(QFrame::Panel);
     setFrameShadow(QFrame::Raised);
@@ -71,8 +79,6 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     gg1->setObjectName(QStringLiteral("gg1"));
     gg1->setRange(0, 100);
     gg1->setValue(0);
-    auto *progress = new QVBoxLayout(GroupBoxProgresso);
-    progress->addWidget(gg1);
     const auto excel = [this](const char *name) {
         auto *b = new QPushButton(QStringLiteral("Excel"), this);
         b->setObjectName(QString::fromLatin1(name));
@@ -112,25 +118,6 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
         b->setAccessibleName(QString::fromUtf8(name));
     btn_1->setMinimumWidth(250);
 
-    auto *grid_ = new QGridLayout(this);
-    grid_->setContentsMargins(10, 10, 10, 10);
-    grid_->addWidget(btn3, 0, 0, 1, 2);
-    grid_->addWidget(btn2, 0, 2);
-    grid_->addWidget(btn_1, 1, 0);
-    grid_->addWidget(btn6, 1, 1);
-    grid_->addWidget(btn9, 1, 2, 2, 1);
-    grid_->addWidget(btnFinanceiro, 2, 0);
-    grid_->addWidget(BitBtn6, 2, 1);
-    grid_->addWidget(BitBtn11, 3, 0);
-    grid_->addWidget(BitBtn15, 3, 1);
-    grid_->addWidget(BitBtn12, 3, 2);
-    grid_->addWidget(BitBtn16, 4, 0, 1, 2);
-    grid_->addWidget(btnRastrearPedido, 4, 2);
-    grid_->addWidget(BitBtn2, 5, 0, 1, 3);
-    grid_->addWidget(btnVencimentos, 6, 0, 1, 3);
-    grid_->addWidget(GroupBoxProgresso, 7, 0, 1, 3);
-    grid_->addWidget(btn4, 8, 0, 1, 3);
-
     auto waitPanel = [this](const char *name, const QString &caption) {
         auto *l = new QLabel(caption, this);
         l->setObjectName(QLatin1String(name));
@@ -148,10 +135,13 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     PainelAguarde2 = waitPanel("PainelAguarde2", QStringLiteral("Aguarde..."));
     PainelPeriodo = new PeriodPanel(this);
 
-    PainelDeErros = new ErrorPanel(window);
+    PainelDeErros = new ErrorPanel(m_window);
     btn4->setAccessibleName(QStringLiteral("Sair dos relatórios"));
     PainelDeErros->BitBtn8->setAccessibleName(QStringLiteral("Sair da lista de erros"));
+}
 
+void ReportsPanel::wireHandlers()
+{
     connect(btn3, &QPushButton::clicked, this, &ReportsPanel::btn3Click);
     connect(btn_1, &QPushButton::clicked, this, &ReportsPanel::btn_1Click);
     connect(btn6, &QPushButton::clicked, this, &ReportsPanel::btn6Click);
@@ -163,11 +153,11 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     connect(BitBtn15, &QPushButton::clicked, this, &ReportsPanel::BitBtn15Click);
     connect(PainelPeriodo->BitBtn13, &QPushButton::clicked, this, &ReportsPanel::BitBtn13Click);
     connect(PainelPeriodo->BitBtn14, &QPushButton::clicked, this, &ReportsPanel::BitBtn14Click);
-    window->installEventFilter(this);
+    m_window->installEventFilter(this);
     // "Sair" gives the focus back to the grid; the period and error panels to the button that
     // opened them. The error panel covers the whole window while it is shown, the period panel
     // the reports panel: the buttons under it take no key (nor an Alt letter) meanwhile.
-    data_ui::keepPlace(this, grid);
+    data_ui::keepPlace(this, m_grid);
     data_ui::keepPlace(PainelPeriodo, nullptr, true);
     data_ui::keepPlace(PainelDeErros, nullptr, true);
     // Esc closes the panel on top as its own button would: "Sair" (not while a report is made),
@@ -175,7 +165,30 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     data_ui::closeOnEscape(this, [this] { btn4Click(); });
     data_ui::closeOnEscape(PainelPeriodo, [this] { BitBtn14Click(); });
     data_ui::closeOnEscape(PainelDeErros, [this] { PainelDeErros->BitBtn8Click(); });
-    hide();
+}
+
+void ReportsPanel::layOut()
+{
+    auto *progress = new QVBoxLayout(GroupBoxProgresso);
+    progress->addWidget(gg1);
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addWidget(btn3, 0, 0, 1, 2);
+    layout->addWidget(btn2, 0, 2);
+    layout->addWidget(btn_1, 1, 0);
+    layout->addWidget(btn6, 1, 1);
+    layout->addWidget(btn9, 1, 2, 2, 1);
+    layout->addWidget(btnFinanceiro, 2, 0);
+    layout->addWidget(BitBtn6, 2, 1);
+    layout->addWidget(BitBtn11, 3, 0);
+    layout->addWidget(BitBtn15, 3, 1);
+    layout->addWidget(BitBtn12, 3, 2);
+    layout->addWidget(BitBtn16, 4, 0, 1, 2);
+    layout->addWidget(btnRastrearPedido, 4, 2);
+    layout->addWidget(BitBtn2, 5, 0, 1, 3);
+    layout->addWidget(btnVencimentos, 6, 0, 1, 3);
+    layout->addWidget(GroupBoxProgresso, 7, 0, 1, 3);
+    layout->addWidget(btn4, 8, 0, 1, 3);
 }
 
 ReportsPanel::~ReportsPanel()
@@ -208,7 +221,7 @@ bool ReportsPanel::stagedRowsFit(reports::StagedBuild asked)
         switch (asked) {
         case reports::StagedBuild::Manufacturing: btn_1Click(); break;
         case reports::StagedBuild::Resale: btnFinanceiroClick(); break;
-        case reports::StagedBuild::CostOfSales: showPeriodPanel(1); break;
+        case reports::StagedBuild::CostOfSales: showPeriodPanel(PeriodPanel::Purposes::CostOfSales); break;
         case reports::StagedBuild::Unknown: break;
         }
     }
@@ -303,21 +316,21 @@ void ReportsPanel::BitBtn6Click()
 
 void ReportsPanel::BitBtn11Click()
 {
-    showPeriodPanel(1);
+    showPeriodPanel(PeriodPanel::Purposes::CostOfSales);
 }
 
 void ReportsPanel::BitBtn16Click()
 {
-    showPeriodPanel(2);
+    showPeriodPanel(PeriodPanel::Purposes::DeductionAudit);
 }
 
 // The period panel, filled from the workstation's stored period; the purpose says what Ok does.
-void ReportsPanel::showPeriodPanel(int purpose)
+void ReportsPanel::showPeriodPanel(PeriodPanel::Purposes purpose)
 {
     if (m_busy)
         return;
     PainelPeriodo->Purpose = purpose;
-    data_ui::noteOpener(PainelPeriodo, purpose == 2 ? BitBtn16 : BitBtn11);
+    data_ui::noteOpener(PainelPeriodo, purpose == PeriodPanel::Purposes::DeductionAudit ? BitBtn16 : BitBtn11);
     m_shownPeriod = reports::StoredPeriod(m_dm);
     PainelPeriodo->EditDataInicial->setText(reports::PeriodBoxText(m_shownPeriod.start));
     PainelPeriodo->EditDataFinal->setText(reports::PeriodBoxText(m_shownPeriod.end));
@@ -364,12 +377,12 @@ void ReportsPanel::BitBtn13Click()
     ReportPeriod = period;
     reports::StorePeriod(m_dm.SQLConnection2, period, today);
     hidePeriodPanel();
-    // Purpose 2, the stock deduction audit, goes on from here with its own panels.
-    if (PainelPeriodo->Purpose == 2) {
+    // The stock deduction audit goes on from here with its own panels.
+    if (PainelPeriodo->Purpose == PeriodPanel::Purposes::DeductionAudit) {
         Q_EMIT auditPeriodConfirmed(period.start, period.end);
         return;
     }
-    if (PainelPeriodo->Purpose != 1)
+    if (PainelPeriodo->Purpose != PeriodPanel::Purposes::CostOfSales)
         return;
     bool showErrors = false;
     {

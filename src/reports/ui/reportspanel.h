@@ -1,5 +1,7 @@
 // pnlRelatorios: the reports panel over the main grid, with the report module it runs.
 #pragma once
+#include "periodpanel.h"
+
 #include "reports/costofsales.h"
 #include "reports/manufacturing.h"
 #include "reports/trm.h"
@@ -19,7 +21,6 @@ struct RunState;
 namespace reports_ui {
 
 class ErrorPanel;
-class PeriodPanel;
 
 class ReportsPanel : public QFrame, public reports::BuildProgress {
     Q_OBJECT
@@ -94,12 +95,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The panel is made in steps: its controls, their handlers, its layout.
+    void buildControls();
+    void wireHandlers();
+    void layOut();
     class Busy;
     void setBusy(bool busy);
     QList<QPushButton *> buttons() const;
     void place();
     void showErrorPanel(QWidget *opener);
-    void showPeriodPanel(int purpose);
+    void showPeriodPanel(PeriodPanel::Purposes purpose);
     void hidePeriodPanel();
     void placeOver(QWidget *panel);
     reports::ReportContext context();

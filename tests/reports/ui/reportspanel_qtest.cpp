@@ -390,7 +390,7 @@ private Q_SLOTS:
         QCOMPARE(f.window.childAt(audit->mapTo(&f.window, audit->rect().center())), static_cast<QWidget *>(audit));
         QTest::mouseClick(audit, Qt::LeftButton);
         QVERIFY(f.panel->PainelPeriodo->isVisible());
-        QCOMPARE(f.panel->PainelPeriodo->Purpose, 2);
+        QVERIFY(f.panel->PainelPeriodo->Purpose == reports_ui::PeriodPanel::Purposes::DeductionAudit);
     }
 
     // "Visualizar" prints the staged rows only under the build and period they were made for;

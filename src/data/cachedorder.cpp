@@ -194,10 +194,25 @@ void resolveTextTies(TextEntry *first, size_t n, size_t depth, const char *texts
             ++j;
         if (j - i > 1) {
             const size_t next = depth + 8;
+            // Nothing left to order when every text of the run is the first one (a product's many
+            // lots): one pass tells, instead of eight bytes at a time to their ends.
+            const auto sameAsFirst = [&](const TextEntry &e) {
+                const TextEntry &f = first[i];
+                if (e.len == f.len)
+                    return std::memcmp(texts + e.off, texts + f.off, e.len) == 0;
+                const TextEntry &shorter = e.len < f.len ? e : f;
+                const TextEntry &longer = e.len < f.len ? f : e;
+                if (std::memcmp(texts + e.off, texts + f.off, shorter.len) != 0)
+                    return false;
+                for (uint32_t b = shorter.len; b < longer.len; ++b)
+                    if (texts[longer.off + b] != ' ')
+                        return false;
+                return true;
+            };
             bool longer = false;
             for (size_t k = i; k < j && !longer; ++k)
                 longer = first[k].len > next;
-            if (longer) {
+            if (longer && !std::all_of(first + i + 1, first + j, sameAsFirst)) {
                 for (size_t k = i; k < j; ++k)
                     first[k].key = textChunk(texts + first[k].off, first[k].len, next);
                 radixByKey(first + i, j - i, spare);

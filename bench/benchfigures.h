@@ -47,6 +47,24 @@ Measure measure(F &&f)
     return {ms(t), db::statementsIssued() - before};
 }
 
+// Two calls timed by turns (a, b, a, b...), `runs` times each, so both meet the same load of a
+// shared machine: the median time of each, with the statements of its last run.
+template <typename A, typename B>
+std::pair<Measure, Measure> measureByTurns(int runs, A &&a, B &&b)
+{
+    std::vector<double> ta, tb;
+    Measure ma{}, mb{};
+    for (int i = 0; i < runs; ++i) {
+        ma = measure(a);
+        ta.push_back(ma.ms);
+        mb = measure(b);
+        tb.push_back(mb.ms);
+    }
+    ma.ms = median(ta);
+    mb.ms = median(tb);
+    return {ma, mb};
+}
+
 // Bytes the allocator has handed out, mapped blocks included.
 inline long long heapInUse()
 {

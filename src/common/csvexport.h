@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <functional>
 #include <stdexcept>
+#include <string_view>
 
 namespace db {
 struct Rows;
@@ -57,18 +58,50 @@ QString LotListMessage(const QDate &today);
 QString StockValueMessage(const QDate &today);
 QString CostOfSalesMessage(const QDate &today);
 
+// A file's bytes made straight in Windows-1252, field after field, with the formats above
+// (CsvField, PlainValue, FixedDecimals): a text is converted once, or copied when it is already
+// Windows-1252, and numbers and dates are written without a string of their own. The separator
+// goes before every field but a line's first.
+class CsvBuilder {
+public:
+    explicit CsvBuilder(qsizetype expectedBytes = 0);
+    // Text already in Windows-1252 (as the cached rows hold it), quoted when it needs it.
+    CsvBuilder &text(std::string_view cp1252);
+    CsvBuilder &text(const QString &text);              // CsvField(text)
+    CsvBuilder &value(const db::Value &v);              // CsvField(PlainValue(v))
+    CsvBuilder &bare(const db::Value &v);               // PlainValue(v), never quoted
+    CsvBuilder &bare(const QString &text);              // the text as it is, never quoted
+    CsvBuilder &fixed(const db::Value &v, int decimals);   // FixedDecimals(v, decimals)
+    CsvBuilder &empty();
+    CsvBuilder &endLine();                              // CR LF
+    CsvBuilder &line(const QString &whole);             // a whole line as it is (a header), CR LF
+    const QByteArray &bytes() const { return m_out; }
+    QByteArray take() { return std::move(m_out); }
+
+private:
+    void separator();
+    void appendText(const QString &text, bool quoteWhenNeeded);
+    QByteArray m_out;
+    bool m_lineStart = true;
+};
+
 // Writes the lines (CR LF after each) to a temporary file beside the target and moves it into
 // place; throws ExportError when the folder or the file cannot be written.
 void WriteCsvFile(const platform::WinPaths &paths, const QString &windowsPath, const QStringList &lines);
+// The same with the file's bytes made already.
+void WriteCsvBytes(const platform::WinPaths &paths, const QString &windowsPath, const QByteArray &bytes);
 
 // The lines of each export. The lot list is read from the cached rows in the grid's current
 // order without moving the cursor; pump is called every so many rows of the staged reports so
 // the window keeps answering.
 QStringList LotListLines(const data::CachedDataset &ESTLOTE);
+QByteArray LotListBytes(const data::CachedDataset &ESTLOTE);
 QStringList StockValueLines(const data::Query &staging, const std::function<void()> &pump = {});
 QStringList CostOfSalesLines(const data::Query &staging, const std::function<void()> &pump = {});
 QStringList StockValueLines(const db::Rows *rows, const std::function<void()> &pump = {});
 QStringList CostOfSalesLines(const db::Rows *rows, const std::function<void()> &pump = {});
+QByteArray StockValueBytes(const db::Rows *rows, const std::function<void()> &pump = {});
+QByteArray CostOfSalesBytes(const db::Rows *rows, const std::function<void()> &pump = {});
 
 // The three exports whole: lines, file, message. A file that cannot be written is reported through
 // op.error and no success message is shown. The lot list leaves the grid on the row it was on

@@ -117,6 +117,20 @@ db::Value CachedDataset::valueAt(int row, int column) const
     return d->rowValue(d->order[size_t(row)], column);
 }
 
+bool CachedDataset::textBytesAt(int row, int column, std::string_view &bytes) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= fieldCount())
+        return false;
+    if (row == m_current && (m_state == State::Edit || m_state == State::Insert))
+        return false;
+    const int id = d->order[size_t(row)];
+    if (d->kinds[size_t(column)] != KeyKind::Text || !d->isRaw(id))
+        return false;
+    const unsigned char *r = d->raw(id);
+    bytes = rawNull(r, d->column(column)) ? std::string_view() : rawText(r, d->column(column));
+    return true;
+}
+
 void CachedDataset::setValue(const QString &column, const db::Value &value)
 {
     if (m_state != State::Edit && m_state != State::Insert)

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -108,6 +109,11 @@ public:
     QString text(const QString &column) const { return value(column).toString(); }
     // Value at a row of the current order.
     db::Value valueAt(int row, int column) const;
+    // The Windows-1252 bytes of a text column at a row of the current order as fetched, without
+    // decoding them (a null reads as empty); false when the column is no text or the row's value
+    // is held decoded (edited, inserted, being edited): then valueAt has it. The bytes stay
+    // valid until the rows are loaded again.
+    bool textBytesAt(int row, int column, std::string_view &bytes) const;
     // Sets a value of the current row; only in Edit or Insert state.
     void setValue(const QString &column, const db::Value &value);
 

@@ -178,6 +178,14 @@ struct CachedDataset::Impl {
     bool modified = false;
     mutable std::vector<SearchIndex> search;
     mutable bool anySearch = false;
+    // Per column, the sort keys of the fetched rows, read out of the row buffers at the column's
+    // first sort: the buffers of fetched rows never change, so the keys hold until the next load
+    // (a row whose value is held decoded is asked for its value instead).
+    struct ColumnKeys {
+        std::vector<uint64_t> keys;
+        std::vector<unsigned char> null;
+    };
+    std::vector<ColumnKeys> sortKeys;
 
     static std::unique_ptr<Impl> fetch(db::Connection &conn, const QString &sql);
 

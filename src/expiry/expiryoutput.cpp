@@ -41,34 +41,40 @@ QString LotNote(const ExpiringLot &l)
     return notes.join(QStringLiteral(", "));
 }
 
-QStringList ExpiryCsvLines(const Summary &s)
+QByteArray ExpiryCsvBytes(const Summary &s)
 {
-    using exports::CsvField;
-    QStringList lines{kExpiryCsvHeader};
-    lines.reserve(qsizetype(s.lots.size()) + 1);
-    const auto money = [](double v) { return exports::FixedDecimals(db::Value::real(v), 2); };
+    exports::CsvBuilder out(qsizetype(s.lots.size()) * 160 + 512);
+    out.line(kExpiryCsvHeader);
     for (const ExpiringLot &l : s.lots) {
-        QStringList f;
-        f << CsvField(HorizonName(l.horizon)) << CsvField(l.codigo) << CsvField(l.descricao) << CsvField(l.grupo)
-          << CsvField(l.lote) << CsvField(l.fornecedor) << CsvField(l.laboratorio) << CsvField(l.situacao)
-          << exports::PlainValue(db::Value::real(l.saldo)) << CsvField(l.unidade)
-          << l.validade.toString(QStringLiteral("dd/MM/yyyy")) << QString::number(l.daysLeft);
+        out.text(HorizonName(l.horizon)).text(l.codigo).text(l.descricao).text(l.grupo).text(l.lote).text(l.fornecedor)
+            .text(l.laboratorio).text(l.situacao).bare(db::Value::real(l.saldo)).text(l.unidade)
+            .bare(db::Value::date(l.validade)).bare(db::Value::integer(l.daysLeft));
         if (l.valued)
-            f << money(l.cost) << money(l.sale);
+            out.fixed(db::Value::real(l.cost), 2).fixed(db::Value::real(l.sale), 2);
         else
-            f << (l.registered ? kUnitNotConvertedText : kNotRegisteredText) << QString();
-        f << yesNo(l.quarantine()) << yesNo(l.shared()) << (l.registered ? yesNo(!l.outsideReports) : QString());
-        f << (l.projected ? exports::PlainValue(db::Value::real(l.leftover)) : QString())
-          << (l.projected && l.valued ? money(l.leftoverCost) : QString());
-        lines << f.join(QLatin1Char(';'));
+            out.bare(l.registered ? kUnitNotConvertedText : kNotRegisteredText).empty();
+        out.bare(yesNo(l.quarantine())).bare(yesNo(l.shared()));
+        if (l.registered)
+            out.bare(yesNo(!l.outsideReports));
+        else
+            out.empty();
+        if (l.projected)
+            out.bare(db::Value::real(l.leftover));
+        else
+            out.empty();
+        if (l.projected && l.valued)
+            out.fixed(db::Value::real(l.leftoverCost), 2);
+        else
+            out.empty();
+        out.endLine();
     }
-    return lines;
+    return out.take();
 }
 
 void ExportExpiry(const Summary &s, const platform::WinPaths &paths, const QDate &today, platform::Operator &op)
 {
     try {
-        exports::WriteCsvFile(paths, ExpiryCsvPath(today), ExpiryCsvLines(s));
+        exports::WriteCsvBytes(paths, ExpiryCsvPath(today), ExpiryCsvBytes(s));
     } catch (const exports::ExportError &e) {
         op.error(e.message());
         return;

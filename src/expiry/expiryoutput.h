@@ -23,8 +23,8 @@ inline const QString kExpiryCsvHeader = QStringLiteral(
 QString ExpiryCsvPath(const QDate &today);
 QString ExpiryCsvMessage(const QDate &today);
 
-// The header and one line per lot of every horizon, soonest first.
-QStringList ExpiryCsvLines(const Summary &s);
+// The file's bytes: the header and one line per lot of every horizon, soonest first.
+QByteArray ExpiryCsvBytes(const Summary &s);
 // Lines, file, message; a file that cannot be written is told through op.error.
 void ExportExpiry(const Summary &s, const platform::WinPaths &paths, const QDate &today, platform::Operator &op);
 

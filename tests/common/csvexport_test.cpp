@@ -5,11 +5,17 @@
 #include "support/modulerig.h"
 #include "support/qtprint.h"
 
+#include "platform/cp1252.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
 
 using testsupport::MessageKind;
 using testsupport::RecordedMessage;
@@ -51,6 +57,67 @@ TEST(CsvExport, FieldsAndNumbers)
               QStringLiteral("Arquivo \"C:\\FORMULIX\\ESTOQFIN24.03.07.CSV\" gerado com sucesso. \rAbra-o no Excel."));
     EXPECT_EQ(exports::CostOfSalesMessage(QDate(2024, 3, 7)),
               QStringLiteral("Arquivo \"C:\\FORMULIX\\CPV24.03.07.CSV\" gerado com sucesso. \rAbra-o no Excel."));
+}
+
+// The byte builder against the text functions it stands in for: every field written both ways
+// must give the same bytes.
+TEST(CsvExport, BuilderWritesWhatTheTextFormatsWrite)
+{
+    auto dec = [](int64_t m, int scale) { return db::Value::decimal(db::Decimal{m, scale}); };
+    std::vector<db::Value> values = {
+        db::Value(), db::Value::text(QString()), db::Value::text(QStringLiteral("Ácido; bórico")),
+        db::Value::text(QStringLiteral("5\" pol")), db::Value::text(QStringLiteral("a\r\nb")),
+        db::Value::text(QStringLiteral("Preço € 5 “aspas” – Œuvre")), db::Value::text(QStringLiteral("日本")),
+        db::Value::text(QString(QChar(0x81)) + QChar(0x9D) + QChar(0xA0)), db::Value::text(QStringLiteral("  x  ")),
+        dec(0, 0), dec(0, 8), dec(-5, 2), dec(125, 1), dec(1200000000, 8), dec(-123456789012345678, 8),
+        dec(7, -2), dec(99995, 4), dec(-4999, 4), db::Value::integer(0), db::Value::integer(-42),
+        db::Value::integer(std::numeric_limits<int64_t>::min() + 1), db::Value::date(QDate(2025, 12, 31)),
+        db::Value::date(QDate(1, 1, 1)), db::Value::date(QDate(99, 2, 3)), db::Value::date(QDate()),
+        db::Value::date(QDate(-5, 1, 1)), db::Value::date(QDate(12345, 6, 7)),
+        db::Value::timestamp(QDateTime(QDate(2024, 3, 7), QTime(13, 5, 9))),
+        db::Value::timestamp(QDateTime(QDate(2024, 3, 7), QTime(0, 0))),
+    };
+    for (double d : {0.0, -0.0, 0.1 + 0.2, 31.255, 2.675, -0.001, -0.005, 1.005, -2.5, 1e20, 1.5e20, 1e-7, -1.25e-5,
+                     123456789012345.6, 1e15, 1e16, 0.000123, 99.995, 5e-324, 1.7976931348623157e308,
+                     std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN()})
+        values.push_back(db::Value::real(d));
+    std::mt19937_64 rng(20240307);
+    for (int i = 0; i < 2000; ++i) {
+        values.push_back(db::Value::real(std::ldexp(double(int64_t(rng() >> 11)) - double(1ll << 52), int(rng() % 80) - 60)));
+        values.push_back(dec(int64_t(rng() % 2000000000000) - 1000000000000, int(rng() % 9)));
+        values.push_back(db::Value::real(double(int64_t(rng() % 2000000) - 1000000) / 1000.0));
+    }
+    for (const db::Value &v : values) {
+        const QString shown = v.kind() == db::Value::Kind::Double ? QString::number(v.toDouble(), 'g', 17) : v.toString();
+        exports::CsvBuilder b;
+        b.value(v).bare(v);
+        QStringList expected{exports::CsvField(exports::PlainValue(v)), exports::PlainValue(v)};
+        if (v.kind() != db::Value::Kind::Text && v.kind() != db::Value::Kind::Date && v.kind() != db::Value::Kind::Timestamp) {
+            for (int decimals : {0, 2, 4, 5}) {
+                b.fixed(v, decimals);
+                expected << exports::FixedDecimals(v, decimals);
+            }
+        }
+        if (v.kind() == db::Value::Kind::Text) {
+            b.text(v.toString()).bare(v.toString());
+            expected << exports::CsvField(v.toString()) << v.toString();
+        }
+        b.endLine();
+        EXPECT_EQ(b.bytes().toStdString(), (platform::toCp1252(expected.join(QLatin1Char(';'))) + "\r\n").toStdString())
+            << qPrintable(shown);
+    }
+    // Stored bytes, every byte value among them, copied or quoted as their decoded text would be.
+    std::string all;
+    for (int c = 1; c < 256; ++c)
+        all.push_back(char(c));
+    for (const std::string &bytes : {all, std::string("plain"), std::string("a;b"), std::string("\"q\""),
+                                     std::string("\x81\x8d\x8f\x90\x9d"), std::string()}) {
+        exports::CsvBuilder b;
+        b.text(std::string_view(bytes)).text(std::string_view("x")).endLine();
+        const QString decoded = platform::fromCp1252(bytes.data(), int(bytes.size()));
+        EXPECT_EQ(b.bytes(), platform::toCp1252(exports::CsvField(decoded) + QStringLiteral(";x\r\n"))) << bytes;
+    }
 }
 
 class Exports : public ::testing::Test {

@@ -7,7 +7,12 @@
 #include "support/qtprint.h"
 #include "support/testdb.h"
 
+#include "platform/cp1252.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
 
 using data::CachedDataset;
 using datatest::Lot;
@@ -343,6 +348,59 @@ TEST_F(LotCache, TextSortFollowsWindows1252BytesLikeTheServer)
     const QStringList sorted = shown(QStringLiteral("DESCRICAO"));
     EXPECT_EQ(sorted, (QStringList{"<null>", "Benzoato  ", "Benzoato", "Cafeína", "Zinco", "abacate", "Ácido"}));
     EXPECT_EQ(sorted, column(tdb.conn(), "DESCRICAO", "DESCRICAO nulls first, LOTE"));
+}
+
+TEST_F(LotCache, LongListsWithSharedPrefixesSortAndSearchAsTheServerOrders)
+{
+    // Enough rows for the long-list path, names that tie on their first bytes and far beyond,
+    // differ only in trailing blanks, accents or case, empty texts and nulls.
+    const QStringList stems{"Produto ação ", "Produto acao ", "Produto Ação ", "Produto ação", "Produto ação  ", "",
+                            "Ácido bórico 5%", "Ácido bórico 5% ", "abacate", "Zinco quelato 20% (glicina)", "Z"};
+    {
+        db::Transaction tx(tdb.conn());
+        db::Prepared ins(tx, QStringLiteral("insert into ESTLOTE (DESCRICAO, LOTE, FORNECEDOR, CODIGO, LABORATORIO) "
+                                            "values (?, ?, ?, ?, 'Almoxarifado')"));
+        for (int i = 0; i < 700; ++i) {
+            const QString stem = stems[(i * 7) % stems.size()];
+            const QString name = i % 13 == 0 ? QString()
+                               : stem.size() > 8 && i % 3 ? stem + QString::number((i * 31) % 17) : stem;
+            ins.execute({i % 29 == 0 ? db::Value() : db::Value::text(name),
+                         db::Value::text(QStringLiteral("L%1").arg(i, 4, 10, QLatin1Char('0'))),
+                         i % 5 == 0 ? db::Value() : db::Value::text(QStringLiteral("Fornecedor %1").arg(i % 11)),
+                         db::Value::text(QString::number(i))});
+        }
+        tx.commit();
+    }
+    openOn(lotStatement(QStringLiteral("LOTE")));
+    for (const char *col : {"DESCRICAO", "FORNECEDOR"}) {
+        ds.setIndexFieldNames(QString::fromLatin1(col));
+        EXPECT_EQ(shown(QStringLiteral("LOTE")), column(tdb.conn(), "LOTE", QStringLiteral("%1 nulls first, LOTE").arg(col)))
+            << col;
+    }
+    // The search on a column the order does not follow lands where the sorted column would.
+    ds.setIndexFieldNames(QString());
+    const QStringList sorted = column(tdb.conn(), "DESCRICAO", "DESCRICAO nulls first, LOTE");
+    for (const char *text : {"", "Produto", "Produto ação", "Produto ação 1", "Produto açãp", "Z", "Zz", "\xC3\x81", "b"}) {
+        // The server's comparison: both texts filled with blanks to one length, bytes unsigned.
+        const auto notBelow = [](QByteArray a, QByteArray b) {
+            const qsizetype n = std::max(a.size(), b.size());
+            a = a.leftJustified(n, ' ');
+            b = b.leftJustified(n, ' ');
+            return std::memcmp(a.constData(), b.constData(), size_t(n)) >= 0;
+        };
+        const QByteArray wanted = platform::toCp1252(QString::fromUtf8(text));
+        qsizetype expected = sorted.size() - 1;
+        for (qsizetype i = 0; i < sorted.size(); ++i) {
+            const QByteArray v = sorted[i] == QStringLiteral("<null>") ? QByteArray() : platform::toCp1252(sorted[i]);
+            if (notBelow(v, wanted)) {
+                expected = i;
+                break;
+            }
+        }
+        const int row = ds.nearestRow(QStringLiteral("DESCRICAO"), QString::fromUtf8(text));
+        const db::Value v = ds.valueAt(row, ds.fieldIndex(QStringLiteral("DESCRICAO")));
+        EXPECT_EQ(v.isNull() ? QStringLiteral("<null>") : v.toString(), sorted[expected]) << text;
+    }
 }
 
 TEST_F(LotCache, NearestRowLandsOnTheFirstValueNotBelowTheText)

@@ -469,14 +469,14 @@ LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot)
 
     db::Transaction tx(central);
     // Where it came from: the purchase lines of the lot number, by the invoices' lot index; the
-    // product is told by either form of its name, as everywhere in the trace.
+    // product is told by its code or its name folded, as everywhere in the trace.
     {
         db::Cursor c = tx.open(
-            QStringLiteral("select NOTAFISCAL, DATA, QUANTIDADE, UNIDADE, FORNECEDOR, COMPONENTE from COMPRAS "
+            QStringLiteral("select NOTAFISCAL, DATA, QUANTIDADE, UNIDADE, FORNECEDOR, COMPONENTE, CODIGO from COMPRAS "
                            "where LOTE = ? order by DATA, CODCOMPRA"),
             {lote});
         while (c.next()) {
-            if (!sameSupplier(texts.text(c, 4)) || !sameProduct(QString(), texts.text(c, 5)))
+            if (!sameSupplier(texts.text(c, 4)) || !sameProduct(texts.text(c, 6), texts.text(c, 5)))
                 continue;
             PurchaseLine p;
             p.notaFiscal = texts.text(c, 0);

@@ -184,6 +184,9 @@ public:
     Rows query(const QString &sql, const std::vector<Value> &params = {});
 
     Firebird::IAttachment *handle();   // opens when needed
+    // From another thread, while the thread using this connection keeps it open: the statement
+    // it runs now ends with an error at once. Nothing when it is not attached.
+    void interrupt();
     // A connection-lost error drops the attachment, so the next use attaches again.
     void noteError(const DbError &e);
 

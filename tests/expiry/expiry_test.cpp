@@ -175,10 +175,11 @@ TEST_F(Expiry, UseInAUnitNoLotSharesIsCountedUnderTheTable)
                              "projeção."));
     EXPECT_TRUE(expiry::ProjectionNote(s).endsWith(expiry::UseNotConvertedLine(s)));
     for (const expiry::ExpiringLot &l : s.lots) {
-        if (l.lote == QLatin1String("LCX"))
+        if (l.lote == QLatin1String("LCX")) {
             EXPECT_NEAR(l.leftover, 4 - 5.0 / 6, 1e-9);
-        if (l.lote == QLatin1String("L31"))
+        } else if (l.lote == QLatin1String("L31")) {
             EXPECT_NEAR(l.leftover, 2.8, 1e-9);   // as without the unit lines
+        }
     }
 
     // Without such lines nothing is said.

@@ -86,7 +86,7 @@ int main(int argc, char **argv)
         expiry_ui::ExpiryPanel *panel = form.PainelVencimentos;
 
         std::printf("expiry panel on %s, today %s\n", qPrintable(demo), qPrintable(today.toString(Qt::ISODate)));
-        std::vector<double> open, projected, pure;
+        std::vector<double> open, toProjection, pure;
         uint64_t statements = 0, allStatements = 0;
         for (int r = 0; r < runs; ++r) {
             panel->hide();
@@ -105,7 +105,7 @@ int main(int argc, char **argv)
                 loop.exec();
             }
             panel->repaint();
-            projected.push_back(ms(t));
+            toProjection.push_back(ms(t));
             allStatements = db::statementsIssued() - before;
         }
         const expiry::Summary &s = panel->summary();
@@ -157,7 +157,7 @@ int main(int argc, char **argv)
                     median(open), runs, static_cast<unsigned long long>(statements));
         std::printf("  button to projection    %.1f ms (median of %d), %llu statements in all (the use read on a "
                     "worker, the panel usable meanwhile)\n",
-                    median(projected), runs, static_cast<unsigned long long>(allStatements));
+                    median(toProjection), runs, static_cast<unsigned long long>(allStatements));
         std::printf("  statements and summary  %.1f ms (median), %.0f%% of the above, %llu statements\n", median(loaded),
                     100.0 * median(loaded) / median(open), static_cast<unsigned long long>(loadStatements));
         std::printf("  use statement alone     %.1f ms (median), %.0f%% of the above, %llu statement(s)\n",

@@ -170,6 +170,8 @@ CREATE TABLE COMPRAS (
 );
 -- The invoice of a lot is looked up by product name and lot number.
 CREATE INDEX IX_COMPRAS_COMPONENTE_LOTE ON COMPRAS (COMPONENTE, LOTE);
+-- A lot's trace reads every purchase of the lot number, the product's name in any spelling.
+CREATE INDEX IX_COMPRAS_LOTE ON COMPRAS (LOTE);
 
 CREATE TABLE FORNECED (
   CODIGO        VARCHAR(4),

@@ -98,6 +98,14 @@ void Connection::close()
     });
 }
 
+void Connection::interrupt()
+{
+    if (IAttachment *att = m_att) {
+        Status st;
+        att->cancelOperation(&st, fb_cancel_raise);
+    }
+}
+
 IAttachment *Connection::handle()
 {
     open();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace Firebird {
@@ -51,6 +52,11 @@ public:
     Value value(const unsigned char *row, int col) const;
     // The raw Windows-1252 bytes of a text column (CHAR values keep their filling blanks).
     QByteArray textBytes(const unsigned char *row, int col) const;
+    // The same bytes where they lie in the row, valid until the next row is fetched; empty for a
+    // null or a column that is not text.
+    std::string_view textView(const unsigned char *row, int col) const;
+    // A text column decoded (what value() gives as text), without making a Value.
+    QString text(const unsigned char *row, int col) const;
 
     void setColumns(std::vector<Column> cols, unsigned size) { m_columns = std::move(cols); m_size = size; }
 
@@ -73,6 +79,11 @@ public:
     const unsigned char *row() const { return m_buffer.data(); }
     Value value(int col) const;                // blobs are read whole
     Value value(const QString &name) const;
+    // Straight from the fetched row, for long reads: whether the column is null, and a text
+    // column's bytes (valid until the next row) or its decoded text.
+    bool isNull(int col) const { return m_layout.isNull(row(), col); }
+    std::string_view textView(int col) const { return m_layout.textView(row(), col); }
+    QString text(int col) const { return m_layout.text(row(), col); }
     QByteArray blob(int col) const;
     void close();
 
@@ -173,6 +184,9 @@ public:
     Rows query(const QString &sql, const std::vector<Value> &params = {});
 
     Firebird::IAttachment *handle();   // opens when needed
+    // From another thread, while the thread using this connection keeps it open: the statement
+    // it runs now ends with an error at once. Nothing when it is not attached.
+    void interrupt();
     // A connection-lost error drops the attachment, so the next use attaches again.
     void noteError(const DbError &e);
 
@@ -194,6 +208,9 @@ private:
     std::unique_ptr<Use> m_use;
     friend class ConnectionUse;
 };
+
+// Windows-1252 bytes as the database's text values are decoded.
+QString decodeCp1252(const char *data, int size);
 
 // Statements this process has sent to be executed or opened (a conflict tried again counts again);
 // the benchmarks print it beside their times.

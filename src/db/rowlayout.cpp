@@ -6,6 +6,48 @@ namespace db {
 
 using namespace engine;
 
+namespace {
+
+// The code page's 256 characters, taken once from the converter itself: a value then costs one
+// table look-up per byte instead of a pass through the converter.
+struct Cp1252Table {
+    char16_t units[256];
+    bool single[256];   // the byte gives one UTF-16 unit
+    Cp1252Table()
+    {
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            const QString s = platform::fromCp1252(&byte, 1);
+            single[b] = s.size() == 1;
+            units[b] = single[b] ? char16_t(s.at(0).unicode()) : u'?';
+        }
+    }
+};
+
+const Cp1252Table &cp1252()
+{
+    static const Cp1252Table table;
+    return table;
+}
+
+} // namespace
+
+QString decodeCp1252(const char *data, int size)
+{
+    if (size <= 0)
+        return QString();
+    const Cp1252Table &t = cp1252();
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    for (int i = 0; i < size; ++i)
+        if (!t.single[bytes[i]])
+            return platform::fromCp1252(data, size);
+    QString out(size, Qt::Uninitialized);
+    char16_t *to = reinterpret_cast<char16_t *>(out.data());
+    for (int i = 0; i < size; ++i)
+        to[i] = t.units[bytes[i]];
+    return out;
+}
+
 bool Column::isText() const { return sqlType == SQL_VARYING || sqlType == SQL_TEXT; }
 bool Column::isBlob() const { return sqlType == SQL_BLOB; }
 
@@ -39,6 +81,28 @@ QByteArray RowLayout::textBytes(const unsigned char *row, int col) const
     return QByteArray(reinterpret_cast<const char *>(p), int(c.length));
 }
 
+std::string_view RowLayout::textView(const unsigned char *row, int col) const
+{
+    const Column &c = m_columns[size_t(col)];
+    if (isNull(row, col))
+        return {};
+    const unsigned char *p = row + c.offset;
+    if (c.sqlType == SQL_VARYING) {
+        uint16_t len;
+        std::memcpy(&len, p, 2);
+        return {reinterpret_cast<const char *>(p + 2), len};
+    }
+    if (c.sqlType == SQL_TEXT)
+        return {reinterpret_cast<const char *>(p), c.length};
+    return {};
+}
+
+QString RowLayout::text(const unsigned char *row, int col) const
+{
+    const std::string_view v = textView(row, col);
+    return decodeCp1252(v.data(), int(v.size()));
+}
+
 Value RowLayout::value(const unsigned char *row, int col) const
 {
     if (isNull(row, col))
@@ -48,7 +112,7 @@ Value RowLayout::value(const unsigned char *row, int col) const
     switch (c.sqlType) {
     case SQL_VARYING:
     case SQL_TEXT:
-        return Value::text(platform::fromCp1252(textBytes(row, col)));
+        return Value::text(text(row, col));
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64: {

@@ -196,7 +196,7 @@ QString UseStatement(const QStringList &stations, const QDate &today, int window
     QStringList quoted;
     for (const QString &s : stations)
         quoted << db::quoted(s);
-    return QStringLiteral("select c.CODIGOCOMP, c.UNID, sum(c.QDEESTOQUE) from PEDIDOS p join COMPEDID c on "
+    return QStringLiteral("select c.CODIGOCOMP, c.UNID, sum(c.QDEESTOQUE), count(*) from PEDIDOS p join COMPEDID c on "
                           "c.ESTACAO = p.ESTACAO and c.NPEDIDO = p.NPEDIDO where p.TIPOPEDIDO = 'Pedido' and "
                           "p.DATAPEDIDO > '")
            + db::isoDate(today.addDays(-windowDays)) + QStringLiteral("' and p.DATAPEDIDO <= '") + db::isoDate(today)
@@ -220,7 +220,8 @@ std::vector<UseTotal> ReadUse(db::Connection &central, const QString &storeCnpj,
         db::Cursor c = tx.open(UseStatement(stations, today, windowDays));
         while (c.next())
             use.push_back({c.value(0).isNull() ? QString() : c.value(0).toString(),
-                           c.value(1).isNull() ? QString() : c.value(1).toString(), c.value(2).toDouble()});
+                           c.value(1).isNull() ? QString() : c.value(1).toString(), c.value(2).toDouble(),
+                           int(c.value(3).toInt())});
         c.close();
     }
     tx.commit();
@@ -255,7 +256,8 @@ UnitBase baseOf(const QString &unit)
 // First expiry first out at a steady daily pace: each usable lot, soonest first, gives what is
 // used from the day the lots before it ran out until its expiry day (a lot is no longer used
 // on that day, as the stock reports no longer count it); the rest is left at its expiry.
-void projectLeftovers(std::vector<ExpiringLot> &lots, const std::vector<UseTotal> &use, int windowDays)
+// Gives the order lines whose unit no usable lot of their product converts to (left out).
+int projectLeftovers(std::vector<ExpiringLot> &lots, const std::vector<UseTotal> &use, int windowDays)
 {
     // Daily use per product and unit kind.
     QHash<QString, QHash<QString, double>> daily;
@@ -270,6 +272,13 @@ void projectLeftovers(std::vector<ExpiringLot> &lots, const std::vector<UseTotal
             continue;
         groups[{lots[i].codigo, baseOf(lots[i].unidade).key}].push_back(i);
     }
+    QSet<QString> withLots;
+    for (const auto &[key, members] : groups)
+        withLots.insert(key.first);
+    int notConverted = 0;
+    for (const UseTotal &u : use)
+        if (withLots.contains(u.codigo) && !groups.count({u.codigo, baseOf(u.unidade).key}))
+            notConverted += u.lines;
     for (auto &[key, members] : groups) {
         std::stable_sort(members.begin(), members.end(), [&](size_t a, size_t b) {
             if (lots[a].validade != lots[b].validade)
@@ -295,6 +304,7 @@ void projectLeftovers(std::vector<ExpiringLot> &lots, const std::vector<UseTotal
             l.leftover = used >= balance ? 0 : scaled(balance - used, -s);
         }
     }
+    return notConverted;
 }
 
 } // namespace
@@ -302,6 +312,14 @@ void projectLeftovers(std::vector<ExpiringLot> &lots, const std::vector<UseTotal
 Summary Summarise(const ScopeRead &read, const QHash<QString, ExpiryProduct> &products,
                   const std::vector<UseTotal> &use, const QSet<QString> &quarantineSituations, const QDate &today,
                   int useWindowDays)
+{
+    Summary s = SummariseLots(read, products, quarantineSituations, today, useWindowDays);
+    ProjectLeftovers(s, products, use);
+    return s;
+}
+
+Summary SummariseLots(const ScopeRead &read, const QHash<QString, ExpiryProduct> &products,
+                      const QSet<QString> &quarantineSituations, const QDate &today, int useWindowDays)
 {
     Summary s;
     s.noBalance = read.noBalance;
@@ -391,7 +409,46 @@ Summary Summarise(const ScopeRead &read, const QHash<QString, ExpiryProduct> &pr
     for (auto &[key, row] : sharedByLocation)
         s.shared.push_back(std::move(row));
 
-    projectLeftovers(s.lots, use, useWindowDays);
+    // By expiry, then by name as pt-BR sorts it: each name's sort key is made once, tens of
+    // thousands of lots share a few thousand names.
+    QCollator collator{QLocale(QLocale::Portuguese, QLocale::Brazil)};
+    QHash<QString, int> nameAt;
+    std::vector<QCollatorSortKey> keys;
+    std::vector<int> nameOf(s.lots.size());
+    for (size_t i = 0; i < s.lots.size(); ++i) {
+        auto it = nameAt.constFind(s.lots[i].descricao);
+        if (it == nameAt.constEnd()) {
+            it = nameAt.insert(s.lots[i].descricao, int(keys.size()));
+            keys.push_back(collator.sortKey(s.lots[i].descricao));
+        }
+        nameOf[i] = *it;
+    }
+    std::vector<size_t> order(s.lots.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+        const ExpiringLot &a = s.lots[x], &b = s.lots[y];
+        if (a.validade != b.validade)
+            return a.validade < b.validade;
+        if (nameOf[x] != nameOf[y]) {
+            const int byName = keys[size_t(nameOf[x])].compare(keys[size_t(nameOf[y])]);
+            if (byName != 0)
+                return byName < 0;
+        }
+        return a.lote < b.lote;
+    });
+    std::vector<ExpiringLot> sorted;
+    sorted.reserve(order.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(s.lots[i]));
+    s.lots = std::move(sorted);
+    return s;
+}
+
+void ProjectLeftovers(Summary &s, const QHash<QString, ExpiryProduct> &products, const std::vector<UseTotal> &use)
+{
+    s.leftover = Cells{};
+    s.useLinesNotConverted = projectLeftovers(s.lots, use, s.useWindowDays);
     for (ExpiringLot &e : s.lots) {
         if (!e.projected || !e.valued)
             continue;
@@ -403,17 +460,7 @@ Summary Summarise(const ScopeRead &read, const QHash<QString, ExpiryProduct> &pr
         if (e.leftover > 0)
             s.leftover[size_t(e.horizon)].add(e.leftoverCost, e.leftoverSale);
     }
-
-    QCollator collator{QLocale(QLocale::Portuguese, QLocale::Brazil)};
-    std::stable_sort(s.lots.begin(), s.lots.end(), [&](const ExpiringLot &a, const ExpiringLot &b) {
-        if (a.validade != b.validade)
-            return a.validade < b.validade;
-        const int byName = collator.compare(a.descricao, b.descricao);
-        if (byName != 0)
-            return byName < 0;
-        return a.lote < b.lote;
-    });
-    return s;
+    s.projectionReady = true;
 }
 
 QString LeftOutCounts(const Summary &s)
@@ -439,6 +486,15 @@ QString LeftOutLine(const Summary &s)
     return LeftOutCounts(s) + QLatin1Char(' ') + OutsideReportsLine(s);
 }
 
+QString UseNotConvertedLine(const Summary &s)
+{
+    if (s.useLinesNotConverted == 0)
+        return QString();
+    return QStringLiteral("%1 linha(s) de pedido em unidade que não se converte para a dos lotes do produto, fora da "
+                          "projeção.")
+        .arg(s.useLinesNotConverted);
+}
+
 std::vector<const ExpiringLot *> LotsOf(const Summary &s, int horizon)
 {
     std::vector<const ExpiringLot *> out;
@@ -450,10 +506,18 @@ std::vector<const ExpiringLot *> LotsOf(const Summary &s, int horizon)
 
 Summary LoadSummary(db::Connection &central, const LoadOptions &o, const QDate &today)
 {
+    QHash<QString, ExpiryProduct> products;
+    Summary s = LoadLots(central, o, today, products);
+    ProjectLeftovers(s, products, ReadUse(central, o.storeCnpj, today, o.useWindowDays));
+    return s;
+}
+
+Summary LoadLots(db::Connection &central, const LoadOptions &o, const QDate &today,
+                 QHash<QString, ExpiryProduct> &products)
+{
     const ScopeRead read = ReadScopeLots(central, o.labScopeClause, today);
-    const QHash<QString, ExpiryProduct> products = ReadExpiryProducts(central, o.includeDiluted);
-    const std::vector<UseTotal> use = ReadUse(central, o.storeCnpj, today, o.useWindowDays);
-    return Summarise(read, products, use, QuarantineSituations(o.quarantineSituations), today, o.useWindowDays);
+    products = ReadExpiryProducts(central, o.includeDiluted);
+    return SummariseLots(read, products, QuarantineSituations(o.quarantineSituations), today, o.useWindowDays);
 }
 
 int LotRow(const data::CachedDataset &ESTLOTE, const ExpiringLot &lot)

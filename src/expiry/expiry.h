@@ -89,6 +89,7 @@ ScopeRead ReadScopeLots(db::Connection &central, const QString &labScopeClause, 
 struct UseTotal {
     QString codigo, unidade;
     double quantity = 0;
+    int lines = 0;   // the order lines summed
 };
 inline constexpr int kDefaultUseWindowDays = 90;
 QString StoreStationsStatement(const QString &storeCnpj);
@@ -146,6 +147,11 @@ struct Summary {
     int unitNotConverted = 0, notRegistered = 0;
     int outsideReports = 0;            // listed and valued, counted apart by the stock reports
     int useWindowDays = kDefaultUseWindowDays;
+    // The projection is added once the store's use is read; until then no lot is projected.
+    bool projectionReady = false;
+    // Order lines of a product whose unit none of its usable lots converts to: left out of the
+    // projection, counted under the table.
+    int useLinesNotConverted = 0;
     QStringList divisorZero;   // DivisorZeroMessage of each product valued at its undivided cost
 };
 
@@ -157,6 +163,12 @@ struct Summary {
 Summary Summarise(const ScopeRead &read, const QHash<QString, ExpiryProduct> &products,
                   const std::vector<UseTotal> &use, const QSet<QString> &quarantineSituations,
                   const QDate &today, int useWindowDays = kDefaultUseWindowDays);
+// The same in two steps: the table without the projection (what the panel shows at once), then
+// the projected leftovers added to it when the store's use has been read.
+Summary SummariseLots(const ScopeRead &read, const QHash<QString, ExpiryProduct> &products,
+                      const QSet<QString> &quarantineSituations, const QDate &today,
+                      int useWindowDays = kDefaultUseWindowDays);
+void ProjectLeftovers(Summary &s, const QHash<QString, ExpiryProduct> &products, const std::vector<UseTotal> &use);
 
 // The names of the table's rows, on the screen and in the printout.
 inline const QString kUsableRowName = QStringLiteral("Estoque utilizável da loja");
@@ -171,6 +183,8 @@ inline const QString kLeftoverRowName = QStringLiteral("Sobra prevista no vencim
 QString LeftOutLine(const Summary &s);
 QString LeftOutCounts(const Summary &s);
 QString OutsideReportsLine(const Summary &s);
+// "n linha(s) de pedido ..." when use was left out of the projection; empty otherwise.
+QString UseNotConvertedLine(const Summary &s);
 inline const QString kUnitNotConvertedText = QStringLiteral("unidade não convertida");
 inline const QString kNotRegisteredText = QStringLiteral("produto sem cadastro");
 
@@ -183,9 +197,13 @@ struct LoadOptions {
     QStringList quarantineSituations;   // configured, besides "Aguardando"
     int useWindowDays = kDefaultUseWindowDays;
 };
-// The summary the panel shows, in three statements: the scope's lots, the product register and
-// the store's use.
+// The summary the panel shows, in four statements: the scope's lots, the product register, the
+// store's workstations and their use.
 Summary LoadSummary(db::Connection &central, const LoadOptions &options, const QDate &today);
+// What the panel shows first, in two statements: the scope's lots and the register (kept in
+// `products` for the projection), without the projection.
+Summary LoadLots(db::Connection &central, const LoadOptions &options, const QDate &today,
+                 QHash<QString, ExpiryProduct> &products);
 
 // The row of the grid's lot dataset holding the lot (code, lot, supplier and location, the
 // table's key); -1 when the grid's current list does not hold it.

@@ -97,7 +97,8 @@ std::vector<TableRow> TableRows(const Summary &s)
     for (const LocationRow &r : s.shared)
         out.push_back({r.location + kSharedSuffix, &r.cells, false});
     out.push_back({kGrandTotalName, &s.total, true});
-    out.push_back({kLeftoverRowName, &s.leftover, false});
+    if (s.projectionReady)
+        out.push_back({kLeftoverRowName, &s.leftover, false});
     return out;
 }
 
@@ -137,8 +138,10 @@ std::unique_ptr<reports_engine::DataConnection> LotsConnection(const Summary &s,
 QString ProjectionNote(const Summary &s)
 {
     return QStringLiteral("Sobra prevista no vencimento: o uso dos últimos %1 dias nos pedidos da loja, tirado dos "
-                          "lotes utilizáveis da loja na ordem dos vencimentos.")
-        .arg(s.useWindowDays);
+                          "lotes utilizáveis da loja na ordem dos vencimentos; lotes em quarentena e dos locais "
+                          "compartilhados ficam fora da projeção.")
+               .arg(s.useWindowDays)
+        + (s.useLinesNotConverted ? QLatin1Char(' ') + UseNotConvertedLine(s) : QString());
 }
 
 std::unique_ptr<reports_engine::DataConnection> HeaderConnection(const Summary &s, const QString &operatorName)

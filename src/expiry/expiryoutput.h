@@ -38,7 +38,7 @@ QString LotNote(const ExpiringLot &lot);
 
 // The table's rows as the screen shows them, top to bottom: the own locations, the usable
 // stock, the quarantine (when it holds lots), the store's total, the shared locations holding
-// lots, the grand total and the projected leftovers.
+// lots, the grand total and the projected leftovers (once projected).
 struct TableRow {
     QString name;
     const Cells *cells;

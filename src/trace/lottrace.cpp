@@ -13,6 +13,9 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string>
+#include <unordered_map>
 
 namespace trace {
 
@@ -174,6 +177,13 @@ QString orderKey(const QString &estacao, const db::Value &npedido)
     return estacao + QLatin1Char('.') + (npedido.isNull() ? QString() : npedido.toString());
 }
 
+bool sameFormula(const db::Value &a, const db::Value &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    return a == b;
+}
+
 QString formulaKey(const db::Value &nformula)
 {
     return nformula.isNull() ? QStringLiteral("-") : nformula.toString();
@@ -205,7 +215,7 @@ struct Pairing {
                 if (lineMove[l] >= 0)
                     continue;
                 for (size_t m = 0; m < moves.size(); ++m) {
-                    if (taken[m] || formulaKey(moves[m].nformula) != formulaKey(lines[l].nformula))
+                    if (taken[m] || !sameFormula(moves[m].nformula, lines[l].nformula))
                         continue;
                     if (pass == 0 && !sameQuantity(moves[m].inLot, lines[l].inLot))
                         continue;
@@ -352,6 +362,55 @@ void addCauses(LotTrace &t)
 
 } // namespace
 
+namespace {
+
+// The texts of a long read: a busy lot repeats a handful of spellings thousands of times, so each
+// distinct spelling is decoded (and trimmed) once and shared.
+class TextCache {
+public:
+    const QString &text(const db::Cursor &c, int col)
+    {
+        const std::string_view raw = c.textView(col);
+        auto it = m_texts.find(raw);
+        if (it == m_texts.end())
+            it = m_texts.emplace(std::string(raw), db::decodeCp1252(raw.data(), int(raw.size())).trimmed()).first;
+        return it->second;
+    }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
+    };
+    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts;
+};
+
+// The lot's unit table, once per unit spelling.
+class ToLot {
+public:
+    explicit ToLot(const QString &lotUnit) : m_to(lotUnit) {}
+    LotQuantity operator()(double quantity, const QString &from)
+    {
+        auto it = m_factors.constFind(from);
+        if (it == m_factors.constEnd())
+            it = m_factors.insert(from, common::UnitFactorBetween(from, m_to));
+        if (!*it)
+            return std::nullopt;
+        return quantity * **it;
+    }
+
+private:
+    QString m_to;
+    QHash<QString, std::optional<double>> m_factors;
+};
+
+int64_t orderNumber(const db::Value &npedido)
+{
+    return npedido.isNull() ? std::numeric_limits<int64_t>::min() : npedido.toInt();
+}
+
+} // namespace
+
 LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot)
 {
     LotTrace t;
@@ -360,82 +419,25 @@ LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot)
     const QString supplierKey = common::FoldText(lot.fornecedor);
     const QString code = lot.codigo.trimmed();
     const db::Value lote = db::Value::text(lot.lote);
+    TextCache texts;
+    ToLot toLot(lot.unidade);
     // A busy lot repeats a handful of spellings thousands of times: each is folded once.
     QHash<QString, bool> supplierSeen, nameSeen;
-    auto sameSupplier = [&](const std::vector<db::Value> &r, int column) {
-        const QString raw = cell(r, column);
+    auto sameSupplier = [&](const QString &raw) {
         auto it = supplierSeen.constFind(raw);
         if (it == supplierSeen.constEnd())
             it = supplierSeen.insert(raw, common::FoldText(raw) == supplierKey);
         return *it;
     };
     // A product is named by its code where the row has one, and by either form of its name.
-    auto sameProduct = [&](const std::vector<db::Value> &r, int codeColumn, int nameColumn) {
-        if (codeColumn >= 0 && !code.isEmpty() && cell(r, codeColumn) == code)
+    auto sameProduct = [&](const QString &rowCode, const QString &name) {
+        if (!code.isEmpty() && rowCode == code)
             return true;
-        const QString raw = cell(r, nameColumn);
-        auto it = nameSeen.constFind(raw);
+        auto it = nameSeen.constFind(name);
         if (it == nameSeen.constEnd())
-            it = nameSeen.insert(raw, NameKey(raw) == nameKey);
+            it = nameSeen.insert(name, NameKey(name) == nameKey);
         return *it;
     };
-    db::Transaction tx(central);
-
-    // Where it came from: the purchase lines, by the product-and-lot index of the invoices.
-    const db::Rows purchases = tx.query(
-        QStringLiteral("select NOTAFISCAL, DATA, QUANTIDADE, UNIDADE, FORNECEDOR from COMPRAS where COMPONENTE = ? "
-                       "and LOTE = ? order by DATA, CODCOMPRA"),
-        {db::Value::text(lot.descricao), lote});
-    // Where it is now: every location holding the lot.
-    const db::Rows locations = tx.query(
-        QStringLiteral("select LABORATORIO, SALDOCORRENTE, UNIDADE, FORNECEDOR, SITUACAO, CONTROLADA from ESTLOTE "
-                       "where CODIGO = ? and LOTE = ? order by LABORATORIO"),
-        {db::Value::text(lot.codigo), lote});
-    // Where it went: the movements through the lot index, each with its order when it has one.
-    const db::Rows moves = tx.query(
-        QStringLiteral("select M.DATA, M.ESTACAO, M.NPEDIDO, M.NFORMULA, M.CODPERDA, M.CODIGOCQ, M.CODCOMPRA, "
-                       "M.QUANTIDADE, M.UNIDADE, M.LABORATORIO, M.NNOTAFISCAL, P.DATAPEDIDO, P.TIPOPEDIDO, "
-                       "M.FORNECEDOR, M.CODPROD, M.DESCRICAO, P.NPEDIDO "
-                       "from MOVEST M left join PEDIDOS P on P.ESTACAO = M.ESTACAO and P.NPEDIDO = M.NPEDIDO "
-                       "where M.LOTE = ? order by M.DATA, M.CODMOVEST"),
-        {lote});
-    // Who named it: the order component lines of the lot, through their lot index.
-    const db::Rows lines = tx.query(
-        QStringLiteral("select C.ESTACAO, C.NPEDIDO, C.NFORMULA, C.QDEESTOQUE, C.UNID, C.FORNECEDOR, C.CODIGOCOMP, "
-                       "C.COMPONENTE, P.DATAPEDIDO, P.TIPOPEDIDO, P.NPEDIDO "
-                       "from COMPEDID C left join PEDIDOS P on P.ESTACAO = C.ESTACAO and P.NPEDIDO = C.NPEDIDO "
-                       "where C.LOTE = ? order by C.ESTACAO, C.NPEDIDO, C.NFORMULA"),
-        {lote});
-    tx.commit();
-
-    for (const auto &r : purchases.rows) {
-        if (!sameSupplier(r, 4))
-            continue;
-        PurchaseLine p;
-        p.notaFiscal = cell(r, 0);
-        p.data = r[1].toDate();
-        p.quantidade = r[2];
-        p.unidade = cell(r, 3);
-        p.fornecedor = cell(r, 4);
-        p.inLotUnit = ToLotUnit(number(p.quantidade), p.unidade, lot.unidade);
-        t.bought += p.inLotUnit.value_or(0);
-        t.purchases.push_back(std::move(p));
-    }
-    for (const auto &r : locations.rows) {
-        if (!sameSupplier(r, 3))
-            continue;
-        LocationBalance b;
-        b.laboratorio = cell(r, 0);
-        b.saldo = r[1];
-        b.unidade = cell(r, 2);
-        b.fornecedor = cell(r, 3);
-        b.situacao = cell(r, 4);
-        b.inLotUnit = ToLotUnit(number(b.saldo), b.unidade, lot.unidade);
-        t.held += b.inLotUnit.value_or(0);
-        if (common::FoldText(cell(r, 5)).startsWith(QLatin1Char('S')))
-            t.controlled = true;
-        t.locations.push_back(std::move(b));
-    }
 
     struct OrderHead {
         QString estacao, tipo;
@@ -444,52 +446,152 @@ LotTrace ReadLotTrace(db::Connection &central, const LotKey &lot)
         bool found = false;
         Pairing pairing;
     };
-    QHash<QString, size_t> orderAt;
+    QHash<std::pair<QString, qint64>, size_t> orderAt;
     std::vector<OrderHead> heads;
-    auto headOf = [&](const std::vector<db::Value> &r, int estacao, int npedido, int data, int tipo,
-                      int found) -> OrderHead & {
-        const QString key = orderKey(cell(r, estacao), r[size_t(npedido)]);
-        auto it = orderAt.find(key);
-        if (it != orderAt.end())
+    // The order's columns: station, number, then (from PEDIDOS) date, type and number again.
+    auto headOf = [&](const db::Cursor &c, int estacao, int npedido, int data, int tipo, int found) -> OrderHead & {
+        const db::Value number = c.value(npedido);
+        const QString &station = texts.text(c, estacao);
+        const std::pair<QString, qint64> key{station, orderNumber(number)};
+        auto it = orderAt.constFind(key);
+        if (it != orderAt.constEnd())
             return heads[*it];
         OrderHead h;
-        h.estacao = cell(r, estacao);
-        h.npedido = r[size_t(npedido)];
-        h.data = r[size_t(data)].toDate();
-        h.tipo = cell(r, tipo);
-        h.found = !r[size_t(found)].isNull();
+        h.estacao = station;
+        h.npedido = number;
+        h.data = c.value(data).toDate();
+        h.tipo = texts.text(c, tipo);
+        h.found = !c.isNull(found);
         orderAt.insert(key, heads.size());
         heads.push_back(std::move(h));
         return heads.back();
     };
 
-    for (const auto &r : moves.rows) {
-        if (!sameSupplier(r, 13) || !sameProduct(r, 14, 15))
-            continue;
-        LotMovement m;
-        m.data = r[0].toDate();
-        m.estacao = cell(r, 1);
-        m.npedido = r[2];
-        m.nformula = r[3];
-        m.kind = KindOf(r[2], r[4], r[5], r[6]);
-        m.quantidade = r[7];
-        m.unidade = cell(r, 8);
-        m.laboratorio = cell(r, 9);
-        m.notaFiscal = cell(r, 10);
-        m.inLotUnit = ToLotUnit(number(m.quantidade), m.unidade, lot.unidade);
-        if (m.kind != MovementKind::Purchase)
-            t.movedOut += m.inLotUnit.value_or(0);
-        if (m.kind == MovementKind::Order)
-            headOf(r, 1, 2, 11, 12, 16).pairing.moves.push_back({m.nformula, m.quantidade, m.unidade, m.inLotUnit,
-                                                                 m.data});
-        t.movements.push_back(std::move(m));
+    db::Transaction tx(central);
+    // Where it came from: the purchase lines of the lot number, by the invoices' lot index; the
+    // product is told by its code or its name folded, as everywhere in the trace.
+    {
+        db::Cursor c = tx.open(
+            QStringLiteral("select NOTAFISCAL, DATA, QUANTIDADE, UNIDADE, FORNECEDOR, COMPONENTE, CODIGO from COMPRAS "
+                           "where LOTE = ? order by DATA, CODCOMPRA"),
+            {lote});
+        while (c.next()) {
+            if (!sameSupplier(texts.text(c, 4)) || !sameProduct(texts.text(c, 6), texts.text(c, 5)))
+                continue;
+            PurchaseLine p;
+            p.notaFiscal = texts.text(c, 0);
+            p.data = c.value(1).toDate();
+            p.quantidade = c.value(2);
+            p.unidade = texts.text(c, 3);
+            p.fornecedor = texts.text(c, 4);
+            p.inLotUnit = toLot(number(p.quantidade), p.unidade);
+            t.bought += p.inLotUnit.value_or(0);
+            t.purchases.push_back(std::move(p));
+        }
     }
-    for (const auto &r : lines.rows) {
-        if (!sameSupplier(r, 5) || !sameProduct(r, 6, 7))
-            continue;
-        headOf(r, 0, 1, 8, 9, 10).pairing.lines.push_back(
-            {r[2], r[3], cell(r, 4), ToLotUnit(number(r[3]), cell(r, 4), lot.unidade)});
+    // Where it is now: every location holding the lot.
+    {
+        db::Cursor c = tx.open(
+            QStringLiteral("select LABORATORIO, SALDOCORRENTE, UNIDADE, FORNECEDOR, SITUACAO, CONTROLADA from ESTLOTE "
+                           "where CODIGO = ? and LOTE = ? order by LABORATORIO"),
+            {db::Value::text(lot.codigo), lote});
+        while (c.next()) {
+            if (!sameSupplier(texts.text(c, 3)))
+                continue;
+            LocationBalance b;
+            b.laboratorio = texts.text(c, 0);
+            b.saldo = c.value(1);
+            b.unidade = texts.text(c, 2);
+            b.fornecedor = texts.text(c, 3);
+            b.situacao = texts.text(c, 4);
+            b.inLotUnit = toLot(number(b.saldo), b.unidade);
+            t.held += b.inLotUnit.value_or(0);
+            if (common::FoldText(texts.text(c, 5)).startsWith(QLatin1Char('S')))
+                t.controlled = true;
+            t.locations.push_back(std::move(b));
+        }
     }
+    // Where it went: the movements through the lot index, each with its order when it has one.
+    // Put in date order here: a sort in the engine would carry every column of thousands of rows.
+    {
+        db::Cursor c = tx.open(
+            QStringLiteral("select M.DATA, M.ESTACAO, M.NPEDIDO, M.NFORMULA, M.CODPERDA, M.CODIGOCQ, M.CODCOMPRA, "
+                           "M.QUANTIDADE, M.UNIDADE, M.LABORATORIO, M.NNOTAFISCAL, P.DATAPEDIDO, P.TIPOPEDIDO, "
+                           "M.FORNECEDOR, M.CODPROD, M.DESCRICAO, P.NPEDIDO, M.CODMOVEST "
+                           "from MOVEST M left join PEDIDOS P on P.ESTACAO = M.ESTACAO and P.NPEDIDO = M.NPEDIDO "
+                           "where M.LOTE = ?"),
+            {lote});
+        std::vector<std::pair<QDate, int64_t>> when;
+        while (c.next()) {
+            if (!sameSupplier(texts.text(c, 13)) || !sameProduct(texts.text(c, 14), texts.text(c, 15)))
+                continue;
+            LotMovement m;
+            m.data = c.value(0).toDate();
+            m.estacao = texts.text(c, 1);
+            m.npedido = c.value(2);
+            m.nformula = c.value(3);
+            m.kind = KindOf(m.npedido, c.value(4), c.value(5), c.value(6));
+            m.quantidade = c.value(7);
+            m.unidade = texts.text(c, 8);
+            m.laboratorio = texts.text(c, 9);
+            m.notaFiscal = texts.text(c, 10);
+            m.inLotUnit = toLot(number(m.quantidade), m.unidade);
+            when.emplace_back(m.data, c.isNull(17) ? std::numeric_limits<int64_t>::min() : c.value(17).toInt());
+            if (m.kind == MovementKind::Order)
+                headOf(c, 1, 2, 11, 12, 16);
+            t.movements.push_back(std::move(m));
+        }
+        std::vector<size_t> order(t.movements.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return when[a] < when[b]; });
+        std::vector<LotMovement> sorted;
+        sorted.reserve(order.size());
+        for (size_t i : order)
+            sorted.push_back(std::move(t.movements[i]));
+        t.movements = std::move(sorted);
+        for (const LotMovement &m : t.movements) {
+            if (m.kind != MovementKind::Purchase)
+                t.movedOut += m.inLotUnit.value_or(0);
+            if (m.kind == MovementKind::Order)
+                heads[orderAt.value({m.estacao, orderNumber(m.npedido)})].pairing.moves.push_back(
+                    {m.nformula, m.quantidade, m.unidade, m.inLotUnit, m.data});
+        }
+    }
+    // Who named it: the order component lines of the lot, through their lot index, put in the
+    // order of their formulas here.
+    {
+        db::Cursor c = tx.open(
+            QStringLiteral("select C.ESTACAO, C.NPEDIDO, C.NFORMULA, C.QDEESTOQUE, C.UNID, C.FORNECEDOR, C.CODIGOCOMP, "
+                           "C.COMPONENTE, P.DATAPEDIDO, P.TIPOPEDIDO, P.NPEDIDO "
+                           "from COMPEDID C left join PEDIDOS P on P.ESTACAO = C.ESTACAO and P.NPEDIDO = C.NPEDIDO "
+                           "where C.LOTE = ?"),
+            {lote});
+        struct Line {
+            size_t head;
+            Pairing::Line line;
+        };
+        std::vector<Line> lines;
+        while (c.next()) {
+            if (!sameSupplier(texts.text(c, 5)) || !sameProduct(texts.text(c, 6), texts.text(c, 7)))
+                continue;
+            OrderHead &h = headOf(c, 0, 1, 8, 9, 10);
+            const db::Value quantity = c.value(3);
+            const QString &unit = texts.text(c, 4);
+            lines.push_back({size_t(&h - heads.data()), {c.value(2), quantity, unit, toLot(number(quantity), unit)}});
+        }
+        std::stable_sort(lines.begin(), lines.end(), [](const Line &a, const Line &b) {
+            if (a.head != b.head)
+                return a.head < b.head;
+            if (a.line.nformula.isNull() != b.line.nformula.isNull())
+                return a.line.nformula.isNull();
+            return a.line.nformula.toInt() < b.line.nformula.toInt();
+        });
+        for (Line &l : lines)
+            heads[l.head].pairing.lines.push_back(std::move(l.line));
+    }
+    tx.commit();
+
     std::stable_sort(heads.begin(), heads.end(), [](const OrderHead &a, const OrderHead &b) {
         if (a.data != b.data)
             return a.data < b.data;

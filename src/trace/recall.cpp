@@ -1,5 +1,7 @@
 #include "recall.h"
 
+#include <algorithm>
+
 #include "common/textfold.h"
 #include "common/units.h"
 #include "core/activitylog.h"
@@ -107,9 +109,24 @@ bool positive(const db::Value &v)
     return at8(v) > 0;
 }
 
-RecallRow rowOf(const std::vector<db::Value> &r, int lab, int saldo, int unit, int situacao)
+RecallRow rowOf(const std::vector<db::Value> &r, int lab, int saldo, int unit, int situacao, int supplier)
 {
-    return {cell(r, lab), cell(r, unit), cell(r, situacao), r[size_t(saldo)]};
+    return {cell(r, lab), cell(r, unit), cell(r, situacao), r[size_t(saldo)], r[size_t(supplier)]};
+}
+
+// The lot's rows are those of its code and number whose supplier folds as the lot's does
+// ("Química Ávila" and "QUÍMICA ÁVILA" are one supplier), as the trace shows them.
+const QString kSpellingCondition = QStringLiteral("CODIGO is not distinct from ? and LOTE is not distinct from ?");
+
+bool sameSupplier(const db::Value &stored, const LotKey &lot)
+{
+    return common::FoldText(stored.isNull() ? QString() : stored.toString()) == common::FoldText(lot.fornecedor);
+}
+
+// A row of the plan and a stored row are the same location of the same spelling.
+bool sameRow(const RecallRow &shown, const QString &place, const db::Value &supplier)
+{
+    return placeKey(shown.laboratorio) == placeKey(place) && shown.fornecedor == supplier;
 }
 
 } // namespace
@@ -128,12 +145,14 @@ bool InRecallScope(const QString &laboratorio, const QStringList &storeLaborator
 RecallPlan PlanRecall(db::Connection &central, const LotKey &lot, const QStringList &storeLaboratories)
 {
     const db::Rows rows = central.query(
-        QStringLiteral("select LABORATORIO, SALDOCORRENTE, UNIDADE, SITUACAO from ESTLOTE where ")
-            + data::LotKeyCondition() + QStringLiteral(" order by LABORATORIO"),
-        keyOf(lot));
+        QStringLiteral("select LABORATORIO, SALDOCORRENTE, UNIDADE, SITUACAO, FORNECEDOR from ESTLOTE where ")
+            + kSpellingCondition + QStringLiteral(" order by LABORATORIO, FORNECEDOR"),
+        {db::Value::text(lot.codigo), db::Value::text(lot.lote)});
     RecallPlan plan;
     for (const auto &r : rows.rows) {
-        const RecallRow row = rowOf(r, 0, 1, 2, 3);
+        if (!sameSupplier(r[4], lot))
+            continue;
+        const RecallRow row = rowOf(r, 0, 1, 2, 3, 4);
         if (isQualityControl(row.laboratorio))
             plan.quarantine.push_back(row);
         else if (!InRecallScope(row.laboratorio, storeLaboratories))
@@ -191,7 +210,30 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
     const std::vector<db::Value> key = keyOf(lot);
 
     db::Transaction tx(central);
-    const db::Rows rows = data::LockLotRows(tx, key[0], key[1], key[2]);
+    // Every spelling of the supplier the lot's rows use, each locked by the lot lock rule, in
+    // byte order of the spelling so two recalls queue instead of deadlocking.
+    std::vector<db::Value> spellings;
+    for (const auto &r : tx.query(QStringLiteral("select distinct FORNECEDOR from ESTLOTE where ") + kSpellingCondition,
+                                  {key[0], key[1]})
+                             .rows)
+        if (sameSupplier(r[0], lot))
+            spellings.push_back(r[0]);
+    if (spellings.empty())
+        spellings.push_back(key[2]);
+    std::sort(spellings.begin(), spellings.end(), [](const db::Value &a, const db::Value &b) {
+        if (a.isNull() || b.isNull())
+            return a.isNull() && !b.isNull();
+        return a.toBytes() < b.toBytes();
+    });
+    db::Rows rows;
+    for (const db::Value &spelling : spellings) {
+        db::Rows locked = data::LockLotRows(tx, key[0], key[1], spelling);
+        if (rows.columns.empty())
+            rows.columns = locked.columns;
+        for (auto &r : locked.rows)
+            rows.rows.push_back(std::move(r));
+    }
+    const int supplier = rows.indexOf(QStringLiteral("FORNECEDOR"));
     const int lab = rows.indexOf(QStringLiteral("LABORATORIO"));
     const int saldo = rows.indexOf(QStringLiteral("SALDOCORRENTE"));
     const int unit = rows.indexOf(QStringLiteral("UNIDADE"));
@@ -216,7 +258,7 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
         const QString place = cell(*r, lab);
         const RecallRow *shown = nullptr;
         for (const RecallRow &c : confirmed.toMove)
-            if (placeKey(c.laboratorio) == placeKey(place))
+            if (sameRow(c, place, (*r)[size_t(supplier)]))
                 shown = &c;
         if (!shown || at8(shown->saldo) != at8((*r)[size_t(saldo)]))
             return stop(RecallStep::Changed, RecallChangedText(place, shown ? shown->saldo : db::Value(),
@@ -225,11 +267,11 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
     for (const RecallRow &c : confirmed.toMove) {
         bool still = false;
         for (const auto *r : movers)
-            still = still || placeKey(cell(*r, lab)) == placeKey(c.laboratorio);
+            still = still || sameRow(c, cell(*r, lab), (*r)[size_t(supplier)]);
         if (!still) {
             db::Value stored;
             for (const auto &r : rows.rows)
-                if (placeKey(cell(r, lab)) == placeKey(c.laboratorio))
+                if (sameRow(c, cell(r, lab), r[size_t(supplier)]))
                     stored = r[size_t(saldo)];
             return stop(RecallStep::Changed, RecallChangedText(c.laboratorio, c.saldo, stored));
         }
@@ -237,7 +279,7 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
     if (movers.empty()) {
         RecallPlan now;
         for (const auto *r : quarantine)
-            now.quarantine.push_back(rowOf(*r, lab, saldo, unit, situacao));
+            now.quarantine.push_back(rowOf(*r, lab, saldo, unit, situacao, supplier));
         now.outside = confirmed.outside;
         return stop(RecallStep::Nothing, NothingToRecallText(lot, now));
     }
@@ -267,8 +309,7 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
         + data::LotKeyCondition() + QStringLiteral(" and LABORATORIO is not distinct from ? and SALDOCORRENTE = ?");
     for (const auto *r : movers) {
         const db::Value q = fromAt8(at8((*r)[size_t(saldo)]));
-        std::vector<db::Value> p{q, q};
-        p.insert(p.end(), key.begin(), key.end());
+        std::vector<db::Value> p{q, q, key[0], key[1], (*r)[size_t(supplier)]};
         p.push_back((*r)[size_t(lab)]);
         p.push_back(q);
         if (tx.execute(debit, p) != 1)
@@ -280,8 +321,8 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
         const auto &qc = *quarantine.front();
         result.quarantineBefore = qc[size_t(saldo)];
         result.quarantineAfter = fromAt8(at8(qc[size_t(saldo)]) + credit);
-        std::vector<db::Value> p{creditValue, creditValue, db::Value::text(kAwaiting)};
-        p.insert(p.end(), key.begin(), key.end());
+        std::vector<db::Value> p{creditValue, creditValue, db::Value::text(kAwaiting), key[0], key[1],
+                                 qc[size_t(supplier)]};
         p.push_back(qc[size_t(lab)]);
         if (tx.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = coalesce(SALDOCORRENTE, 0) + ?, "
                                       "SALDOPREVISTO = coalesce(SALDOPREVISTO, 0) + ?, SITUACAO = ? where ")
@@ -299,7 +340,7 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
                                   "SALDOPREVISTO, UNIDADE, CODIGOEAN, FABRICANTE, VALIDADE, SITUACAO, DENSIDADE, "
                                   "FATORCORRECAO, LABORATORIO, CONTROLADA) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                                   "?, ?, ?)"),
-                   {at("DESCRICAO"), at("LOTE"), at("FORNECEDOR"), at("CODIGO"), creditValue, creditValue,
+                   {at("DESCRICAO"), at("LOTE"), key[2], at("CODIGO"), creditValue, creditValue,
                     at("UNIDADE"), at("CODIGOEAN"), at("FABRICANTE"), at("VALIDADE"), db::Value::text(kAwaiting),
                     at("DENSIDADE"), at("FATORCORRECAO"), db::Value::text(kQualityControl), at("CONTROLADA")});
     }
@@ -320,6 +361,31 @@ RecallResult Recall(db::Connection &central, const LotKey &lot, const QStringLis
     return result;
 }
 
+namespace {
+
+// Every Windows-1252 character by what it folds to ("A" for "a", "Á", "ã", ...), as the engine's
+// UPPER leaves it (ASCII letters in upper case, every other character as it is).
+const QHash<QString, QStringList> &foldVariants()
+{
+    static const QHash<QString, QStringList> variants = [] {
+        QHash<QString, QStringList> out;
+        for (int b = 0x20; b < 0x100; ++b) {
+            const char byte = char(b);
+            const QString c = platform::fromCp1252(&byte, 1);
+            const QString folded = common::FoldText(c);
+            if (folded.size() != 1)
+                continue;
+            const QString stored = platform::asciiUpper(c);
+            if (!out[folded].contains(stored))
+                out[folded] << stored;
+        }
+        return out;
+    }();
+    return variants;
+}
+
+} // namespace
+
 std::vector<LotFound> FindLotsByNumber(db::Connection &central, const QString &number,
                                        const QStringList &storeLaboratories)
 {
@@ -327,12 +393,41 @@ std::vector<LotFound> FindLotsByNumber(db::Connection &central, const QString &n
     const QString wanted = common::FoldText(number);
     if (wanted.isEmpty())
         return out;
-    // The engine's UPPER changes ASCII letters only, as asciiUpper does: the index finds the rows
-    // typed in any letter case; accents are folded here.
+    // The engine's UPPER changes ASCII letters only: the index on UPPER(LOTE) is read up to the
+    // first character of the number that could be stored otherwise (a letter that takes an
+    // accent, a blank), from each form that character can take; the rows found are folded here.
+    // A number without such a character is looked up whole.
+    QString prefix;
+    QStringList starts;
+    for (const QChar c : wanted) {
+        const QStringList forms = foldVariants().value(QString(c));
+        if (c == QLatin1Char(' ') || forms.size() > 1) {
+            for (const QString &f : forms)
+                starts << prefix + f;
+            if (c == QLatin1Char(' '))
+                starts << prefix;
+            break;
+        }
+        prefix += platform::asciiUpper(QString(c));
+    }
+    std::vector<db::Value> params;
+    QString where;
+    if (starts.isEmpty()) {
+        where = QStringLiteral("upper(LOTE) = ?");
+        params.push_back(db::Value::text(prefix));
+    } else {
+        starts.removeDuplicates();
+        QStringList ranges;
+        for (const QString &s : starts) {
+            ranges << QStringLiteral("upper(LOTE) starting with ?");
+            params.push_back(db::Value::text(s));
+        }
+        where = ranges.join(QStringLiteral(" or "));
+    }
     const db::Rows rows = central.query(
         QStringLiteral("select CODIGO, DESCRICAO, LOTE, FORNECEDOR, UNIDADE, LABORATORIO, SALDOCORRENTE from ESTLOTE "
-                       "where upper(LOTE) = ? order by DESCRICAO, FORNECEDOR, LABORATORIO"),
-        {db::Value::text(platform::asciiUpper(number.trimmed()))});
+                       "where ") + where + QStringLiteral(" order by DESCRICAO, FORNECEDOR, LABORATORIO"),
+        params);
     for (const auto &r : rows.rows) {
         const QString place = cell(r, 5);
         if (common::FoldText(cell(r, 2)) != wanted

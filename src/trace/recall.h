@@ -29,6 +29,7 @@ inline const QString kAwaiting = QStringLiteral("Aguardando");
 struct RecallRow {
     QString laboratorio, unidade, situacao;
     db::Value saldo;
+    db::Value fornecedor;   // as the row stores it: the lot's supplier in any spelling
 };
 
 // What a recall of the lot would do now.

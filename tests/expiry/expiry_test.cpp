@@ -154,6 +154,41 @@ TEST_F(Expiry, LeftoversAtExpiryFirstExpiryFirstOut)
                 "leftover");
 }
 
+// Use in a unit none of the product's usable lots converts to is not drawn from them: its order
+// lines are counted under the table. Boric acid moved in units, vitamin C in ml and the
+// unregistered product (kept in UN) in g: three lines. The collagen lot kept in boxes takes the
+// box lines: 3 boxes over 90 days, 25 days to its expiry, 3 x 25 / 90 used, 4 - 5/6 left. A
+// product with no lot in the table projects nothing and counts nothing.
+TEST_F(Expiry, UseInAUnitNoLotSharesIsCountedUnderTheTable)
+{
+    fixture();
+    order("01", 5, "Pedido", "2024-03-05");
+    line("01", 5, "P01", "2", "UN");
+    line("01", 5, "P12", "1", "ML");
+    line("01", 5, "P99", "1", "g");
+    line("01", 5, "P40", "3", "CX");
+    line("01", 5, "P77", "5", "g");
+    const expiry::Summary s = load();
+    EXPECT_EQ(s.useLinesNotConverted, 3);
+    EXPECT_EQ(expiry::UseNotConvertedLine(s),
+              QStringLiteral("3 linha(s) de pedido em unidade que não se converte para a dos lotes do produto, fora da "
+                             "projeção."));
+    EXPECT_TRUE(expiry::ProjectionNote(s).endsWith(expiry::UseNotConvertedLine(s)));
+    for (const expiry::ExpiringLot &l : s.lots) {
+        if (l.lote == QLatin1String("LCX")) {
+            EXPECT_NEAR(l.leftover, 4 - 5.0 / 6, 1e-9);
+        } else if (l.lote == QLatin1String("L31")) {
+            EXPECT_NEAR(l.leftover, 2.8, 1e-9);   // as without the unit lines
+        }
+    }
+
+    // Without such lines nothing is said.
+    expiry::Summary clean = s;
+    expiry::ProjectLeftovers(clean, expiry::ReadExpiryProducts(dm.SQLConnection1, run.siteConfig.IncludeDiluted), {});
+    EXPECT_EQ(clean.useLinesNotConverted, 0);
+    EXPECT_EQ(expiry::UseNotConvertedLine(clean), QString());
+}
+
 TEST_F(Expiry, TheUseWindowIsTheSites)
 {
     fixture();

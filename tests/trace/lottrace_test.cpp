@@ -292,6 +292,33 @@ TEST_F(TraceDatabase, ApostrophesAndQuotingAndALotWithoutMovements)
     EXPECT_TRUE(talc.explanation().startsWith(QStringLiteral("Os locais têm 5,00000 g a mais ")));
 }
 
+// The invoices spell the product as they were typed: by its code, or its name in any case and
+// accents; another product of the same lot number is not this lot's.
+TEST_F(TraceDatabase, PurchasesOfTheLotWhateverTheSpellingOfItsProduct)
+{
+    auto &c = m_db.conn();
+    auto purchase = [&](int key, const char *code, const QString &product, const char *qty) {
+        c.execute(QStringLiteral("insert into COMPRAS (ESTACAO, CODCOMPRA, DATA, NOTAFISCAL, FORNECEDOR, COMPONENTE, "
+                                 "CODIGO, LOTE, QUANTIDADE, UNIDADE) values ('01', ?, '2024-05-01', ?, 'Fornecedor A', "
+                                 "?, ?, 'P8', ?, 'g')"),
+                  {db::Value::integer(key), db::Value::text(QString::number(key)), db::Value::text(product),
+                   code ? db::Value::text(QLatin1String(code)) : db::Value(), db::Value::text(QLatin1String(qty))});
+    };
+    purchase(81, nullptr, QStringLiteral("Ácido Ascórbico"), "1");
+    purchase(82, nullptr, QStringLiteral("acido ascorbico"), "2");
+    purchase(83, "800", QStringLiteral("VITAMINA C"), "4");              // its code, another name
+    purchase(84, "801", QStringLiteral("LACTOSE"), "8");                 // another product, same number
+    purchase(85, nullptr, QStringLiteral("ÁCIDO ASCÓRBICO"), "16");
+    const trace::LotTrace t = trace::ReadLotTrace(
+        c, {QStringLiteral("800"), kProduct, QStringLiteral("P8"), QStringLiteral("FORNECEDOR A"), QStringLiteral("g")});
+    QStringList invoices;
+    for (const trace::PurchaseLine &p : t.purchases)
+        invoices << p.notaFiscal;
+    EXPECT_EQ(invoices, (QStringList{QStringLiteral("81"), QStringLiteral("82"), QStringLiteral("83"),
+                                     QStringLiteral("85")}));
+    EXPECT_EQ(t.bought, 23);
+}
+
 TEST(LotTrace, UnitsAndKinds)
 {
     struct Case { double q; const char *from, *to; std::optional<double> expected; };

@@ -225,7 +225,81 @@ TEST_F(RecallDatabase, ALotIsFoundByItsNumberAlone)
                                  QStringLiteral("CLORIDRATO DE FLUOXETINA|R1|Química Ávila|Lab1|10"),
                                  QStringLiteral("ÁCIDO BÓRICO|r1|Outro|LAB2|3")}));
     EXPECT_TRUE(trace::FindLotsByNumber(m_db.conn(), QStringLiteral("R9"), kStore).empty());
+
+    // Accents and case folded on both sides, wherever they fall in the number; one statement each.
+    for (const char *stored : {"ÁB-7", "ab-7", "Ab-8", "X-Ç1", "Z  1"})
+        m_db.conn().execute(QStringLiteral("insert into ESTLOTE (CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, "
+                                           "SALDOCORRENTE, UNIDADE) values ('700', 'TALCO', ?, 'F', 'LAB1', 1, 'g')"),
+                            {db::Value::text(QString::fromUtf8(stored))});
+    const struct {
+        const char *typed;
+        QStringList found;
+    } cases[] = {
+        {"ab-7", {QStringLiteral("ab-7"), QStringLiteral("ÁB-7")}},
+        {"ÀB-7", {QStringLiteral("ab-7"), QStringLiteral("ÁB-7")}},
+        {"x-c1", {QStringLiteral("X-Ç1")}},
+        {"X-Ç1", {QStringLiteral("X-Ç1")}},
+        {"z 1", {QStringLiteral("Z  1")}},
+        {"ab-9", {}},
+    };
+    for (const auto &k : cases) {
+        const uint64_t s0 = db::statementsIssued();
+        QStringList lots;
+        for (const trace::LotFound &f : trace::FindLotsByNumber(m_db.conn(), QString::fromUtf8(k.typed), kStore))
+            lots << f.key.lote;
+        lots.sort();
+        EXPECT_EQ(lots, k.found) << k.typed;
+        EXPECT_EQ(db::statementsIssued() - s0, 1u) << k.typed;
+    }
     EXPECT_TRUE(trace::FindLotsByNumber(m_db.conn(), QStringLiteral("  "), kStore).empty());
+}
+
+// The supplier stored in two spellings ("Química Ávila", "QUÍMICA ÁVILA"), even at one location:
+// the recall moves every row the trace shows, each by its own spelling, and nothing of another
+// supplier's lot of the same number.
+TEST_F(RecallDatabase, MovesTheLotInEverySpellingOfItsSupplier)
+{
+    auto row = [&](const char *place, const char *supplier, const char *balance) {
+        m_db.conn().execute(QStringLiteral("insert into ESTLOTE (CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, "
+                                           "SALDOCORRENTE, SALDOPREVISTO, UNIDADE, SITUACAO) values ('500', "
+                                           "'CLORIDRATO DE FLUOXETINA', 'R1', ?, ?, ?, ?, 'g', 'Liberado')"),
+                            {db::Value::text(QString::fromUtf8(supplier)), db::Value::text(QLatin1String(place)),
+                             db::Value::text(QLatin1String(balance)), db::Value::text(QLatin1String(balance))});
+    };
+    row("LAB3", "QUÍMICA ÁVILA", "4");
+    row("Lab1", "QUIMICA AVILA", "1");
+    row("LAB1", "Outro Fornecedor", "3");
+    const trace::LotTrace shown = trace::ReadLotTrace(m_db.conn(), kLot);
+    EXPECT_EQ(shown.held, 18.5 + 5);   // both spellings, the other supplier left out
+
+    const trace::RecallPlan plan = trace::PlanRecall(m_db.conn(), kLot, kStore);
+    QStringList toMove;
+    for (const trace::RecallRow &r : plan.toMove)
+        toMove << r.laboratorio + QLatin1Char('|') + r.fornecedor.toString() + QLatin1Char('|') + r.saldo.toString();
+    EXPECT_EQ(toMove, (QStringList{QStringLiteral("EmTransito|Química Ávila|2"), QStringLiteral("LAB2|Química Ávila|500"),
+                                   QStringLiteral("LAB3|QUÍMICA ÁVILA|4"), QStringLiteral("Lab1|QUIMICA AVILA|1"),
+                                   QStringLiteral("Lab1|Química Ávila|10")}));
+    const trace::RecallResult r = trace::Recall(m_db.conn(), kLot, kStore, plan, QStringLiteral("x"),
+                                                QStringLiteral("MARIA"), m_clock.now(), nullptr);
+    ASSERT_EQ(r.step, trace::RecallStep::Done) << r.message.toStdString();
+    EXPECT_EQ(r.quarantineAfter.toDouble(), 2 + 0.5 + 4 + 1 + 10);
+
+    // What the trace shows afterwards: every store location empty, quality control holding it all.
+    const trace::LotTrace after = trace::ReadLotTrace(m_db.conn(), kLot);
+    QStringList held;
+    for (const trace::LocationBalance &b : after.locations)
+        held << b.laboratorio + QLatin1Char('|') + b.fornecedor + QLatin1Char('|') + b.saldo.toString();
+    held.sort();
+    EXPECT_EQ(held, (QStringList{QStringLiteral("Controle Qualidade|Química Ávila|17.5"),
+                                 QStringLiteral("EmTransito|Química Ávila|0"), QStringLiteral("LAB2|Química Ávila|0"),
+                                 QStringLiteral("LAB3|QUÍMICA ÁVILA|0"), QStringLiteral("LAB3|Química Ávila|0"),
+                                 QStringLiteral("LOJA2|Química Ávila|5"), QStringLiteral("Lab1|QUIMICA AVILA|0"),
+                                 QStringLiteral("Lab1|Química Ávila|0"), QStringLiteral("Terceiros|Química Ávila|1")}));
+    EXPECT_EQ(m_db.conn().query(QStringLiteral("select SALDOCORRENTE from ESTLOTE where FORNECEDOR = 'Outro Fornecedor'"))
+                  .rows[0][0].toDouble(), 3);
+    EXPECT_EQ(after.held, shown.held);
+    // A second recall finds nothing to move in any spelling.
+    EXPECT_TRUE(trace::PlanRecall(m_db.conn(), kLot, kStore).nothingToMove());
 }
 
 // Another workstation saves the lot between the confirmation and the recall: the recall names the

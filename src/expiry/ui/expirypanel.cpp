@@ -14,7 +14,14 @@
 #include "platform/numberformat.h"
 #include "platform/operator.h"
 
+#include "db/connection.h"
+#include "db/dberror.h"
+
 #include <QAbstractTableModel>
+#include <QPointer>
+#include <QProgressBar>
+#include <mutex>
+#include <thread>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -108,6 +115,22 @@ private:
     std::vector<const expiry::ExpiringLot *> m_lots;
 };
 
+// The store's use read on a worker with a connection of its own; a cancel interrupts its statement.
+struct ExpiryPanel::Projection {
+    std::mutex mutex;
+    bool cancelled = false;
+    db::Connection *connection = nullptr;   // while the worker reads
+    std::thread worker;
+
+    void cancel()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        cancelled = true;
+        if (connection)
+            connection->interrupt();
+    }
+};
+
 ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platform::Clock &clock,
                          const platform::WinPaths &paths, platform::Operator &op, QWidget *window)
     : QFrame(window),
@@ -145,6 +168,14 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     LinhaFora = new QLabel(this);
     LinhaFora->setObjectName(QStringLiteral("LinhaFora"));
     LinhaFora->setWordWrap(true);
+
+    lblProjecao = new QLabel(this);
+    lblProjecao->setObjectName(QStringLiteral("lblProjecao"));
+    BarraProjecao = new QProgressBar(this);
+    BarraProjecao->setObjectName(QStringLiteral("BarraProjecao"));
+    BarraProjecao->setRange(0, 0);   // one statement: how far it is is not known
+    BarraProjecao->setMaximumWidth(200);
+    BarraProjecao->setMaximumHeight(lblProjecao->sizeHint().height());
 
     Grafico = new ExpiryChart(this);
 
@@ -210,6 +241,13 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     layout->addWidget(Titulo);
     layout->addWidget(TabelaResumo);
     layout->addWidget(LinhaFora);
+    auto *projection = new QHBoxLayout;
+    projection->addWidget(lblProjecao);
+    projection->addWidget(BarraProjecao);
+    projection->addStretch(1);
+    layout->addLayout(projection);
+    lblProjecao->hide();
+    BarraProjecao->hide();
     layout->addWidget(Grafico);
     layout->addLayout(chooser);
     layout->addWidget(ListaLotes, 1);
@@ -229,17 +267,115 @@ ExpiryPanel::ExpiryPanel(data::TDM &dm, const core::RunState &run, const platfor
     data_ui::closeOnEscape(this, [this] { btnSairClick(); });
 }
 
-ExpiryPanel::~ExpiryPanel() = default;
+ExpiryPanel::~ExpiryPanel()
+{
+    stopProjection();
+}
+
+bool ExpiryPanel::projecting() const
+{
+    return m_projection != nullptr;
+}
+
+void ExpiryPanel::stopProjection()
+{
+    if (!m_projection)
+        return;
+    m_projection->cancel();
+    // The interrupted statement returns at once; the worker then only closes its connection.
+    if (m_projection->worker.joinable())
+        m_projection->worker.join();
+    m_projection.reset();
+    lblProjecao->hide();
+    BarraProjecao->hide();
+}
+
+void ExpiryPanel::startProjection()
+{
+    stopProjection();
+    auto job = std::make_shared<Projection>();
+    m_projection = job;
+    const quint64 generation = ++m_generation;
+    const db::Target target = m_dm.SQLConnection1.target();
+    const QString cnpj = m_run.StoreCnpj;
+    const QDate today = m_clock.today();
+    const int window = m_summary.useWindowDays;
+    lblProjecao->setText(QStringLiteral("Calculando a sobra prevista no vencimento (uso dos últimos %1 dias)...")
+                             .arg(window));
+    lblProjecao->show();
+    BarraProjecao->show();
+    QPointer<ExpiryPanel> panel(this);
+    job->worker = std::thread([job, panel, generation, target, cnpj, today, window] {
+        std::vector<expiry::UseTotal> use;
+        QString failure;
+        {
+            db::Connection connection;
+            connection.configure(target);
+            {
+                const std::lock_guard<std::mutex> lock(job->mutex);
+                if (job->cancelled)
+                    return;
+                job->connection = &connection;
+            }
+            try {
+                connection.open();
+                if (!job->cancelled)
+                    use = expiry::ReadUse(connection, cnpj, today, window);
+            } catch (const db::DbError &e) {
+                failure = db::operatorText(e);
+            }
+            const std::lock_guard<std::mutex> lock(job->mutex);
+            job->connection = nullptr;
+            if (job->cancelled)
+                return;
+        }
+        QMetaObject::invokeMethod(
+            panel.data(), [panel, generation, use = std::move(use), failure] {
+                if (panel)
+                    panel->showProjection(generation, use, failure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ExpiryPanel::showProjection(quint64 generation, const std::vector<expiry::UseTotal> &use, const QString &failure)
+{
+    if (generation != m_generation || !m_projection)
+        return;
+    if (m_projection->worker.joinable())
+        m_projection->worker.join();
+    m_projection.reset();
+    BarraProjecao->hide();
+    if (!failure.isEmpty()) {
+        lblProjecao->setText(QStringLiteral("Não foi possível calcular a sobra prevista no vencimento: ") + failure);
+        Q_EMIT projectionShown();
+        return;
+    }
+    lblProjecao->hide();
+    const expiry::ExpiringLot *current = m_lots->lot(ListaLotes->currentIndex().row());
+    expiry::ProjectLeftovers(m_summary, m_products, use);
+    fillTable();
+    Grafico->setSummary(&m_summary);
+    // The list keeps its horizon, its order and the lot it stands on.
+    m_lots->setLots(expiry::LotsOf(m_summary, cbHorizonte->currentIndex()), cbOrdem->currentIndex());
+    for (int r = 0; current && r < m_lots->rowCount(); ++r)
+        if (m_lots->lot(r) == current) {
+            ListaLotes->selectRow(r);
+            break;
+        }
+    Q_EMIT projectionShown();
+}
 
 void ExpiryPanel::open()
 {
+    stopProjection();
     m_lots->setLots({}, 0);
     Grafico->setSummary(nullptr);
     const core::SiteConfig &site = m_run.siteConfig;
-    m_summary = expiry::LoadSummary(m_dm.SQLConnection1,
-                                    {m_run.LabScopeClause, site.IncludeDiluted, m_run.StoreCnpj,
-                                     site.QuarantineSituations, site.UseWindowDays},
-                                    m_clock.today());
+    m_summary = expiry::LoadLots(m_dm.SQLConnection1,
+                                 {m_run.LabScopeClause, site.IncludeDiluted, m_run.StoreCnpj,
+                                  site.QuarantineSituations, site.UseWindowDays},
+                                 m_clock.today(), m_products);
     fillTable();
     Grafico->setSummary(&m_summary);
     setGeometry(m_window->rect());
@@ -254,6 +390,7 @@ void ExpiryPanel::open()
     else
         cbHorizonte->setCurrentIndex(first);
     ListaLotes->setFocus();
+    startProjection();
 }
 
 void ExpiryPanel::fillTable()
@@ -330,7 +467,9 @@ void ExpiryPanel::fillTable()
         height += TabelaResumo->rowHeight(i);
     TabelaResumo->setFixedHeight(std::min(height + 2, 300));
     QStringList under{expiry::LeftOutLine(m_summary)};
-    under << m_summary.divisorZero << expiry::ProjectionNote(m_summary);
+    under << m_summary.divisorZero;
+    if (m_summary.projectionReady)
+        under << expiry::ProjectionNote(m_summary);
     LinhaFora->setText(under.join(QLatin1Char('\n')));
 }
 
@@ -372,6 +511,7 @@ void ExpiryPanel::goToLot(const expiry::ExpiringLot &lot)
         return;
     }
     m_dm.ESTLOTE.moveTo(row);
+    stopProjection();
     hide();
     if (switched && tellStatus)
         tellStatus(expiry::kViewSwitchedStatus);
@@ -437,6 +577,7 @@ void ExpiryPanel::btnExcelClick()
 
 void ExpiryPanel::btnSairClick()
 {
+    stopProjection();
     hide();
     Q_EMIT closed();
 }

@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTableView;
 class QTableWidget;
@@ -44,6 +45,8 @@ public:
     QLabel *Titulo;
     QTableWidget *TabelaResumo;
     QLabel *LinhaFora;        // what was left out, under the table
+    QLabel *lblProjecao;      // the projection under way
+    QProgressBar *BarraProjecao;
     ExpiryChart *Grafico;
     QComboBox *cbHorizonte;
     QComboBox *cbOrdem;       // soonest expiry first, or the largest projected leftover first
@@ -53,8 +56,11 @@ public:
     QPushButton *btnExcel;
     QPushButton *btnSair;
 
-    // Reads the scope's lots again and shows the panel over the whole window.
+    // Reads the scope's lots again and shows the panel over the whole window; the projected
+    // leftovers follow when the store's use has been read on a worker of its own (the panel is
+    // usable meanwhile; closing it stops the read).
     void open();
+    bool projecting() const;
     const expiry::Summary &summary() const { return m_summary; }
     void chooseHorizon(int horizon);
     void btnImprimirClick();
@@ -79,6 +85,8 @@ Q_SIGNALS:
     // The grid now stands on the chosen lot.
     void lotShown();
     void closed();
+    // The projection columns and row are filled in, or the line above the chart says why not.
+    void projectionShown();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -87,6 +95,9 @@ protected:
 
 private:
     void fillTable();
+    void startProjection();
+    void stopProjection();
+    void showProjection(quint64 generation, const std::vector<expiry::UseTotal> &use, const QString &failure);
     void chooseCurrentLot();
     void print(const QString &report, std::unique_ptr<reports_engine::DataConnection> connection,
                const QString &connectionName);
@@ -98,6 +109,10 @@ private:
     platform::Operator &m_op;
     QWidget *m_window;
     expiry::Summary m_summary;
+    QHash<QString, expiry::ExpiryProduct> m_products;
+    struct Projection;
+    std::shared_ptr<Projection> m_projection;
+    quint64 m_generation = 0;
     ExpiryLotModel *m_lots;
     std::unique_ptr<reports_engine::ReportEngine> m_engine;
 };

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -39,6 +40,12 @@ struct Fixture : expirytest::ExpiryRig {
         window.show();
     }
 
+    // The panel open with its projection shown.
+    bool open()
+    {
+        panel->open();
+        return QTest::qWaitFor([this] { return !panel->projecting(); }, 10000);
+    }
     // The grid's lot dataset on its first row.
     void openGrid(const QString &rest)
     {
@@ -70,8 +77,20 @@ private Q_SLOTS:
     void summaryTableAndLeftOutLine()
     {
         Fixture f;
+        // The table comes first; the projected leftovers follow from a worker, the panel usable
+        // meanwhile.
+        QSignalSpy projected(f.panel, &expiry_ui::ExpiryPanel::projectionShown);
         f.panel->open();
         QVERIFY(f.panel->isVisible());
+        QVERIFY(f.panel->projecting());
+        QVERIFY(f.panel->BarraProjecao->isVisible());
+        QCOMPARE(f.panel->lblProjecao->text(),
+                 QStringLiteral("Calculando a sobra prevista no vencimento (uso dos últimos 90 dias)..."));
+        QCOMPARE(f.panel->TabelaResumo->rowCount(), 10);
+        QCOMPARE(f.panel->ListaLotes->model()->index(0, 11).data().toString(), QString());
+        QVERIFY(projected.wait(10000));
+        QVERIFY(!f.panel->projecting());
+        QVERIFY(!f.panel->BarraProjecao->isVisible());
         QCOMPARE(f.panel->geometry(), f.window.rect());
         // Two header rows, Lab 1, Lab 2, usable stock, quarantine, the store's total, the shared
         // locations, the grand total and the projected leftovers.
@@ -102,7 +121,8 @@ private Q_SLOTS:
                                 "relatórios de estoque físico/financeiro: 1 lote(s).\n"
                                 "O componente Alantoína está com o DIVISOR DE UNIDADE = 0.\n"
                                 "Sobra prevista no vencimento: o uso dos últimos 90 dias nos pedidos da loja, tirado dos "
-                                "lotes utilizáveis da loja na ordem dos vencimentos."));
+                                "lotes utilizáveis da loja na ordem dos vencimentos; lotes em quarentena e dos locais "
+                                "compartilhados ficam fora da projeção."));
         // Expired lots come first.
         QCOMPARE(f.panel->cbHorizonte->currentIndex(), 0);
         QCOMPARE(f.listed(), (QStringList{"LV", "LH0"}));
@@ -116,11 +136,28 @@ private Q_SLOTS:
         QVERIFY(!f.panel->Grafico->grab().isNull());
     }
 
+    // Closing the panel while the use is read drops the projection: nothing arrives afterwards,
+    // and the next opening projects again.
+    void closingStopsTheProjection()
+    {
+        Fixture f;
+        QSignalSpy projected(f.panel, &expiry_ui::ExpiryPanel::projectionShown);
+        f.panel->open();
+        QTest::keyClick(f.panel->ListaLotes, Qt::Key_Escape);
+        QVERIFY(!f.panel->isVisible());
+        QVERIFY(!f.panel->projecting());
+        QTest::qWait(300);
+        QCOMPARE(projected.count(), 0);
+        QVERIFY(f.open());
+        QCOMPARE(projected.count(), 1);
+        QVERIFY(f.panel->summary().projectionReady);
+    }
+
     void enterAndDoubleClickMoveTheGrid()
     {
         Fixture f;
         f.openGrid(QStringLiteral("order by DESCRICAO, VALIDADE"));
-        f.panel->open();
+        QVERIFY(f.open());
         QSignalSpy shown(f.panel, &expiry_ui::ExpiryPanel::lotShown);
         f.panel->cbHorizonte->setCurrentIndex(2);   // L31, LT, L12B, LQT, LA
         f.panel->ListaLotes->setFocus();
@@ -130,7 +167,7 @@ private Q_SLOTS:
         QVERIFY(!f.panel->isVisible());
         QCOMPARE(f.dm.ESTLOTE.text(QStringLiteral("LOTE")), QStringLiteral("L12B"));
 
-        f.panel->open();
+        QVERIFY(f.open());
         f.panel->cbHorizonte->setCurrentIndex(4);
         const QModelIndex first = f.panel->ListaLotes->model()->index(0, 0);
         const QPoint at = f.panel->ListaLotes->visualRect(first).center();
@@ -145,7 +182,7 @@ private Q_SLOTS:
         Fixture f;
         f.openGrid(QStringLiteral("where VALIDADE > '2024-03-07'"));
         const QString before = f.dm.ESTLOTE.text(QStringLiteral("LOTE"));
-        f.panel->open();   // expired lots, which the grid hides
+        QVERIFY(f.open());   // expired lots, which the grid hides
         QSignalSpy shown(f.panel, &expiry_ui::ExpiryPanel::lotShown);
         f.panel->ListaLotes->setFocus();
         QTest::keyClick(f.panel->ListaLotes, Qt::Key_Enter);
@@ -168,7 +205,7 @@ private Q_SLOTS:
             f.openGrid(QStringLiteral("order by DESCRICAO, VALIDADE"));
         };
         f.panel->tellStatus = [&](const QString &text) { status << text; };
-        f.panel->open();   // on the expired lots
+        QVERIFY(f.open());   // on the expired lots
         QSignalSpy shown(f.panel, &expiry_ui::ExpiryPanel::lotShown);
         f.panel->ListaLotes->setFocus();
         f.panel->ListaLotes->selectRow(1);   // LH0, expiring today
@@ -179,7 +216,7 @@ private Q_SLOTS:
         QCOMPARE(status, QStringList{expiry::kViewSwitchedStatus});
         QVERIFY(f.op.texts().isEmpty());
 
-        f.panel->open();
+        QVERIFY(f.open());
         f.panel->cbHorizonte->setCurrentIndex(3);   // L90, listed already
         f.panel->ListaLotes->setFocus();
         QTest::keyClick(f.panel->ListaLotes, Qt::Key_Return);
@@ -205,7 +242,7 @@ private Q_SLOTS:
         watch.seen = &windowSawEscape;
         f.window.installEventFilter(&watch);
         for (QWidget *from : std::initializer_list<QWidget *>{f.panel->ListaLotes, f.panel->cbHorizonte}) {
-            f.panel->open();
+            QVERIFY(f.open());
             QSignalSpy closed(f.panel, &expiry_ui::ExpiryPanel::closed);
             from->setFocus();
             QTest::keyClick(from, Qt::Key_Escape);
@@ -219,7 +256,7 @@ private Q_SLOTS:
     void bothReportsPrint()
     {
         Fixture f;
-        f.panel->open();
+        QVERIFY(f.open());
         QTest::mouseClick(f.panel->btnImprimir, Qt::LeftButton);
         QCOMPARE(f.view.presented, 1);
         QStringList texts = f.view.texts();

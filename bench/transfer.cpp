@@ -1,14 +1,18 @@
 // Transfers per second with 1, 2 and 4 workstation processes through the Firebird server on
-// 127.0.0.1, against as many single-row updates alone; then the stock view rebuilt when the
-// transfer form closes against a plain open of the same view. Prints figures and statements.
-//   bench_transfer --demo DIR [--ops N]      (DIR made by: makedemo --dir DIR --lots 100000)
-#include "benchmain.h"
+// 127.0.0.1, against as many single-row updates alone (medians of alternating runs), for each
+// demo given (say 10 000 and 100 000 lots) and the ratio between them; the statements of one
+// transfer as its lot gains locations; then the stock view rebuilt when the transfer form closes
+// against a plain open of the same view. Prints figures and statements.
+//   bench_transfer --demo DIR [--demo DIR...] [--ops N] [--runs N]
+//   (each DIR made by: makedemo --dir DIR --lots 100000)
+#include "benchfigures.h"
 
 #include "core/activitylog.h"
 #include "core/connections.h"
 #include "core/runstate.h"
 #include "browser/stockquery.h"
 #include "data/cacheddataset.h"
+#include "data/lotlock.h"
 #include "data/tables.h"
 #include "data/tdm.h"
 #include "db/connection.h"
@@ -200,11 +204,19 @@ void reloadBench(const QString &target)
 
 } // namespace
 
-const char kUsage[] = "usage: bench_transfer --demo DIR [--ops N]\n"
+const char kUsage[] = "usage: bench_transfer --demo DIR [--demo DIR...] [--ops N] [--runs N]\n"
                       "  DIR made by: makedemo --dir DIR --lots 100000 (its central database is copied and\n"
-                      "  opened through the server); N operations per process (300 by default)\n";
+                      "  opened through the server); N operations per process (300 by default); runs of\n"
+                      "  each figure, the median printed (3 by default)\n";
 
-static int measure(const QString &demo, int ops);
+namespace {
+struct Ratios {
+    qlonglong lots = 0;
+    std::vector<double> ratio;   // transfers / updates at 1, 2, 4 processes
+};
+} // namespace
+
+static Ratios measure(const QString &demo, int ops, int runs, bool last);
 
 int main(int argc, char **argv)
 {
@@ -221,34 +233,92 @@ int main(int argc, char **argv)
         parser.addOption({QStringLiteral("demo"), QStringLiteral("Demo installation root."), QStringLiteral("DIR")});
         parser.addOption({QStringLiteral("ops"), QStringLiteral("Operations per process (default 300)."), QStringLiteral("N"),
                           QStringLiteral("300")});
+        parser.addOption({QStringLiteral("runs"), QStringLiteral("Runs of each figure (default 3)."), QStringLiteral("N"),
+                          QStringLiteral("3")});
         bench::parseArguments(parser);
-        const QString demo = bench::requireDemo(parser);
-        return measure(demo, bench::wholeNumber(parser, QStringLiteral("ops")));
+        bench::requireDemo(parser);
+        const QStringList demos = parser.values(QStringLiteral("demo"));
+        std::vector<Ratios> all;
+        for (qsizetype i = 0; i < demos.size(); ++i) {
+            const QString demo = QDir(demos[i]).absolutePath();
+            if (!QFileInfo(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD")).isFile())
+                throw bench::UsageError{QStringLiteral("no installation at %1").arg(demo)};
+            all.push_back(measure(demo, bench::wholeNumber(parser, QStringLiteral("ops")),
+                                  bench::wholeNumber(parser, QStringLiteral("runs")), i + 1 == demos.size()));
+        }
+        for (size_t i = 1; i < all.size(); ++i) {
+            std::printf("\nratio transfers/updates at %lld lots over at %lld lots:", all[i].lots, all[0].lots);
+            for (size_t p = 0; p < all[i].ratio.size() && p < all[0].ratio.size(); ++p)
+                std::printf("  %.2f", all[0].ratio[p] > 0 ? all[i].ratio[p] / all[0].ratio[p] : 0);
+            std::printf("  (1, 2, 4 processes)\n");
+        }
+        return 0;
     });
 }
 
-static int measure(const QString &demo, int ops)
+// The statements of one transfer of a lot as it gains locations: the first to a new place
+// creates a row there, each later one finds one more.
+void statementsByLocations(const QString &target)
+{
+    db::Connection conn;
+    conn.configure(db::Target{target, false, true});
+    const auto rows = pickRows(conn);
+    if (rows.empty())
+        return;
+    const auto &r = rows.back();
+    PrintingOperator op;
+    std::printf("statements of one transfer of lot %s by the locations it has:", qPrintable(r[1].toString()));
+    for (const QString &dest : kPlaces) {
+        if (transfer::SameLocation(dest, r[3].toString()))
+            continue;
+        const int locations = int(conn.query(QStringLiteral("select count(*) from ESTLOTE where ") + data::LotKeyCondition(),
+                                             {r[0], r[1], r[2]})
+                                      .rows[0][0]
+                                      .toInt());
+        const uint64_t before = db::statementsIssued();
+        transfer::Transfer(conn, transfer::SourceLot{r[0], r[1], r[2], r[3], r[4].toString()}, QStringLiteral("0,001"),
+                           dest, op);
+        std::printf("  %d: %llu", locations, static_cast<unsigned long long>(db::statementsIssued() - before));
+    }
+    std::printf("\n");
+}
+
+static Ratios measure(const QString &demo, int ops, int runs, bool last)
 {
     QTemporaryDir dir;
     const QString target = serverCopy(demo, dir);
     if (target.isEmpty())
         throw std::runtime_error("cannot copy the central database of " + demo.toStdString());
+    Ratios out;
     {
         db::Connection conn;
         conn.configure(db::Target{target, false, true});
         const db::Rows n = conn.query(QStringLiteral("select count(*) from ESTLOTE"));
-        std::printf("central database: %s, %lld lots, %d operations per process\n", qPrintable(demo),
-                    static_cast<long long>(n.rows[0][0].toInt()), ops);
+        out.lots = n.rows[0][0].toInt();
+        std::printf("\ncentral database: %s, %lld lots, %d operations per process, medians of %d runs\n",
+                    qPrintable(demo), out.lots, ops, runs);
     }
     std::printf("%-10s %14s %12s %14s %12s %8s\n", "processes", "transfers/s", "stmts/xfer", "updates/s",
                 "stmts/upd", "ratio");
     for (int processes : {1, 2, 4}) {
-        const Run tr = runWorkers(QStringLiteral("transfers"), target, processes, ops);
-        const Run up = runWorkers(QStringLiteral("updates"), target, processes, ops);
-        std::printf("%-10d %14.1f %12.2f %14.1f %12.2f %8.2f%s\n", processes, tr.opsPerSecond, tr.statementsPerOp,
-                    up.opsPerSecond, up.statementsPerOp, up.opsPerSecond > 0 ? tr.opsPerSecond / up.opsPerSecond : 0,
-                    tr.messages ? "  (some transfers refused)" : "");
+        std::vector<double> transfers, updates, stmts, updStmts;
+        int messages = 0;
+        for (int run = 0; run < runs; ++run) {
+            const Run tr = runWorkers(QStringLiteral("transfers"), target, processes, ops);
+            const Run up = runWorkers(QStringLiteral("updates"), target, processes, ops);
+            transfers.push_back(tr.opsPerSecond);
+            updates.push_back(up.opsPerSecond);
+            stmts.push_back(tr.statementsPerOp);
+            updStmts.push_back(up.statementsPerOp);
+            messages += tr.messages;
+        }
+        const double t = bench::median(transfers), u = bench::median(updates);
+        out.ratio.push_back(u > 0 ? t / u : 0);
+        std::printf("%-10d %14.1f %12.2f %14.1f %12.2f %8.2f%s\n", processes, t, bench::median(stmts), u,
+                    bench::median(updStmts), out.ratio.back(), messages ? "  (some transfers refused)" : "");
     }
-    reloadBench(target);
-    return 0;
+    statementsByLocations(target);
+    if (last)
+        reloadBench(target);
+    return out;
 }

@@ -91,6 +91,7 @@ void Connection::close()
         return;
     // Held while the watch may still cut the link: a detach that works releases the interface.
     detail::offWindow(*this, false, [&] {
+        onServer(*this, [&] { releaseKept(); });
         IAttachment *att = m_att;
         att->addRef();
         onServer(*this, [&] {
@@ -110,9 +111,21 @@ IAttachment *Connection::handle()
     return m_att;
 }
 
+void Connection::releaseKept()
+{
+    for (auto &[sql, stmt] : m_kept) {
+        Status st;
+        stmt->free(&st);   // on a link that is gone it fails; the interface goes either way
+        if (st.failed())
+            stmt->release();
+    }
+    m_kept.clear();
+}
+
 void Connection::noteError(const DbError &e)
 {
     if (e.isConnectionLost() && m_att) {
+        releaseKept();
         Status st;
         m_att->detach(&st);   // usually fails on a dead link; the interface goes either way
         if (st.failed())

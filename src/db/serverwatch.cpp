@@ -1,5 +1,7 @@
-// The watch over calls to a database server: one thread, woken when the oldest call passes half
-// the bound, that asks the server for a new attach and cuts the old link when it gets no answer.
+// The watch over calls to a database server: one thread that looks at the calls under way on a
+// tick, asks the server for a new attach when the oldest has passed half the bound, and cuts the
+// old link when it gets no answer. A call only puts itself on the list: waking the thread on
+// every call would cost each call a switch to it and back, for nothing but rare frozen servers.
 #include "serverwatch.h"
 #include "connection.h"
 #include "engine.h"
@@ -44,6 +46,10 @@ struct ServerCall::Entry {
 };
 
 namespace {
+
+// How often the watch looks: a frozen server is told at most this much after half the bound plus
+// the probe's half, so well within a second of the bound.
+const auto kTick = std::chrono::milliseconds(200);
 
 // The watch's state lives as long as the process: its thread may still be waiting at exit.
 struct Watch {
@@ -91,13 +97,9 @@ void run(Watch &w)
         for (ServerCall::Entry *e : w.calls)
             if (!e->probing && (!oldest || e->quietSince < oldest->quietSince))
                 oldest = e;
-        if (!oldest) {
-            w.wake.wait(lock);
-            continue;
-        }
-        const Clock::time_point due = oldest->quietSince + half;
-        if (Clock::now() < due) {
-            w.wake.wait_until(lock, due);
+        // Calls come and go without a word to this thread: it looks again on the next tick.
+        if (!oldest || Clock::now() < oldest->quietSince + half) {
+            w.wake.wait_for(lock, kTick);
             continue;
         }
         oldest->probing = true;
@@ -157,8 +159,6 @@ ServerCall::ServerCall(Connection &conn)
         }
         m_entry->serial = w.nextSerial++;
         w.calls.push_back(m_entry);
-        if (w.calls.size() == 1)
-            w.wake.notify_all();
     }
     if (detail::WaitControl *c = detail::currentWait())
         m_outer = c->setServerCall(this);

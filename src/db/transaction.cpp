@@ -311,11 +311,47 @@ Transaction::~Transaction()
 
 uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
 {
+    return executeStatement(sql, params, false);
+}
+
+uint64_t Transaction::executeKept(const QString &sql, const std::vector<Value> &params)
+{
+    return executeStatement(sql, params, true);
+}
+
+Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
+{
+    return openStatement(sql, params, false);
+}
+
+Rows Transaction::query(const QString &sql, const std::vector<Value> &params)
+{
+    return queryStatement(sql, params, false);
+}
+
+Rows Transaction::queryKept(const QString &sql, const std::vector<Value> &params)
+{
+    return queryStatement(sql, params, true);
+}
+
+IStatement *Transaction::keptStatement(const QString &sql)
+{
+    m_conn->handle();   // a link found gone and attached again has nothing kept
+    const auto found = m_conn->m_kept.find(sql);
+    if (found != m_conn->m_kept.end())
+        return found->second;
+    IStatement *stmt = prepare(*this, sql);
+    m_conn->m_kept.emplace(sql, stmt);
+    return stmt;
+}
+
+uint64_t Transaction::executeStatement(const QString &sql, const std::vector<Value> &params, bool kept)
+{
     return detail::offWindow(*m_conn, true, [&] {
         IStatement *stmt = nullptr;
         uint64_t affected = 0;
         try {
-            stmt = prepare(*this, sql);
+            stmt = kept ? keptStatement(sql) : prepare(*this, sql);
             InputMessage in(stmt, params);
             in.writeBlobs(m_conn->handle(), m_tx);
             executeRetrying(*m_conn, m_tx, stmt, in);
@@ -325,9 +361,10 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
                 st.check();
                 return n;
             });
-            stmt->release();
+            if (!kept)
+                stmt->release();
         } catch (const DbError &e) {
-            if (stmt)
+            if (stmt && !kept)
                 stmt->release();
             m_conn->noteError(e);
             throw;
@@ -336,12 +373,12 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
     });
 }
 
-Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
+Cursor Transaction::openStatement(const QString &sql, const std::vector<Value> &params, bool kept)
 {
     return detail::offWindow(*m_conn, false, [&] {
         IStatement *stmt = nullptr;
         try {
-            stmt = prepare(*this, sql);
+            stmt = kept ? keptStatement(sql) : prepare(*this, sql);
             InputMessage in(stmt, params);
             IAttachment *att = m_conn->handle();
             onServer(*m_conn, [&] { in.writeBlobs(att, m_tx); });
@@ -357,9 +394,9 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
                 ost.check();
                 return r;
             });
-            return Cursor(this, stmt, rs, out);
+            return Cursor(this, stmt, rs, out, !kept);
         } catch (const DbError &e) {
-            if (stmt)
+            if (stmt && !kept)
                 stmt->release();
             m_conn->noteError(e);
             throw;
@@ -367,14 +404,14 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
     });
 }
 
-Rows Transaction::query(const QString &sql, const std::vector<Value> &params)
+Rows Transaction::queryStatement(const QString &sql, const std::vector<Value> &params, bool kept)
 {
     return detail::offWindow(*m_conn, true, [&] {
         Rows rows;
         // A locking select waits on held rows as a statement does; a row changed meanwhile is for the
         // caller to judge, so that failure is thrown, not read again.
         runWaiting(*m_conn, m_tx, Conflicts::Throw, [&] {
-            Cursor c = open(sql, params);
+            Cursor c = openStatement(sql, params, kept);
             Rows got;
             got.columns = c.layout().columns();
             while (c.next()) {

@@ -320,7 +320,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
             uint64_t changed = 0;
             bool again = false;
             try {
-                changed = tx.execute(CreditStatement(), p);
+                changed = tx.executeKept(CreditStatement(), p);
             } catch (const db::DbError &e) {
                 passOnLostOrEndedWait(e);
                 again = isRetryable(e) && attempt < kMaxAttempts;
@@ -344,7 +344,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
                                            db::Value::text(dest)};
             bool again = false;
             try {
-                tx.execute(InsertStatement(), p);
+                tx.executeKept(InsertStatement(), p);
             } catch (const db::DbError &e) {
                 passOnLostOrEndedWait(e);
                 again = isRetryable(e) && attempt < kMaxAttempts;
@@ -369,7 +369,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
         // Exactly the locked source row, and only while it still covers the quantity.
         uint64_t debited = 0;
         try {
-            debited = tx.execute(DebitStatement(), p);
+            debited = tx.executeKept(DebitStatement(), p);
             if (debited == 1)
                 tx.commit();
         } catch (const db::DbError &e) {

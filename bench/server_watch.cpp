@@ -2,7 +2,8 @@
 // watch costs a workstation, measured as the machine really is (another process keeping a second
 // core busy): single-row updates through the data layer against exactly the same engine calls
 // made directly (prepare, execute, rows changed, release), medians of three alternating runs,
-// with the context switches of this process per update; what handing every call of the window's
+// with the context switches of this process per update (the parameter described as the layer
+// describes it, so both make the same calls to the client library); what handing every call of the window's
 // thread to a worker costs (the same updates with the window's waiting panel installed); and how
 // long a statement on a frozen server takes to come back as a lost link for a few bounds, with
 // the window's longest pause while it waits.
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <firebird/Interface.h>
+#include <ibase.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -41,9 +43,9 @@ public:
         m_pid = fork();
         if (m_pid == 0) {
             prctl(PR_SET_PDEATHSIG, SIGKILL);   // never outlives the benchmark
-            volatile unsigned long spin = 0;
+            volatile unsigned long spin = 0;   // read back, so the loop is kept
             for (;;)
-                ++spin;
+                spin = spin + 1;
         }
     }
     ~BusyCore()
@@ -58,30 +60,32 @@ private:
     pid_t m_pid = -1;
 };
 
-long contextSwitches()
+long contextSwitches(int who = RUSAGE_SELF)
 {
     rusage u{};
-    getrusage(RUSAGE_SELF, &u);
+    getrusage(who, &u);
     return u.ru_nvcsw + u.ru_nivcsw;
 }
 
 struct Run {
     double ms = 0;
-    double switchesPerUpdate = 0;
+    double switchesPerUpdate = 0;         // the whole process
+    double callerSwitchesPerUpdate = 0;   // the calling thread alone
     uint64_t statements = 0;
 };
 
 template <class F>
 Run timed(int updates, F &&f)
 {
-    const long before = contextSwitches();
+    const long before = contextSwitches(), callerBefore = contextSwitches(RUSAGE_THREAD);
     const bench::Measure m = bench::measure(std::forward<F>(f));
-    return {m.ms, double(contextSwitches() - before) / updates, m.statements};
+    return {m.ms, double(contextSwitches() - before) / updates,
+            double(contextSwitches(RUSAGE_THREAD) - callerBefore) / updates, m.statements};
 }
 
 // The updates as the engine's own calls, in one transaction on the attachment the connection
 // holds: what the data layer does for each, without the layer.
-void engineUpdates(db::Connection &conn, int updates)
+void engineUpdates(db::Connection &conn, int first, int updates)
 {
     using namespace Firebird;
     IMaster *master = fb_get_master_interface();
@@ -94,13 +98,23 @@ void engineUpdates(db::Connection &conn, int updates)
     IAttachment *att = conn.handle();
     ITransaction *tx = att->startTransaction(&st, 0, nullptr);
     check();
-    for (int k = 0; k < updates; ++k) {
+    for (int k = first; k < first + updates; ++k) {
         IStatement *stmt = att->prepare(&st, tx, 0, kUpdate, 3, IStatement::PREPARE_PREFETCH_METADATA);
         check();
-        IMessageMetadata *in = stmt->getInputMetadata(&st);
+        // The parameter as the layer describes a whole number: a 64-bit integer the engine converts.
+        IMessageMetadata *declared = stmt->getInputMetadata(&st);
         check();
+        IMetadataBuilder *builder = declared->getBuilder(&st);
+        check();
+        declared->release();
+        builder->setType(&st, 0, SQL_INT64 + 1);
+        builder->setScale(&st, 0, 0);
+        builder->setLength(&st, 0, 8);
+        IMessageMetadata *in = builder->getMetadata(&st);
+        check();
+        builder->release();
         std::vector<unsigned char> buffer(in->getMessageLength(&st), 0);
-        const int32_t key = k;
+        const int64_t key = k;
         std::memcpy(buffer.data() + in->getOffset(&st, 0), &key, sizeof key);
         std::memset(buffer.data() + in->getNullOffset(&st, 0), 0, sizeof(short));
         stmt->execute(&st, tx, in, buffer.data(), nullptr, nullptr);
@@ -115,10 +129,10 @@ void engineUpdates(db::Connection &conn, int updates)
     status->dispose();
 }
 
-void layerUpdates(db::Connection &conn, int updates)
+void layerUpdates(db::Connection &conn, int first, int updates)
 {
     db::Transaction tx(conn);
-    for (int k = 0; k < updates; ++k)
+    for (int k = first; k < first + updates; ++k)
         tx.execute(QString::fromLatin1(kUpdate), {db::Value::integer(k)});
     tx.commit();
 }
@@ -143,14 +157,32 @@ int measure(int updates, int guards)
         tx.commit();
     }
 
-    // Alternating runs, so the load the other users of the machine put on it falls on both alike.
+    // Each run alternates blocks of a tenth of the updates, one way then the other, so the load
+    // the other users of the machine put on it falls on both alike.
     std::vector<Run> engine, layer;
     {
         BusyCore busy;
-        engineUpdates(conn, updates);   // warms the server's cache and the watch's thread
+        engineUpdates(conn, 0, updates);   // warms the server's cache and the watch's thread
+        layerUpdates(conn, 0, updates);
+        const int blocks = 10, block = std::max(1, updates / blocks);
         for (int run = 0; run < 3; ++run) {
-            engine.push_back(timed(updates, [&] { engineUpdates(conn, updates); }));
-            layer.push_back(timed(updates, [&] { layerUpdates(conn, updates); }));
+            Run e, l;
+            for (int b = 0; b < blocks; ++b) {
+                const auto one = [&](bool viaLayer) {
+                    const Run r = timed(updates, [&] {
+                        viaLayer ? layerUpdates(conn, b * block, block) : engineUpdates(conn, b * block, block);
+                    });
+                    Run &sum = viaLayer ? l : e;
+                    sum.ms += r.ms;
+                    sum.switchesPerUpdate += r.switchesPerUpdate;
+                    sum.callerSwitchesPerUpdate += r.callerSwitchesPerUpdate;
+                    sum.statements += r.statements;
+                };
+                one(b % 2 == 1);
+                one(b % 2 == 0);
+            }
+            engine.push_back(e);
+            layer.push_back(l);
         }
     }
     const auto median = [](const std::vector<Run> &runs, double Run::*field) {
@@ -161,14 +193,19 @@ int measure(int updates, int guards)
     };
     const double engineMs = median(engine, &Run::ms), layerMs = median(layer, &Run::ms);
     std::printf("%d single-row updates through the server, a second core kept busy, medians of 3:\n", updates);
-    std::printf("  engine calls directly : %8.1f ms (%6.1f us each)  %5.2f context switches an update\n", engineMs,
-                engineMs * 1000.0 / updates, median(engine, &Run::switchesPerUpdate));
-    std::printf("  through the data layer: %8.1f ms (%6.1f us each)  %5.2f context switches an update  %llu statements\n",
+    std::printf("  engine calls directly : %8.1f ms (%6.1f us each)  context switches an update: %5.2f (caller %5.2f)\n",
+                engineMs, engineMs * 1000.0 / updates, median(engine, &Run::switchesPerUpdate),
+                median(engine, &Run::callerSwitchesPerUpdate));
+    std::printf("  through the data layer: %8.1f ms (%6.1f us each)  context switches an update: %5.2f (caller %5.2f)"
+                "  %llu statements\n",
                 layerMs, layerMs * 1000.0 / updates, median(layer, &Run::switchesPerUpdate),
-                static_cast<unsigned long long>(layer.front().statements));
-    std::printf("  ratio data layer / engine calls: %.3f (runs:", layerMs / engineMs);
+                median(layer, &Run::callerSwitchesPerUpdate), static_cast<unsigned long long>(layer.front().statements));
+    std::vector<double> ratios;
     for (size_t i = 0; i < layer.size(); ++i)
-        std::printf(" %.3f", layer[i].ms / engine[i].ms);
+        ratios.push_back(layer[i].ms / engine[i].ms);
+    std::printf("  ratio data layer / engine calls: %.3f (median of the runs'", bench::median(ratios));
+    for (double r : ratios)
+        std::printf(" %.3f", r);
     std::printf(")\n");
 
     const bench::Measure watch = bench::measure([&] {
@@ -180,7 +217,7 @@ int measure(int updates, int guards)
     {
         // Every call of the window's thread goes to a worker of the panel.
         data_ui::LockWaitPanel panel;
-        const bench::Measure handed = bench::measure([&] { layerUpdates(conn, updates); });
+        const bench::Measure handed = bench::measure([&] { layerUpdates(conn, 0, updates); });
         std::printf("the same updates from the window's thread, each handed to a worker: %.1f ms (%.1f us each), "
                     "ratio to the calling thread %.3f\n",
                     handed.ms, handed.ms * 1000.0 / updates, handed.ms / layerMs);

@@ -135,6 +135,10 @@ public:
     // transaction on it (released when the attachment goes): for statements a workstation runs
     // again and again with other values, so each run costs its execution only.
     uint64_t executeKept(const QString &sql, const std::vector<Value> &params = {});
+    // A kept statement changing at most one row and returning a value never null of it ("update
+    // ... returning 1"): its rows changed, 0 or 1, told by what it returns, in the same exchange
+    // with the server. A statement that would change more rows fails as the engine refuses it.
+    uint64_t executeKeptOneRow(const QString &sql, const std::vector<Value> &params = {});
     Rows queryKept(const QString &sql, const std::vector<Value> &params = {});
     void commit();
     void rollback();

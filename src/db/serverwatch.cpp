@@ -38,7 +38,9 @@ std::atomic<int> g_limit{defaultLimit()};
 struct ServerCall::Entry {
     uint64_t serial = 0;   // calls are told apart by it: a new call may reuse an ended one's memory
     IAttachment *att = nullptr;
-    QByteArray path;
+    // Where the call's database is, read by the watch only when it probes: the connection
+    // cannot change its target while one of its calls is under way.
+    const Connection *conn = nullptr;
     Clock::time_point quietSince;
     bool probing = false;
     std::atomic<bool> abandoned{false};
@@ -103,7 +105,7 @@ void run(Watch &w)
             continue;
         }
         oldest->probing = true;
-        const QByteArray path = oldest->path;
+        const QByteArray path = QFile::encodeName(oldest->conn->target().location);
         const uint64_t serial = oldest->serial;
         lock.unlock();
         const bool alive = serverAnswers(path, std::max(1, serverAnswerLimit() / 2));
@@ -123,7 +125,7 @@ void run(Watch &w)
         // Cuts the link from this side: the waiting call returns with a network error, and the
         // attachment cannot be released meanwhile, as its call cannot end without this lock.
         oldest->abandoned = true;
-        w.cuts[oldest->path] = Clock::now();
+        w.cuts[path] = Clock::now();
         Status st;
         oldest->att->cancelOperation(&st, fb_cancel_abort);
     }
@@ -148,7 +150,7 @@ ServerCall::ServerCall(Connection &conn)
         return;
     m_entry = new Entry;
     m_entry->att = conn.handle();
-    m_entry->path = QFile::encodeName(conn.target().location);
+    m_entry->conn = &conn;
     m_entry->quietSince = Clock::now();
     Watch &w = watch();
     {

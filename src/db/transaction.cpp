@@ -7,6 +7,7 @@
 #include "waitcontrol.h"
 
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <exception>
 #include <map>
@@ -223,13 +224,15 @@ void runWaiting(Connection &conn, ITransaction *tx, Conflicts conflicts, Call ca
 }
 
 // Runs a prepared statement, waiting on held rows as runWaiting does.
-void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in)
+// With out and outData, the row the statement returns is read into outData.
+void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in,
+                     IMessageMetadata *out = nullptr, void *outData = nullptr)
 {
     runWaiting(conn, tx, Conflicts::RunAgain, [&] {
         onServer(conn, [&] {
             Status st;
             ++g_statementsIssued;
-            stmt->execute(&st, tx, in.meta(), in.data(), nullptr, nullptr);
+            stmt->execute(&st, tx, in.meta(), in.data(), out, outData);
             st.check();
         });
     });
@@ -370,6 +373,39 @@ uint64_t Transaction::executeStatement(const QString &sql, const std::vector<Val
             throw;
         }
         return affected;
+    });
+}
+
+uint64_t Transaction::executeKeptOneRow(const QString &sql, const std::vector<Value> &params)
+{
+    return detail::offWindow(*m_conn, true, [&] {
+        try {
+            IStatement *stmt = keptStatement(sql);
+            InputMessage in(stmt, params);
+            in.writeBlobs(m_conn->handle(), m_tx);
+            Status st;
+            IMessageMetadata *out = stmt->getOutputMetadata(&st);
+            st.check();
+            std::vector<unsigned char> row;
+            unsigned nullAt = 0;
+            try {
+                row.assign(out->getMessageLength(&st), 0);
+                st.check();
+                nullAt = out->getNullOffset(&st, 0);
+                st.check();
+                executeRetrying(*m_conn, m_tx, stmt, in, out, row.data());
+            } catch (...) {
+                out->release();
+                throw;
+            }
+            out->release();
+            int16_t isNull = -1;
+            std::memcpy(&isNull, row.data() + nullAt, sizeof isNull);
+            return uint64_t(isNull ? 0 : 1);
+        } catch (const DbError &e) {
+            m_conn->noteError(e);
+            throw;
+        }
     });
 }
 

@@ -1,7 +1,8 @@
 // The bound on a server's answers, on a server of the benchmark's own: what the data layer's
 // watch costs a workstation, measured as the machine really is (another process keeping a second
 // core busy): single-row updates through the data layer against exactly the same engine calls
-// made directly (prepare, execute, rows changed, release), medians of three alternating runs,
+// made directly (prepare, execute, rows changed, release), one way then the other update by update,
+// medians of three runs,
 // with the context switches of this process per update (the parameter described as the layer
 // describes it, so both make the same calls to the client library); what handing every call of the window's
 // thread to a worker costs (the same updates with the window's waiting panel installed); and how
@@ -74,59 +75,74 @@ struct Run {
     uint64_t statements = 0;
 };
 
-template <class F>
-Run timed(int updates, F &&f)
-{
-    const long before = contextSwitches(), callerBefore = contextSwitches(RUSAGE_THREAD);
-    const bench::Measure m = bench::measure(std::forward<F>(f));
-    return {m.ms, double(contextSwitches() - before) / updates,
-            double(contextSwitches(RUSAGE_THREAD) - callerBefore) / updates, m.statements};
-}
 
 // The updates as the engine's own calls, in one transaction on the attachment the connection
 // holds: what the data layer does for each, without the layer.
-void engineUpdates(db::Connection &conn, int first, int updates)
+// One update as the engine's own calls, in the transaction the layer started: what the data
+// layer does for it, without the layer.
+void engineUpdate(Firebird::IAttachment *att, Firebird::ITransaction *tx, int k)
 {
     using namespace Firebird;
-    IMaster *master = fb_get_master_interface();
-    IStatus *status = master->getStatus();
+    static IStatus *status = fb_get_master_interface()->getStatus();
     CheckStatusWrapper st(status);
     const auto check = [&] {
         if (st.getState() & IStatus::STATE_ERRORS)
             throw std::runtime_error("engine call failed");
     };
-    IAttachment *att = conn.handle();
-    ITransaction *tx = att->startTransaction(&st, 0, nullptr);
+    IStatement *stmt = att->prepare(&st, tx, 0, kUpdate, 3, IStatement::PREPARE_PREFETCH_METADATA);
     check();
-    for (int k = first; k < first + updates; ++k) {
-        IStatement *stmt = att->prepare(&st, tx, 0, kUpdate, 3, IStatement::PREPARE_PREFETCH_METADATA);
-        check();
-        // The parameter as the layer describes a whole number: a 64-bit integer the engine converts.
-        IMessageMetadata *declared = stmt->getInputMetadata(&st);
-        check();
-        IMetadataBuilder *builder = declared->getBuilder(&st);
-        check();
-        declared->release();
-        builder->setType(&st, 0, SQL_INT64 + 1);
-        builder->setScale(&st, 0, 0);
-        builder->setLength(&st, 0, 8);
-        IMessageMetadata *in = builder->getMetadata(&st);
-        check();
-        builder->release();
-        std::vector<unsigned char> buffer(in->getMessageLength(&st), 0);
-        const int64_t key = k;
-        std::memcpy(buffer.data() + in->getOffset(&st, 0), &key, sizeof key);
-        std::memset(buffer.data() + in->getNullOffset(&st, 0), 0, sizeof(short));
-        stmt->execute(&st, tx, in, buffer.data(), nullptr, nullptr);
-        check();
-        if (stmt->getAffectedRecords(&st) != 1)
-            throw std::runtime_error("row not updated");
-        in->release();
-        stmt->release();
+    // The parameter as the layer describes a whole number: a 64-bit integer the engine converts.
+    IMessageMetadata *declared = stmt->getInputMetadata(&st);
+    check();
+    IMetadataBuilder *builder = declared->getBuilder(&st);
+    check();
+    declared->release();
+    builder->setType(&st, 0, SQL_INT64 + 1);
+    builder->setScale(&st, 0, 0);
+    builder->setLength(&st, 0, 8);
+    IMessageMetadata *in = builder->getMetadata(&st);
+    check();
+    builder->release();
+    std::vector<unsigned char> buffer(in->getMessageLength(&st), 0);
+    const int64_t key = k;
+    std::memcpy(buffer.data() + in->getOffset(&st, 0), &key, sizeof key);
+    std::memset(buffer.data() + in->getNullOffset(&st, 0), 0, sizeof(short));
+    stmt->execute(&st, tx, in, buffer.data(), nullptr, nullptr);
+    check();
+    if (stmt->getAffectedRecords(&st) != 1)
+        throw std::runtime_error("row not updated");
+    in->release();
+    stmt->release();
+}
+
+// One run: every update made once each way in one transaction, one way then the other in turn,
+// so whatever else the machine does falls on both alike.
+std::pair<Run, Run> interleaved(db::Connection &conn, int updates)
+{
+    Run engine, layer;
+    db::Transaction tx(conn);
+    Firebird::IAttachment *att = conn.handle();
+    const QString sql = QString::fromLatin1(kUpdate);
+    for (int k = 0; k < updates; ++k) {
+        for (int pass = 0; pass < 2; ++pass) {
+            const bool viaLayer = (pass == 0) == (k % 2 == 0);
+            Run &sum = viaLayer ? layer : engine;
+            const long switches = contextSwitches(), callerSwitches = contextSwitches(RUSAGE_THREAD);
+            const uint64_t statements = db::statementsIssued();
+            QElapsedTimer t;
+            t.start();
+            if (viaLayer)
+                tx.execute(sql, {db::Value::integer(k)});
+            else
+                engineUpdate(att, tx.handle(), k);
+            sum.ms += double(t.nsecsElapsed()) / 1e6;
+            sum.statements += db::statementsIssued() - statements;
+            sum.switchesPerUpdate += double(contextSwitches() - switches) / updates;
+            sum.callerSwitchesPerUpdate += double(contextSwitches(RUSAGE_THREAD) - callerSwitches) / updates;
+        }
     }
-    tx->commit(&st);
-    check();
-    status->dispose();
+    tx.commit();
+    return {engine, layer};
 }
 
 void layerUpdates(db::Connection &conn, int first, int updates)
@@ -157,30 +173,12 @@ int measure(int updates, int guards)
         tx.commit();
     }
 
-    // Each run alternates blocks of a tenth of the updates, one way then the other, so the load
-    // the other users of the machine put on it falls on both alike.
     std::vector<Run> engine, layer;
     {
         BusyCore busy;
-        engineUpdates(conn, 0, updates);   // warms the server's cache and the watch's thread
-        layerUpdates(conn, 0, updates);
-        const int blocks = 10, block = std::max(1, updates / blocks);
+        interleaved(conn, updates);   // warms the server's cache and the watch's thread
         for (int run = 0; run < 3; ++run) {
-            Run e, l;
-            for (int b = 0; b < blocks; ++b) {
-                const auto one = [&](bool viaLayer) {
-                    const Run r = timed(updates, [&] {
-                        viaLayer ? layerUpdates(conn, b * block, block) : engineUpdates(conn, b * block, block);
-                    });
-                    Run &sum = viaLayer ? l : e;
-                    sum.ms += r.ms;
-                    sum.switchesPerUpdate += r.switchesPerUpdate;
-                    sum.callerSwitchesPerUpdate += r.callerSwitchesPerUpdate;
-                    sum.statements += r.statements;
-                };
-                one(b % 2 == 1);
-                one(b % 2 == 0);
-            }
+            const auto [e, l] = interleaved(conn, updates);
             engine.push_back(e);
             layer.push_back(l);
         }

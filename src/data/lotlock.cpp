@@ -5,7 +5,6 @@
 #include "db/sqltext.h"
 #include "platform/numberformat.h"
 
-
 namespace data {
 
 namespace {
@@ -21,7 +20,20 @@ const QString kKeyCondition = QStringLiteral(
 // attempt means another workstation got through, so this only bounds a pathological case.
 const int kMaxAttempts = 200;
 
+QString rightTrimmed(const QString &s)
+{
+    qsizetype n = s.size();
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return s.left(n);
+}
+
 } // namespace
+
+bool SameLocation(const QString &a, const QString &b)
+{
+    return rightTrimmed(a) == rightTrimmed(b);
+}
 
 QString LotKeyCondition()
 {

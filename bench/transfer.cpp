@@ -1,14 +1,19 @@
 // Transfers per second with 1, 2 and 4 workstation processes through the Firebird server on
-// 127.0.0.1, against as many single-row updates alone; then the stock view rebuilt when the
-// transfer form closes against a plain open of the same view. Prints figures and statements.
-//   bench_transfer --demo DIR [--ops N]      (DIR made by: makedemo --dir DIR --lots 100000)
-#include "benchmain.h"
+// 127.0.0.1, against as many single-row updates alone (each process alternating blocks of the
+// two; medians of the runs, the ratio the median of the runs' ratios), for each
+// demo given (say 10 000 and 100 000 lots) and the ratio between them; the statements of one
+// transfer as its lot gains locations; then the stock view rebuilt when the transfer form closes
+// against a plain open of the same view. Prints figures and statements.
+//   bench_transfer --demo DIR [--demo DIR...] [--ops N] [--runs N]
+//   (each DIR made by: makedemo --dir DIR --lots 100000)
+#include "benchfigures.h"
 
 #include "core/activitylog.h"
 #include "core/connections.h"
 #include "core/runstate.h"
 #include "common/stockquery.h"
 #include "data/cacheddataset.h"
+#include "data/lotlock.h"
 #include "data/tables.h"
 #include "data/tdm.h"
 #include "db/connection.h"
@@ -65,8 +70,10 @@ std::vector<std::vector<db::Value>> pickRows(db::Connection &conn)
     return rows.rows;
 }
 
-// One workstation: N transfers (or N single-row updates) on random rows of the picked set.
-int child(const QString &mode, const QString &target, unsigned seed, int ops)
+// One workstation: N transfers and N single-row updates on random rows of the picked set, in
+// alternating blocks, so whatever else the machine does falls on both alike. Prints the time and
+// statements of each kind.
+int child(const QString &target, unsigned seed, int ops)
 {
     db::Connection conn;
     conn.configure(db::Target{target, false, true});
@@ -76,63 +83,79 @@ int child(const QString &mode, const QString &target, unsigned seed, int ops)
         return 3;
     std::mt19937 rnd(seed);
     PrintingOperator op;
-    const uint64_t before = db::statementsIssued();
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < ops; ++i) {
-        const auto &r = rows[rnd() % rows.size()];
-        if (mode == QLatin1String("transfers")) {
-            // A thousandth each time: the picked lots keep their stock through every run.
-            QString dest = kPlaces[int(rnd() % unsigned(kPlaces.size()))];
-            if (transfer::SameLocation(dest, r[3].toString()))
-                dest = QStringLiteral("EmTransito") == dest ? QStringLiteral("Terceiros") : QStringLiteral("EmTransito");
-            transfer::Transfer(conn, transfer::SourceLot{r[0], r[1], r[2], r[3], r[4].toString()},
-                               QStringLiteral("0,001"), dest, op);
-        } else {
-            conn.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = SALDOCORRENTE where CODIGO = ? and "
-                                        "LOTE = ? and FORNECEDOR = ? and LABORATORIO = ?"),
-                         {r[0], r[1], r[2], r[3]});
+    double ms[2] = {0, 0};
+    uint64_t statements[2] = {0, 0};
+    const int block = 20;
+    for (int done = 0; done < ops; done += block) {
+        const int n = std::min(block, ops - done);
+        for (int pass = 0; pass < 2; ++pass) {
+            // Blocks start one way then the other.
+            const bool transfers = (pass == 0) == ((done / block) % 2 == 0);
+            const uint64_t before = db::statementsIssued();
+            QElapsedTimer t;
+            t.start();
+            for (int i = 0; i < n; ++i) {
+                const auto &r = rows[rnd() % rows.size()];
+                if (transfers) {
+                    // A thousandth each time: the picked lots keep their stock through every run.
+                    QString dest = kPlaces[int(rnd() % unsigned(kPlaces.size()))];
+                    if (transfer::SameLocation(dest, r[3].toString()))
+                        dest = QStringLiteral("EmTransito") == dest ? QStringLiteral("Terceiros") : QStringLiteral("EmTransito");
+                    transfer::Transfer(conn, transfer::SourceLot{r[0], r[1], r[2], r[3], r[4].toString()},
+                                       QStringLiteral("0,001"), dest, op);
+                } else {
+                    conn.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = SALDOCORRENTE where CODIGO = ? and "
+                                                "LOTE = ? and FORNECEDOR = ? and LABORATORIO = ?"),
+                                 {r[0], r[1], r[2], r[3]});
+                }
+            }
+            ms[transfers ? 0 : 1] += double(t.nsecsElapsed()) / 1e6;
+            statements[transfers ? 0 : 1] += db::statementsIssued() - before;
         }
     }
-    const double ms = double(t.nsecsElapsed()) / 1e6;
-    std::printf("RESULT %.3f %llu %d\n", ms, static_cast<unsigned long long>(db::statementsIssued() - before),
-                op.messages);
+    std::printf("RESULT %.3f %llu %.3f %llu %d\n", ms[0], static_cast<unsigned long long>(statements[0]), ms[1],
+                static_cast<unsigned long long>(statements[1]), op.messages);
     return 0;
 }
 
 struct Run {
-    double opsPerSecond = 0;
-    double statementsPerOp = 0;
+    double transfersPerSecond = 0, updatesPerSecond = 0;
+    double statementsPerTransfer = 0, statementsPerUpdate = 0;
     int messages = 0;
 };
 
-Run runWorkers(const QString &mode, const QString &target, int processes, int opsEach)
+// The rates of all the processes together: operations over the slowest process's time.
+Run runWorkers(const QString &target, int processes, int opsEach)
 {
     std::vector<std::unique_ptr<QProcess>> procs;
     for (int p = 0; p < processes; ++p) {
         auto proc = std::make_unique<QProcess>();
         proc->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proc->start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), mode, target, QString::number(100 + p), QString::number(opsEach)});
+                    {QStringLiteral("--child"), target, QString::number(100 + p), QString::number(opsEach)});
         procs.push_back(std::move(proc));
     }
-    double slowest = 0;
-    unsigned long long statements = 0;
+    double slowest[2] = {0, 0};
+    unsigned long long statements[2] = {0, 0};
     Run run;
     for (auto &p : procs) {
         p->waitForFinished(600000);
         const QList<QByteArray> f = p->readAllStandardOutput().trimmed().split(' ');
-        if (f.size() != 4 || f[0] != "RESULT") {
+        if (f.size() != 6 || f[0] != "RESULT") {
             std::fprintf(stderr, "a worker failed (exit %d)\n", p->exitCode());
             continue;
         }
-        slowest = std::max(slowest, f[1].toDouble());
-        statements += f[2].toULongLong();
-        run.messages += f[3].toInt();
+        slowest[0] = std::max(slowest[0], f[1].toDouble());
+        statements[0] += f[2].toULongLong();
+        slowest[1] = std::max(slowest[1], f[3].toDouble());
+        statements[1] += f[4].toULongLong();
+        run.messages += f[5].toInt();
     }
     const int total = processes * opsEach;
-    run.opsPerSecond = slowest > 0 ? total * 1000.0 / slowest : 0;
-    run.statementsPerOp = double(statements) / total;
+    run.transfersPerSecond = slowest[0] > 0 ? total * 1000.0 / slowest[0] : 0;
+    run.updatesPerSecond = slowest[1] > 0 ? total * 1000.0 / slowest[1] : 0;
+    run.statementsPerTransfer = double(statements[0]) / total;
+    run.statementsPerUpdate = double(statements[1]) / total;
     return run;
 }
 
@@ -200,18 +223,25 @@ void reloadBench(const QString &target)
 
 } // namespace
 
-const char kUsage[] = "usage: bench_transfer --demo DIR [--ops N]\n"
+const char kUsage[] = "usage: bench_transfer --demo DIR [--demo DIR...] [--ops N] [--runs N]\n"
                       "  DIR made by: makedemo --dir DIR --lots 100000 (its central database is copied and\n"
-                      "  opened through the server); N operations per process (300 by default)\n";
+                      "  opened through the server); N operations per process (300 by default); runs of\n"
+                      "  each figure, the median printed (3 by default)\n";
 
-static int measure(const QString &demo, int ops);
+namespace {
+struct Ratios {
+    qlonglong lots = 0;
+    std::vector<double> ratio;   // transfers / updates at 1, 2, 4 processes
+};
+} // namespace
+
+static Ratios measure(const QString &demo, int ops, int runs, bool last);
 
 int main(int argc, char **argv)
 {
-    if (argc >= 6 && QByteArray(argv[1]) == "--child") {
+    if (argc >= 5 && QByteArray(argv[1]) == "--child") {
         QCoreApplication app(argc, argv);
-        return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
-                     QByteArray(argv[4]).toUInt(), QByteArray(argv[5]).toInt());
+        return child(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toUInt(), QByteArray(argv[4]).toInt());
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -221,34 +251,92 @@ int main(int argc, char **argv)
         parser.addOption({QStringLiteral("demo"), QStringLiteral("Demo installation root."), QStringLiteral("DIR")});
         parser.addOption({QStringLiteral("ops"), QStringLiteral("Operations per process (default 300)."), QStringLiteral("N"),
                           QStringLiteral("300")});
+        parser.addOption({QStringLiteral("runs"), QStringLiteral("Runs of each figure (default 3)."), QStringLiteral("N"),
+                          QStringLiteral("3")});
         bench::parseArguments(parser);
-        const QString demo = bench::requireDemo(parser);
-        return measure(demo, bench::wholeNumber(parser, QStringLiteral("ops")));
+        bench::requireDemo(parser);
+        const QStringList demos = parser.values(QStringLiteral("demo"));
+        std::vector<Ratios> all;
+        for (qsizetype i = 0; i < demos.size(); ++i) {
+            const QString demo = QDir(demos[i]).absolutePath();
+            if (!QFileInfo(demo + QStringLiteral("/c/FORMULIX/Dados/FORMULIX.BD")).isFile())
+                throw bench::UsageError{QStringLiteral("no installation at %1").arg(demo)};
+            all.push_back(measure(demo, bench::wholeNumber(parser, QStringLiteral("ops")),
+                                  bench::wholeNumber(parser, QStringLiteral("runs")), i + 1 == demos.size()));
+        }
+        for (size_t i = 1; i < all.size(); ++i) {
+            std::printf("\nratio transfers/updates at %lld lots over at %lld lots:", all[i].lots, all[0].lots);
+            for (size_t p = 0; p < all[i].ratio.size() && p < all[0].ratio.size(); ++p)
+                std::printf("  %.2f", all[0].ratio[p] > 0 ? all[i].ratio[p] / all[0].ratio[p] : 0);
+            std::printf("  (1, 2, 4 processes)\n");
+        }
+        return 0;
     });
 }
 
-static int measure(const QString &demo, int ops)
+// The statements of one transfer of a lot as it gains locations: the first to a new place
+// creates a row there, each later one finds one more.
+void statementsByLocations(const QString &target)
+{
+    db::Connection conn;
+    conn.configure(db::Target{target, false, true});
+    const auto rows = pickRows(conn);
+    if (rows.empty())
+        return;
+    const auto &r = rows.back();
+    PrintingOperator op;
+    std::printf("statements of one transfer of lot %s by the locations it has:", qPrintable(r[1].toString()));
+    for (const QString &dest : kPlaces) {
+        if (transfer::SameLocation(dest, r[3].toString()))
+            continue;
+        const int locations = int(conn.query(QStringLiteral("select count(*) from ESTLOTE where ") + data::LotKeyCondition(),
+                                             {r[0], r[1], r[2]})
+                                      .rows[0][0]
+                                      .toInt());
+        const uint64_t before = db::statementsIssued();
+        transfer::Transfer(conn, transfer::SourceLot{r[0], r[1], r[2], r[3], r[4].toString()}, QStringLiteral("0,001"),
+                           dest, op);
+        std::printf("  %d: %llu", locations, static_cast<unsigned long long>(db::statementsIssued() - before));
+    }
+    std::printf("\n");
+}
+
+static Ratios measure(const QString &demo, int ops, int runs, bool last)
 {
     QTemporaryDir dir;
     const QString target = serverCopy(demo, dir);
     if (target.isEmpty())
         throw std::runtime_error("cannot copy the central database of " + demo.toStdString());
+    Ratios out;
     {
         db::Connection conn;
         conn.configure(db::Target{target, false, true});
         const db::Rows n = conn.query(QStringLiteral("select count(*) from ESTLOTE"));
-        std::printf("central database: %s, %lld lots, %d operations per process\n", qPrintable(demo),
-                    static_cast<long long>(n.rows[0][0].toInt()), ops);
+        out.lots = n.rows[0][0].toInt();
+        std::printf("\ncentral database: %s, %lld lots, %d operations per process, medians of %d runs\n",
+                    qPrintable(demo), out.lots, ops, runs);
     }
     std::printf("%-10s %14s %12s %14s %12s %8s\n", "processes", "transfers/s", "stmts/xfer", "updates/s",
                 "stmts/upd", "ratio");
     for (int processes : {1, 2, 4}) {
-        const Run tr = runWorkers(QStringLiteral("transfers"), target, processes, ops);
-        const Run up = runWorkers(QStringLiteral("updates"), target, processes, ops);
-        std::printf("%-10d %14.1f %12.2f %14.1f %12.2f %8.2f%s\n", processes, tr.opsPerSecond, tr.statementsPerOp,
-                    up.opsPerSecond, up.statementsPerOp, up.opsPerSecond > 0 ? tr.opsPerSecond / up.opsPerSecond : 0,
-                    tr.messages ? "  (some transfers refused)" : "");
+        std::vector<double> transfers, updates, stmts, updStmts, ratios;
+        int messages = 0;
+        for (int run = 0; run < runs; ++run) {
+            const Run r = runWorkers(target, processes, ops);
+            transfers.push_back(r.transfersPerSecond);
+            updates.push_back(r.updatesPerSecond);
+            stmts.push_back(r.statementsPerTransfer);
+            updStmts.push_back(r.statementsPerUpdate);
+            ratios.push_back(r.updatesPerSecond > 0 ? r.transfersPerSecond / r.updatesPerSecond : 0);
+            messages += r.messages;
+        }
+        const double t = bench::median(transfers), u = bench::median(updates);
+        out.ratio.push_back(bench::median(ratios));
+        std::printf("%-10d %14.1f %12.2f %14.1f %12.2f %8.2f%s\n", processes, t, bench::median(stmts), u,
+                    bench::median(updStmts), out.ratio.back(), messages ? "  (some transfers refused)" : "");
     }
-    reloadBench(target);
-    return 0;
+    statementsByLocations(target);
+    if (last)
+        reloadBench(target);
+    return out;
 }

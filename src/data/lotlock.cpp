@@ -3,22 +3,18 @@
 #include "core/runstate.h"
 #include "db/dberror.h"
 #include "db/sqltext.h"
-#include "platform/cp1252.h"
 #include "platform/numberformat.h"
-
-#include <algorithm>
 
 namespace data {
 
 namespace {
 
-// Every write of a lot's locations locks all of the lot's rows, location by location in this
-// order, before it writes anything: two of them queue on the first row instead of deadlocking,
-// and a location created by one is seen by the other when it gets its turn.
+// Every write of a lot's locations locks all of the lot's rows in one order (the key index's:
+// location names byte by byte, trailing blanks not counting, no location first) before it writes
+// anything: two of them queue on the first row instead of deadlocking, and a location created by
+// one is seen by the other when its wait ends in a conflict and it starts again.
 const QString kKeyCondition = QStringLiteral(
     "CODIGO is not distinct from ? and LOTE is not distinct from ? and FORNECEDOR is not distinct from ?");
-
-const QString kLocationsStatement = QStringLiteral("select LABORATORIO from ESTLOTE where ") + kKeyCondition;
 
 // A wait that ended in another transaction's commit starts again on what it left; each new
 // attempt means another workstation got through, so this only bounds a pathological case.
@@ -47,7 +43,7 @@ QString LotKeyCondition()
 QString LockStatement()
 {
     return QStringLiteral("select ") + core::kLotColumnList + QStringLiteral(" from ESTLOTE where ") + kKeyCondition
-        + QStringLiteral(" and LABORATORIO is not distinct from ? with lock");
+        + QStringLiteral(" order by CODIGO, LOTE, FORNECEDOR, LABORATORIO with lock");
 }
 
 bool IsRetryable(const db::DbError &e)
@@ -96,62 +92,18 @@ QString LookupFailedMessage(const QString &command)
 
 db::Rows LockLotOnce(db::Transaction &tx, const db::Value &codigo, const db::Value &lote, const db::Value &fornecedor)
 {
+    // One statement, kept prepared on the connection: the rows are locked as the index on the
+    // lot's key and location hands them over, so every writer takes them in the same order.
     const std::vector<db::Value> params{codigo, lote, fornecedor};
-    db::Rows locations;
-    try {
-        locations = tx.query(kLocationsStatement, params);
-    } catch (const db::DbError &e) {
-        PassOnLostOrEndedWait(e);
-        if (IsRetryable(e))
-            throw LotLockRestart{};
-        throw LotLockFailure{ReadableStatement(kLocationsStatement, params)};
-    }
-    std::vector<std::pair<QByteArray, db::Value>> names;
-    for (const auto &r : locations.rows) {
-        const QByteArray key = r[0].isNull() ? QByteArray() : platform::toCp1252(rightTrimmed(r[0].toString()));
-        const bool seen = std::any_of(names.begin(), names.end(), [&](const auto &n) {
-            return n.first == key && n.second.isNull() == r[0].isNull();
-        });
-        if (!seen)
-            names.emplace_back(key, r[0]);
-    }
-    std::sort(names.begin(), names.end(), [](const auto &a, const auto &b) {
-        if (a.second.isNull() != b.second.isNull())
-            return a.second.isNull();
-        return a.first < b.first;
-    });
-
-    db::Rows locked;
     const QString lockSql = LockStatement();
-    for (const auto &n : names) {
-        std::vector<db::Value> p = params;
-        p.push_back(n.second);
-        try {
-            db::Rows rows = tx.query(lockSql, p);
-            if (locked.columns.empty())
-                locked.columns = rows.columns;
-            for (auto &r : rows.rows)
-                locked.rows.push_back(std::move(r));
-        } catch (const db::DbError &e) {
-            PassOnLostOrEndedWait(e);
-            if (IsRetryable(e))
-                throw LotLockRestart{};
-            throw LotLockFailure{ReadableStatement(lockSql, p)};
-        }
-    }
-    // A location another transaction created and committed between the first read and the locks
-    // is not locked yet: start again so it takes its place in the order. Once every row is held,
-    // no other such write of the lot can add one before this one ends.
     try {
-        if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
-            throw LotLockRestart{};
+        return tx.queryKept(lockSql, params);
     } catch (const db::DbError &e) {
         PassOnLostOrEndedWait(e);
         if (IsRetryable(e))
             throw LotLockRestart{};
-        throw LotLockFailure{ReadableStatement(kLocationsStatement, params)};
+        throw LotLockFailure{ReadableStatement(lockSql, params)};
     }
-    return locked;
 }
 
 db::Rows LockLotRows(db::Transaction &tx, const db::Value &codigo, const db::Value &lote, const db::Value &fornecedor)
@@ -161,7 +113,7 @@ db::Rows LockLotRows(db::Transaction &tx, const db::Value &codigo, const db::Val
             return LockLotOnce(tx, codigo, lote, fornecedor);
         } catch (const LotLockRestart &) {
             if (attempt >= kMaxAttempts)
-                throw db::DbError(LookupFailedMessage(ReadableStatement(kLocationsStatement, {codigo, lote, fornecedor})));
+                throw db::DbError(LookupFailedMessage(ReadableStatement(LockStatement(), {codigo, lote, fornecedor})));
         } catch (const LotLockFailure &f) {
             throw db::DbError(LookupFailedMessage(f.command));
         }

@@ -1,6 +1,6 @@
 // The lock rule of every write that could add a location to a lot or move its balance between
 // locations: the lot's rows at all its locations read and locked in byte order of the location's
-// name, inside the caller's transaction. Shared by the transfer, the lot edit and the recall.
+// name, in one statement inside the caller's transaction. Shared by the transfer, the lot edit and the recall.
 #pragma once
 #include "db/connection.h"
 #include "db/value.h"
@@ -10,8 +10,8 @@
 
 namespace data {
 
-// The lot's rows were locked while another transaction held one, or a location appeared between
-// the read and the locks: the caller starts again (read committed sees the other's work then).
+// The lot's rows were locked while another transaction held one and changed it or ended: the
+// caller starts again (read committed sees the other's work then, new locations included).
 struct LotLockRestart {};
 // A statement of the lock failed otherwise: its text with the values written in.
 struct LotLockFailure {
@@ -37,7 +37,8 @@ QString ReadableStatement(const QString &sql, const std::vector<db::Value> &para
 // blanks do not count.
 bool SameLocation(const QString &a, const QString &b);
 
-// The statement locking one location's rows of the lot (bound: code, lot, supplier, location).
+// The statement locking the lot's rows at all its locations (bound: code, lot, supplier), kept
+// prepared on the connection.
 QString LockStatement();
 // The lot's key condition (bound: code, lot, supplier), NULLs matching NULLs.
 QString LotKeyCondition();

@@ -90,6 +90,7 @@ void Connection::close()
         return;
     // Held while the watch may still cut the link: a detach that works releases the interface.
     detail::offWindow(*this, false, [&] {
+        onServer(*this, [&] { releaseKept(); });
         IAttachment *att = m_att;
         att->addRef();
         const Ref<IAttachment> held(att);
@@ -112,9 +113,21 @@ IAttachment *Connection::handle()
     return m_att;
 }
 
+void Connection::releaseKept()
+{
+    for (auto &[sql, stmt] : m_kept) {
+        Status st;
+        stmt->free(&st);   // on a link that is gone it fails; the interface goes either way
+        if (st.failed())
+            stmt->release();
+    }
+    m_kept.clear();
+}
+
 void Connection::noteError(const DbError &e)
 {
     if (e.isConnectionLost() && m_att) {
+        releaseKept();
         // Usually fails on a dead link; the interface goes either way.
         endQuietly(m_att, [](IAttachment *a, Status &st) { a->detach(&st); });
     }

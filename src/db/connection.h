@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -89,10 +90,13 @@ public:
 
 private:
     friend class Transaction;
-    Cursor(Transaction *tx, Firebird::IStatement *stmt, Firebird::IResultSet *rs, Firebird::IMessageMetadata *meta);
+    // ownsStatement false: a statement the connection keeps prepared, left to it at close.
+    Cursor(Transaction *tx, Firebird::IStatement *stmt, Firebird::IResultSet *rs, Firebird::IMessageMetadata *meta,
+           bool ownsStatement = true);
     bool fetchOne(unsigned char *into);
     Transaction *m_tx = nullptr;
     Firebird::IStatement *m_stmt = nullptr;
+    bool m_ownsStatement = true;
     Firebird::IResultSet *m_rs = nullptr;
     Firebird::IMessageMetadata *m_meta = nullptr;
     RowLayout m_layout;
@@ -138,6 +142,15 @@ public:
     // whole with query(), which waits within the bounds of lockwait.h and throws an update conflict.
     Cursor open(const QString &sql, const std::vector<Value> &params = {});
     Rows query(const QString &sql, const std::vector<Value> &params = {});
+    // The same two, with the statement prepared once per attachment and kept for every later
+    // transaction on it (released when the attachment goes): for statements a workstation runs
+    // again and again with other values, so each run costs its execution only.
+    uint64_t executeKept(const QString &sql, const std::vector<Value> &params = {});
+    // A kept statement changing at most one row and returning a value never null of it ("update
+    // ... returning 1"): its rows changed, 0 or 1, told by what it returns, in the same exchange
+    // with the server. A statement that would change more rows fails as the engine refuses it.
+    uint64_t executeKeptOneRow(const QString &sql, const std::vector<Value> &params = {});
+    Rows queryKept(const QString &sql, const std::vector<Value> &params = {});
     void commit();
     void rollback();
     bool isActive() const { return m_tx != nullptr; }
@@ -146,6 +159,11 @@ public:
     Connection &connection() const { return *m_conn; }
 
 private:
+    uint64_t executeStatement(const QString &sql, const std::vector<Value> &params, bool kept);
+    Cursor openStatement(const QString &sql, const std::vector<Value> &params, bool kept);
+    Rows queryStatement(const QString &sql, const std::vector<Value> &params, bool kept);
+    // The statement kept prepared on the attachment for this text, prepared now the first time.
+    Firebird::IStatement *keptStatement(const QString &sql);
     Connection *m_conn;
     Firebird::ITransaction *m_tx = nullptr;
 };
@@ -203,10 +221,15 @@ public:
 
 private:
     void attach();
+    // Releases the statements kept on the attachment (before it is detached or found gone).
+    void releaseKept();
     Target m_target;
     Firebird::IAttachment *m_att = nullptr;
     std::unique_ptr<Use> m_use;
+    // Statements prepared once on the attachment, by their text (Transaction::executeKept, queryKept).
+    std::map<QString, Firebird::IStatement *> m_kept;
     friend class ConnectionUse;
+    friend class Transaction;
 };
 
 // Windows-1252 bytes as the database's text values are decoded.

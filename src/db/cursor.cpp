@@ -38,8 +38,8 @@ QByteArray readBlob(IAttachment *att, ITransaction *tx, ISC_QUAD id)
 
 } // namespace
 
-Cursor::Cursor(Transaction *tx, IStatement *stmt, IResultSet *rs, IMessageMetadata *meta)
-    : m_tx(tx), m_stmt(stmt), m_rs(rs), m_meta(meta)
+Cursor::Cursor(Transaction *tx, IStatement *stmt, IResultSet *rs, IMessageMetadata *meta, bool ownsStatement)
+    : m_tx(tx), m_stmt(stmt), m_ownsStatement(ownsStatement), m_rs(rs), m_meta(meta)
 {
     // A cursor that fails to be made is not destroyed: it lets its interfaces go itself.
     try {
@@ -54,7 +54,8 @@ Cursor::Cursor(Transaction *tx, IStatement *stmt, IResultSet *rs, IMessageMetada
 }
 
 Cursor::Cursor(Cursor &&o) noexcept
-    : m_tx(o.m_tx), m_stmt(o.m_stmt), m_rs(o.m_rs), m_meta(o.m_meta), m_layout(std::move(o.m_layout)),
+    : m_tx(o.m_tx), m_stmt(o.m_stmt), m_ownsStatement(o.m_ownsStatement), m_rs(o.m_rs), m_meta(o.m_meta),
+      m_layout(std::move(o.m_layout)),
       m_buffer(std::move(o.m_buffer)), m_ahead(std::move(o.m_ahead)), m_aheadRows(o.m_aheadRows),
       m_aheadNext(o.m_aheadNext), m_atEnd(o.m_atEnd)
 {
@@ -67,7 +68,7 @@ Cursor &Cursor::operator=(Cursor &&o) noexcept
 {
     if (this != &o) {
         close();
-        m_tx = o.m_tx; m_stmt = o.m_stmt; m_rs = o.m_rs; m_meta = o.m_meta;
+        m_tx = o.m_tx; m_stmt = o.m_stmt; m_ownsStatement = o.m_ownsStatement; m_rs = o.m_rs; m_meta = o.m_meta;
         m_layout = std::move(o.m_layout); m_buffer = std::move(o.m_buffer);
         m_ahead = std::move(o.m_ahead); m_aheadRows = o.m_aheadRows; m_aheadNext = o.m_aheadNext; m_atEnd = o.m_atEnd;
         o.m_stmt = nullptr; o.m_rs = nullptr; o.m_meta = nullptr;
@@ -88,7 +89,8 @@ void Cursor::close()
         m_meta = nullptr;
     }
     if (m_stmt) {
-        m_stmt->release();
+        if (m_ownsStatement)
+            m_stmt->release();
         m_stmt = nullptr;
     }
 }

@@ -1,5 +1,7 @@
-// The watch over calls to a database server: one thread, woken when the oldest call passes half
-// the bound, that asks the server for a new attach and cuts the old link when it gets no answer.
+// The watch over calls to a database server: one thread that looks at the calls under way on a
+// tick, asks the server for a new attach when the oldest has passed half the bound, and cuts the
+// old link when it gets no answer. A call only puts itself on the list: waking the thread on
+// every call would cost each call a switch to it and back, for nothing but rare frozen servers.
 #include "serverwatch.h"
 #include "connection.h"
 #include "engine.h"
@@ -36,7 +38,9 @@ std::atomic<int> g_limit{defaultLimit()};
 struct ServerCall::Entry {
     uint64_t serial = 0;   // calls are told apart by it: a new call may reuse an ended one's memory
     IAttachment *att = nullptr;
-    QByteArray path;
+    // Where the call's database is, read by the watch only when it probes: the connection
+    // cannot change its target while one of its calls is under way.
+    const Connection *conn = nullptr;
     Clock::time_point quietSince;
     bool probing = false;
     std::atomic<bool> abandoned{false};
@@ -44,6 +48,10 @@ struct ServerCall::Entry {
 };
 
 namespace {
+
+// How often the watch looks: a frozen server is told at most this much after half the bound plus
+// the probe's half, so well within a second of the bound.
+const auto kTick = std::chrono::milliseconds(200);
 
 // The watch's state lives as long as the process: its thread may still be waiting at exit.
 struct Watch {
@@ -88,17 +96,13 @@ void run(Watch &w)
         for (ServerCall::Entry *e : w.calls)
             if (!e->probing && (!oldest || e->quietSince < oldest->quietSince))
                 oldest = e;
-        if (!oldest) {
-            w.wake.wait(lock);
-            continue;
-        }
-        const Clock::time_point due = oldest->quietSince + half;
-        if (Clock::now() < due) {
-            w.wake.wait_until(lock, due);
+        // Calls come and go without a word to this thread: it looks again on the next tick.
+        if (!oldest || Clock::now() < oldest->quietSince + half) {
+            w.wake.wait_for(lock, kTick);
             continue;
         }
         oldest->probing = true;
-        const QByteArray path = oldest->path;
+        const QByteArray path = QFile::encodeName(oldest->conn->target().location);
         const uint64_t serial = oldest->serial;
         lock.unlock();
         const bool alive = serverAnswers(path, std::max(1, serverAnswerLimit() / 2));
@@ -118,7 +122,7 @@ void run(Watch &w)
         // Cuts the link from this side: the waiting call returns with a network error, and the
         // attachment cannot be released meanwhile, as its call cannot end without this lock.
         oldest->abandoned = true;
-        w.cuts[oldest->path] = Clock::now();
+        w.cuts[path] = Clock::now();
         Status st;
         oldest->att->cancelOperation(&st, fb_cancel_abort);
     }
@@ -143,7 +147,7 @@ ServerCall::ServerCall(Connection &conn)
         return;
     m_entry = new Entry;
     m_entry->att = conn.handle();
-    m_entry->path = QFile::encodeName(conn.target().location);
+    m_entry->conn = &conn;
     m_entry->quietSince = Clock::now();
     Watch &w = watch();
     {
@@ -154,8 +158,6 @@ ServerCall::ServerCall(Connection &conn)
         }
         m_entry->serial = w.nextSerial++;
         w.calls.push_back(m_entry);
-        if (w.calls.size() == 1)
-            w.wake.notify_all();
     }
     if (detail::WaitControl *c = detail::currentWait())
         m_outer = c->setServerCall(this);

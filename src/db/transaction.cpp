@@ -7,6 +7,7 @@
 #include "waitcontrol.h"
 
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <exception>
 #include <map>
@@ -223,13 +224,15 @@ void runWaiting(Connection &conn, ITransaction *tx, Conflicts conflicts, Call ca
 }
 
 // Runs a prepared statement, waiting on held rows as runWaiting does.
-void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in)
+// With out and outData, the row the statement returns is read into outData.
+void executeRetrying(Connection &conn, ITransaction *tx, IStatement *stmt, InputMessage &in,
+                     IMessageMetadata *out = nullptr, void *outData = nullptr)
 {
     runWaiting(conn, tx, Conflicts::RunAgain, [&] {
         onServer(conn, [&] {
             Status st;
             ++g_statementsIssued;
-            stmt->execute(&st, tx, in.meta(), in.data(), nullptr, nullptr);
+            stmt->execute(&st, tx, in.meta(), in.data(), out, outData);
             st.check();
         });
     });
@@ -311,12 +314,50 @@ Transaction::~Transaction()
 
 uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &params)
 {
+    return executeStatement(sql, params, false);
+}
+
+uint64_t Transaction::executeKept(const QString &sql, const std::vector<Value> &params)
+{
+    return executeStatement(sql, params, true);
+}
+
+Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
+{
+    return openStatement(sql, params, false);
+}
+
+Rows Transaction::query(const QString &sql, const std::vector<Value> &params)
+{
+    return queryStatement(sql, params, false);
+}
+
+Rows Transaction::queryKept(const QString &sql, const std::vector<Value> &params)
+{
+    return queryStatement(sql, params, true);
+}
+
+IStatement *Transaction::keptStatement(const QString &sql)
+{
+    m_conn->handle();   // a link found gone and attached again has nothing kept
+    const auto found = m_conn->m_kept.find(sql);
+    if (found != m_conn->m_kept.end())
+        return found->second;
+    IStatement *stmt = prepare(*this, sql);
+    m_conn->m_kept.emplace(sql, stmt);
+    return stmt;
+}
+
+uint64_t Transaction::executeStatement(const QString &sql, const std::vector<Value> &params, bool kept)
+{
     return detail::offWindow(*m_conn, true, [&] {
         try {
-            const Ref<IStatement> stmt(prepare(*this, sql));
-            InputMessage in(stmt.get(), params);
+            // A kept statement belongs to the connection; any other is ours until the end.
+            const Ref<IStatement> owned(kept ? nullptr : prepare(*this, sql));
+            IStatement *stmt = kept ? keptStatement(sql) : owned.get();
+            InputMessage in(stmt, params);
             in.writeBlobs(m_conn->handle(), m_tx);
-            executeRetrying(*m_conn, m_tx, stmt.get(), in);
+            executeRetrying(*m_conn, m_tx, stmt, in);
             return onServer(*m_conn, [&] {
                 Status st;
                 const uint64_t n = stmt->getAffectedRecords(&st);
@@ -330,12 +371,38 @@ uint64_t Transaction::execute(const QString &sql, const std::vector<Value> &para
     });
 }
 
-Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
+uint64_t Transaction::executeKeptOneRow(const QString &sql, const std::vector<Value> &params)
+{
+    return detail::offWindow(*m_conn, true, [&] {
+        try {
+            IStatement *stmt = keptStatement(sql);
+            InputMessage in(stmt, params);
+            in.writeBlobs(m_conn->handle(), m_tx);
+            Status st;
+            const Ref<IMessageMetadata> out(stmt->getOutputMetadata(&st));
+            st.check();
+            std::vector<unsigned char> row(out->getMessageLength(&st), 0);
+            st.check();
+            const unsigned nullAt = out->getNullOffset(&st, 0);
+            st.check();
+            executeRetrying(*m_conn, m_tx, stmt, in, out.get(), row.data());
+            int16_t isNull = -1;
+            std::memcpy(&isNull, row.data() + nullAt, sizeof isNull);
+            return uint64_t(isNull ? 0 : 1);
+        } catch (const DbError &e) {
+            m_conn->noteError(e);
+            throw;
+        }
+    });
+}
+
+Cursor Transaction::openStatement(const QString &sql, const std::vector<Value> &params, bool kept)
 {
     return detail::offWindow(*m_conn, false, [&] {
         try {
-            Ref<IStatement> stmt(prepare(*this, sql));
-            InputMessage in(stmt.get(), params);
+            Ref<IStatement> owned(kept ? nullptr : prepare(*this, sql));
+            IStatement *stmt = kept ? keptStatement(sql) : owned.get();
+            InputMessage in(stmt, params);
             IAttachment *att = m_conn->handle();
             onServer(*m_conn, [&] { in.writeBlobs(att, m_tx); });
             Status st;
@@ -348,8 +415,10 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
                 ost.check();
                 return r;
             });
-            // From here the cursor owns the three.
-            return Cursor(this, stmt.take(), rs, out.take());
+            // From here the cursor owns the result set and its metadata, and the statement unless
+            // the connection keeps it.
+            owned.take();
+            return Cursor(this, stmt, rs, out.take(), !kept);
         } catch (const DbError &e) {
             m_conn->noteError(e);
             throw;
@@ -357,14 +426,14 @@ Cursor Transaction::open(const QString &sql, const std::vector<Value> &params)
     });
 }
 
-Rows Transaction::query(const QString &sql, const std::vector<Value> &params)
+Rows Transaction::queryStatement(const QString &sql, const std::vector<Value> &params, bool kept)
 {
     return detail::offWindow(*m_conn, true, [&] {
         Rows rows;
         // A locking select waits on held rows as a statement does; a row changed meanwhile is for the
         // caller to judge, so that failure is thrown, not read again.
         runWaiting(*m_conn, m_tx, Conflicts::Throw, [&] {
-            Cursor c = open(sql, params);
+            Cursor c = openStatement(sql, params, kept);
             Rows got;
             got.columns = c.layout().columns();
             while (c.next()) {

@@ -8,7 +8,6 @@
 #include "platform/launcher.h"
 #include "platform/operator.h"
 
-#include <QSet>
 
 namespace lotedit {
 
@@ -52,7 +51,7 @@ QString TestEntriesStatement(const QString &code)
 {
     return QStringLiteral("select A.CODIGOCOMP, A.CODIGOESPEC, B.ENSAIO, B.ESPECIFICACAO from ENSAIOS A, ESPECIFICACOES B "
                           "WHERE (A.CODIGOCOMP = '")
-        + q(code) + QStringLiteral("') AND (A.CODIGOESPEC=B.CODIGOESPEC) ORDER BY B.ENSAIO");
+        + q(code) + QStringLiteral("') AND (A.CODIGOESPEC=B.CODIGOESPEC) ORDER BY B.ENSAIO, A.CODIGOESPEC, B.ESPECIFICACAO");
 }
 
 QString TestInsertStatement(int testNumber, int number, int testEntry, const QString &requiredValue)
@@ -60,6 +59,25 @@ QString TestInsertStatement(int testNumber, int number, int testEntry, const QSt
     return QStringLiteral("Insert into CQPORLOTE (") + kCertificateTestList + QStringLiteral(") values (")
         + QString::number(testNumber) + QStringLiteral(", ") + QString::number(number) + QStringLiteral(", ")
         + QString::number(testEntry) + QStringLiteral(", '") + q(requiredValue) + QStringLiteral("', Null, Null )");
+}
+
+QString TestsInsertStatement(bool newCertificate)
+{
+    // An entry listed more than once, or whose quality standard is stored twice, gives one test:
+    // the first in the order of the test names (ties by entry, then by required value), as the
+    // entries are read one by one. A required value that is null starts the result empty.
+    return QStringLiteral("insert into CQPORLOTE (") + kCertificateTestList
+        + QStringLiteral(") select M.MAIOR + row_number() over (order by E.ENSAIO, E.CODIGOESPEC), "
+                         "cast(? as integer), E.CODIGOESPEC, E.ESPECIFICACAO, null, null "
+                         "from (select coalesce(max(CODIGOENSAIO), 0) as MAIOR from CQPORLOTE) M cross join "
+                         "(select A.CODIGOESPEC, B.ENSAIO, coalesce(B.ESPECIFICACAO, '') as ESPECIFICACAO, "
+                         "row_number() over (partition by A.CODIGOESPEC order by B.ENSAIO, B.ESPECIFICACAO) as VEZ "
+                         "from ENSAIOS A join ESPECIFICACOES B on A.CODIGOESPEC = B.CODIGOESPEC "
+                         "where A.CODIGOCOMP = ?")
+        + (newCertificate ? QString()
+                          : QStringLiteral(" and not exists (select 1 from CQPORLOTE C where C.CODIGOLAUDO = ? "
+                                           "and C.CODIGOESPEC = A.CODIGOESPEC)"))
+        + QStringLiteral(") E where E.VEZ = 1");
 }
 
 QString CertificateViewStatement(const CertificateKey &key)
@@ -95,31 +113,13 @@ OpenedCertificate FindOrCreateCertificate(db::Connection &conn, const Certificat
         opened.created = true;
     }
 
-    const db::Rows entries = tx.query(TestEntriesStatement(key.code));
-    if (!entries.isEmpty()) {
-        // What the certificate already has, in one statement rather than one per entry.
-        QSet<int64_t> present;
-        if (!opened.created) {
-            const db::Rows tests = tx.query(QStringLiteral("select CODIGOESPEC from CQPORLOTE where CODIGOLAUDO = ")
-                                            + QString::number(opened.number));
-            for (const auto &row : tests.rows)
-                if (!row.front().isNull())
-                    present.insert(row.front().toInt());
-        }
-        int nextTest = 0;
-        const int testCodeCol = entries.indexOf(QStringLiteral("CODIGOESPEC"));
-        const int valueCol = entries.indexOf(QStringLiteral("ESPECIFICACAO"));
-        for (const auto &row : entries.rows) {
-            const int64_t entryCode = row[size_t(testCodeCol)].toInt();
-            if (present.contains(entryCode))
-                continue;
-            if (nextTest == 0)
-                nextTest = largestPlusOne(tx, kLargestTestStatement);
-            tx.execute(TestInsertStatement(nextTest++, opened.number, int(entryCode), row[size_t(valueCol)].toString()));
-            present.insert(entryCode);
-            ++opened.testsAdded;
-        }
-    }
+    // Every entry the certificate lacks in one statement, keyed on from the largest test key.
+    opened.testsAdded = int(tx.execute(TestsInsertStatement(opened.created),
+                                       opened.created ? std::vector<db::Value>{db::Value::integer(opened.number),
+                                                                               db::Value::text(key.code)}
+                                                      : std::vector<db::Value>{db::Value::integer(opened.number),
+                                                                               db::Value::text(key.code),
+                                                                               db::Value::integer(opened.number)}));
     tx.commit();
     return opened;
 }

@@ -37,8 +37,14 @@ CertificateKey CertificateKeyOf(const QString &code, const QString &lot, const Q
 // Statements; text values have their single quotes doubled.
 QString CertificateLookupStatement(const CertificateKey &key);
 QString CertificateInsertStatement(int number, const CertificateKey &key);
+// A product's quality-standard entries in the order its certificate's tests are keyed.
 QString TestEntriesStatement(const QString &code);
 QString TestInsertStatement(int testNumber, int number, int testEntry, const QString &requiredValue);
+// The tests of every entry a certificate lacks, in one statement: keys from the largest in use
+// plus one, in the order of TestEntriesStatement, results starting as the required values. Bound:
+// the certificate's number, the product's code and, unless the certificate is new, its number again
+// (a new one has no tests yet).
+QString TestsInsertStatement(bool newCertificate);
 // The display rows: one per test, each with the header and the quality-standard entry; a
 // certificate without tests gives one row of its header alone (its test columns null).
 QString CertificateViewStatement(const CertificateKey &key);
@@ -55,8 +61,8 @@ struct OpenedCertificate {
 // Finds the certificate or creates it, and adds a test row (its result starting as the entry's
 // required value) for every quality-standard entry of the product it lacks; tests whose entry no
 // longer applies stay. All in one transaction that reserves both tables, so a second workstation
-// doing the same waits: no two certificates of one lot, no key taken twice. The certificate's
-// tests are read in one statement and the largest test key once, whatever the number of entries.
+// doing the same waits: no two certificates of one lot, no key taken twice. The missing tests are
+// made by one statement whatever the number of entries: four statements for a new certificate.
 OpenedCertificate FindOrCreateCertificate(db::Connection &conn, const CertificateKey &key);
 
 struct CertificateHeader {

@@ -184,7 +184,7 @@ QString CreditStatement()
 {
     return QStringLiteral("update ESTLOTE set SALDOCORRENTE = coalesce(SALDOCORRENTE, 0) + ?, "
                           "SALDOPREVISTO = coalesce(SALDOPREVISTO, 0) + ? where ")
-        + data::LotKeyCondition() + QStringLiteral(" and LABORATORIO = ?");
+        + data::LotKeyCondition() + QStringLiteral(" and LABORATORIO = ? returning 1");
 }
 
 QString InsertStatement()
@@ -199,7 +199,8 @@ QString DebitStatement()
     // Both balances from the stored one: SALDOPREVISTO becomes the new SALDOCORRENTE.
     return QStringLiteral("UPDATE ESTLOTE SET SaldoCorrente = SaldoCorrente - ?, SaldoPrevisto = SaldoCorrente - ? "
                           "where ")
-        + data::LotKeyCondition() + QStringLiteral(" and LABORATORIO is not distinct from ? and SaldoCorrente >= ?");
+        + data::LotKeyCondition()
+        + QStringLiteral(" and LABORATORIO is not distinct from ? and SaldoCorrente >= ? returning 1");
 }
 
 namespace {
@@ -302,7 +303,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
             uint64_t changed = 0;
             bool again = false;
             try {
-                changed = tx.execute(CreditStatement(), p);
+                changed = tx.executeKeptOneRow(CreditStatement(), p);
             } catch (const db::DbError &e) {
                 passOnLostOrEndedWait(e);
                 again = isRetryable(e) && attempt < kMaxAttempts;
@@ -312,7 +313,8 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
                 tx.rollback();
                 continue;
             }
-            // Two stored rows for one location would both be credited: refused, not doubled.
+            // Two stored rows for one location would both be credited: the engine refuses the
+            // update, and so is the transfer, not doubled.
             if (changed != 1) {
                 tx.rollback();
                 op.inform(CreditFailedMessage(at("DESCRICAO").toString()));
@@ -326,7 +328,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
                                            db::Value::text(dest)};
             bool again = false;
             try {
-                tx.execute(InsertStatement(), p);
+                tx.executeKept(InsertStatement(), p);
             } catch (const db::DbError &e) {
                 passOnLostOrEndedWait(e);
                 again = isRetryable(e) && attempt < kMaxAttempts;
@@ -351,7 +353,7 @@ Outcome transferOnce(db::Connection &central, const SourceLot &source, const db:
         // Exactly the locked source row, and only while it still covers the quantity.
         uint64_t debited = 0;
         try {
-            debited = tx.execute(DebitStatement(), p);
+            debited = tx.executeKeptOneRow(DebitStatement(), p);
             if (debited == 1)
                 tx.commit();
         } catch (const db::DbError &e) {

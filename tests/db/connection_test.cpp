@@ -154,6 +154,47 @@ TEST_F(Db, ALostConnectionIsReopenedOnTheNextUse)
     EXPECT_TRUE(tdb.conn().isOpen());
 }
 
+// Statements kept prepared on the attachment: run in transaction after transaction with new
+// values, each run sent once; prepared again on the attachment that replaces a lost one.
+TEST_F(Db, KeptStatementsServeEveryTransactionAndOutliveALostLink)
+{
+    Connection &conn = tdb.conn();
+    const QString insert = QStringLiteral("insert into LOTES (LOTE, QTD) values (?, ?)");
+    const QString add = QStringLiteral("update LOTES set QTD = QTD + ? where LOTE = ? returning 1");
+    const QString read = QStringLiteral("select LOTE, QTD from LOTES where LOTE starting with ? order by LOTE, QTD with lock");
+    const auto lotsAndQuantities = [&](Transaction &tx) {
+        QStringList out;
+        for (const auto &r : tx.queryKept(read, {Value::text(QStringLiteral("L"))}).rows)
+            out << r[0].toString() + u'=' + r[1].toString();
+        return out;
+    };
+    for (int round = 0; round < 2; ++round) {
+        const uint64_t before = statementsIssued();
+        for (int i = 1; i <= 3; ++i) {
+            Transaction tx(conn);
+            EXPECT_EQ(tx.executeKept(insert, {Value::text(QStringLiteral("L%1%2").arg(round).arg(i)), Value::integer(i)}), 1u);
+            EXPECT_EQ(tx.executeKeptOneRow(add, {Value::integer(10), Value::text(QStringLiteral("L%1%2").arg(round).arg(i))}), 1u);
+            EXPECT_EQ(tx.executeKeptOneRow(add, {Value::integer(10), Value::text(QStringLiteral("nenhum"))}), 0u);
+            tx.commit();
+        }
+        EXPECT_EQ(statementsIssued() - before, 9u);
+        // Another attachment throws this one out: the kept statements go with it.
+        auto admin = tdb.another();
+        admin->execute(QStringLiteral("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID <> CURRENT_CONNECTION"));
+    }
+    Transaction tx(conn);
+    EXPECT_EQ(lotsAndQuantities(tx), QStringList({QStringLiteral("L01=11"), QStringLiteral("L02=12"), QStringLiteral("L03=13"),
+                                                  QStringLiteral("L11=11"), QStringLiteral("L12=12"), QStringLiteral("L13=13")}));
+    // More than one row for an update that tells one: refused by the engine, nothing changed.
+    tx.executeKept(insert, {Value::text(QStringLiteral("L01")), Value::integer(1)});
+    EXPECT_THROW(tx.executeKeptOneRow(add, {Value::integer(5), Value::text(QStringLiteral("L01"))}), DbError);
+    EXPECT_EQ(lotsAndQuantities(tx).mid(0, 2), QStringList({QStringLiteral("L01=1"), QStringLiteral("L01=11")}));
+    tx.rollback();
+    conn.close();
+    Transaction again(conn);
+    EXPECT_EQ(again.queryKept(read, {Value::text(QStringLiteral("L1"))}).rows.size(), 3u);
+}
+
 TEST(DbTarget, AnUnreachableTargetFailsWithAnError)
 {
     Connection c;

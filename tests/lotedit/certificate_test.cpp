@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <thread>
 
@@ -213,6 +214,65 @@ TEST_F(Certificate, SetBasedOpenGivesTheRowsOfTheRowByRowOpen)
         EXPECT_EQ(ours.testsAdded, theirs.testsAdded) << lot;
     }
     EXPECT_EQ(everything(tdb.conn()), everything(reference.conn()));
+}
+
+// Entries as pharmacies leave them: accented and lower-case test names, names and required values
+// missing, a standard stored twice under one code, two standards with one name, an entry listed
+// twice, one pointing nowhere, and a product with many tests.
+TEST_F(Certificate, SetBasedOpenMatchesTheRowByRowOpenOnUntidyEntries)
+{
+    testsupport::TempDatabase reference;
+    const auto null = db::Value();
+    const auto text = [](const char *t) { return db::Value::text(QString::fromUtf8(t)); };
+    const std::vector<std::array<db::Value, 3>> standards = {
+        {db::Value::integer(1), text("Índice de acidez"), text("máx. 0,5 mg KOH/g")},
+        {db::Value::integer(2), text("aspecto"), text("Pó cristalino, branco")},
+        {db::Value::integer(3), text("Aspecto"), null},                      // no required value
+        {db::Value::integer(4), null, text("sem nome")},                       // no test name: first
+        {db::Value::integer(5), text("Umidade"), text("até 1%")},
+        {db::Value::integer(5), text("Perda por dessecação"), text("até 0,5%")},   // code 5 stored twice
+        {db::Value::integer(6), text("Umidade"), text("conforme 'FB 6'")},     // same name as 5's
+        {db::Value::integer(7), text("pH"), text("")},
+    };
+    for (db::Connection *conn : {&tdb.conn(), &reference.conn()}) {
+        for (const auto &s : standards)
+            conn->execute(QStringLiteral("insert into ESPECIFICACOES (CODIGOESPEC, ENSAIO, ESPECIFICACAO) values (?, ?, ?)"),
+                          {s[0], s[1], s[2]});
+        for (int i = 0; i < 40; ++i)
+            conn->execute(QStringLiteral("insert into ESPECIFICACOES values (?, ?, ?)"),
+                          {db::Value::integer(100 + i), db::Value::text(QStringLiteral("Ensaio nº %1").arg(39 - i, 2, 10, QLatin1Char('0'))),
+                           db::Value::text(QStringLiteral("Valor %1").arg(i))});
+        for (int entry : {1, 2, 3, 4, 5, 6, 7, 6, 99})   // 6 listed twice; 99 has no standard
+            conn->execute(QStringLiteral("insert into ENSAIOS values ('ÁCIDO', ?)"), {db::Value::integer(entry)});
+        for (int i = 0; i < 40; ++i)
+            conn->execute(QStringLiteral("insert into ENSAIOS values ('MUITOS', ?)"), {db::Value::integer(100 + i)});
+        // An older certificate of the product that has some of the tests already.
+        conn->execute(QStringLiteral("insert into LAUDOPORLOTE (CODIGOLAUDO, CODIGOCOMP, LOTE, FORNECEDOR) values (3, 'ÁCIDO', 'VELHO', 'Fornecedor Ávila')"));
+        conn->execute(QStringLiteral("insert into CQPORLOTE (CODIGOENSAIO, CODIGOLAUDO, CODIGOESPEC, RESULTADO) values (20, 3, 5, 'ok')"));
+        conn->execute(QStringLiteral("insert into CQPORLOTE (CODIGOENSAIO, CODIGOLAUDO, CODIGOESPEC, RESULTADO) values (21, 3, null, 'x')"));
+    }
+    const std::vector<std::pair<const char *, const char *>> opens = {
+        {"ÁCIDO", "L'1"}, {"ÁCIDO", "VELHO"}, {"MUITOS", "M1"}, {"ÁCIDO", "L'1"}, {"SEM ENSAIOS", "S"}, {"MUITOS", "M2"}};
+    for (const auto &[code, lot] : opens) {
+        const CertificateKey key = CertificateKeyOf(QString::fromUtf8(code), QString::fromUtf8(lot), QStringLiteral("Fornecedor Ávila"));
+        const OpenedCertificate ours = FindOrCreateCertificate(tdb.conn(), key);
+        const OpenedCertificate theirs = rowByRowOpen(reference.conn(), key);
+        EXPECT_EQ(ours.number, theirs.number) << code << lot;
+        EXPECT_EQ(ours.created, theirs.created) << code << lot;
+        EXPECT_EQ(ours.testsAdded, theirs.testsAdded) << code << lot;
+    }
+    EXPECT_EQ(everything(tdb.conn()), everything(reference.conn()));
+    // Worked by hand for the first new certificate (4): keys from 22 in the byte order of the
+    // names (none first, capitals before small letters, accented ones last), code 5 once with its
+    // first name, code 6 once, a null required value kept empty.
+    EXPECT_EQ(tests(4), QStringList({QStringLiteral("22|4|sem nome"), QStringLiteral("23|3|"),
+                                     QStringLiteral("24|5|até 0,5%"), QStringLiteral("25|6|conforme 'FB 6'"),
+                                     QStringLiteral("26|2|Pó cristalino, branco"), QStringLiteral("27|7|"),
+                                     QStringLiteral("28|1|máx. 0,5 mg KOH/g")}));
+    // The older certificate gains what it lacked, after them; the long list is made whole.
+    EXPECT_EQ(count(QStringLiteral("select count(*) from CQPORLOTE where CODIGOLAUDO = 3")), 8);
+    EXPECT_EQ(count(QStringLiteral("select min(CODIGOENSAIO) from CQPORLOTE where CODIGOLAUDO = 3 and CODIGOENSAIO > 21")), 29);
+    EXPECT_EQ(count(QStringLiteral("select count(*) from CQPORLOTE where CODIGOLAUDO = 5")), 40);
 }
 
 TEST_F(Certificate, TwoWorkstationsOpeningCertificatesAtOnceNeverShareAKey)

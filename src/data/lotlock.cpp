@@ -141,7 +141,10 @@ db::Rows LockLotOnce(db::Transaction &tx, const db::Value &codigo, const db::Val
     }
     // A location another transaction created and committed between the first read and the locks
     // is not locked yet: start again so it takes its place in the order. Once every row is held,
-    // no other such write of the lot can add one before this one ends.
+    // no other such write of the lot can add one before this one ends. A lot with no row at all
+    // has nothing locked, so a second read would guard nothing the first did not.
+    if (names.empty())
+        return locked;
     try {
         if (tx.query(kLocationsStatement, params).rows.size() != locked.rows.size())
             throw LotLockRestart{};

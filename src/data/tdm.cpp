@@ -5,7 +5,14 @@
 #include "fieldtext.h"
 #include "tables.h"
 
+#include "db/serverwatch.h"
 #include "db/sqltext.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -100,8 +107,56 @@ bool applyAndReload(platform::Operator &op, CachedDataset &ds, OnRefusal mode, b
 
 } // namespace
 
+namespace {
+SaveFound findSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
+                          const std::vector<db::Value> &after, bool *linkDown);
+}
+
 SaveFound FindSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
                           const std::vector<db::Value> &after)
+{
+    bool linkDown = false;
+    return findSavedChange(conn, ds, before, after, &linkDown);
+}
+
+SaveFound CheckSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
+                           const std::vector<db::Value> &after, int boundMs, const std::function<void(int)> &pause)
+{
+    QElapsedTimer since;
+    since.start();
+    for (;;) {
+        bool linkDown = false;
+        const SaveFound found = findSavedChange(conn, ds, before, after, &linkDown);
+        // Only a link still gone is worth another read; a row that cannot be looked up stays so.
+        if (found != SaveFound::Unknown || !linkDown)
+            return found;
+        const qint64 left = boundMs - since.elapsed();
+        if (left <= 0)
+            return SaveFound::Unknown;
+        if (pause)
+            pause(int(std::min<qint64>(left, 1000)));
+    }
+}
+
+int SaveCheckBoundMs()
+{
+    return std::min(db::serverAnswerLimit(), 10) * 1000;
+}
+
+void PauseKeepingWindowAlive(int ms)
+{
+    if (!QCoreApplication::instance()) {
+        QThread::msleep(unsigned(ms));
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+namespace {
+SaveFound findSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
+                          const std::vector<db::Value> &after, bool *linkDown)
 {
     const QStringList names = ds.fieldNames();
     QStringList terms;
@@ -137,7 +192,8 @@ SaveFound FindSavedChange(db::Connection &conn, const CachedDataset &ds, const s
         now = conn.query(QStringLiteral("select %1 from %2 where %3")
                              .arg(cols.join(QStringLiteral(", ")), ds.table().name, terms.join(QStringLiteral(" and "))),
                          params);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        *linkDown = e.isConnectionLost();
         return SaveFound::Unknown;
     }
     if (now.rows.size() != 1)
@@ -150,6 +206,7 @@ SaveFound FindSavedChange(db::Connection &conn, const CachedDataset &ds, const s
     }
     return SaveFound::Stored;
 }
+} // namespace
 
 TDM::TDM(core::RunState &run, core::Connections &connections, core::ActivityLog &log, platform::Operator &op)
     : run(run),
@@ -272,16 +329,15 @@ void TDM::installHooks()
         bool refused = false;
         bool conflict = false;
         bool lost = false;
-        bool reloadFailed = false;
-        bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused, &conflict, &lost, &reloadFailed);
+        bool saved = applyAndReload(op, ds, OnRefusal::Stop, true, &refused, &conflict, &lost);
         // A lost link is no refusal: the change may have reached the server. The row read again
         // (the link is tried anew) says which.
         bool confirmed = false;
         if (lost && posted) {
-            // A reload that could not reach the server either: the link is still gone, and
-            // another try would only wait as long again.
-            const SaveFound found =
-                reloadFailed ? SaveFound::Unknown : FindSavedChange(SQLConnection1, ds, posted->before, posted->after);
+            // Read again for a short while when the link is still gone (the reload may have failed
+            // too): a server restarting comes back within it.
+            const SaveFound found = CheckSavedChange(SQLConnection1, ds, posted->before, posted->after,
+                                                     SaveCheckBoundMs(), pauseBetweenSaveChecks);
             switch (found) {
             case SaveFound::Stored:
                 confirmed = true;

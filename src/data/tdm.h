@@ -9,6 +9,8 @@
 #include "core/runstate.h"
 #include "platform/operator.h"
 
+#include <functional>
+
 namespace data {
 
 // The first line of the box that shows a change the server refused; the server's own text
@@ -34,6 +36,14 @@ enum class SaveFound { Stored, NotStored, Unknown };
 // (NotStored), or cannot be read because the link is still gone (Unknown).
 SaveFound FindSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
                           const std::vector<db::Value> &after);
+// The same, read again while the link stays gone, a pause between two reads, until `boundMs` has
+// passed since the first: a link that comes back meanwhile still tells what became of the change.
+SaveFound CheckSavedChange(db::Connection &conn, const CachedDataset &ds, const std::vector<db::Value> &before,
+                           const std::vector<db::Value> &after, int boundMs, const std::function<void(int)> &pause);
+// How long a save whose link was lost is checked again: the server's answer bound, at most 10 s.
+int SaveCheckBoundMs();
+// The pause between two checks: the window keeps repainting, user input waits.
+void PauseKeepingWindowAlive(int ms);
 
 // The lot edit window, while it is open; the data module reaches it only through this.
 class LotEditFormView {
@@ -116,6 +126,8 @@ public:
     // Windows the hooks reach when they are open; null otherwise.
     LotEditFormView *lotEditForm = nullptr;
     InvoicePanelView *invoicePanel = nullptr;
+    // Between two checks of a save whose link was lost (PauseKeepingWindowAlive).
+    std::function<void(int ms)> pauseBetweenSaveChecks = PauseKeepingWindowAlive;
 
     // The invoice labels for the current lot (shared by the after-scroll hook and the menu item).
     struct InvoiceLabels { QString nome, lote, numero, data; bool found = false; };

@@ -8,8 +8,14 @@
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace db {
 
@@ -64,6 +70,91 @@ void Connection::open()
     detail::offWindow(*this, false, [&] { attach(); });
 }
 
+namespace {
+
+// An attach to a server made on a thread of its own, so the caller can stop waiting for it: at
+// the bound, or when the operator cancels. An attach given up so is left to end on its own; what
+// it then gets is detached at once and never used.
+struct PendingAttach {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
+    bool abandoned = false;
+    IAttachment *att = nullptr;
+    std::optional<DbError> error;
+};
+
+IAttachment *engineAttach(const QByteArray &path, const QByteArray &params)
+{
+    Status st;
+    const Ref<IProvider> prov(master()->getDispatcher());
+    IAttachment *att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
+                                            reinterpret_cast<const unsigned char *>(params.constData()));
+    if (st.failed())
+        att = nullptr;
+    st.check();
+    return att;
+}
+
+void dropUnused(IAttachment *att)
+{
+    endQuietly(att, [](IAttachment *a, Status &st) { a->detach(&st); });
+}
+
+IAttachment *attachWithin(const Target &target, const QByteArray &path, const QByteArray &params, int seconds)
+{
+    auto pending = std::make_shared<PendingAttach>();
+    std::thread([pending, path, params] {
+        IAttachment *att = nullptr;
+        std::optional<DbError> error;
+        try {
+            att = engineAttach(path, params);
+        } catch (const DbError &e) {
+            error = e;
+        }
+        std::unique_lock lock(pending->mutex);
+        if (pending->abandoned) {
+            lock.unlock();
+            if (att)
+                dropUnused(att);
+            return;
+        }
+        pending->att = att;
+        pending->error = std::move(error);
+        pending->finished = true;
+        pending->ended.notify_all();
+    }).detach();
+
+    // The wait this attach runs for (on the host's worker), whose Cancelar ends it at once.
+    detail::WaitControl *control = detail::currentWait();
+    const auto due = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::unique_lock lock(pending->mutex);
+    for (;;) {
+        if (pending->finished) {
+            if (pending->error)
+                throw *pending->error;
+            return pending->att;
+        }
+        const bool cancelled = control && control->cancelled();
+        if (cancelled || std::chrono::steady_clock::now() >= due) {
+            pending->abandoned = true;
+            if (cancelled)
+                throw DbError(QStringLiteral("Unable to complete network request to host \"%1\".\n"
+                                             "-The attach was abandoned by the operator")
+                                  .arg(target.location),
+                              {isc_network_error}, DbError::Wait::ServerCancelled);
+            throw DbError(QStringLiteral("Unable to complete network request to host \"%1\".\n"
+                                         "-The server did not answer within %2 seconds")
+                              .arg(target.location)
+                              .arg(seconds),
+                          {isc_network_error});
+        }
+        pending->ended.wait_for(lock, std::chrono::milliseconds(50));
+    }
+}
+
+} // namespace
+
 void Connection::attach()
 {
     if (m_att)
@@ -72,16 +163,14 @@ void Connection::attach()
         throw DbError(QStringLiteral("Unable to complete network request to host \"\".\nFailed to locate host machine.\n%1")
                           .arg(m_target.location));
     const QByteArray path = attachPath(m_target);
-    Status st;
-    const Ref<IProvider> prov(master()->getDispatcher());
+    if (m_target.embedded) {
+        m_att = engineAttach(path, dpb(false, 0, true));
+        return;
+    }
     // A server the watch has just found silent is given a short moment only: the click that
     // met it has had its bound already, and a server that came back answers at once.
-    const QByteArray params = dpb(false, 0, m_target.embedded, serverFoundSilent(*this) ? 1 : 0);
-    m_att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
-                                 reinterpret_cast<const unsigned char *>(params.constData()));
-    if (st.failed())
-        m_att = nullptr;
-    st.check();
+    const int seconds = serverFoundSilent(*this) ? 1 : serverAnswerLimit();
+    m_att = attachWithin(m_target, path, dpb(false, 0, false, seconds), seconds);
 }
 
 void Connection::close()

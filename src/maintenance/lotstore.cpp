@@ -2,11 +2,13 @@
 #include "lotstore.h"
 
 #include "common/lotlock.h"
+#include "data/lotlock.h"
 #include "core/runstate.h"
 #include "db/dberror.h"
 #include "platform/cp1252.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -305,6 +307,9 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
     std::unique_ptr<db::Prepared> insert;
     KeyedUpdater updater(tx);
     int done = 0;
+    // The product's lock holds until tx ends: the new lots of one product (next to each other in
+    // the order above) take it once.
+    std::optional<db::Value> lockedProduct;
     for (int i : pending) {
         Lot &lot = m_lots[size_t(i)];
         const LotValues v = values(i);
@@ -312,8 +317,13 @@ LotStore::Written LotStore::write(db::Transaction &tx, const std::function<void(
         try {
             // A lot another workstation created at this location since it was read (or is creating
             // now: the product's lock waits for it) is not inserted a second time.
+            if (lot.isNew && !(lockedProduct && lockedProduct->isNull() == v[CODIGO].isNull()
+                                && (v[CODIGO].isNull() || serverText(text(*lockedProduct)) == serverText(text(v[CODIGO]))))) {
+                common::LockProduct(tx, v[CODIGO]);
+                lockedProduct = v[CODIGO];
+            }
             if (lot.isNew
-                && common::RowAtLocation(common::LockLotForNewRow(tx, v[CODIGO], v[LOTE], v[FORNECEDOR]), v[LABORATORIO])
+                && common::RowAtLocation(data::LockLotRows(tx, v[CODIGO], v[LOTE], v[FORNECEDOR]), v[LABORATORIO])
                     >= 0) {
                 refusal = kKeyExists;
             } else if (lot.isNew) {

@@ -12,6 +12,7 @@
 #include "support/testdb.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using datatest::addLot;
@@ -213,6 +214,55 @@ TEST_F(LotsThroughARestartedServer, ASaveWhoseLinkWasLostIsConfirmedFromTheRowOn
             EXPECT_TRUE(form.calls.isEmpty());
             EXPECT_TRUE(dm.ESTLOTEPostRefused);
             EXPECT_EQ(storedBalance(QStringLiteral("L1")), QStringLiteral("10"));
+        }
+        EXPECT_FALSE(dm.ESTLOTE.hasPendingChanges());
+    }
+}
+
+// The server is still down when the save is first checked and comes back a moment later: the
+// check is made again until it can read the row, then says the change is on record; a server that
+// stays down is told as unchecked once the short bound has passed.
+TEST_F(LotsThroughARestartedServer, ASaveIsCheckedAgainWhileTheLinkComesBack)
+{
+    for (const bool comesBack : {true, false}) {
+        SCOPED_TRACE(comesBack ? "the server comes back" : "the server stays down");
+        op.clear();
+        SaveWatcher form;
+        dm.lotEditForm = &form;
+        dm.ESTLOTE.refresh();
+        dm.ESTLOTE.moveTo(1);
+        dm.ESTLOTE.beforeWrite = [&](data::CachedDataset &, db::Transaction &, const std::vector<db::Value> &,
+                                     const std::vector<db::Value> &) -> std::optional<QString> {
+            other.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = 31 where LOTE = 'L1'"));
+            server.stop();
+            return std::nullopt;
+        };
+        int pauses = 0;
+        dm.pauseBetweenSaveChecks = [&](int ms) {
+            EXPECT_LE(ms, 1000);
+            if (++pauses == 2 && comesBack)
+                EXPECT_TRUE(server.start());
+            else
+                QThread::msleep(unsigned(ms));
+        };
+        QElapsedTimer took;
+        took.start();
+        postBalance(31);
+        dm.ESTLOTE.beforeWrite = nullptr;
+        dm.lotEditForm = nullptr;
+        dm.pauseBetweenSaveChecks = data::PauseKeepingWindowAlive;
+        ASSERT_EQ(op.messages().size(), 2) << op.texts().join(QLatin1Char('\n')).toStdString();
+        if (comesBack) {
+            EXPECT_EQ(pauses, 2);
+            EXPECT_EQ(op.messages()[1].text, data::kConfirmedAfterReconnectionMessage);
+            EXPECT_EQ(form.calls, QStringList{QStringLiteral("saved after reconnection")});
+            other.execute(QStringLiteral("update ESTLOTE set SALDOCORRENTE = 10 where LOTE = 'L1'"));
+        } else {
+            EXPECT_GE(pauses, 3);
+            EXPECT_LT(took.elapsed(), data::SaveCheckBoundMs() + 5000);
+            EXPECT_EQ(op.messages()[1].text, data::kUnconfirmedSaveMessage);
+            EXPECT_TRUE(form.calls.isEmpty());
+            ASSERT_TRUE(server.start());
         }
         EXPECT_FALSE(dm.ESTLOTE.hasPendingChanges());
     }

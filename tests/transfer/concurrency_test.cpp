@@ -13,6 +13,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <signal.h>
 
@@ -20,6 +21,7 @@ namespace {
 
 const QString kWorker = QStringLiteral(ESTOQUE_BINARY_DIR "/tests/transfer_worker");
 const QString kWriter = QStringLiteral(ESTOQUE_BINARY_DIR "/tests/stock_writer");
+const QString kNewLot = QStringLiteral(ESTOQUE_BINARY_DIR "/tests/newlot_worker");
 
 struct Snapshot {
     QMap<QString, QString> totals;   // CODIGO -> sum of SALDOCORRENTE
@@ -275,6 +277,106 @@ TEST_F(ConcurrentTransfers, WritersMovingStockInTheOtherOrderAbortNoTransfer)
     EXPECT_GT(transfersDone, 15);
     EXPECT_GT(writesDone, 10);
     expectConservedAtTheEnd();
+}
+
+// The long run (scripts/soak sets ESTOQUE_SOAK_SECONDS; skipped otherwise): two workstations
+// saving the same new lots through the lot dataset's save, three transfer workers and two
+// writers, each started again as it ends, until the time is up. No process may end with a
+// failure it threw, the totals stay as they began in every snapshot, and no lot is saved twice.
+TEST_F(ConcurrentTransfers, SoakOfTwoWorkstationsThreeTransferWorkersAndTwoWriters)
+{
+    const int seconds = qEnvironmentVariableIntValue("ESTOQUE_SOAK_SECONDS");
+    if (seconds <= 0)
+        GTEST_SKIP() << "the long run: scripts/soak";
+    tdb->conn().execute(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE) values ('00077', 'Vitamina C')"));
+    auto readLine = [](QProcess &p) {
+        while (!p.canReadLine())
+            if (!p.waitForReadyRead(60000))
+                return QByteArray("TIMEOUT");
+        return p.readLine().trimmed();
+    };
+    std::unique_ptr<QProcess> stations[2];
+    for (auto &w : stations) {
+        w = std::make_unique<QProcess>();
+        w->start(kNewLot, {tdb->target().location});
+        ASSERT_TRUE(w->waitForStarted(10000));
+        ASSERT_EQ(readLine(*w), "READY") << w->readAllStandardError().constData();
+    }
+    std::vector<std::unique_ptr<QProcess>> crew;
+    int seed = 100;
+    for (int i = 0; i < 5; ++i)
+        crew.push_back(i < 3 ? start(++seed, 20) : startWriter(++seed, 20));
+
+    Tally all;
+    int runs = 0, writerRuns = 0, lotsSaved = 0, rounds = 0, snapshots = 0;
+    auto collect = [&](size_t i) {
+        QProcess &p = *crew[i];
+        SCOPED_TRACE(i < 3 ? "transfer worker" : "writer");
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+        const Tally t = tally(p.readAllStandardOutput());
+        EXPECT_TRUE(t.ended);
+        EXPECT_EQ(t.failures, QStringList());
+        all.done += t.done;
+        all.refused += t.refused;
+        all.gaveUp += t.gaveUp;
+        ++(i < 3 ? runs : writerRuns);
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < seconds * 1000LL) {
+        for (size_t i = 0; i < crew.size(); ++i) {
+            crew[i]->waitForFinished(0);
+            if (crew[i]->state() == QProcess::NotRunning) {
+                collect(i);
+                crew[i] = i < 3 ? start(++seed, 20) : startWriter(++seed, 20);
+            }
+        }
+        // Both workstations save the same new lot at once: one row, one refusal.
+        const QByteArray go = "GO 00077 S" + QByteArray::number(++rounds) + "\n";
+        for (auto &w : stations)
+            w->write(go);
+        const QByteArray said[2] = {readLine(*stations[0]), readLine(*stations[1])};
+        EXPECT_EQ(int(said[0] == "SAVED") + int(said[1] == "SAVED"), 1)
+            << "round " << rounds << ": " << said[0].constData() << " / " << said[1].constData();
+        lotsSaved += int(said[0] == "SAVED") + int(said[1] == "SAVED");
+        if (rounds % 10 == 0) {
+            const Snapshot snap = readSnapshot(tdb->target().location, scratch.path());
+            if (snap.ok) {
+                ++snapshots;
+                QMap<QString, QString> seeded = normalised(snap.totals);
+                seeded.remove(QStringLiteral("00077"));
+                EXPECT_EQ(seeded, kStart) << "snapshot " << snapshots;
+                EXPECT_EQ(snap.negatives, 0);
+                EXPECT_EQ(snap.duplicates, 0);
+            }
+        }
+    }
+    for (size_t i = 0; i < crew.size(); ++i) {
+        EXPECT_TRUE(crew[i]->waitForFinished(120000));
+        collect(i);
+    }
+    for (auto &w : stations) {
+        w->closeWriteChannel();
+        EXPECT_TRUE(w->waitForFinished(10000));
+    }
+    const Snapshot end = readSnapshot(tdb->target().location, scratch.path());
+    ASSERT_TRUE(end.ok);
+    QMap<QString, QString> seeded = normalised(end.totals);
+    seeded.remove(QStringLiteral("00077"));
+    EXPECT_EQ(seeded, kStart);
+    EXPECT_EQ(end.negatives, 0);
+    EXPECT_EQ(end.duplicates, 0);
+    EXPECT_EQ(lotsSaved, rounds);
+    // The transfers carry the new lots to other locations too: one lot each, however many rows.
+    EXPECT_EQ(tdb->conn()
+                  .query(QStringLiteral("select count(distinct LOTE) from ESTLOTE where CODIGO = '00077'"))
+                  .rows[0][0]
+                  .toInt(),
+              rounds);
+    std::printf("soak %d s: %d transfer runs, %d writer runs, %d transfers and writes done, %d refused, %d given up; "
+                "%d new lots raced by two workstations, %d saved; %d snapshots exact\n",
+                seconds, runs, writerRuns, all.done, all.refused, all.gaveUp, rounds, lotsSaved, snapshots);
 }
 
 } // namespace

@@ -144,7 +144,7 @@ Report BuildReport(const Count &count, const std::vector<Line> &lines, const QHa
     QSet<QString> seenCounters, seenApprovers, seenDivisor;
     for (const Line *l : SheetOrder(lines)) {
         ReportLine rl;
-        rl.line = l;
+        rl.line = *l;
         if (!l->counted)
             ++rep.notCounted;
         const auto p = products.constFind(l->codigo);
@@ -269,7 +269,7 @@ std::unique_ptr<reports_engine::DataConnection> ReportConnection(const Report &r
     QString place;
     for (size_t i = 0; i < r.lines.size(); ++i) {
         const ReportLine &rl = r.lines[i];
-        const Line &l = *rl.line;
+        const Line &l = rl.line;
         place = placeKey(l.laboratorio);
         rows.push_back({db::Value::text(QStringLiteral("L")), db::Value::text(l.laboratorio), db::Value::text(l.descricao),
                         db::Value::text(l.lote), db::Value::text(l.fornecedor), db::Value::text(l.unidade),
@@ -279,7 +279,7 @@ std::unique_ptr<reports_engine::DataConnection> ReportConnection(const Report &r
                         db::Value::text(l.motivo + (l.observacao.isEmpty() ? QString() : QStringLiteral(": ") + l.observacao)
                                         + (lineNote(l).isEmpty() ? QString() : QStringLiteral(" (") + lineNote(l) + QLatin1Char(')'))),
                         db::Value::text(l.contadoPor), db::Value::text(l.aprovadoPor)});
-        const bool last = i + 1 == r.lines.size() || placeKey(r.lines[i + 1].line->laboratorio) != place;
+        const bool last = i + 1 == r.lines.size() || placeKey(r.lines[i + 1].line.laboratorio) != place;
         if (last)
             for (const Total &t : r.locations)
                 if (placeKey(t.name) == place)
@@ -301,7 +301,7 @@ QStringList ReportCsvLines(const Report &r)
                                    "CUSTO UNIT.;VALOR DA DIFERENÇA;MOTIVO;OBSERVAÇÃO;CONTADO POR;CONTADO EM;"
                                    "APROVADO POR;SALDO ANTES;SALDO DEPOIS;OBS. DA LINHA")};
     for (const ReportLine &rl : r.lines) {
-        const Line &l = *rl.line;
+        const Line &l = rl.line;
         out << QStringList{CsvField(l.laboratorio), CsvField(l.descricao), CsvField(l.codigo), CsvField(l.lote),
                            CsvField(l.fornecedor), CsvField(l.grupo), CsvField(l.unidade), qtyCsv(l.snapshot),
                            l.counted ? qtyCsv(*l.counted) : QString(), l.counted ? qtyCsv(l.difference()) : QString(),

@@ -41,7 +41,7 @@ struct Product {
 QHash<QString, Product> ReadProducts(db::Connection &central);
 
 struct ReportLine {
-    const Line *line = nullptr;
+    Line line;
     bool valued = false;   // its product is in the register and its unit converts
     double unitCost = 0;   // per unit of the register
     double value = 0;      // of the difference, at cost

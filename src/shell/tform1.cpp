@@ -22,6 +22,7 @@
 #include "exports/ui/exporthandlers.h"
 #include "exports/ui/historyviewer.h"
 #include "expiry/ui/expirypanel.h"
+#include "stocktake/ui/stocktakepanel.h"
 #include "users/ui/loginpanel.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
@@ -112,7 +113,8 @@ TForm1::TForm1(Program &program, QWidget *parent)
     // comes last, as entering it starts a new search.
     DBGrid1->setTabKeyNavigation(false);
     {
-        const QList<QWidget *> chain{DBGrid1, ComboBox1, ComboBox2, DBNavigator1, BitBtn3, btn1, BitBtn1, Edit1};
+        const QList<QWidget *> chain{DBGrid1, ComboBox1, ComboBox2, DBNavigator1, BitBtn3, btnInventario, btn1, BitBtn1,
+                                     Edit1};
         for (qsizetype i = 1; i < chain.size(); ++i)
             QWidget::setTabOrder(chain[i - 1], chain[i]);
     }
@@ -175,6 +177,16 @@ TForm1::TForm1(Program &program, QWidget *parent)
     findLot->setContext(Qt::WidgetWithChildrenShortcut);
     connect(findLot, &QShortcut::activated, PainelRastreio, &trace_ui::LotTracePanel::openSearch);
     connect(PainelRastreio, &trace_ui::LotTracePanel::lotRecalled, this, [this] {
+        data::CachedDataset &lots = m_program.dm.ESTLOTE;
+        if (lots.isOpen())
+            lots.refresh();
+    });
+    // "Inventário" opens with the same day's code as "Editar tabela": it follows that button.
+    PainelInventario = new stocktake_ui::StocktakePanel(m_program.dm.SQLConnection1, m_program.run, m_program.log,
+                                                        m_program.clock, m_program.paths, m_program.op, this);
+    BitBtn3->installEventFilter(this);
+    connect(btnInventario, &QPushButton::clicked, PainelInventario, &stocktake_ui::StocktakePanel::open);
+    connect(PainelInventario, &stocktake_ui::StocktakePanel::posted, this, [this] {
         data::CachedDataset &lots = m_program.dm.ESTLOTE;
         if (lots.isOpen())
             lots.refresh();
@@ -255,11 +267,14 @@ void TForm1::buildTopBar()
     BitBtn3 = new QPushButton(QStringLiteral("E&ditar tabela"), pnl2);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setEnabled(false);
+    btnInventario = new QPushButton(QStringLiteral("&Inventário"), pnl2);
+    btnInventario->setObjectName(QStringLiteral("btnInventario"));
+    btnInventario->setEnabled(false);
     btn1 = new QPushButton(QStringLiteral("Rela&tórios"), pnl2);
     btn1->setObjectName(QStringLiteral("btn1"));
     BitBtn1 = new QPushButton(QStringLiteral("S&air"), pnl2);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    for (QPushButton *b : {BitBtn3, btn1, BitBtn1})
+    for (QPushButton *b : {BitBtn3, btnInventario, btn1, BitBtn1})
         b->setAutoDefault(false);
     Termometro = new QProgressBar(pnl2);
     Termometro->setObjectName(QStringLiteral("Termometro"));
@@ -272,6 +287,7 @@ void TForm1::buildTopBar()
     bar->addWidget(GroupBoxFiltros, 4);
     bar->addWidget(DBNavigator1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn3, 0, Qt::AlignBottom);
+    bar->addWidget(btnInventario, 0, Qt::AlignBottom);
     bar->addWidget(Termometro, 0, Qt::AlignBottom);
     bar->addWidget(btn1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn1, 0, Qt::AlignBottom);
@@ -529,6 +545,13 @@ void TForm1::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         FormActivate();
     QWidget::changeEvent(event);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == BitBtn3 && event->type() == QEvent::EnabledChange)
+        btnInventario->setEnabled(BitBtn3->isEnabled());
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TForm1::event(QEvent *event)

@@ -72,6 +72,10 @@ std::vector<const Line *> SheetOrder(const std::vector<Line> &lines)
             return c < 0;
         if (const int c = pt.compare(a->lote, b->lote))
             return c < 0;
+        if (const int c = QString::compare(a->fornecedor, b->fornecedor))
+            return c < 0;
+        if (const int c = QString::compare(a->codigo, b->codigo))
+            return c < 0;
         return a->linha < b->linha;
     });
     return out;
@@ -126,12 +130,13 @@ QHash<QString, Product> ReadProducts(db::Connection &central)
 {
     QHash<QString, Product> out;
     const db::Rows r = central.query(
-        QStringLiteral("select CODIGO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, COMPONENTE from COMPONEN"));
+        QStringLiteral("select CODIGO, UNID, CUSTOUNITR, DIVISORUNID, PRECOR, COMPONENTE, GRUPO from COMPONEN"));
     for (const auto &row : r.rows) {
         const QString code = text(row[0]);
         if (out.contains(code))
             continue;   // the first row of a code, as a lookup by code finds it
-        out.insert(code, {text(row[1]), text(row[5]), row[2].toDouble(), row[3].toDouble(), row[4].toDouble()});
+        out.insert(code, {text(row[1]), text(row[5]), text(row[6]), row[2].toDouble(), row[3].toDouble(),
+                          row[4].toDouble()});
     }
     return out;
 }
@@ -148,6 +153,8 @@ Report BuildReport(const Count &count, const std::vector<Line> &lines, const QHa
         if (!l->counted)
             ++rep.notCounted;
         const auto p = products.constFind(l->codigo);
+        if (rl.line.grupo.isEmpty() && p != products.constEnd())
+            rl.line.grupo = p->grupo;
         if (p != products.constEnd()) {
             if (const std::optional<int> s = common::UnitScale(l->unidade, p->unid)) {
                 reports::StagingRow row;
@@ -176,7 +183,7 @@ Report BuildReport(const Count &count, const std::vector<Line> &lines, const QHa
         add(byPlace[placeKey(l->laboratorio)], byPlace[placeKey(l->laboratorio)].name.isEmpty()
                                                    ? l->laboratorio
                                                    : byPlace[placeKey(l->laboratorio)].name);
-        const QString g = l->grupo.trimmed().isEmpty() ? QStringLiteral("(sem grupo)") : l->grupo.trimmed();
+        const QString g = rl.line.grupo.trimmed().isEmpty() ? QStringLiteral("(sem grupo)") : rl.line.grupo.trimmed();
         add(byGroup[placeKey(g)], byGroup[placeKey(g)].name.isEmpty() ? g : byGroup[placeKey(g)].name);
         add(rep.total, QStringLiteral("Total geral"));
         if (!l->contadoPor.isEmpty() && !seenCounters.contains(l->contadoPor)) {

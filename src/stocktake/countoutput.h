@@ -35,13 +35,13 @@ QString SheetCsvPath(int numero);   // "C:\FORMULIX\INVENTARIO<n>_FOLHAS.CSV"
 
 // What values a lot: the register's unit and the manufacturing report's cost per unit.
 struct Product {
-    QString unid, componente;
+    QString unid, componente, grupo;
     double custoUnitR = 0, divisorUnid = 0, precoR = 0;
 };
 QHash<QString, Product> ReadProducts(db::Connection &central);
 
 struct ReportLine {
-    Line line;
+    Line line;   // its group filled from the register when the count did not keep it
     bool valued = false;   // its product is in the register and its unit converts
     double unitCost = 0;   // per unit of the register
     double value = 0;      // of the difference, at cost

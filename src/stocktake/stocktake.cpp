@@ -93,8 +93,9 @@ Line lineOf(const std::vector<db::Value> &r)
     return l;
 }
 
+// By location, product and lot as stored (the lines found during the count among them).
 const QString kLinesStatement = QStringLiteral("select ") + kLineColumns
-    + QStringLiteral(" from INVENTARIOITEM where NUMERO = ? order by LINHA");
+    + QStringLiteral(" from INVENTARIOITEM where NUMERO = ? order by LABORATORIO, DESCRICAO, LOTE, FORNECEDOR, LINHA");
 
 Count countOf(const std::vector<db::Value> &r)
 {
@@ -306,12 +307,14 @@ QString SnapshotStatement(const Scope &scope, const QStringList &storeLaboratori
     };
     range(QStringLiteral("DESCRICAO"), scope.productFrom, scope.productTo);
     range(QStringLiteral("LOTE"), scope.lotFrom, scope.lotTo);
+    // The lines are numbered as read, not sorted here: the list and the sheets order them. The
+    // group is kept when the count is by group; the report takes the others' from the register.
     return QStringLiteral(
                "insert into INVENTARIOITEM (NUMERO, LINHA, CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, UNIDADE, "
-               "GRUPO, CONTROLADA, NAFOTO, SALDOFOTO) select cast(? as integer), row_number() over (order by "
-               "e.LABORATORIO, e.DESCRICAO, e.LOTE, e.FORNECEDOR, e.CODIGO), e.CODIGO, e.DESCRICAO, e.LOTE, "
-               "e.FORNECEDOR, e.LABORATORIO, e.UNIDADE, ")
-        + group + QStringLiteral(", e.CONTROLADA, 'S', coalesce(e.SALDOCORRENTE, 0) from ESTLOTE e where ") + where;
+               "GRUPO, CONTROLADA, NAFOTO, SALDOFOTO) select cast(? as integer), row_number() over (), e.CODIGO, "
+               "e.DESCRICAO, e.LOTE, e.FORNECEDOR, e.LABORATORIO, e.UNIDADE, ")
+        + (scope.groups.isEmpty() ? QStringLiteral("null") : group)
+        + QStringLiteral(", e.CONTROLADA, 'S', coalesce(e.SALDOCORRENTE, 0) from ESTLOTE e where ") + where;
 }
 
 Started StartCount(db::Connection &central, const Scope &scope, const QStringList &storeLaboratories,

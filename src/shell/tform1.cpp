@@ -185,7 +185,10 @@ TForm1::TForm1(Program &program, QWidget *parent)
     PainelInventario = new stocktake_ui::StocktakePanel(m_program.dm.SQLConnection1, m_program.run, m_program.log,
                                                         m_program.clock, m_program.paths, m_program.op, this);
     BitBtn3->installEventFilter(this);
-    connect(btnInventario, &QPushButton::clicked, PainelInventario, &stocktake_ui::StocktakePanel::open);
+    connect(btnInventario, &QPushButton::clicked, this, [this] {
+        data_ui::noteOpener(PainelInventario, btnInventario);   // Alt+I leaves the focus where it was
+        PainelInventario->open();
+    });
     connect(PainelInventario, &stocktake_ui::StocktakePanel::posted, this, [this] {
         data::CachedDataset &lots = m_program.dm.ESTLOTE;
         if (lots.isOpen())

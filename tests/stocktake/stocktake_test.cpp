@@ -495,6 +495,10 @@ TEST_F(Stocktake, WithoutItsTablesTheTechniciansScriptMakesThem)
     m_db.conn().runScript(QString(stocktake::TablesScript()).remove(QStringLiteral("COMMIT;")));
     EXPECT_TRUE(stocktake::TablesPresent(m_db.conn()));
     EXPECT_EQ(start(), 1);
+    // The README gives the technician the same statement the panel shows.
+    QFile readme(QStringLiteral(ESTOQUE_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(readme.readAll()).contains(stocktake::TablesScript()));
     EXPECT_EQ(places(1).size(), 5);
 }
 

@@ -929,6 +929,15 @@ bool StocktakePanel::eventFilter(QObject *watched, QEvent *event)
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
         if (enter && watched == edLote) {
             if (!edLote->text().trimmed().isEmpty()) {
+                // The unit the quantity is typed in, when the count's list already holds the lot here.
+                const QString wanted = common::FoldText(edLote->text().trimmed());
+                const QString place = platform::asciiUpper(cbLocal->currentText().trimmed());
+                lblUnidade->clear();
+                for (const stocktake::Line &l : m_lines)
+                    if (common::FoldText(l.lote) == wanted && platform::asciiUpper(l.laboratorio.trimmed()) == place) {
+                        lblUnidade->setText(l.unidade);
+                        break;
+                    }
                 edQuantidade->setFocus();
                 edQuantidade->selectAll();
             }

@@ -7,6 +7,7 @@
 #include "common/usercheck.h"
 #include "reports/reportrig.h"
 #include "support/modulerig.h"
+#include "platform/cp1252.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -135,8 +136,31 @@ private Q_SLOTS:
         QVERIFY(f.panel->ListaLinhas->isColumnHidden(5));   // the system's quantity
         QVERIFY(f.panel->ListaLinhas->isColumnHidden(7));   // the difference
 
+        // The sheets: printed without the system's quantity, and as a file.
+        QTest::keyClick(f.panel->btnFolhas, Qt::Key_Space);
+        QCOMPARE(f.view.presented, 1);
+        QStringList sheet = f.view.texts();
+        QVERIFY(sheet.contains(QStringLiteral("Inventário - folha de contagem (contagem cega) - inventário nº 1")));
+        QVERIFY(sheet.contains(QStringLiteral("ÓLEO DE AMÊNDOAS")));
+        QVERIFY(!sheet.contains(QStringLiteral("No sistema")));
+        QVERIFY(!sheet.contains(QStringLiteral("10,000")));
+        QTest::keyClick(f.panel->btnFolhasCsv, Qt::Key_Space);
+        QCOMPARE(f.op.texts().last(),
+                 QStringLiteral("Arquivo \"C:\\FORMULIX\\INVENTARIO1_FOLHAS.CSV\" gerado com sucesso. \rAbra-o no Excel."));
+        QCOMPARE(f.fileBytes(QStringLiteral("c/FORMULIX/INVENTARIO1_FOLHAS.CSV")),
+                 platform::toCp1252(QStringLiteral("LOCAL;PRODUTO;CÓDIGO;LOTE;FORNECEDOR;UNID.;QUANTIDADE CONTADA\r\n"
+                                                   "LAB1;DIPIRONA SÓDICA;100;A1;Química Ávila;g;\r\n"
+                                                   "LAB1;FLUOXETINA;200;F-01;Química Ávila;g;\r\n"
+                                                   "LAB1;ÓLEO DE AMÊNDOAS;400;N1;Química Ávila;ml;\r\n")));
+        f.panel->edLote->setFocus();
+
         // Odd input: nothing stored, the box to correct takes the focus.
-        f.type(QStringLiteral("a1"), QStringLiteral("1e3"));
+        QTest::keyClicks(f.panel->edLote, QStringLiteral("a1"));
+        QTest::keyClick(f.panel->edLote, Qt::Key_Return);
+        QCOMPARE(f.panel->lblUnidade->text(), QStringLiteral("g"));
+        QCOMPARE(QApplication::focusWidget(), f.panel->edQuantidade);
+        QTest::keyClicks(f.panel->edQuantidade, QStringLiteral("1e3"));
+        QTest::keyClick(f.panel->edQuantidade, Qt::Key_Return);
         QCOMPARE(f.op.messages().last().kind, MessageKind::Warn);
         QVERIFY(f.op.messages().last().text.startsWith(QStringLiteral("Quantidade contada")));
         QCOMPARE(QApplication::focusWidget(), f.panel->edQuantidade);
@@ -255,7 +279,7 @@ private Q_SLOTS:
 
         // The report: the count's head and its lines, values at cost.
         QTest::keyClick(f.panel->btnRelatorio, Qt::Key_Space);
-        QCOMPARE(f.view.presented, 1);
+        QCOMPARE(f.view.presented, 2);
         const QStringList texts = f.view.texts();
         QVERIFY(texts.contains(QStringLiteral("Inventário nº 1 - Postado em 07/03/2024 14:05 por MARIA")));
         QVERIFY(texts.contains(QStringLiteral("Aberto em 07/03/2024 14:05 por MARIA. Contado por: MARIA. Aprovado por: "

@@ -321,7 +321,10 @@ Started StartCount(db::Connection &central, const Scope &scope, const QStringLis
                    const QString &store, const QString &user, const QDateTime &now)
 {
     for (int attempt = 1;; ++attempt) {
-        db::Transaction tx(central);
+        // ESTLOTE reserved for the snapshot's statement: writers under way end first and the others
+        // wait for this one, so a transfer committed while the rows are read is never half seen
+        // (its debit read at one location, its credit missed at the other).
+        db::Transaction tx(central, {QStringLiteral("ESTLOTE")});
         try {
             const db::Rows max = tx.query(QStringLiteral("select coalesce(max(NUMERO), 0) + 1 from INVENTARIO"));
             Started s;

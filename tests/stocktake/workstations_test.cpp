@@ -195,6 +195,16 @@ TEST_F(Workstations, ACountPostedWhileOthersTransferTheSameLotsKeepsEverySumExac
     const stocktake::PostResult r = stocktake::PostCount(tdb->conn(), n, stocktake::NotCountedChoice::Keep,
                                                          QStringLiteral("MARIA"), QDateTime::currentDateTime(), nullptr);
     EXPECT_EQ(r.step, stocktake::PostStep::Posted) << r.message.toStdString();
+    // A snapshot of every location taken while the transfers go on sees each lot whole: its lines
+    // sum to the lot's total, never a debit without its credit.
+    const QStringList everywhere = kStore + QStringList{QStringLiteral("EmTransito"), QStringLiteral("Terceiros")};
+    const int whole = stocktake::StartCount(tdb->conn(), {}, everywhere, QStringLiteral("1"), QStringLiteral("MARIA"),
+                                            QDateTime::currentDateTime())
+                          .numero;
+    std::map<QString, Qty> seen;
+    for (const stocktake::Line &l : stocktake::ReadLines(tdb->conn(), whole))
+        seen[l.codigo] += l.snapshot;
+    EXPECT_EQ(seen, expected);
     int done = 0;
     for (auto &w : workers) {
         ASSERT_TRUE(w->waitForFinished(60000));

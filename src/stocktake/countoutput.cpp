@@ -1,11 +1,11 @@
 #include "countoutput.h"
 
+#include "common/csvexport.h"
+#include "common/stagingprice.h"
 #include "common/units.h"
 #include "db/connection.h"
-#include "exports/csvexport.h"
 #include "platform/cp1252.h"
 #include "platform/operator.h"
-#include "reports/stagedreport.h"
 
 #include <QCollator>
 #include <QSet>

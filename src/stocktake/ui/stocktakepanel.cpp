@@ -186,6 +186,11 @@ NewCountDialog::NewCountDialog(const QStringList &storeLaboratories, QWidget *pa
     edProdutoAte->setObjectName(QStringLiteral("edProdutoAte"));
     edLoteDe->setObjectName(QStringLiteral("edLoteDe"));
     edLoteAte->setObjectName(QStringLiteral("edLoteAte"));
+    edProdutoDe->setAccessibleName(QStringLiteral("Produtos de"));
+    edProdutoAte->setAccessibleName(QStringLiteral("Produtos até"));
+    edLoteDe->setAccessibleName(QStringLiteral("Lotes de"));
+    edLoteAte->setAccessibleName(QStringLiteral("Lotes até"));
+    edGrupos->setAccessibleName(QStringLiteral("Grupos"));
     for (QLineEdit *e : {edProdutoDe, edProdutoAte})
         e->setMaxLength(70);
     for (QLineEdit *e : {edLoteDe, edLoteAte})
@@ -346,6 +351,7 @@ StocktakePanel::StocktakePanel(db::Connection &central, const core::RunState &ru
     ScriptTabelas = new QPlainTextEdit(countsPage);
     ScriptTabelas->setObjectName(QStringLiteral("ScriptTabelas"));
     ScriptTabelas->setReadOnly(true);
+    ScriptTabelas->setAccessibleName(QStringLiteral("Comando que cria as tabelas do inventário"));
     ScriptTabelas->setPlainText(stocktake::TablesScript());
     ListaInventarios = new QTableWidget(countsPage);
     ListaInventarios->setObjectName(QStringLiteral("ListaInventarios"));

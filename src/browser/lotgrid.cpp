@@ -221,6 +221,8 @@ int SearchRow(const data::CachedDataset &dataset, const QString &searchText, con
         return nearestOrdered(dataset, column, [&](const db::Value &v) { return v.toDate() < *key; });
     }
     case KeyKind::Number: {
+        // A search key only places the grid, nothing is stored: a point or a comma and any size
+        // are taken, so not the typed-number reading of the boxes (data::ParseTypedDecimal).
         QString t = searchText.trimmed();
         t.replace(QLatin1Char(','), QLatin1Char('.'));
         bool ok = false;

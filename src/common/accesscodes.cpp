@@ -8,13 +8,13 @@
 namespace browser {
 
 namespace {
-std::string conversionMessage(const QString &text)
+QString conversionMessage(const QString &text)
 {
-    return (QStringLiteral("'") + text + QStringLiteral("' não é um valor inteiro válido")).toStdString();
+    return QStringLiteral("'") + text + QStringLiteral("' não é um valor inteiro válido");
 }
 } // namespace
 
-ConversionError::ConversionError(const QString &text) : std::runtime_error(conversionMessage(text)), m_text(text) {}
+ConversionError::ConversionError(const QString &text) : platform::Error(conversionMessage(text)), m_text(text) {}
 
 qint64 StockKeyValue(const QString &stockKey)
 {

@@ -1,6 +1,8 @@
 // The two codes that guard stock changes from the main window: the fixed maintenance password and
 // the day's manual-adjustment code built from the stock key.
 #pragma once
+#include "platform/error.h"
+
 #include <QDate>
 #include <QString>
 #include <stdexcept>
@@ -23,7 +25,7 @@ inline constexpr int kDeleteZeroBalanceTag = 5;
 inline constexpr int kDeleteInactiveProductsTag = 6;
 
 // A text that should hold an integer and does not.
-class ConversionError : public std::runtime_error {
+class ConversionError : public platform::Error {
 public:
     explicit ConversionError(const QString &text);
     const QString &text() const { return m_text; }

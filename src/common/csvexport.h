@@ -2,6 +2,7 @@
 // suite folder (Windows-1252, CR LF after every line).
 #pragma once
 #include "db/value.h"
+#include "platform/error.h"
 
 #include <QDate>
 #include <QString>
@@ -34,13 +35,9 @@ inline const QString kStagingExportSql = QStringLiteral(
     "ESTOQUEVENDA from RELESTLOTE order by DESCRICAO, VALIDADE");
 
 // A file the export could not write; the previous file of that name is left as it was.
-class ExportError : public std::runtime_error {
+class ExportError : public platform::Error {
 public:
-    explicit ExportError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
+    using platform::Error::Error;
 };
 
 // A field as written: unchanged, unless it holds ";", a double quote, CR or LF; then it is

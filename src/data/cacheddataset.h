@@ -3,6 +3,7 @@
 #pragma once
 #include "db/connection.h"
 #include "db/value.h"
+#include "platform/error.h"
 
 #include <QObject>
 #include <QString>
@@ -26,14 +27,9 @@ struct TableDef {
 };
 
 // A request the cache itself refuses (closed dataset, unknown field, empty required field...).
-class DatasetError : public std::runtime_error {
+class DatasetError : public platform::Error {
 public:
-    explicit DatasetError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
+    using platform::Error::Error;
 };
 
 // An update or delete whose row the server no longer holds under its old key.

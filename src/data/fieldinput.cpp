@@ -33,42 +33,19 @@ QString notADate(const QString &text, const QString &label)
 
 db::Value parseDecimal(const QString &typed, const ColumnInfo &info, const QString &label)
 {
-    // Sign, digits and one decimal comma: "1.5" is refused, not read as fifteen, and so is an
-    // exponent ("1e15"), which would reach the column as some other number.
-    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?)([0-9]*)(?:,([0-9]*))?\\s*$"));
-    const QRegularExpressionMatch m = form.match(typed);
-    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()))
-        throw FieldInputError(notANumber(typed, label));
-    QString whole = m.captured(2);
-    QString fraction = m.captured(3);
-    while (whole.startsWith(QLatin1Char('0')))
-        whole.remove(0, 1);
     // The column holds precision digits, scale of them after the point (and at most 18 in all).
     const int precision = info.precision > 0 ? std::min(info.precision, 18) : 18;
     const int scale = std::min(info.scale, precision);
-    const int wholeDigits = precision - scale;
-    const auto refuse = [&] {
-        throw FieldInputError(tooLarge(typed, label, QStringLiteral("até %1 dígitos antes da vírgula").arg(wholeDigits)));
-    };
-    if (whole.size() > wholeDigits)
-        refuse();
-    // Past the column's decimals the value is rounded half away from zero, as the server stores it.
-    const bool roundUp = fraction.size() > scale && fraction.at(scale).digitValue() >= 5;
-    fraction = fraction.left(scale);
-    int64_t mantissa = whole.isEmpty() ? 0 : whole.toLongLong();
-    for (int i = 0; i < fraction.size(); ++i)
-        mantissa = mantissa * 10 + fraction.at(i).digitValue();
-    if (roundUp)
-        ++mantissa;
-    // Rounding up may carry into one digit more than the column holds (9,999999999 in 1 digit).
-    int64_t limit = 1;
-    for (int i = 0; i < wholeDigits + int(fraction.size()); ++i)
-        limit *= 10;
-    if (mantissa >= limit)
-        refuse();
-    if (m.captured(1) == QLatin1String("-"))
-        mantissa = -mantissa;
-    return db::Value::decimal(db::Decimal{mantissa, int(fraction.size())});
+    const TypedDecimal read = ParseTypedDecimal(typed, precision, scale);
+    switch (read.status) {
+    case TypedDecimal::Status::Ok:
+        break;
+    case TypedDecimal::Status::NotANumber:
+        throw FieldInputError(notANumber(typed, label));
+    case TypedDecimal::Status::TooLarge:
+        throw FieldInputError(tooLarge(typed, label, QStringLiteral("até %1 dígitos antes da vírgula").arg(precision - scale)));
+    }
+    return db::Value::decimal(read.value);
 }
 
 QDate parseDate(const QString &typed, int currentYear)
@@ -85,6 +62,39 @@ QDate parseDate(const QString &typed, int currentYear)
 }
 
 } // namespace
+
+TypedDecimal ParseTypedDecimal(const QString &text, int precision, int scale)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?)([0-9]*)(?:,([0-9]*))?\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()))
+        return {};
+    precision = std::clamp(precision, 1, 18);
+    scale = std::clamp(scale, 0, precision);
+    QString whole = m.captured(2);
+    QString fraction = m.captured(3);
+    while (whole.startsWith(QLatin1Char('0')))
+        whole.remove(0, 1);
+    const int wholeDigits = precision - scale;
+    if (whole.size() > wholeDigits)
+        return {TypedDecimal::Status::TooLarge, {}};
+    const bool roundUp = fraction.size() > scale && fraction.at(scale).digitValue() >= 5;
+    fraction = fraction.left(scale);
+    int64_t mantissa = whole.isEmpty() ? 0 : whole.toLongLong();
+    for (int i = 0; i < fraction.size(); ++i)
+        mantissa = mantissa * 10 + fraction.at(i).digitValue();
+    if (roundUp)
+        ++mantissa;
+    // Rounding up may carry into one digit more than the column holds (9,999999999 in 1 digit).
+    int64_t limit = 1;
+    for (int i = 0; i < wholeDigits + int(fraction.size()); ++i)
+        limit *= 10;
+    if (mantissa >= limit)
+        return {TypedDecimal::Status::TooLarge, {}};
+    if (m.captured(1) == QLatin1String("-"))
+        mantissa = -mantissa;
+    return {TypedDecimal::Status::Ok, db::Decimal{mantissa, int(fraction.size())}};
+}
 
 db::Value ParseFieldText(const ColumnInfo &info, const QString &text, int currentYear, const QString &label)
 {

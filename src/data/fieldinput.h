@@ -6,20 +6,31 @@
 #include "db/value.h"
 
 #include <QString>
+#include "platform/error.h"
+
 #include <stdexcept>
 
 namespace data {
 
 // A typed text that is no value of its column; message() is what the operator is told.
-class FieldInputError : public std::runtime_error {
+class FieldInputError : public platform::Error {
 public:
-    explicit FieldInputError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
+    using platform::Error::Error;
 };
+
+// A number as an operator types it in Brazil: blanks around it, an optional sign, digits and one
+// decimal comma ("12,5", "-3", ",5", "7,"); no thousands separator and no exponent, which are
+// no numbers an operator types ("1.5" is refused, not read as fifteen). Past `scale` decimals it
+// is rounded half away from zero, as the server stores it; at most precision - scale digits go
+// before the comma, rounding included (precision is at most 18). The value keeps the decimals
+// typed, up to scale. The program's one reading of typed numbers: a box's column and the
+// transfer's quantity both go through it.
+struct TypedDecimal {
+    enum class Status { Ok, NotANumber, TooLarge };
+    Status status = Status::NotANumber;
+    db::Decimal value;
+};
+TypedDecimal ParseTypedDecimal(const QString &text, int precision, int scale);
 
 // Blank text is a null. Text columns are cut to their width; numbers take "12,5", "-3" (no
 // exponent: that is no number an operator types) and must fit their column's digits; dates

@@ -9,8 +9,13 @@
 namespace db {
 
 DbError::DbError(const QString &message, std::vector<intptr_t> codes, Wait wait)
-    : std::runtime_error(message.toStdString()), m_message(message), m_codes(std::move(codes)), m_wait(wait)
+    : platform::Error(message), m_codes(std::move(codes)), m_wait(wait)
 {
+}
+
+QString DbError::operatorText() const
+{
+    return db::operatorText(*this);
 }
 
 bool DbError::hasCode(intptr_t code) const
@@ -50,7 +55,7 @@ bool DbError::isConflict() const
 
 DbError DbError::endedAs(Wait wait) const
 {
-    DbError e(m_message, m_codes, wait);
+    DbError e(message(), m_codes, wait);
     e.m_concurrentTransaction = m_concurrentTransaction;
     return e;
 }

@@ -1,5 +1,7 @@
 // A failure reported by the database engine or server, with its text and status codes.
 #pragma once
+#include "platform/error.h"
+
 #include <QString>
 #include <cstdint>
 #include <stdexcept>
@@ -7,15 +9,17 @@
 
 namespace db {
 
-class DbError : public std::runtime_error {
+class DbError : public platform::Error {
 public:
     // How a wait ended when it did not go through: on a row another connection held (cancelled,
     // past the limit, or given up because the other connection was waiting on this one), or on
     // a server that did not answer, given up by the operator.
     enum class Wait { None, Cancelled, TimedOut, Deadlock, ServerCancelled };
 
+    // message is the engine's own text.
     explicit DbError(const QString &message, std::vector<intptr_t> codes = {}, Wait wait = Wait::None);
-    const QString &message() const { return m_message; }
+    // Our words first, then the engine's: see db::operatorText below.
+    QString operatorText() const override;
     const std::vector<intptr_t> &codes() const { return m_codes; }
     bool hasCode(intptr_t code) const;
     bool isUpdateConflict() const;   // another transaction changed the row we waited on
@@ -35,7 +39,6 @@ public:
     DbError endedAs(Wait wait) const;
 
 private:
-    QString m_message;
     std::vector<intptr_t> m_codes;
     Wait m_wait = Wait::None;
     int64_t m_concurrentTransaction = 0;

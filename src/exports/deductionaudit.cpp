@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
+#include "platform/error.h"
 #include "platform/winpath.h"
 
 #include <QHash>
@@ -296,6 +297,16 @@ QString lineKey(const QString &estacao, const db::Value &npedido, const db::Valu
 
 } // namespace
 
+QStringList ProductChoices(db::Connection &central)
+{
+    const db::Rows rows = central.query(kProductChoiceStatement);
+    QStringList names;
+    names.reserve(qsizetype(rows.rows.size()));
+    for (const auto &r : rows.rows)
+        names << (r[0].isNull() ? QString() : r[0].toString());
+    return names;
+}
+
 AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths &paths, const QDate &start,
                               const QDate &end, const QString &productName)
 {
@@ -304,7 +315,7 @@ AuditResult RunDeductionAudit(db::Connection &central, const platform::WinPaths 
     const std::vector<OrderLine> lines = ReadOrderLines(central, start, end, productName);
     QString error;
     if (!core::WriteDiagnosticFile(paths, kAuditSqlFile, {result.orderSql}, &error))
-        throw std::runtime_error(error.isEmpty() ? "sql.txt" : error.toStdString());
+        throw platform::Error(error.isEmpty() ? QStringLiteral("sql.txt") : error);
 
     QHash<QString, Movement> firstOf;
     if (!lines.empty()) {

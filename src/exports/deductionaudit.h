@@ -25,6 +25,12 @@ inline const QString kAuditSeparator = QStringLiteral(
 QStringList AuditHeading();
 // Memo5: an empty line, the title, an empty line, the heading.
 QStringList AuditFailureHeading();
+// The product box's names: every name of the register in its order, a name left empty as an
+// empty item.
+inline const QString kProductChoiceStatement =
+    QStringLiteral("Select COMPONENTE, CODIGO from COMPONEN order by COMPONENTE");
+QStringList ProductChoices(db::Connection &central);
+
 inline const QString kAuditSqlFile = QStringLiteral("c:\\formulix\\sql.txt");
 inline const QString kSeeAll = QStringLiteral("Ver tudo");
 inline const QString kSeeFailures = QStringLiteral("Ver só as falhas");

@@ -197,6 +197,48 @@ CertificateShown ReadCertificate(db::Connection &conn, int number)
     return out;
 }
 
+std::vector<size_t> CarryHeader(std::vector<CertificateRow> &rows, const CertificateHeader &header)
+{
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].header == header)
+            continue;
+        rows[i].header = header;
+        changed.push_back(i);
+    }
+    return changed;
+}
+
+std::vector<size_t> TakeStoredValues(std::vector<CertificateRow> &rows, const CertificateShown &shown,
+                                     const CertificateShown &stored)
+{
+    // A value is taken only where the row still shows what the panel started from and the
+    // stored one is another: a value typed since then is the operator's, kept for the next save.
+    const auto take = [](auto &value, const auto &was, const auto &now) {
+        if (value != was || was == now)
+            return false;
+        value = now;
+        return true;
+    };
+    const CertificateHeader &was = shown.header, &now = stored.header;
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        CertificateHeader &h = rows[i].header;
+        bool any = take(h.date, was.date, now.date);
+        any |= take(h.handler, was.handler, now.handler);
+        any |= take(h.analyst, was.analyst, now.analyst);
+        any |= take(h.lotSize, was.lotSize, now.lotSize);
+        any |= take(h.verdict, was.verdict, now.verdict);
+        const auto w = shown.results.find(rows[i].testEntry);
+        const auto n = stored.results.find(rows[i].testEntry);
+        if (w != shown.results.end() && n != stored.results.end())
+            any |= take(rows[i].result, w->second, n->second);
+        if (any)
+            changed.push_back(i);
+    }
+    return changed;
+}
+
 void SaveCertificate(db::Connection &conn, int number, const CertificateHeader &header,
                      const std::vector<TestResult> &tests, platform::Clipboard *clipboard,
                      const CertificateShown *shown)

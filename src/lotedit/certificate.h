@@ -3,6 +3,7 @@
 // certificate program.
 #pragma once
 #include "db/connection.h"
+#include "platform/error.h"
 
 #include <QDate>
 #include <QString>
@@ -64,6 +65,7 @@ struct CertificateHeader {
     QString analyst;     // ANALISTA
     QString lotSize;     // TAMANHOLOTE
     QString verdict;     // RESULTADOFINAL
+    bool operator==(const CertificateHeader &) const = default;   // an empty text is no text
 };
 struct TestResult {
     int testEntry = 0;   // CODIGOESPEC
@@ -81,16 +83,32 @@ struct CertificateShown {
 // The certificate as stored now.
 CertificateShown ReadCertificate(db::Connection &conn, int number);
 
+// One row of the panel as the operator sees it: the certificate's header and one test's result.
+struct CertificateRow {
+    CertificateHeader header;
+    int testEntry = 0;   // CODIGOESPEC; 0 on the row of a certificate without tests
+    QString result;
+    bool operator==(const CertificateRow &) const = default;
+};
+
+// The header typed on one row is the whole certificate's: every row is given it, so moving to
+// another test neither shows nor writes back an older header. Returns the rows it changed.
+std::vector<size_t> CarryHeader(std::vector<CertificateRow> &rows, const CertificateHeader &header);
+
+// After a save refused because another workstation changed the certificate: each value the
+// operator left as the panel showed it takes what is stored now; what they typed stays for a
+// second save. shown is what the panel started from. Returns the rows it changed.
+std::vector<size_t> TakeStoredValues(std::vector<CertificateRow> &rows, const CertificateShown &shown,
+                                     const CertificateShown &stored);
+
 // A save refused because another workstation changed what it would write: nothing was written.
-class CertificateChanged : public std::runtime_error {
+class CertificateChanged : public platform::Error {
 public:
     CertificateChanged(const QString &message, CertificateShown stored)
-        : std::runtime_error(message.toStdString()), m_message(message), m_stored(std::move(stored)) {}
-    const QString &message() const { return m_message; }
+        : platform::Error(message), m_stored(std::move(stored)) {}
     const CertificateShown &stored() const { return m_stored; }
 
 private:
-    QString m_message;
     CertificateShown m_stored;
 };
 

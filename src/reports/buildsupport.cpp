@@ -4,6 +4,7 @@
 #include "core/runstate.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
+#include "platform/error.h"
 #include "platform/winpath.h"
 
 #include <QFile>
@@ -49,10 +50,8 @@ void writeLines(const platform::WinPaths &paths, const QStringList &lines, QIODe
     const QString local = paths.toLocal(kDiagnosticLogPath);
     QFile file(local);
     if (local.isEmpty() || !file.open(mode)) {
-        throw std::runtime_error((QStringLiteral("Não foi possível gravar o arquivo ") + kDiagnosticLogPath
-                                  + (local.isEmpty() ? QString() : QStringLiteral(": ") + platform::systemErrorText(file.errorString())))
-                                     .toLocal8Bit()
-                                     .toStdString());
+        throw platform::Error(QStringLiteral("Não foi possível gravar o arquivo ") + kDiagnosticLogPath
+                              + (local.isEmpty() ? QString() : QStringLiteral(": ") + platform::systemErrorText(file.errorString())));
     }
     QByteArray bytes;
     for (const QString &line : lines)
@@ -81,9 +80,7 @@ void DiagnosticLog::createMarker()
     const QString local = m_paths.toLocal(kDiagnosticMarkerPath);
     QFile file(local);
     if (local.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        throw std::runtime_error((QStringLiteral("Não foi possível gravar o arquivo ") + kDiagnosticMarkerPath)
-                                     .toLocal8Bit()
-                                     .toStdString());
+        throw platform::Error(QStringLiteral("Não foi possível gravar o arquivo ") + kDiagnosticMarkerPath);
     }
     file.write("-----------------------\r\n");
     file.close();

@@ -94,8 +94,8 @@ class DiagnosticLog {
 public:
     explicit DiagnosticLog(const platform::WinPaths &paths);
     bool detailed() const;      // the marker file exists
-    void create();              // throws std::runtime_error when the file cannot be made
-    void append(const QStringList &lines);   // throws std::runtime_error when it cannot be written
+    void create();              // throws platform::Error when the file cannot be made
+    void append(const QStringList &lines);   // throws platform::Error when it cannot be written
     // Makes the marker holding a line of 23 hyphens when it does not exist, so every later
     // build writes the detailed lines.
     void createMarker();

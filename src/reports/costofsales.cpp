@@ -153,6 +153,9 @@ QString TotalText(const db::Decimal &total)
     return total.toString().replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
+// A stored total, not typed text: the column may hold it as text in either notation ("2,5",
+// "1.234,5", "2.5") and one unreadable counts as nothing rather than stopping the report, so it is
+// not read as the boxes read typed numbers (data::ParseTypedDecimal).
 double TotalValue(const db::Value &stored)
 {
     if (stored.kind() != db::Value::Kind::Text)

@@ -1,11 +1,8 @@
 #include "errordisplay.h"
 
-#include "db/dberror.h"
 #include "platform/operator.h"
-#include "reports/engine/project.h"
 
 #include <QMessageBox>
-#include <exception>
 
 namespace shell {
 
@@ -13,20 +10,7 @@ EstoqueApplication::EstoqueApplication(int &argc, char **argv) : QApplication(ar
 
 void EstoqueApplication::showCurrentException(platform::Operator *op)
 {
-    QString text;
-    try {
-        throw;
-    } catch (const db::DbError &e) {
-        text = db::operatorText(e);
-    } catch (const reports_engine::ReportError &e) {
-        text = e.operatorText();
-    } catch (const std::runtime_error &e) {
-        text = QString::fromLocal8Bit(e.what());   // ours, in Portuguese
-    } catch (const std::exception &e) {
-        text = kInternalErrorMessage + QStringLiteral("\n\n") + QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        text = QStringLiteral("Erro desconhecido.");
-    }
+    const QString text = platform::CurrentErrorText();
     if (op)
         op->error(text);
     else

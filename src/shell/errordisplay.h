@@ -1,5 +1,7 @@
 // The general error display: an error no step handled is shown in a modal box and the program goes on.
 #pragma once
+#include "platform/error.h"
+
 #include <QApplication>
 
 namespace platform {
@@ -8,11 +10,7 @@ class Operator;
 
 namespace shell {
 
-// Said first for a failure inside the program itself (memory, a broken assumption): the
-// library's text comes after it.
-inline const QString kInternalErrorMessage = QStringLiteral(
-    "O programa não conseguiu concluir a operação por um erro interno. Repita a operação; se o erro continuar, "
-    "avise o suporte técnico e informe a mensagem técnica abaixo.");
+using platform::kInternalErrorMessage;
 
 class EstoqueApplication : public QApplication {
 public:
@@ -20,7 +18,7 @@ public:
     void setOperator(platform::Operator *op) { m_op = op; }
     bool notify(QObject *receiver, QEvent *event) override;
 
-    // Shows the exception being handled (call from a catch block).
+    // Shows the exception being handled (call from a catch block), as platform::CurrentErrorText says it.
     static void showCurrentException(platform::Operator *op);
 
     // How many events are being handled at this moment, one inside another: 1 when only the

@@ -1,6 +1,7 @@
 #include "transfer.h"
 
 #include "core/runstate.h"
+#include "data/fieldinput.h"
 #include "data/lotlock.h"
 #include "db/sqltext.h"
 #include "platform/cp1252.h"
@@ -134,38 +135,24 @@ QString InsertFailedMessage(const QString &lote, const QString &fornecedor, cons
 }
 
 QuantityFormatError::QuantityFormatError(const QString &text)
-    : std::runtime_error((QStringLiteral("'") + text + QStringLiteral("' não é um valor numérico válido"))
-                             .toLocal8Bit()
-                             .toStdString()),
+    : platform::Error(QStringLiteral("'") + text + QStringLiteral("' não é um valor numérico válido")),
       m_text(text)
 {
 }
 
 db::Decimal ParseQuantity(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?)([0-9]*)(?:,([0-9]*))?\\s*$"));
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch())
+    // DECIMAL(18,8): ten digits before the point.
+    const data::TypedDecimal read = data::ParseTypedDecimal(text, 18, kQuantityScale);
+    if (read.status == data::TypedDecimal::Status::NotANumber)
         throw QuantityFormatError(text);
-    QString whole = m.captured(2);
-    const QString fraction = m.captured(3);
-    if (whole.isEmpty() && fraction.isEmpty())
-        throw QuantityFormatError(text);
-    while (whole.size() > 1 && whole.startsWith(QLatin1Char('0')))
-        whole.remove(0, 1);
-    // DECIMAL(18,8) holds ten digits before the point.
-    if (whole.size() > 18 - kQuantityScale)
+    if (read.status == data::TypedDecimal::Status::TooLarge)
         throw QuantityTooLarge{};
-    int64_t mantissa = whole.isEmpty() ? 0 : whole.toLongLong();
-    for (int i = 0; i < kQuantityScale; ++i)
-        mantissa = mantissa * 10 + (i < fraction.size() ? fraction.at(i).digitValue() : 0);
-    if (fraction.size() > kQuantityScale && fraction.at(kQuantityScale).digitValue() >= 5)
-        ++mantissa;
-    if (mantissa >= 1000000000000000000LL)
-        throw QuantityTooLarge{};
-    if (m.captured(1) == QLatin1String("-"))
-        mantissa = -mantissa;
-    return db::Decimal{mantissa, kQuantityScale};
+    // Held with all eight decimals, as the statements bind it.
+    db::Decimal q = read.value;
+    for (; q.scale < kQuantityScale; ++q.scale)
+        q.mantissa *= 10;
+    return q;
 }
 
 QString LookupStatementText(const SourceLot &source, const QString &destination)

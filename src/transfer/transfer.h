@@ -4,6 +4,7 @@
 #include "data/lotlock.h"
 #include "db/connection.h"
 #include "db/value.h"
+#include "platform/error.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,7 +37,7 @@ QString InsertFailedMessage(const QString &lote, const QString &fornecedor, cons
 inline constexpr int kQuantityScale = 8;
 
 // A quantity box text that is not a number; reaches the general error display.
-class QuantityFormatError : public std::runtime_error {
+class QuantityFormatError : public platform::Error {
 public:
     explicit QuantityFormatError(const QString &text);
     const QString &text() const { return m_text; }
@@ -54,9 +55,9 @@ struct SourceLot {
 // A well-formed quantity too large for the balance column: no lot holds that much.
 struct QuantityTooLarge {};
 
-// The quantity as typed with Brazilian settings (decimal comma, blanks around allowed, no
-// thousands separator), rounded half away from zero to 8 decimals. Throws QuantityFormatError,
-// or QuantityTooLarge for a number the column cannot hold.
+// The quantity as every box reads a typed number (data::ParseTypedDecimal) for the balance's
+// DECIMAL(18,8), held with all 8 decimals. Throws QuantityFormatError, or QuantityTooLarge for a
+// number the column cannot hold.
 db::Decimal ParseQuantity(const QString &text);
 
 // The destination lookup as message (1) shows it, with the source lot's key and the destination

@@ -82,6 +82,61 @@ TEST(FieldInput, WhatIsNoValueIsRefusedWithTheOperatorsMessage)
     }
 }
 
+// The one reading of a typed number, for every box and the transfer's quantity: a table of what
+// an operator types, at the balance's DECIMAL(18,8) and at a column of fewer digits.
+TEST(TypedDecimal, ReadTheBrazilianWayRoundedOnceAndKeptWithinTheColumn)
+{
+    using Status = data::TypedDecimal::Status;
+    const struct {
+        const char *typed;
+        int precision, scale;
+        Status status;
+        const char *value;   // as db::Decimal::toString writes it
+        int decimals;        // the value's scale: the decimals typed, up to the column's
+    } cases[] = {
+        {"2,5", 18, 8, Status::Ok, "2.5", 1},
+        {" 3 ", 18, 8, Status::Ok, "3", 0},
+        {",5", 18, 8, Status::Ok, "0.5", 1},
+        {"7,", 18, 8, Status::Ok, "7", 0},
+        {"+0012", 18, 8, Status::Ok, "12", 0},
+        {"-0", 18, 8, Status::Ok, "0", 0},
+        {"-1,25", 18, 8, Status::Ok, "-1.25", 2},
+        // Half away from zero at the ninth decimal, once.
+        {"0,123456785", 18, 8, Status::Ok, "0.12345679", 8},
+        {"0,123456784999", 18, 8, Status::Ok, "0.12345678", 8},
+        {"-0,000000005", 18, 8, Status::Ok, "-0.00000001", 8},
+        {"9999999999,99999999", 18, 8, Status::Ok, "9999999999.99999999", 8},
+        {"1,2345", 9, 2, Status::Ok, "1.23", 2},
+        {"1,235", 9, 2, Status::Ok, "1.24", 2},
+        {"9999999,994", 9, 2, Status::Ok, "9999999.99", 2},
+        // Past the digits before the comma, or carried past them by the rounding.
+        {"10000000000", 18, 8, Status::TooLarge, "", 0},
+        {"-99999999999,5", 18, 8, Status::TooLarge, "", 0},
+        {"9999999999,999999995", 18, 8, Status::TooLarge, "", 0},
+        {"9999999,995", 9, 2, Status::TooLarge, "", 0},
+        // No number an operator types.
+        {"", 18, 8, Status::NotANumber, "", 0},
+        {" ", 18, 8, Status::NotANumber, "", 0},
+        {",", 18, 8, Status::NotANumber, "", 0},
+        {"1.5", 18, 8, Status::NotANumber, "", 0},
+        {"1.000,5", 18, 8, Status::NotANumber, "", 0},
+        {"1,2,3", 18, 8, Status::NotANumber, "", 0},
+        {"1e3", 18, 8, Status::NotANumber, "", 0},
+        {"+-1", 18, 8, Status::NotANumber, "", 0},
+        {"R$ 3", 18, 8, Status::NotANumber, "", 0},
+        {"１２", 18, 8, Status::NotANumber, "", 0},   // digits of another script
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        const data::TypedDecimal read = data::ParseTypedDecimal(QString::fromUtf8(c.typed), c.precision, c.scale);
+        EXPECT_EQ(read.status, c.status);
+        if (c.status == Status::Ok) {
+            EXPECT_EQ(read.value.toString(), QString::fromLatin1(c.value));
+            EXPECT_EQ(read.value.scale, c.decimals);
+        }
+    }
+}
+
 TEST(FieldInput, ARefusedDateNamesItsField)
 {
     try {

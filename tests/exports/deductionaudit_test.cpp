@@ -326,4 +326,19 @@ TEST_F(AuditDatabase, NoLinesAndAnUnwritableStatementFile)
                  std::exception);
 }
 
+// The product box offers the register's names as stored, in the register's order.
+TEST(DeductionAuditChoices, TheRegistersNamesInItsOrder)
+{
+    testsupport::TempDatabase db;
+    const auto product = [&](const char *code, const db::Value &name) {
+        db.conn().execute(QStringLiteral("insert into COMPONEN (CODIGO, COMPONENTE) values (?, ?)"),
+                          {db::Value::text(QString::fromLatin1(code)), name});
+    };
+    product("2", db::Value::text(QStringLiteral("Óleo d'amêndoas")));
+    product("1", db::Value::text(QStringLiteral("Cafeína")));
+    product("3", db::Value());
+    EXPECT_EQ(exports::ProductChoices(db.conn()),
+              (QStringList{QString(), QStringLiteral("Cafeína"), QStringLiteral("Óleo d'amêndoas")}));
+}
+
 } // namespace

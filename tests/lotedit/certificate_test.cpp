@@ -332,3 +332,68 @@ TEST(CertificateProgram, StartedWithTheLotsArgumentsWithoutWaiting)
 }
 
 } // namespace
+
+namespace {
+
+CertificateHeader header(const char *handler, const char *analyst, QDate date = {}, const char *verdict = "")
+{
+    return {date, QString::fromUtf8(handler), QString::fromUtf8(analyst), QString(), QString::fromUtf8(verdict)};
+}
+
+} // namespace
+
+// The header typed on one row becomes every row's; rows that already show it are left alone,
+// an empty text counting as no text.
+TEST(CertificateRows, TheHeaderTypedOnOneRowIsCarriedToTheOthers)
+{
+    const CertificateHeader typed = header("Zé Antônio", "", QDate(2026, 3, 7), "Aprovado");
+    std::vector<CertificateRow> rows = {
+        {typed, 4, QStringLiteral("conforme")},
+        {header("José", ""), 5, QStringLiteral("2,1")},
+        {{QDate(2026, 3, 7), QStringLiteral("Zé Antônio"), QString(), QString(), QStringLiteral("Aprovado")}, 6, {}},
+    };
+    rows[2].header.analyst = QStringLiteral("");   // stored as an empty text, not as no text
+    EXPECT_EQ(CarryHeader(rows, typed), std::vector<size_t>{1});
+    for (const CertificateRow &r : rows)
+        EXPECT_EQ(r.header, typed);
+    EXPECT_EQ(rows[1].result, QStringLiteral("2,1"));
+    EXPECT_EQ(rows[1].testEntry, 5);
+}
+
+// After another workstation saved the certificate: what the operator left as shown takes the
+// stored value, what they typed stays for the next save, and a value stored the same as shown
+// changes nothing.
+TEST(CertificateRows, AfterAChangeElsewhereOnlyUntouchedValuesTakeTheStoredOnes)
+{
+    CertificateShown shown;
+    shown.header = header("Ana", "Bia", QDate(2026, 1, 5));
+    shown.results = {{4, QStringLiteral("conforme")}, {5, QStringLiteral("2,0")}, {6, QStringLiteral("pó branco")}};
+    CertificateShown stored;
+    stored.header = header("Ana Lúcia", "Bia", QDate(2026, 1, 6), "Reprovado");
+    stored.results = {{4, QStringLiteral("não conforme")}, {5, QStringLiteral("2,2")}, {6, QStringLiteral("pó branco")}};
+
+    CertificateHeader typedHeader = shown.header;
+    typedHeader.date = QDate(2026, 2, 1);   // the operator's own date stays
+    std::vector<CertificateRow> rows = {
+        {typedHeader, 4, QStringLiteral("conforme")},   // result untouched: takes the stored one
+        {typedHeader, 5, QStringLiteral("2,1")},        // result typed: stays
+        {typedHeader, 6, QStringLiteral("pó branco")},  // stored as shown: nothing to take
+        {typedHeader, 7, QStringLiteral("novo")},       // a test the panel never showed
+    };
+    EXPECT_EQ(TakeStoredValues(rows, shown, stored), (std::vector<size_t>{0, 1, 2, 3}));
+    for (const CertificateRow &r : rows) {
+        EXPECT_EQ(r.header.date, QDate(2026, 2, 1));
+        EXPECT_EQ(r.header.handler, QStringLiteral("Ana Lúcia"));
+        EXPECT_EQ(r.header.analyst, QStringLiteral("Bia"));
+        EXPECT_EQ(r.header.verdict, QStringLiteral("Reprovado"));
+    }
+    EXPECT_EQ(rows[0].result, QStringLiteral("não conforme"));
+    EXPECT_EQ(rows[1].result, QStringLiteral("2,1"));
+    EXPECT_EQ(rows[2].result, QStringLiteral("pó branco"));
+    EXPECT_EQ(rows[3].result, QStringLiteral("novo"));
+
+    // Nothing stored differs from what was shown: no row changes.
+    std::vector<CertificateRow> again = rows;
+    EXPECT_TRUE(TakeStoredValues(again, stored, stored).empty());
+    EXPECT_EQ(again, rows);
+}

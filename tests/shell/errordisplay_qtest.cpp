@@ -1,12 +1,20 @@
 // An error that escapes an event handler is shown to the operator and the program goes on.
 #include "shell/errordisplay.h"
+#include "common/accesscodes.h"
+#include "common/csvexport.h"
+#include "data/cacheddataset.h"
+#include "data/fieldinput.h"
 #include "db/dberror.h"
+#include "lotedit/certificate.h"
+#include "transfer/transfer.h"
 #include "reports/engine/engine.h"
 #include "reports/engine/project.h"
 #include "support/recordingoperator.h"
 
 #include <QPushButton>
 #include <QTest>
+#include <clocale>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
@@ -121,6 +129,52 @@ private Q_SLOTS:
                                    "de novo na próxima vez.\n\nError writing data to the connection.")}));
     }
 
+    // The whole test runs under the C locale (see main): every failure the program raises reads
+    // as written, accents and all, and the lot form and the certificate panel say it the same way.
+    void accentedMessagesReadAsWrittenUnderAnyLocale_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("told");
+        const QString refused = db::kDatabaseRefusedMessage + QStringLiteral("\n\nviolação de chave única");
+        QTest::newRow("banco") << 0 << refused;
+        QTest::newRow("campo") << 1 << QStringLiteral("Validade: '31/02/25' não é uma data válida");
+        QTest::newRow("tabela") << 2 << QStringLiteral("Não há registro para alterar.");
+        QTest::newRow("quantidade") << 3 << QStringLiteral("'1.5' não é um valor numérico válido");
+        QTest::newRow("chave") << 4 << QStringLiteral("'12a' não é um valor inteiro válido");
+        QTest::newRow("planilha") << 5 << QStringLiteral("Não foi possível criar o arquivo C:\\FORMULIX\\Vencidos.csv");
+        QTest::newRow("laudo") << 6 << QStringLiteral("O laudo foi alterado por outra estação: Analista.");
+    }
+
+    void accentedMessagesReadAsWrittenUnderAnyLocale()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, told);
+        QCOMPARE(QByteArray(std::setlocale(LC_ALL, nullptr)), QByteArray("C"));
+        const std::function<void()> raise[] = {
+            [] { throw db::DbError(QStringLiteral("violação de chave única"), {isc_unique_key_violation}); },
+            [] { throw data::FieldInputError(QStringLiteral("Validade: '31/02/25' não é uma data válida")); },
+            [] { throw data::DatasetError(QStringLiteral("Não há registro para alterar.")); },
+            [] { throw transfer::QuantityFormatError(QStringLiteral("1.5")); },
+            [] { throw browser::ConversionError(QStringLiteral("12a")); },
+            [] { throw exports::ExportError(QStringLiteral("Não foi possível criar o arquivo C:\\FORMULIX\\Vencidos.csv")); },
+            [] {
+                throw lotedit::CertificateChanged(QStringLiteral("O laudo foi alterado por outra estação: Analista."),
+                                                  {});
+            },
+        };
+        QPushButton failing(QStringLiteral("falha"));
+        connect(&failing, &QPushButton::clicked, this, [&] { raise[which](); });
+        failing.show();
+        m_op.clear();
+        QTest::mouseClick(&failing, Qt::LeftButton);
+        QCOMPARE(m_op.texts(), QStringList({told}));
+        try {
+            raise[which]();
+        } catch (const std::exception &e) {
+            QCOMPARE(platform::OperatorText(e), told);
+        }
+    }
+
 private:
     testsupport::RecordingOperator &m_op;
 };
@@ -128,6 +182,9 @@ private:
 int main(int argc, char **argv)
 {
     shell::EstoqueApplication app(argc, argv);
+    // The plain C locale, whose 8-bit encoding is ASCII: a message that went through it would lose
+    // its accents.
+    std::setlocale(LC_ALL, "C");
     testsupport::RecordingOperator op;
     app.setOperator(&op);
     ErrorDisplayTest test(op);

@@ -220,11 +220,7 @@ void DeductionAuditPanel::ShowProductChoice(const QDate &start, const QDate &end
 {
     m_start = start;
     m_end = end;
-    const db::Rows rows = m_central.query(QStringLiteral("Select COMPONENTE, CODIGO from COMPONEN order by COMPONENTE"));
-    QStringList names;
-    names.reserve(qsizetype(rows.rows.size()));
-    for (const auto &r : rows.rows)
-        names << (r[0].isNull() ? QString() : r[0].toString());
+    const QStringList names = exports::ProductChoices(m_central);
     ComboBox3->clear();
     ComboBox3->addItems(names);
     if (auto *completer = dynamic_cast<FoldedCompleter *>(ComboBox3->completer()))

@@ -4,6 +4,7 @@
 #include "db/dberror.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
+#include "platform/error.h"
 #include "platform/operator.h"
 #include "data/ui/panelfocus.h"
 
@@ -24,21 +25,11 @@ namespace lotedit_ui {
 
 namespace {
 
-const QStringList kHeaderFields = {QStringLiteral("DATA"), QStringLiteral("MANIPULADOR"), QStringLiteral("ANALISTA"),
-                                   QStringLiteral("TAMANHOLOTE"), QStringLiteral("RESULTADOFINAL")};
-
 constexpr int kTestsInSight = 7;
 
 bool isEnter(const QKeyEvent *event)
 {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-}
-
-QString errorText(const std::exception &e)
-{
-    if (const auto *db = dynamic_cast<const db::DbError *>(&e))
-        return db::operatorText(*db);
-    return QString::fromLocal8Bit(e.what());
 }
 
 } // namespace
@@ -64,6 +55,18 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     if (const auto info = data::FindColumnInfo(QStringLiteral("CQPORLOTE"), QStringLiteral("RESULTADO")))
         DS_Laudo.setColumnInfo(QStringLiteral("RESULTADO"), *info);
 
+    buildControls();
+    wireHandlers();
+    layOut();
+    // The panel lies over the lot's own boxes: while it is shown nothing of the form behind it
+    // takes a key, and Tab goes round the panel (and the calendar while it is open).
+    data_ui::keepPlace(this, nullptr, true);
+    hide();
+}
+
+// The controls, each set up as it stays.
+void PainelEspecificacoes::buildControls()
+{
     Panel2 = new QLabel(kCertificateTitle, this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setAlignment(Qt::AlignCenter);
@@ -87,7 +90,7 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBEdit11 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("ANALISTA"), this);
     DBEdit14 = new data_ui::DBEdit(&DS_Laudo, QStringLiteral("MANIPULADOR"), this);
 
-    m_model = new data_ui::DatasetModel(&dm.Laudo,
+    m_model = new data_ui::DatasetModel(&m_dm.Laudo,
                                         {{QStringLiteral("Cod. Laudo"), QStringLiteral("CODIGOLAUDO")},
                                          {QStringLiteral("Ensaio"), QStringLiteral("ENSAIO")},
                                          {QStringLiteral("Especificação"), QStringLiteral("ESPECIFICACAO")}},
@@ -101,7 +104,6 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBGrid1->setFocusPolicy(Qt::ClickFocus);   // not in the tab order
     DBGrid1->verticalHeader()->hide();
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    DBGrid1->installEventFilter(this);
     // A certificate's seven tests in sight at once.
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->setMinimumHeight(DBGrid1->horizontalHeader()->sizeHint().height()
@@ -128,6 +130,11 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
 
     PopupMenu1 = new QMenu(this);
     Calendrio1 = PopupMenu1->addAction(QStringLiteral("&Calendário"));
+}
+
+// What each control's signals and keys do, and the grid kept on the dataset's row.
+void PainelEspecificacoes::wireHandlers()
+{
     DBEdit3->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBEdit3, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu1->popup(DBEdit3->mapToGlobal(at)); });
@@ -136,6 +143,7 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     // From the keyboard: the arrows move the day, Enter picks it, Esc closes the calendar.
     connect(MonthCalendar1, &QCalendarWidget::activated, this, &PainelEspecificacoes::MonthCalendar1Click);
     MonthCalendar1->installEventFilter(this);
+    DBGrid1->installEventFilter(this);
     connect(BitBtn7, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn7Click);
     connect(BitBtn4, &QPushButton::clicked, this, &PainelEspecificacoes::BitBtn4Click);
 
@@ -147,18 +155,22 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     DBMemo2->keyPress = [this](QKeyEvent *e) { return DBMemo2KeyPress(e); };
 
     // The grid follows the dataset, and a row picked in the grid moves the dataset there.
-    connect(&dm.Laudo, &data::CachedDataset::currentChanged, this, [this](int row) { selectGridRow(row); });
-    connect(&dm.Laudo, &data::CachedDataset::rowsReset, this, [this] {
+    connect(&m_dm.Laudo, &data::CachedDataset::currentChanged, this, [this](int row) { selectGridRow(row); });
+    connect(&m_dm.Laudo, &data::CachedDataset::rowsReset, this, [this] {
         showTestRowsOnly();
         selectGridRow(m_dm.Laudo.currentRow());
     });
-    connect(&dm.Laudo, &data::CachedDataset::currentChanged, this, [this] { lockResultWithoutTest(); });
+    connect(&m_dm.Laudo, &data::CachedDataset::currentChanged, this, [this] { lockResultWithoutTest(); });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (!m_moving && current.isValid())
                     goToRow(current.row());
             });
+}
 
+// Where the controls go, under their captions, and the tab order.
+void PainelEspecificacoes::layOut()
+{
     const auto caption = [this](const QString &text, QWidget *w) {
         auto *box = new QWidget(this);
         auto *l = new QVBoxLayout(box);
@@ -214,11 +226,6 @@ PainelEspecificacoes::PainelEspecificacoes(data::TDM &dm, data::DataSource &lotS
     setTabOrder(DBEdit14, DBMemo2);
     setTabOrder(DBMemo2, BitBtn4);
     DBMemo2->setTabChangesFocus(true);
-
-    // The panel lies over the lot's own boxes: while it is shown nothing of the form behind it
-    // takes a key, and Tab goes round the panel (and the calendar while it is open).
-    data_ui::keepPlace(this, nullptr, true);
-    hide();
 }
 
 PainelEspecificacoes::~PainelEspecificacoes()
@@ -254,7 +261,7 @@ void PainelEspecificacoes::BitBtn3Click()
         m_dm.Laudo.open();
         m_shown = lotedit::ReadCertificate(m_dm.SQLConnection1, m_number);
     } catch (const std::exception &e) {
-        m_op.error(errorText(e));
+        m_op.error(platform::OperatorText(e));
         return;
     }
     if (parentWidget())
@@ -275,34 +282,69 @@ bool PainelEspecificacoes::storeAndCarryHeader()
         return false;
     if (DS_Laudo.isEditing() && !DS_Laudo.post())
         return false;
-    const int current = ds.currentRow();
-    std::vector<int> cols;
-    std::vector<db::Value> header;
-    for (const QString &f : kHeaderFields) {
-        cols.push_back(ds.fieldIndex(f));
-        header.push_back(ds.value(f));
+    std::vector<lotedit::CertificateRow> rows = shownRows();
+    const std::vector<size_t> changed = lotedit::CarryHeader(rows, currentHeader());
+    showRows(rows, changed);
+    return true;
+}
+
+std::vector<lotedit::CertificateRow> PainelEspecificacoes::shownRows() const
+{
+    const data::CachedDataset &ds = m_dm.Laudo;
+    const int date = ds.fieldIndex(QStringLiteral("DATA")), handler = ds.fieldIndex(QStringLiteral("MANIPULADOR")),
+              analyst = ds.fieldIndex(QStringLiteral("ANALISTA")), lotSize = ds.fieldIndex(QStringLiteral("TAMANHOLOTE")),
+              verdict = ds.fieldIndex(QStringLiteral("RESULTADOFINAL"));
+    std::vector<lotedit::CertificateRow> rows;
+    for (int row = 0; row < ds.rowCount(); ++row) {
+        const db::Value day = ds.valueAt(row, date);
+        lotedit::CertificateRow r;
+        r.header = {day.isNull() ? QDate() : day.toDate(), ds.valueAt(row, handler).toString(),
+                    ds.valueAt(row, analyst).toString(), ds.valueAt(row, lotSize).toString(),
+                    ds.valueAt(row, verdict).toString()};
+        if (hasTest(row)) {
+            const lotedit::TestResult test = testAt(row);
+            r.testEntry = test.testEntry;
+            r.result = test.result;
+        }
+        rows.push_back(r);
     }
+    return rows;
+}
+
+void PainelEspecificacoes::showRows(const std::vector<lotedit::CertificateRow> &rows, const std::vector<size_t> &changed)
+{
+    data::CachedDataset &ds = m_dm.Laudo;
+    const auto dateValue = [](const QDate &d) { return d.isValid() ? db::Value::date(d) : db::Value(); };
+    const auto textValue = [](const QString &t) { return t.isEmpty() ? db::Value() : db::Value::text(t); };
+    const int current = ds.currentRow();
     const bool wasMoving = m_moving;
     m_moving = true;
-    for (int row = 0; row < ds.rowCount(); ++row) {
-        if (row == current)
-            continue;
-        bool same = true;
-        for (size_t i = 0; i < cols.size() && same; ++i)
-            same = ds.valueAt(row, cols[i]) == header[i];
-        if (same)
-            continue;
+    for (const size_t i : changed) {
+        const int row = int(i);
+        const lotedit::CertificateRow &r = rows[i];
         ds.moveTo(row);
         ds.edit();
-        for (int i = 0; i < kHeaderFields.size(); ++i)
-            ds.setValue(kHeaderFields[i], header[size_t(i)]);
+        // Only what differs is written: the row keeps its own empty texts where nothing changed.
+        const std::pair<QString, db::Value> values[] = {
+            {QStringLiteral("DATA"), dateValue(r.header.date)},
+            {QStringLiteral("MANIPULADOR"), textValue(r.header.handler)},
+            {QStringLiteral("ANALISTA"), textValue(r.header.analyst)},
+            {QStringLiteral("TAMANHOLOTE"), textValue(r.header.lotSize)},
+            {QStringLiteral("RESULTADOFINAL"), textValue(r.header.verdict)},
+            {QStringLiteral("RESULTADO"), textValue(r.result)},
+        };
+        for (const auto &[field, value] : values) {
+            const db::Value now = ds.value(field);
+            const bool same = now == value || (value.isNull() && now.toString().isEmpty());
+            if (!same && (field != QStringLiteral("RESULTADO") || hasTest(row)))
+                ds.setValue(field, value);
+        }
         ds.post();
     }
     if (ds.currentRow() != current)
         ds.moveTo(current);
     m_moving = wasMoving;
     selectGridRow(current);
-    return true;
 }
 
 lotedit::CertificateHeader PainelEspecificacoes::currentHeader() const
@@ -365,7 +407,7 @@ bool PainelEspecificacoes::save(const std::vector<lotedit::TestResult> &tests)
         m_shown = e.stored();
         return false;
     } catch (const std::exception &e) {
-        m_op.error(errorText(e));
+        m_op.error(platform::OperatorText(e));
         return false;
     }
     m_shown.header = header;
@@ -376,51 +418,12 @@ bool PainelEspecificacoes::save(const std::vector<lotedit::TestResult> &tests)
 
 void PainelEspecificacoes::showStoredValues(const lotedit::CertificateShown &stored)
 {
-    data::CachedDataset &ds = m_dm.Laudo;
+    const data::CachedDataset &ds = m_dm.Laudo;
     if (!ds.isOpen() || ds.isEmpty())
         return;
-    const auto dateValue = [](const QDate &d) { return d.isValid() ? db::Value::date(d) : db::Value(); };
-    const auto textValue = [](const QString &t) { return t.isEmpty() ? db::Value() : db::Value::text(t); };
-    const auto same = [](const db::Value &a, const db::Value &b) {
-        return a == b || ((a.isNull() || a.toString().isEmpty()) && (b.isNull() || b.toString().isEmpty()));
-    };
-    const lotedit::CertificateHeader &was = m_shown.header, &now = stored.header;
-    const std::vector<std::pair<QString, std::pair<db::Value, db::Value>>> header{
-        {QStringLiteral("DATA"), {dateValue(was.date), dateValue(now.date)}},
-        {QStringLiteral("MANIPULADOR"), {textValue(was.handler), textValue(now.handler)}},
-        {QStringLiteral("ANALISTA"), {textValue(was.analyst), textValue(now.analyst)}},
-        {QStringLiteral("TAMANHOLOTE"), {textValue(was.lotSize), textValue(now.lotSize)}},
-        {QStringLiteral("RESULTADOFINAL"), {textValue(was.verdict), textValue(now.verdict)}},
-    };
-    const int testCodeCol = ds.fieldIndex(QStringLiteral("CODIGOESPEC"));
-    const int current = ds.currentRow();
-    const bool wasMoving = m_moving;
-    m_moving = true;
-    for (int row = 0; row < ds.rowCount(); ++row) {
-        ds.moveTo(row);
-        const int testCode = int(ds.valueAt(row, testCodeCol).toInt());
-        bool editing = false;
-        const auto put = [&](const QString &field, const db::Value &v) {
-            if (!editing) {
-                ds.edit();
-                editing = true;
-            }
-            ds.setValue(field, v);
-        };
-        for (const auto &[field, values] : header)
-            if (same(ds.value(field), values.first) && !same(values.first, values.second))
-                put(field, values.second);
-        const auto w = m_shown.results.find(testCode);
-        const auto n = stored.results.find(testCode);
-        if (w != m_shown.results.end() && n != stored.results.end()
-            && same(ds.value(QStringLiteral("RESULTADO")), textValue(w->second)) && w->second != n->second)
-            put(QStringLiteral("RESULTADO"), textValue(n->second));
-        if (editing)
-            ds.post();
-    }
-    ds.moveTo(current);
-    m_moving = wasMoving;
-    selectGridRow(current);
+    std::vector<lotedit::CertificateRow> rows = shownRows();
+    const std::vector<size_t> changed = lotedit::TakeStoredValues(rows, m_shown, stored);
+    showRows(rows, changed);
 }
 
 bool PainelEspecificacoes::DBMemo2KeyPress(QKeyEvent *event)

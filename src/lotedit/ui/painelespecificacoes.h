@@ -70,6 +70,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildControls();
+    void wireHandlers();
+    void layOut();
     // The edit in progress stored in its row and the header of that row carried to every row, so
     // moving to another test neither shows nor writes back an older header. False (the operator
     // told why) when a typed value is refused.
@@ -84,6 +87,9 @@ private:
     // After a save refused because another workstation changed the certificate: the values the
     // operator left alone show what is stored; what they typed stays for a second save.
     void showStoredValues(const lotedit::CertificateShown &stored);
+    // The display rows as plain values, and the changed ones of them written back in their rows.
+    std::vector<lotedit::CertificateRow> shownRows() const;
+    void showRows(const std::vector<lotedit::CertificateRow> &rows, const std::vector<size_t> &changed);
     void goToRow(int row);
     void selectGridRow(int row);
     void setFormControlsEnabled(bool enabled);

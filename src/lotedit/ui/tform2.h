@@ -72,9 +72,11 @@ public:
     QLabel *Label27;
     QPlainTextEdit *Memo1;
     QLabel *Label29;
-    // 1: back to the expiry after a balance change; 2: to the situation after an expiry change;
-    // 3: to the box after the one whose identity change (lot, supplier, code) is being justified.
-    int Memo1Tag = 0;
+    // The change being justified, which says where the focus goes once it is given: back to the
+    // expiry after a balance change, to the situation after an expiry change, to the box after
+    // the one whose identity (lot, supplier, code) changed.
+    enum class Justifying { Nothing, Balance, Expiry, Identity };
+    Justifying Memo1Tag = Justifying::Nothing;
 
     // Product options list.
     QFrame *PainelOpcoesDeComponentes;
@@ -131,7 +133,6 @@ public:
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -142,7 +143,7 @@ private:
     QObject *m_fit = nullptr;   // the form's size follows the justification group and the certificate panel
     void buildControls();
     void wireHandlers();
-    void showJustification(int tag);
+    void showJustification(Justifying change);
     QWidget *afterJustification() const;
     // Before the edited row is posted or left by any road: the box in hand written and audited as
     // leaving it would, and the justification given. False keeps the row in edit, unposted.

@@ -131,7 +131,7 @@ const ReportDef *Project::find(const QString &name) const
 QString ReportError::operatorText() const
 {
     return (m_kind == Kind::MissingProject ? kMissingProjectLeadIn : kInvalidProjectLeadIn) + QStringLiteral("\n\n")
-           + m_message;
+           + message();
 }
 
 Project ParseProject(const QByteArray &bytes, const QString &fileName)

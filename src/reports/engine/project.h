@@ -2,6 +2,8 @@
 // Units are millimetres; texts are templates ({Connection.FIELD|format}, {page}, {pages},
 // {now|d:dd/MM/yyyy}, {sum:FIELD|format}, {count}).
 #pragma once
+#include "platform/error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <stdexcept>
@@ -10,19 +12,17 @@
 namespace reports_engine {
 
 // What the engine raises: the engine's own text, and what the operator reads (our words first).
-class ReportError : public std::runtime_error {
+class ReportError : public platform::Error {
 public:
     enum class Kind { MissingProject, InvalidProject };
     ReportError(Kind kind, const QString &message)
-        : std::runtime_error(message.toLocal8Bit().toStdString()), m_kind(kind), m_message(message) {}
+        : platform::Error(message), m_kind(kind) {}
     Kind kind() const { return m_kind; }
-    const QString &message() const { return m_message; }
-    // What failed and what to do, then the engine's text.
-    QString operatorText() const;
+    // What failed and what to do, then the engine's text (message()).
+    QString operatorText() const override;
 
 private:
     Kind m_kind;
-    QString m_message;
 };
 
 inline const QString kMissingProjectLeadIn = QStringLiteral(

@@ -22,6 +22,7 @@
 #include "exports/ui/exporthandlers.h"
 #include "exports/ui/historyviewer.h"
 #include "expiry/ui/expirypanel.h"
+#include "stocktake/ui/stocktakepanel.h"
 #include "users/ui/loginpanel.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
@@ -134,11 +135,14 @@ void TForm1::buildTopBar()
     BitBtn3 = new QPushButton(QStringLiteral("E&ditar tabela"), pnl2);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setEnabled(false);
+    btnInventario = new QPushButton(QStringLiteral("&Inventário"), pnl2);
+    btnInventario->setObjectName(QStringLiteral("btnInventario"));
+    btnInventario->setEnabled(false);
     btn1 = new QPushButton(QStringLiteral("Rela&tórios"), pnl2);
     btn1->setObjectName(QStringLiteral("btn1"));
     BitBtn1 = new QPushButton(QStringLiteral("S&air"), pnl2);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    for (QPushButton *b : {BitBtn3, btn1, BitBtn1})
+    for (QPushButton *b : {BitBtn3, btnInventario, btn1, BitBtn1})
         b->setAutoDefault(false);
     Termometro = new QProgressBar(pnl2);
     Termometro->setObjectName(QStringLiteral("Termometro"));
@@ -189,6 +193,8 @@ void TForm1::buildPanels()
     PainelRastreio->setRecallContext(&m_program.run, &m_program.log);
     PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
                                                          m_program.clock, m_program.op, this);
+    PainelInventario = new stocktake_ui::StocktakePanel(m_program.dm.SQLConnection1, m_program.run, m_program.log,
+                                                        m_program.clock, m_program.paths, m_program.op, this);
 }
 
 void TForm1::wireHandlers()
@@ -243,6 +249,17 @@ void TForm1::wireHandlers()
         if (lots.isOpen())
             lots.refresh();
     });
+    // "Inventário" opens with the same day's code as "Editar tabela": it follows that button.
+    BitBtn3->installEventFilter(this);
+    connect(btnInventario, &QPushButton::clicked, this, [this] {
+        data_ui::noteOpener(PainelInventario, btnInventario);   // Alt+I leaves the focus where it was
+        PainelInventario->open();
+    });
+    connect(PainelInventario, &stocktake_ui::StocktakePanel::posted, this, [this] {
+        data::CachedDataset &lots = m_program.dm.ESTLOTE;
+        if (lots.isOpen())
+            lots.refresh();
+    });
     connect(pnlRelatorios->btnRastrearPedido, &QPushButton::clicked, this,
             [this] { PainelRastreioPedido->open(pnlRelatorios->btnRastrearPedido); });
     // Typed text that matches no item counts as no selection, as picking does.
@@ -266,6 +283,7 @@ void TForm1::layOut()
     bar->addWidget(GroupBoxFiltros, 4);
     bar->addWidget(DBNavigator1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn3, 0, Qt::AlignBottom);
+    bar->addWidget(btnInventario, 0, Qt::AlignBottom);
     bar->addWidget(Termometro, 0, Qt::AlignBottom);
     bar->addWidget(btn1, 0, Qt::AlignBottom);
     bar->addWidget(BitBtn1, 0, Qt::AlignBottom);
@@ -279,7 +297,8 @@ void TForm1::layOut()
     // Tab leaves the grid for the filters and goes round the top bar back to it; the search box
     // comes last, as entering it starts a new search.
     DBGrid1->setTabKeyNavigation(false);
-    const QList<QWidget *> chain{DBGrid1, ComboBox1, ComboBox2, DBNavigator1, BitBtn3, btn1, BitBtn1, Edit1};
+    const QList<QWidget *> chain{DBGrid1, ComboBox1, ComboBox2, DBNavigator1, BitBtn3, btnInventario, btn1, BitBtn1,
+                                 Edit1};
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
@@ -536,6 +555,13 @@ void TForm1::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         FormActivate();
     QWidget::changeEvent(event);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == BitBtn3 && event->type() == QEvent::EnabledChange)
+        btnInventario->setEnabled(BitBtn3->isEnabled());
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TForm1::event(QEvent *event)

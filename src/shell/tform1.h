@@ -50,6 +50,9 @@ class OrderTracePanel;
 namespace maintenance_ui {
 class MaintenanceMenu;
 }
+namespace stocktake_ui {
+class StocktakePanel;
+}
 
 namespace shell {
 
@@ -76,6 +79,7 @@ public:
     QComboBox *ComboBox2;
     QToolButton *DBNavigator1;
     QPushButton *BitBtn3;
+    QPushButton *btnInventario;   // "Inventário": enabled with BitBtn3, by the day's access code
     QPushButton *btn1;   // "Relatórios"
     QPushButton *BitBtn1;
     QProgressBar *Termometro;   // progress of the maintenance operations, hidden otherwise
@@ -97,6 +101,7 @@ public:
     expiry_ui::ExpiryPanel *PainelVencimentos;    // expiry and value at risk, over the whole window
     trace_ui::LotTracePanel *PainelRastreio;      // the current lot's trace, over the grid
     trace_ui::OrderTracePanel *PainelRastreioPedido;   // an order's lots, from the reports panel
+    stocktake_ui::StocktakePanel *PainelInventario;   // the stocktakes, over the whole window
     // Under the grid: what a panel changed in the grid's list on its own; hidden while empty,
     // emptied when the operator chooses a view.
     QLabel *LinhaStatus;
@@ -134,6 +139,7 @@ protected:
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

@@ -25,17 +25,6 @@ QString NoWorkAreaMessage(const QString &nameText)
     return QStringLiteral("Não foi identificada uma área de trabalho para o usuáro ") + platform::asciiUpper(nameText);
 }
 
-bool HasStockRights(const QString &acesso, const QString &user)
-{
-    const QByteArray rights = platform::toCp1252(acesso);
-    const QByteArray name = platform::toCp1252(user);
-    if (rights.size() < 8 || name.isEmpty())
-        return false;
-    const unsigned eighth = static_cast<unsigned char>(rights.at(7));
-    const unsigned first = static_cast<unsigned char>(name.at(0));
-    return ((eighth - 9u) & 0xFFu) == first;
-}
-
 LoginOutcome CheckLogin(LoginContext &ctx)
 {
     data::TDM &dm = ctx.dm;

@@ -2,6 +2,8 @@
 #pragma once
 #include "scope.h"
 
+#include "common/usercheck.h"
+
 #include <QString>
 
 namespace platform {
@@ -59,7 +61,7 @@ QString NoWorkAreaMessage(const QString &nameText);
 
 // The rights string admits the user when its eighth character's code, less 9 (mod 256), is the
 // code of the user's first character (Windows-1252 codes).
-bool HasStockRights(const QString &acesso, const QString &user);
+using common::HasStockRights;
 
 enum class LoginOutcome {
     Refused,    // the panel stays; the operator may try again

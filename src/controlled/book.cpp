@@ -222,6 +222,7 @@ struct LotWork {
     bool seenInStock = false;
     bool purchased = false;      // a purchase on record, any date
     bool earlierUnknown = false; // a movement before the start in a unit without conversion
+    bool unconvertedSince = false; // one from the start on: it explains what the documents miss
     Qty earlier = 0;             // documents before the start
     std::vector<Event> events;   // on or after the start
 };
@@ -343,8 +344,11 @@ Book BuildBook(const BookInput &in)
         }
         return {&it->second, &lot};
     };
-    auto unconvertible = [](SubstanceWork &w, const QDate &date, const QString &lote, const QString &detail) {
+    auto unconvertible = [](SubstanceWork &w, LotWork *lot, const QDate &date, const QString &lote,
+                            const QString &detail) {
         w.s.differences.push_back({CauseKind::Unconvertible, date, lote.trimmed(), detail, std::nullopt});
+        if (lot)
+            lot->unconvertedSince = true;
     };
 
     // What the locations hold now.
@@ -359,7 +363,7 @@ Book BuildBook(const BookInput &in)
         if (q)
             lot->held += *q;
         else
-            unconvertible(*w, in.today, l.lote,
+            unconvertible(*w, lot, in.today, l.lote,
                           QStringLiteral("Saldo em ") + l.laboratorio.trimmed() + QStringLiteral(": ")
                               + original(l.saldo, l.unidade) + QStringLiteral(" (fora do livro)"));
     }
@@ -374,7 +378,7 @@ Book BuildBook(const BookInput &in)
         const QString doc = QStringLiteral("NF ") + p.notaFiscal.trimmed() + QStringLiteral(" - ") + p.fornecedor.trimmed();
         if (!q) {
             if (p.data >= in.start)
-                unconvertible(*w, p.data, p.lote, QStringLiteral("Compra ") + doc + QStringLiteral(": ")
+                unconvertible(*w, lot, p.data, p.lote, QStringLiteral("Compra ") + doc + QStringLiteral(": ")
                                                       + original(p.quantidade, p.unidade));
             else
                 lot->earlierUnknown = true;
@@ -429,7 +433,7 @@ Book BuildBook(const BookInput &in)
             continue;
         const std::optional<Qty> q = QtyInUnit(m.quantidade, m.unidade, w->s.unit);
         if (!q) {
-            unconvertible(*w, m.data, m.lote,
+            unconvertible(*w, lot, m.data, m.lote,
                           LineKindText(kind) + QStringLiteral(": ") + doc + QStringLiteral(", ")
                               + original(m.quantidade, m.unidade));
             continue;
@@ -474,7 +478,7 @@ Book BuildBook(const BookInput &in)
         if (!c.justification.isEmpty())
             doc += QStringLiteral(": ") + c.justification;
         if (!from || !to) {
-            unconvertible(it->second, c.at.date(), c.lote,
+            unconvertible(it->second, lot, c.at.date(), c.lote,
                           LineKindText(kind) + QStringLiteral(" de ") + c.from + QStringLiteral(" para ") + c.to);
             continue;
         }
@@ -550,7 +554,7 @@ Book BuildBook(const BookInput &in)
             b.end = bal;
             // What neither the documents nor the log explain: the documents from the purchase
             // on do not give what the locations hold.
-            if (originKnown) {
+            if (originKnown && !lot.unconvertedSince) {
                 const Qty fromDocs = std::max<Qty>(lot.earlier, 0);
                 const Qty unexplained = b.start - fromDocs;
                 if (unexplained != 0)

@@ -434,8 +434,7 @@ Book BuildBook(const BookInput &in)
         const std::optional<Qty> q = QtyInUnit(m.quantidade, m.unidade, w->s.unit);
         if (!q) {
             unconvertible(*w, lot, m.data, m.lote,
-                          LineKindText(kind) + QStringLiteral(": ") + doc + QStringLiteral(", ")
-                              + original(m.quantidade, m.unidade));
+                          doc + QStringLiteral(": ") + original(m.quantidade, m.unidade));
             continue;
         }
         lot->events.push_back({kind, m.data, 1000000000000LL + m.codmovest, -*q, doc, original(m.quantidade, m.unidade)});

@@ -22,6 +22,7 @@
 #include "exports/ui/exporthandlers.h"
 #include "exports/ui/historyviewer.h"
 #include "expiry/ui/expirypanel.h"
+#include "controlled/ui/bookpanel.h"
 #include "users/ui/loginpanel.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
@@ -137,6 +138,12 @@ TForm1::TForm1(Program &program, QWidget *parent)
                                                    m_program.op, this);
     connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
     connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
+    PainelControlados = new controlled_ui::BookPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
+                                                     m_program.op, this);
+    connect(pnlRelatorios, &reports_ui::ReportsPanel::controlledPeriodConfirmed, PainelControlados,
+            &controlled_ui::BookPanel::open);
+    connect(PainelControlados, &controlled_ui::BookPanel::closed, pnlRelatorios->btnControlados,
+            [this] { pnlRelatorios->btnControlados->setFocus(); });
     LinhaStatus = new QLabel(this);
     LinhaStatus->setObjectName(QStringLiteral("LinhaStatus"));
     LinhaStatus->setWordWrap(true);

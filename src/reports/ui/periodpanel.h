@@ -23,7 +23,8 @@ public:
     // A box's text as typed: its slashes, and a blank for each empty position ("  /  /  ").
     static QString boxText(const QLineEdit *box);
 
-    // Who opened the panel: 1 the cost of products sold, 2 the stock deduction audit.
+    // Who opened the panel: 1 the cost of products sold, 2 the stock deduction audit, 3 the
+    // controlled-substance book.
     int Purpose = 0;
 
 protected:

@@ -91,6 +91,8 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     btnVencimentos = new QPushButton(QStringLiteral("Vencimentos e valor em risco"), this);
     btnVencimentos->setObjectName(QStringLiteral("btnVencimentos"));
+    btnControlados = new QPushButton(QStringLiteral("Livro de controlados"), this);
+    btnControlados->setObjectName(QStringLiteral("btnControlados"));
     btn4 = new QPushButton(QStringLiteral("Sair"), this);
     btn4->setObjectName(QStringLiteral("btn4"));
     for (QPushButton *b : buttons()) {
@@ -103,6 +105,7 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
                                      {btnFinanceiro, "Estoq. Físico e Financ. &Revenda"}, {BitBtn11, "CP&V"},
                                      {BitBtn16, "Conferir &baixas no estoque"}, {BitBtn2, "&Histórico de atividades"},
                                      {btnRastrearPedido, "Rastrear pedid&o"}, {btnVencimentos, "Ve&ncimentos e valor em risco"},
+
                                      {btn2, "&Excel"}, {btn9, "E&xcel"}, {BitBtn12, "Ex&cel"}, {btn6, "Visuali&zar"},
                                      {BitBtn6, "V&isualizar"}, {BitBtn15, "Vis&ualizar"}, {btn4, "&Sair"}})
         b->setText(QString::fromUtf8(caption));
@@ -128,8 +131,9 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     grid_->addWidget(btnRastrearPedido, 4, 2);
     grid_->addWidget(BitBtn2, 5, 0, 1, 3);
     grid_->addWidget(btnVencimentos, 6, 0, 1, 3);
-    grid_->addWidget(GroupBoxProgresso, 7, 0, 1, 3);
-    grid_->addWidget(btn4, 8, 0, 1, 3);
+    grid_->addWidget(btnControlados, 7, 0, 1, 3);
+    grid_->addWidget(GroupBoxProgresso, 8, 0, 1, 3);
+    grid_->addWidget(btn4, 9, 0, 1, 3);
 
     auto waitPanel = [this](const char *name, const QString &caption) {
         auto *l = new QLabel(caption, this);
@@ -157,6 +161,7 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
     connect(btn6, &QPushButton::clicked, this, &ReportsPanel::btn6Click);
     connect(btn4, &QPushButton::clicked, this, &ReportsPanel::btn4Click);
     connect(BitBtn16, &QPushButton::clicked, this, &ReportsPanel::BitBtn16Click);
+    connect(btnControlados, &QPushButton::clicked, this, &ReportsPanel::btnControladosClick);
     connect(btnFinanceiro, &QPushButton::clicked, this, &ReportsPanel::btnFinanceiroClick);
     connect(BitBtn6, &QPushButton::clicked, this, &ReportsPanel::BitBtn6Click);
     connect(BitBtn11, &QPushButton::clicked, this, &ReportsPanel::BitBtn11Click);
@@ -311,13 +316,18 @@ void ReportsPanel::BitBtn16Click()
     showPeriodPanel(2);
 }
 
+void ReportsPanel::btnControladosClick()
+{
+    showPeriodPanel(3);
+}
+
 // The period panel, filled from the workstation's stored period; the purpose says what Ok does.
 void ReportsPanel::showPeriodPanel(int purpose)
 {
     if (m_busy)
         return;
     PainelPeriodo->Purpose = purpose;
-    data_ui::noteOpener(PainelPeriodo, purpose == 2 ? BitBtn16 : BitBtn11);
+    data_ui::noteOpener(PainelPeriodo, purpose == 2 ? BitBtn16 : purpose == 3 ? btnControlados : BitBtn11);
     m_shownPeriod = reports::StoredPeriod(m_dm);
     PainelPeriodo->EditDataInicial->setText(reports::PeriodBoxText(m_shownPeriod.start));
     PainelPeriodo->EditDataFinal->setText(reports::PeriodBoxText(m_shownPeriod.end));
@@ -367,6 +377,10 @@ void ReportsPanel::BitBtn13Click()
     // Purpose 2, the stock deduction audit, goes on from here with its own panels.
     if (PainelPeriodo->Purpose == 2) {
         Q_EMIT auditPeriodConfirmed(period.start, period.end);
+        return;
+    }
+    if (PainelPeriodo->Purpose == 3) {
+        Q_EMIT controlledPeriodConfirmed(period.start, period.end);
         return;
     }
     if (PainelPeriodo->Purpose != 1)
@@ -446,7 +460,7 @@ void ReportsPanel::placeOver(QWidget *panel)
 
 QList<QPushButton *> ReportsPanel::buttons() const
 {
-    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btnVencimentos, btn4};
+    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btnVencimentos, btnControlados, btn4};
 }
 
 void ReportsPanel::btn4Click()

@@ -272,7 +272,7 @@ public:
         m_sections.push_back(std::move(front));
         // The period balance.
         auto balance = std::make_unique<FixedSection>();
-        balance->head = {line(QStringLiteral("BALANÇO DO PERÍODO"), true),
+        balance->head = {line(BalanceHeading(book), true),
                          balanceRow({QStringLiteral("Substância"), QStringLiteral("DCB"), QStringLiteral("Unid."),
                                      QStringLiteral("Saldo inicial"), QStringLiteral("Entradas"), QStringLiteral("Saídas"),
                                      QStringLiteral("Perdas"), QStringLiteral("Acertos"), QStringLiteral("Saldo final")},
@@ -380,6 +380,17 @@ QString PeriodHeading(const Book &book)
 {
     return QStringLiteral("LIVRO DE REGISTRO DE SUBSTÂNCIAS CONTROLADAS - Período: ") + day(book.start)
         + QStringLiteral(" a ") + day(book.end);
+}
+
+QString BalanceHeading(const Book &book)
+{
+    const QDate &s = book.start, &e = book.end;
+    if (s.day() == 1 && e == s.addMonths(12).addDays(-1) && s.month() == 1)
+        return QStringLiteral("BALANÇO ANUAL DE ") + QString::number(s.year());
+    if (s.day() == 1 && (s.month() - 1) % 3 == 0 && e == s.addMonths(3).addDays(-1))
+        return QStringLiteral("BALANÇO DO ") + QString::number((s.month() - 1) / 3 + 1) + QStringLiteral("º TRIMESTRE DE ")
+            + QString::number(s.year());
+    return QStringLiteral("BALANÇO DO PERÍODO");
 }
 
 QString ClosingSentence(const Book &book)

@@ -18,6 +18,8 @@ inline const QString kBookTitle = QStringLiteral("Livro de controlados");
 
 // "LIVRO DE REGISTRO DE SUBSTÂNCIAS CONTROLADAS - Período: 01/01/2024 a 31/03/2024"
 QString PeriodHeading(const Book &book);
+// "BALANÇO DO 1º TRIMESTRE DE 2024", "BALANÇO ANUAL DE 2024", or "BALANÇO DO PERÍODO" for any other period.
+QString BalanceHeading(const Book &book);
 // "O livro fecha com o estoque: nenhuma diferença." or "O livro não fecha com o estoque: 3 diferenças."
 QString ClosingSentence(const Book &book);
 

@@ -8,6 +8,7 @@
 #include "platform/cp1252.h"
 #include "platform/winpath.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
@@ -16,9 +17,25 @@ namespace controlled {
 
 namespace {
 
-const QString kControlledProducts = QStringLiteral(
-    "(select CODIGO from COMPONEN where UPPER(CONTROLADA) starting with 'S' "
-    "union select CODIGO from ESTLOTE where UPPER(CONTROLADA) starting with 'S')");
+// Lot numbers in one "in" list: the engine takes up to 1 500.
+constexpr qsizetype kLotsAStatement = 1000;
+
+// A product code of a controlled substance: its register says so or one of its lots does. Each
+// test is an index lookup by code, so a long table is read once, never once per product.
+QString controlledCode(const QString &column)
+{
+    return QStringLiteral("(exists (select 1 from COMPONEN CC where CC.CODIGO = ") + column
+        + QStringLiteral(" and UPPER(CC.CONTROLADA) starting with 'S') or exists (select 1 from ESTLOTE CE where "
+                         "CE.CODIGO = ")
+        + column + QStringLiteral(" and UPPER(CE.CONTROLADA) starting with 'S'))");
+}
+
+// A product name of a controlled substance, for the rows that carry no code.
+QString controlledName(const QString &column)
+{
+    return QStringLiteral("exists (select 1 from COMPONEN CN where UPPER(CN.COMPONENTE) = UPPER(") + column
+        + QStringLiteral(") and ") + controlledCode(QStringLiteral("CN.CODIGO")) + QLatin1Char(')');
+}
 
 QString isoDate(const QDate &d)
 {
@@ -86,9 +103,9 @@ QStringList Pharmacy::lines() const
 
 QString ProductsStatement()
 {
-    return QStringLiteral("select CODIGO, COMPONENTE, UNID, CONTROLADA, DCB, NOMECIENTIFICO from COMPONEN "
-                          "where CODIGO in ")
-        + kControlledProducts;
+    return QStringLiteral("select P.CODIGO, P.COMPONENTE, P.UNID, P.CONTROLADA, P.DCB, P.NOMECIENTIFICO from COMPONEN P "
+                          "where UPPER(P.CONTROLADA) starting with 'S' or exists (select 1 from ESTLOTE CE where "
+                          "CE.CODIGO = P.CODIGO and UPPER(CE.CONTROLADA) starting with 'S')");
 }
 
 QString LotsStatement(const QStringList &laboratories)
@@ -99,16 +116,16 @@ QString LotsStatement(const QStringList &laboratories)
                 + QLatin1Char('\'');
     for (const QString &l : kSharedLocations)
         terms << QStringLiteral("UPPER(LABORATORIO) = '") + l + QLatin1Char('\'');
-    return QStringLiteral("select CODIGO, DESCRICAO, LOTE, FORNECEDOR, LABORATORIO, SALDOCORRENTE, UNIDADE, CONTROLADA "
-                          "from ESTLOTE where (")
-        + terms.join(QStringLiteral(" or ")) + QStringLiteral(") and CODIGO in ") + kControlledProducts;
+    return QStringLiteral("select L.CODIGO, L.DESCRICAO, L.LOTE, L.FORNECEDOR, L.LABORATORIO, L.SALDOCORRENTE, L.UNIDADE, "
+                          "L.CONTROLADA from ESTLOTE L where (")
+        + terms.join(QStringLiteral(" or ")) + QStringLiteral(") and ") + controlledCode(QStringLiteral("L.CODIGO"));
 }
 
 QString PurchasesStatement()
 {
-    return QStringLiteral("select ESTACAO, CODCOMPRA, DATA, NOTAFISCAL, FORNECEDOR, CODIGO, COMPONENTE, LOTE, UNIDADE, "
-                          "QUANTIDADE, LABORATORIO from COMPRAS where CODIGO in ")
-        + kControlledProducts;
+    return QStringLiteral("select P.ESTACAO, P.CODCOMPRA, P.DATA, P.NOTAFISCAL, P.FORNECEDOR, P.CODIGO, P.COMPONENTE, "
+                          "P.LOTE, P.UNIDADE, P.QUANTIDADE, P.LABORATORIO from COMPRAS P where ")
+        + controlledCode(QStringLiteral("P.CODIGO"));
 }
 
 namespace {
@@ -117,30 +134,62 @@ namespace {
 // code, by the product's name.
 QString movementFilter()
 {
-    return QStringLiteral("(M.CODPROD in ") + kControlledProducts
-        + QStringLiteral(" or UPPER(M.CONTROLADA) starting with 'S' or (coalesce(M.CODPROD, '') = '' and "
-                         "UPPER(M.DESCRICAO) in (select UPPER(COMPONENTE) from COMPONEN where CODIGO in ")
-        + kControlledProducts + QStringLiteral(")))");
+    return QStringLiteral("(UPPER(M.CONTROLADA) starting with 'S' or ") + controlledCode(QStringLiteral("M.CODPROD"))
+        + QStringLiteral(" or (coalesce(M.CODPROD, '') = '' and ") + controlledName(QStringLiteral("M.DESCRICAO"))
+        + QStringLiteral("))");
 }
 
 } // namespace
 
-QString MovementsStatement(const QDate &start)
+namespace {
+
+const QString kMovementColumns = QStringLiteral(
+    "M.CODMOVEST, M.DATA, M.ESTACAO, M.NPEDIDO, M.NFORMULA, M.CODPERDA, M.CODIGOCQ, M.CODCOMPRA, M.CODPROD, "
+    "M.DESCRICAO, M.LOTE, M.FORNECEDOR, M.UNIDADE, M.LABORATORIO, M.QUANTIDADE");
+const QString kEarlierColumns = QStringLiteral(
+    "M.CODPROD, M.DESCRICAO, M.LOTE, M.FORNECEDOR, M.UNIDADE, M.LABORATORIO, case when M.NPEDIDO is null and "
+    "coalesce(M.CODPERDA, '') = '' and M.CODIGOCQ is null and M.CODCOMPRA is not null then 1 else 0 end, "
+    "sum(M.QUANTIDADE)");
+
+// "M.LOTE in ('L1', 'L2')" through the lot index; without lots, the test of each row's product.
+QString rowsOf(const QStringList &lots)
 {
-    return QStringLiteral("select M.CODMOVEST, M.DATA, M.ESTACAO, M.NPEDIDO, M.NFORMULA, M.CODPERDA, M.CODIGOCQ, "
-                          "M.CODCOMPRA, M.CODPROD, M.DESCRICAO, M.LOTE, M.FORNECEDOR, M.UNIDADE, M.LABORATORIO, "
-                          "M.QUANTIDADE from MOVEST M where M.DATA >= ")
-        + isoDate(start) + QStringLiteral(" and ") + movementFilter();
+    if (lots.isEmpty())
+        return movementFilter();
+    QStringList quoted;
+    quoted.reserve(lots.size());
+    for (const QString &l : lots)
+        quoted << QLatin1Char('\'') + db::escapeQuotes(l) + QLatin1Char('\'');
+    return QStringLiteral("M.LOTE in (") + quoted.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-QString EarlierMovementsStatement(const QDate &start)
+// With lot numbers the date is tested on the rows the lot index gives ("+ 0" keeps the engine
+// from crossing each lot's rows with the date index's whole range, which costs seconds).
+QString dateFrom(const QStringList &lots)
 {
-    return QStringLiteral("select M.CODPROD, M.DESCRICAO, M.LOTE, M.FORNECEDOR, M.UNIDADE, M.LABORATORIO, "
-                          "case when M.NPEDIDO is null and coalesce(M.CODPERDA, '') = '' and M.CODIGOCQ is null "
-                          "and M.CODCOMPRA is not null then 1 else 0 end, sum(M.QUANTIDADE) from MOVEST M "
-                          "where M.DATA < ")
-        + isoDate(start) + QStringLiteral(" and ") + movementFilter()
-        + QStringLiteral(" group by 1, 2, 3, 4, 5, 6, 7");
+    return lots.isEmpty() ? QStringLiteral(" and M.DATA") : QStringLiteral(" and M.DATA + 0");
+}
+
+} // namespace
+
+QString LotIndexStatement()
+{
+    return QStringLiteral("select count(*) from RDB$INDICES I join RDB$INDEX_SEGMENTS S on S.RDB$INDEX_NAME = "
+                          "I.RDB$INDEX_NAME where I.RDB$RELATION_NAME = 'MOVEST' and S.RDB$FIELD_NAME = 'LOTE' and "
+                          "S.RDB$FIELD_POSITION = 0 and coalesce(I.RDB$INDEX_INACTIVE, 0) = 0 and "
+                          "I.RDB$EXPRESSION_BLR is null");
+}
+
+QString MovementsStatement(const QDate &start, const QStringList &lots)
+{
+    return QStringLiteral("select ") + kMovementColumns + QStringLiteral(" from MOVEST M where ") + rowsOf(lots)
+        + dateFrom(lots) + QStringLiteral(" >= ") + isoDate(start);
+}
+
+QString EarlierMovementsStatement(const QDate &start, const QStringList &lots)
+{
+    return QStringLiteral("select ") + kEarlierColumns + QStringLiteral(" from MOVEST M where ") + rowsOf(lots)
+        + dateFrom(lots) + QStringLiteral(" < ") + isoDate(start) + QStringLiteral(" group by 1, 2, 3, 4, 5, 6, 7");
 }
 
 QString UndeductedStatement(const QDate &start)
@@ -149,9 +198,8 @@ QString UndeductedStatement(const QDate &start)
                           "A.UNID, A.QDEESTOQUE, B.DATAPEDIDO from COMPEDID A join PEDIDOS B on A.ESTACAO = B.ESTACAO "
                           "and A.NPEDIDO = B.NPEDIDO where B.DATAPEDIDO >= ")
         + isoDate(start)
-        + QStringLiteral(" and UPPER(B.TIPOPEDIDO) = 'PEDIDO' and (A.CODIGOCOMP in ") + kControlledProducts
-        + QStringLiteral(" or UPPER(A.COMPONENTE) in (select UPPER(COMPONENTE) from COMPONEN where CODIGO in ")
-        + kControlledProducts
+        + QStringLiteral(" and UPPER(B.TIPOPEDIDO) = 'PEDIDO' and (") + controlledCode(QStringLiteral("A.CODIGOCOMP"))
+        + QStringLiteral(" or (coalesce(A.CODIGOCOMP, '') = '' and ") + controlledName(QStringLiteral("A.COMPONENTE"))
         + QStringLiteral(")) and not exists (select 1 from MOVEST M where M.NPEDIDO = A.NPEDIDO and "
                          "M.ESTACAO = A.ESTACAO and (M.NFORMULA = A.NFORMULA or A.NFORMULA is null) and "
                          "UPPER(M.LOTE) = UPPER(A.LOTE))");
@@ -259,6 +307,8 @@ BookInput ReadBookInput(db::Connection &central, const platform::WinPaths &paths
     db::Transaction tx(central);
     auto run = [&](const QString &sql, const std::function<void(const db::Cursor &)> &row) {
         ++f.statements;
+        QElapsedTimer timer;
+        timer.start();
         db::Cursor c = tx.open(sql);
         qint64 n = 0;
         while (c.next()) {
@@ -267,6 +317,7 @@ BookInput ReadBookInput(db::Connection &central, const platform::WinPaths &paths
                 pump();
         }
         f.rows += n;
+        f.statementMs.push_back(double(timer.nsecsElapsed()) / 1e6);
     };
     run(ProductsStatement(), [&](const db::Cursor &c) {
         in.products.push_back({text(c, 0), text(c, 1), text(c, 2), text(c, 3), text(c, 4), text(c, 5)});
@@ -290,7 +341,29 @@ BookInput ReadBookInput(db::Connection &central, const platform::WinPaths &paths
         p.quantidade = number(c, 9);
         in.purchases.push_back(std::move(p));
     });
-    run(MovementsStatement(start), [&](const db::Cursor &c) {
+    // With the movements' lot index (README) they are found by the substances' lot numbers, a
+    // thousand to a statement; without it the period's movements are read and each tested by its
+    // product.
+    bool byLot = false;
+    run(LotIndexStatement(), [&](const db::Cursor &c) { byLot = c.value(0).toInt() > 0; });
+    f.byLot = byLot;
+    std::vector<QStringList> chunks;
+    if (byLot) {
+        QStringList numbers;
+        QSet<QString> seen;
+        for (const LotRow &l : in.lots)
+            if (!seen.contains(l.lote))
+                seen.insert(l.lote), numbers << l.lote;
+        for (const PurchaseRow &p : in.purchases)
+            if (!seen.contains(p.lote))
+                seen.insert(p.lote), numbers << p.lote;
+        for (qsizetype i = 0; i < numbers.size(); i += kLotsAStatement)
+            chunks.push_back(numbers.mid(i, kLotsAStatement));
+    } else {
+        chunks.push_back({});
+    }
+    for (const QStringList &chunk : chunks)
+    run(MovementsStatement(start, chunk), [&](const db::Cursor &c) {
         MovementRow m;
         m.laboratorio = text(c, 13);
         if (!locations.admits(m.laboratorio))
@@ -311,7 +384,8 @@ BookInput ReadBookInput(db::Connection &central, const platform::WinPaths &paths
         m.quantidade = number(c, 14);
         in.movements.push_back(std::move(m));
     });
-    run(EarlierMovementsStatement(start), [&](const db::Cursor &c) {
+    for (const QStringList &chunk : chunks)
+    run(EarlierMovementsStatement(start, chunk), [&](const db::Cursor &c) {
         if (!locations.admits(text(c, 5)))
             return;
         in.earlier.push_back({text(c, 0), text(c, 1), text(c, 2), text(c, 3), text(c, 4), number(c, 7),

@@ -38,14 +38,20 @@ struct ReadFigures {
     int statements = 0;
     qint64 rows = 0;
     int logFiles = 0;
+    bool byLot = false;   // the movements were found through their lot index
+    std::vector<double> statementMs;   // each statement, rows fetched included, in the order run
 };
 
 // The statements, as they are run (also printed by the benchmark).
 QString ProductsStatement();
 QString LotsStatement(const QStringList &laboratories);
 QString PurchasesStatement();
-QString MovementsStatement(const QDate &start);
-QString EarlierMovementsStatement(const QDate &start);
+// Whether MOVEST has its lot index (a count above zero).
+QString LotIndexStatement();
+// The movements of these lot numbers (through the lot index); without lot numbers, the period's
+// movements each tested by its product.
+QString MovementsStatement(const QDate &start, const QStringList &lots);
+QString EarlierMovementsStatement(const QDate &start, const QStringList &lots);
 QString UndeductedStatement(const QDate &start);
 
 // Reads everything the book needs; rows of another store's laboratories (movements and purchases

@@ -138,7 +138,8 @@ TEST_F(ControlledBook, FirstQuarterEveryFigureByHand)
 {
     ReadFigures figures;
     const Book b = build(QDate(2024, 1, 1), QDate(2024, 3, 31), &figures);
-    EXPECT_EQ(figures.statements, 6);   // whatever the number of lots
+    EXPECT_EQ(figures.statements, 7);   // whatever the number of lots
+    EXPECT_TRUE(figures.byLot);
     EXPECT_EQ(figures.logFiles, 6);     // January to July but March
 
     // Clonazepam: kg, g and mg purchases and order in grams; the move between locations is no movement.
@@ -235,6 +236,25 @@ TEST_F(ControlledBook, SecondQuarterStartsWhereTheFirstEnds)
     EXPECT_EQ(h.start, 0);
     EXPECT_EQ(h.end, g(1235.75));
     EXPECT_EQ(h.lines.size(), 7u);
+}
+
+TEST_F(ControlledBook, WithoutTheMovementsLotIndexTheSameBook)
+{
+    const Book with = build(QDate(2024, 1, 1), QDate(2024, 6, 30));
+    m_db.conn().execute(QStringLiteral("drop index IX_MOVEST_LOTE"));
+    ReadFigures figures;
+    const Book without = build(QDate(2024, 1, 1), QDate(2024, 6, 30), &figures);
+    EXPECT_FALSE(figures.byLot);
+    ASSERT_EQ(with.substances.size(), without.substances.size());
+    for (size_t i = 0; i < with.substances.size(); ++i) {
+        const Substance &a = with.substances[i], &b = without.substances[i];
+        EXPECT_EQ(a.start, b.start);
+        EXPECT_EQ(a.end, b.end);
+        ASSERT_EQ(a.lots.size(), b.lots.size());
+        for (size_t k = 0; k < a.lots.size(); ++k)
+            EXPECT_EQ(balances(a.lots[k]), balances(b.lots[k])) << a.lots[k].lote.toStdString();
+        EXPECT_EQ(causes(a), causes(b));
+    }
 }
 
 TEST_F(ControlledBook, PeriodBalanceTotalsPerUnit)

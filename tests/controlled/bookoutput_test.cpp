@@ -136,7 +136,7 @@ TEST_F(ControlledOutput, PagesNumberedOverTheBookWithAPagePerSubstance)
     EXPECT_TRUE(pages[0].contains(
         QStringLiteral("|400 - DIAZEPAM: Cadastro marcado como controlado, lotes não (lotes D1)|")));
     EXPECT_TRUE(pages[0].contains(QStringLiteral("O sistema não guarda saldos por data.")));
-    EXPECT_TRUE(pages[1].contains(QStringLiteral("|BALANÇO DO PERÍODO|")));
+    EXPECT_TRUE(pages[1].contains(QStringLiteral("|BALANÇO DO 1º TRIMESTRE DE 2024|")));
     EXPECT_TRUE(pages[1].contains(QStringLiteral("|Total (g)||g|10,000|1.400,000|121,500|0,500|20,000|1.308,000|")));
     EXPECT_TRUE(pages[2].contains(QStringLiteral("|SUBSTÂNCIA: CLONAZEPAM   DCB: 02345   Unidade: g   Produtos: 100|")));
     EXPECT_TRUE(pages[2].contains(QStringLiteral(
@@ -146,6 +146,27 @@ TEST_F(ControlledOutput, PagesNumberedOverTheBookWithAPagePerSubstance)
         "diferença -10,000 g (ver diferenças).|")));
     EXPECT_TRUE(pages[3].contains(QStringLiteral("|SUBSTÂNCIA: DIAZEPAM   Unidade: g")));
     EXPECT_TRUE(pages[5].contains(QStringLiteral("|Lote M2 - Dist. Norte - Sulfato de Morfina (301)|")));
+}
+
+TEST(ControlledBalance, HeadingNamesQuartersAndYears)
+{
+    struct Case {
+        QDate start, end;
+        const char *heading;
+    } cases[] = {
+        {QDate(2024, 1, 1), QDate(2024, 3, 31), "BALANÇO DO 1º TRIMESTRE DE 2024"},
+        {QDate(2024, 10, 1), QDate(2024, 12, 31), "BALANÇO DO 4º TRIMESTRE DE 2024"},
+        {QDate(2024, 1, 1), QDate(2024, 12, 31), "BALANÇO ANUAL DE 2024"},
+        {QDate(2024, 2, 1), QDate(2024, 4, 30), "BALANÇO DO PERÍODO"},
+        {QDate(2024, 1, 1), QDate(2024, 3, 30), "BALANÇO DO PERÍODO"},
+        {QDate(2024, 7, 1), QDate(2025, 6, 30), "BALANÇO DO PERÍODO"},
+    };
+    for (const Case &c : cases) {
+        Book b;
+        b.start = c.start;
+        b.end = c.end;
+        EXPECT_EQ(BalanceHeading(b), QString::fromUtf8(c.heading));
+    }
 }
 
 TEST_F(ControlledOutput, ALongSubstanceRunsOnWithItsHeading)

@@ -114,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(f.book->geometry(), f.window.rect());
         QCOMPARE(f.book->Titulo->text(), QStringLiteral("Livro de controlados - Período: 01/01/2024 a 31/03/2024"));
         QCOMPARE(f.book->LinhaConferencia->text(), QStringLiteral("O livro não fecha com o estoque: 5 diferenças."));
-        QCOMPARE(f.book->figures().statements, 7);   // six for the book, one for the pharmacy
+        QCOMPARE(f.book->figures().statements, 8);   // seven for the book, one for the pharmacy
         QTableWidget *t = f.book->TabelaBalanco;
         QCOMPARE(t->rowCount(), 6);
         QCOMPARE(f.cell(t, 0, 0), QStringLiteral("CLONAZEPAM"));

@@ -6,7 +6,7 @@
 #include "core/runstate.h"
 #include "data/cacheddataset.h"
 #include "db/connection.h"
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/cp1252.h"
 #include "platform/operator.h"
 #include "platform/winpath.h"

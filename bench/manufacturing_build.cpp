@@ -17,7 +17,7 @@
 #include "db/connection.h"
 #include "reports/engine/previewdialog.h"
 #include "reports/manufacturing.h"
-#include "reports/staging.h"
+#include "common/staging.h"
 #include "reports/trm.h"
 
 #include <QApplication>

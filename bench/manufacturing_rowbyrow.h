@@ -12,7 +12,7 @@
 #include "platform/operator.h"
 #include "reports/buildsupport.h"
 #include "reports/manufacturing.h"
-#include "reports/unitconversion.h"
+#include "common/units.h"
 
 #include <cmath>
 #include <functional>
@@ -69,7 +69,7 @@ inline bool BuildRowByRow(data::TDM &dm, const core::RunState &run, const platfo
         const double custo = q.value(QStringLiteral("CUSTOUNITR")).toDouble();
         const double divisor = q.value(QStringLiteral("DIVISORUNID")).toDouble();
         const double preco = q.value(QStringLiteral("PRECOR")).toDouble();
-        const double factor = reports::UnitConversionFactor(unid, lots.text(QStringLiteral("UNIDADE")));
+        const double factor = common::ReportUnitFactor(unid, lots.text(QStringLiteral("UNIDADE")));
         if (detailed)
             log.append({QStringLiteral("Componente: ") + componente + QStringLiteral("  Código: ") + productCode,
                         QStringLiteral("Vou calcular o saldo corrente: ") + platform::GeneralNumber(lotBalance)

@@ -16,7 +16,7 @@
 #include "db/connection.h"
 #include "reports/costofsales.h"
 #include "reports/resale.h"
-#include "reports/staging.h"
+#include "common/staging.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 #include "core/activitylog.h"
 #include "core/connections.h"
 #include "core/runstate.h"
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "data/cacheddataset.h"
 #include "data/tables.h"
 #include "data/tdm.h"

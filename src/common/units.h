@@ -1,4 +1,8 @@
-// The suite's complete unit table, with codes read as operators type them (any letter case).
+// The unit tables, side by side: the suite's complete table, with codes read as operators type
+// them (any letter case), for every new rule; and the two older tables the stored figures were
+// made with, kept exactly, because changing them would change what a report or an import gives
+// for data already in the databases: the report builds' lower-case table and the registers'
+// upper-case table of the maintenance operations.
 #pragma once
 #include <QString>
 
@@ -22,5 +26,23 @@ std::optional<double> UnitFactorBetween(const QString &from, const QString &to);
 
 // True when a quantity in `from` can be expressed in `to`.
 inline bool UnitsConvert(const QString &from, const QString &to) { return UnitScale(from, to).has_value(); }
+
+// The report builds' table (manufacturing stock): the number a quantity in unit `from` is
+// multiplied by to express it in unit `to`. Units are compared exactly as stored,
+// case-sensitively ("mg", "g", "kg", "mcg", "l", "ml", "mcl"); any pair the table does not hold,
+// other letter cases included, gives 1. Never 0.
+// Note the order: RegisterUnitFactor takes its units the other way round.
+double ReportUnitFactor(const QString &from, const QString &to);
+
+// The registers' table (the maintenance operations over the lot and product tables): the number
+// by which a quantity in unit `source` is multiplied to express it in `target`. Codes are
+// compared in upper case (a to z only); an empty target gives 1, and so does every pair the
+// table does not know (equal units included).
+double RegisterUnitFactor(const QString &target, const QString &source);
+
+// True when a quantity in `source` can honestly be expressed in `target` by RegisterUnitFactor:
+// the same unit, or a pair it converts. Unlike units it does not know (KG and MCG, L and MCL, a
+// unit and no unit) are not: relabelling them would keep the numbers under the wrong unit.
+bool RegisterUnitsConvertible(const QString &target, const QString &source);
 
 } // namespace common

@@ -34,6 +34,11 @@ QString rightTrimmed(const QString &s)
 
 } // namespace
 
+bool SameLocation(const QString &a, const QString &b)
+{
+    return rightTrimmed(a) == rightTrimmed(b);
+}
+
 QString LotKeyCondition()
 {
     return kKeyCondition;

@@ -33,6 +33,10 @@ QString LookupFailedMessage(const QString &command);
 // A statement with its values written in, as the operator reads it in a failure message.
 QString ReadableStatement(const QString &sql, const std::vector<db::Value> &params);
 
+// Location names (and the lot's other key texts) compare as the server compares them: trailing
+// blanks do not count.
+bool SameLocation(const QString &a, const QString &b);
+
 // The statement locking one location's rows of the lot (bound: code, lot, supplier, location).
 QString LockStatement();
 // The lot's key condition (bound: code, lot, supplier), NULLs matching NULLs.

@@ -1,13 +1,11 @@
 #include "expiry.h"
 
-#include "browser/stockquery.h"
+#include "common/stagingprice.h"
+#include "common/stockquery.h"
 #include "common/units.h"
 #include "data/cacheddataset.h"
 #include "db/connection.h"
 #include "db/sqltext.h"
-#include "reports/manufacturing.h"
-#include "reports/resale.h"
-#include "reports/stagedreport.h"
 #include "platform/cp1252.h"
 
 #include <QCollator>

@@ -1,6 +1,6 @@
 #include "expiryoutput.h"
 
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/operator.h"
 
 namespace expiry {

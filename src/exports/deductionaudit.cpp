@@ -4,7 +4,6 @@
 #include "core/activitylog.h"
 #include "db/connection.h"
 #include "db/sqltext.h"
-#include "lotedit/productname.h"
 #include "platform/cp1252.h"
 #include "platform/winpath.h"
 
@@ -79,31 +78,6 @@ QString NoOrderLinesText(const QString &productName, const QDate &start, const Q
     return QStringLiteral("Nenhuma linha de pedido para ") + productName + QStringLiteral(" de ")
            + start.toString(QStringLiteral("dd/MM/yy")) + QStringLiteral(" a ") + end.toString(QStringLiteral("dd/MM/yy"))
            + QLatin1Char('.');
-}
-
-QString FoldAccents(const QString &text)
-{
-    static const struct { const char16_t *from; char16_t to; } groups[] = {
-        {u"ÀÁÂÃàáâã", u'a'}, {u"Çç", u'c'}, {u"ÉÊéê", u'e'}, {u"Íí", u'i'},
-        {u"Ññ", u'n'}, {u"ÓÔÕóôõ", u'o'}, {u"ÚÛÜúûü", u'u'},
-    };
-    QString out = text;
-    for (QChar &c : out) {
-        for (const auto &g : groups) {
-            if (QStringView(g.from).contains(c)) {
-                c = QChar(g.to);
-                break;
-            }
-        }
-    }
-    return out;
-}
-
-QString FoldProductName(const QString &text)
-{
-    QString out = FoldAccents(lotedit::NormaliseProductName(text));
-    out.replace(QLatin1Char('\''), QLatin1Char(' '));
-    return out;
 }
 
 QString FormatQuantity5(double value)

@@ -31,10 +31,6 @@ inline const QString kSeeFailures = QStringLiteral("Ver só as falhas");
 // Said in the result when the period holds no order line of the typed name.
 QString NoOrderLinesText(const QString &productName, const QDate &start, const QDate &end);
 
-// Accented Latin letters of the list folded to plain lower case; any other character kept.
-QString FoldAccents(const QString &text);
-// NormaliseProductName, then FoldAccents, then single quotes turned into blanks.
-QString FoldProductName(const QString &text);
 // "#,###,##0.00000" and "#,###,##0.000000" on the Brazilian setting: "1.234,50000".
 QString FormatQuantity5(double value);
 QString FormatQuantity6(double value);

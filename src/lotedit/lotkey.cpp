@@ -1,7 +1,7 @@
 #include "lotkey.h"
 
 #include "common/lotlock.h"
-#include "transfer/transfer.h"
+#include "data/lotlock.h"
 
 namespace lotedit {
 
@@ -15,7 +15,7 @@ bool sameValue(const db::Value &a, const db::Value &b)
     if (a.isNull() || b.isNull())
         return a.isNull() && b.isNull();
     if (a.kind() == db::Value::Kind::Text && b.kind() == db::Value::Kind::Text)
-        return transfer::SameLocation(a.toString(), b.toString());
+        return data::SameLocation(a.toString(), b.toString());
     return a == b;
 }
 

@@ -1,8 +1,8 @@
 #include "lotrules.h"
 
-#include "productname.h"
+#include "common/textfold.h"
 
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "platform/cp1252.h"
 #include "platform/twodigityear.h"
 
@@ -58,7 +58,7 @@ QString ProductCode(const QString &text)
 
 QString ProductName(const QString &text)
 {
-    return NormaliseProductName(text).left(kProductNameWidth);
+    return common::NormaliseProductName(text).left(kProductNameWidth);
 }
 
 QString CodeNotFoundMessage(const QString &code)

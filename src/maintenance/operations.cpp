@@ -3,8 +3,8 @@
 #include "operations.h"
 
 #include "lotstore.h"
-#include "unitfactor.h"
 
+#include "common/units.h"
 #include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/dberror.h"
@@ -16,6 +16,14 @@
 #include <cmath>
 #include <optional>
 #include <unordered_map>
+
+namespace maintenance {
+namespace {
+// The registers' unit table of the shared rules, by the names the operations below give it.
+constexpr auto &UnitFactor = common::RegisterUnitFactor;
+constexpr auto &UnitsConvertible = common::RegisterUnitsConvertible;
+} // namespace
+} // namespace maintenance
 
 namespace maintenance {
 

@@ -3,8 +3,8 @@
 #include "stagedreport.h"
 
 #include "trm.h"
-#include "unitconversion.h"
 
+#include "common/units.h"
 #include "core/runstate.h"
 #include "data/tdm.h"
 #include "db/sqltext.h"
@@ -31,11 +31,6 @@ QString ManufacturingProductStatement(const QString &includeDiluted)
     if (platform::asciiUpper(includeDiluted.left(1)) == QLatin1String("N"))
         return columns + QStringLiteral("where FATORDILUICAO = 1 AND GRUPO <> 'REV'");
     return columns + QStringLiteral("where GRUPO <> 'REV' and UPPER(GRUPO) <> 'HOM'");
-}
-
-QString DivisorZeroMessage(const QString &componente)
-{
-    return QStringLiteral("O componente ") + componente + QStringLiteral(" está com o DIVISOR DE UNIDADE = 0.");
 }
 
 QString InconsistentValuesMessage(const QString &descricao, const QString &codigo)
@@ -65,7 +60,7 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
         if (product == products.constEnd())
             continue;
         const StagingProduct &p = *product;
-        const double factor = UnitConversionFactor(p.unid, lot.unidade);
+        const double factor = common::ReportUnitFactor(p.unid, lot.unidade);
         if (detailed) {
             out.diagnostic << QStringLiteral("Componente: ") + p.componente + QStringLiteral("  Código: ") + p.codigo
                            << QStringLiteral("Vou calcular o saldo corrente: ") + platform::GeneralNumber(lot.saldo)

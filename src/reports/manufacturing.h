@@ -3,7 +3,8 @@
 // Lots and products are read once each and the rows written in one transaction.
 #pragma once
 #include "buildsupport.h"
-#include "staging.h"
+#include "common/staging.h"
+#include "common/stagingprice.h"
 
 #include <QDate>
 #include <QHash>
@@ -62,7 +63,6 @@ ManufacturingRows ComputeManufacturingRows(const std::vector<StagingLot> &lots,
                                            BuildProgress *progress = nullptr);
 
 // Every message a build adds to the list.
-QString DivisorZeroMessage(const QString &componente);
 QString InconsistentValuesMessage(const QString &descricao, const QString &codigo);
 QString NotSavedMessage(const QString &componente, const QString &codigo);
 

@@ -25,16 +25,6 @@ QString ResaleLotStatement(const QDate &today)
            + db::isoDate(today) + QStringLiteral("' order by c.COMPONENTE");
 }
 
-bool PriceResaleRow(StagingRow &row, double saldo, double custoUnitR, double divisorUnid, double precoR)
-{
-    const bool zero = divisorUnid == 0;
-    row.precoCusto = zero ? custoUnitR : custoUnitR / divisorUnid;
-    row.precoVenda = precoR;
-    row.estoqueCusto = FiniteOrZero(zero ? saldo * custoUnitR : saldo * custoUnitR / divisorUnid);
-    row.estoqueVenda = FiniteOrZero(precoR * saldo);
-    return zero;
-}
-
 ResaleRows ComputeResaleRows(const std::vector<ResaleLot> &lots)
 {
     ResaleRows out;

@@ -3,6 +3,7 @@
 // their usable lots are read in one join and the rows written in one transaction.
 #pragma once
 #include "manufacturing.h"
+#include "common/stagingprice.h"
 
 namespace reports {
 
@@ -24,11 +25,6 @@ struct ResaleRows {
     std::vector<QString> rowProducts;   // COMPONENTE of the product of each row
     QStringList messages;               // for the consistency-error list
 };
-// The resale rule for one lot of `saldo`: the cost over the divisor always (a divisor of 0 leaves
-// the register's unit cost undivided), the sale price, and both stock values. True when the
-// divisor was 0.
-bool PriceResaleRow(StagingRow &row, double saldo, double custoUnitR, double divisorUnid, double precoR);
-
 // One row per lot; a divisor of 0 values the lot at the register's unit cost and lists the
 // product once.
 ResaleRows ComputeResaleRows(const std::vector<ResaleLot> &lots);

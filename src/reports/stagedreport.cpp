@@ -10,26 +10,6 @@
 
 namespace reports {
 
-double FiniteOrZero(double value)
-{
-    return std::isfinite(value) ? value : 0;
-}
-
-bool PriceNewRow(StagingRow &row, double quantity, double custoUnitR, double divisorUnid, double precoR,
-                 const QString &componente, QStringList &messages)
-{
-    const double unitCost = divisorUnid > 1 ? custoUnitR / divisorUnid : custoUnitR;
-    row.precoCusto = unitCost;
-    row.precoVenda = precoR;
-    if (divisorUnid == 0)
-        messages << DivisorZeroMessage(componente);
-    const double cost = quantity * unitCost;
-    const double sale = quantity * precoR;
-    row.estoqueCusto = FiniteOrZero(cost);
-    row.estoqueVenda = FiniteOrZero(sale);
-    return std::isfinite(cost) && std::isfinite(sale);
-}
-
 bool PrintStagedReport(ReportContext &ctx, TRM &rm, const QString &project, const QString &report,
                        const QString &headerMessage)
 {

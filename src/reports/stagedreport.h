@@ -1,8 +1,9 @@
-// What the staging builds share: the price rules of a staged row, and the report printed from
-// the staged rows with the store header.
+// What the staging builds share: the report printed from the staged rows with the store header
+// (the price rules of a staged row are in common/stagingprice).
 #pragma once
 #include "buildsupport.h"
-#include "staging.h"
+#include "common/staging.h"
+#include "common/stagingprice.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,15 +12,6 @@ namespace reports {
 
 class TRM;
 struct ReportContext;
-
-// A value the staging table can take: a result that is not a number is stored as 0.
-double FiniteOrZero(double value);
-
-// A row new to the staging table gets the register's cost per unit (the cost over a divisor
-// above 1), the sale price, and both stock values of `quantity`. A divisor of 0 adds its message
-// for `componente`. False when a stock value was not a number (it was stored as 0).
-bool PriceNewRow(StagingRow &row, double quantity, double custoUnitR, double divisorUnid, double precoR,
-                 const QString &componente, QStringList &messages);
 
 // After a build: the store header (headerMessage when it cannot be read), the report `report`
 // of `project`, and the staging datasets closed. True when the error panel is to be shown.

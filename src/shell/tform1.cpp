@@ -13,7 +13,7 @@
 #include "browser/ui/maintenancepanel.h"
 #include "browser/ui/stockbrowser.h"
 #include "browser/ui/waitpanel.h"
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "transfer/ui/tform3.h"
 #include "maintenance/ui/maintenancemenu.h"
 #include "lotedit/ui/tform2.h"

@@ -1,6 +1,6 @@
 // TForm1: the main window. Start-up, the login panel over it, the top bar and the lot grid.
 #pragma once
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "browser/ui/lotgrid.h"
 #include "users/login.h"
 

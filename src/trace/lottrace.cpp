@@ -2,7 +2,7 @@
 #include "lottrace.h"
 
 #include "db/connection.h"
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/cp1252.h"
 #include "platform/numberformat.h"
 #include "common/textfold.h"

@@ -6,7 +6,7 @@
 #include "data/lotlock.h"
 #include "db/connection.h"
 #include "db/dberror.h"
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/cp1252.h"
 
 namespace trace {

@@ -188,11 +188,6 @@ QStringList DestinationList(db::Connection &central)
     return out;
 }
 
-bool SameLocation(const QString &a, const QString &b)
-{
-    return rightTrimmed(a) == rightTrimmed(b);
-}
-
 QString LockStatement()
 {
     return data::LockStatement();

@@ -1,6 +1,7 @@
 // Moving a quantity of a lot from its location to another: one transaction on the central
 // database, balances changed relative to what is stored, the lot's rows locked in a fixed order.
 #pragma once
+#include "data/lotlock.h"
 #include "db/connection.h"
 #include "db/value.h"
 
@@ -66,8 +67,8 @@ QString LookupStatementText(const SourceLot &source, const QString &destination)
 // "EmTransito", "Terceiros".
 QStringList DestinationList(db::Connection &central);
 
-// Location names compare as the server compares them: trailing blanks do not count.
-bool SameLocation(const QString &a, const QString &b);
+// Location names compared as the server compares them (the data layer's rule).
+using data::SameLocation;
 
 
 // ConnectionLost: the link to the server went (or the server stopped answering); the operator

@@ -5,7 +5,7 @@
 
 #include "core/activitylog.h"
 #include "core/runstate.h"
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "data/tdm.h"
 #include "db/value.h"
 #include "platform/cp1252.h"

@@ -1,6 +1,6 @@
 // Rules of the lot grid: row colours, the search text, the column a search walks and where it lands.
 #include "browser/lotgrid.h"
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "data/cacheddataset.h"
 #include "support/testdb.h"
 

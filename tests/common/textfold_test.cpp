@@ -35,4 +35,26 @@ TEST(TextFold, ContainsForgivesAccentsAndCase)
     EXPECT_TRUE(FoldedContains(QStringLiteral("Ácido"), QString()));
 }
 
+// The two foldings on one text: FoldText compares (blanks made one, every accent dropped, upper
+// case); FoldProductName writes the name as the order lines store it, so it keeps the blanks,
+// knows only the accents of its list and leaves the case of the register's rule.
+TEST(TextFold, SearchFoldingBesideProductNameFolding)
+{
+    struct Case {
+        QString text, search, productName;
+    };
+    const Case cases[] = {
+        {QStringLiteral("Ácido Ascórbico"), QStringLiteral("ACIDO ASCORBICO"), QStringLiteral("acido ascorbico")},
+        {QStringLiteral("VITAMINA c"), QStringLiteral("VITAMINA C"), QStringLiteral("Vitamina C")},
+        {QStringLiteral("Química  Ávila "), QStringLiteral("QUIMICA AVILA"), QStringLiteral("Quimica  avila ")},
+        {QStringLiteral("D'ÁGUA"), QStringLiteral("D'AGUA"), QStringLiteral("D agua")},
+        {QStringLiteral("Crème"), QStringLiteral("CREME"), QStringLiteral("Crème")},
+        {QString(), QString(), QString()},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(FoldText(c.text), c.search) << c.text.toStdString();
+        EXPECT_EQ(FoldProductName(c.text), c.productName) << c.text.toStdString();
+    }
+}
+
 } // namespace

@@ -42,4 +42,33 @@ TEST(Units, FactorIsExactForMilliAndKilo)
     EXPECT_TRUE(UnitsConvert(QStringLiteral("mcg"), QStringLiteral("KG")));
 }
 
+// The three tables on one quantity in unit `a` expressed in unit `b`. They differ on purpose: the
+// report builds and the maintenance operations keep the tables the stored figures were made
+// with, and only new rules take the complete one.
+TEST(Units, ThreeTablesSideBySide)
+{
+    struct Case {
+        const char *a, *b;
+        std::optional<double> complete;   // UnitFactorBetween(a, b)
+        double report;                    // ReportUnitFactor(a, b)
+        double registers;                 // RegisterUnitFactor(b, a): target first
+    };
+    const Case cases[] = {
+        {"g", "mg", 1000.0, 1000, 1000},
+        {"G", "MG", 1000.0, 1, 1000},            // the report table is lower case only
+        {"kg", "mcg", 1e9, 1, 1},                // three steps: only the complete table
+        {"l", "mcl", 1e6, 1, 1},                 // two steps of volume: only the complete table
+        {"MIL", "UN", 1000.0, 1, 1000},          // counts: not in the report table
+        {" mg", "g", 0.001, 1, 1},               // blanks at the ends: only the complete table drops them
+        {"g", "ml", std::nullopt, 1, 1},         // other kinds: the old tables answer 1
+        {"", "", 1.0, 1, 1},
+    };
+    for (const Case &c : cases) {
+        const QString a = QString::fromLatin1(c.a), b = QString::fromLatin1(c.b);
+        EXPECT_EQ(UnitFactorBetween(a, b), c.complete) << c.a << " -> " << c.b;
+        EXPECT_EQ(ReportUnitFactor(a, b), c.report) << c.a << " -> " << c.b;
+        EXPECT_EQ(RegisterUnitFactor(b, a), c.registers) << c.a << " -> " << c.b;
+    }
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // The deduction audit: name folding and number formats as tables, the line layout byte for byte,
 // and the set-based run proven equal to the row-by-row algorithm on a fixture database.
+#include "common/textfold.h"
 #include "exports/deductionaudit.h"
 
 #include "auditreference.h"
@@ -36,8 +37,8 @@ TEST(DeductionAudit, FoldingOfAccentsAndNames)
         {"", "", ""},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(exports::FoldAccents(QString::fromUtf8(c.in)), QString::fromUtf8(c.accents)) << c.in;
-        EXPECT_EQ(exports::FoldProductName(QString::fromUtf8(c.in)), QString::fromUtf8(c.product)) << c.in;
+        EXPECT_EQ(common::FoldAccents(QString::fromUtf8(c.in)), QString::fromUtf8(c.accents)) << c.in;
+        EXPECT_EQ(common::FoldProductName(QString::fromUtf8(c.in)), QString::fromUtf8(c.product)) << c.in;
     }
 }
 
@@ -237,7 +238,7 @@ protected:
 TEST_F(AuditDatabase, SetBasedEqualsLineByLine)
 {
     const QDate s(2024, 3, 1), e(2024, 3, 31);
-    const QString product = exports::FoldProductName(QStringLiteral("Ácido Ascórbico"));
+    const QString product = common::FoldProductName(QStringLiteral("Ácido Ascórbico"));
     const exports::AuditResult set = exports::RunDeductionAudit(m_db.conn(), m_paths, s, e, product);
     const exports::AuditReport ref = testsupport::RunAuditLineByLine(m_db.conn(), s, e, product);
     EXPECT_EQ(set.report.allLines(), ref.allLines());

@@ -3,10 +3,10 @@
 #include "fixture.h"
 #include "rowbyrow.h"
 
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "maintenance/lotstore.h"
 #include "maintenance/operations.h"
-#include "maintenance/unitfactor.h"
+#include "common/units.h"
 #include "support/qtprint.h"
 
 #include <gtest/gtest.h>
@@ -39,8 +39,8 @@ TEST(UnitFactor, TableOfPairs)
     };
     for (const Case &c : cases) {
         const QString target = QString::fromLatin1(c.target), source = QString::fromLatin1(c.source);
-        EXPECT_DOUBLE_EQ(maintenance::UnitFactor(target, source), c.factor) << c.target << " <- " << c.source;
-        EXPECT_EQ(maintenance::UnitsConvertible(target, source), c.convertible) << c.target << " <- " << c.source;
+        EXPECT_DOUBLE_EQ(common::RegisterUnitFactor(target, source), c.factor) << c.target << " <- " << c.source;
+        EXPECT_EQ(common::RegisterUnitsConvertible(target, source), c.convertible) << c.target << " <- " << c.source;
     }
 }
 

@@ -6,7 +6,7 @@
 #include "data/tdm.h"
 #include "db/sqltext.h"
 #include "maintenance/operations.h"
-#include "maintenance/unitfactor.h"
+#include "common/units.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 
@@ -175,7 +175,7 @@ inline int ImportPurchaseLots(data::TDM &dm)
         }
         dm.Componen.close();
         openOn(e, L(dm.run, name, lot, supplier));
-        const double f = maintenance::UnitFactor(unit, text(c, "UNIDADE"));
+        const double f = common::RegisterUnitFactor(unit, text(c, "UNIDADE"));
         const double quantity = c.value(QStringLiteral("QUANTIDADE")).toDouble() * f;
         if (!e.isEmpty()) {
             e.first();
@@ -243,7 +243,7 @@ inline int CorrectUnits(data::TDM &dm)
         if (e.isEmpty())
             continue;
         e.first();
-        const double f = maintenance::UnitFactor(unit, text(e, "UNIDADE"));
+        const double f = common::RegisterUnitFactor(unit, text(e, "UNIDADE"));
         e.edit();
         e.setValue(QStringLiteral("SALDOPREVISTO"), db::Value::real(e.value(QStringLiteral("SALDOPREVISTO")).toDouble() * f));
         e.setValue(QStringLiteral("SALDOCORRENTE"), db::Value::real(e.value(QStringLiteral("SALDOCORRENTE")).toDouble() * f));

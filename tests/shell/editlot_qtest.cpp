@@ -2,7 +2,7 @@
 // current lot, moves the grid's row with its navigator, and leaves the grid browsing when closed.
 #include "shell/program.h"
 #include "shell/tform1.h"
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/lotgrid.h"
 #include "lotedit/ui/tform2.h"

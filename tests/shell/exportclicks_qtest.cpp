@@ -1,6 +1,6 @@
 // Clicks on every button of the reports panel while each staged export writes its file: nothing
 // starts under the export, the file is whole, and the panel answers again once it is written.
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "reports/ui/reportspanel.h"
 #include "support/demoinstall.h"
 #include "support/mainwindow.h"

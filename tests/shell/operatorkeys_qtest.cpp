@@ -2,7 +2,7 @@
 // laid over the window, Esc closes what is on top, every button and menu item has an Alt letter
 // of its own, boxes opened for retyping start selected or empty, the grid's menu, the navigator
 // and the certificate's calendar answer the keyboard, and the common tasks are done with keys.
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/detailpanel.h"
 #include "browser/ui/invoicepanel.h"

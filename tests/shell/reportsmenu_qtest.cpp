@@ -3,10 +3,10 @@
 // certificate button.
 #include "shell/program.h"
 #include "shell/tform1.h"
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/lotgrid.h"
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "exports/ui/deductionauditpanel.h"
 #include "exports/ui/historyviewer.h"
 #include "lotedit/ui/painelespecificacoes.h"

@@ -2,7 +2,7 @@
 // recording operator, the program and TForm1, then shown, logged in as the demo's operator and
 // with the day's access code given, as each test needs.
 #pragma once
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/lotgrid.h"
 #include "platform/clock.h"

@@ -4,7 +4,7 @@
 #include "core/activitylog.h"
 #include "core/connections.h"
 #include "core/runstate.h"
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "data/tdm.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"

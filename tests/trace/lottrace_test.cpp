@@ -4,7 +4,7 @@
 #include "trace/lottrace.h"
 
 #include "db/connection.h"
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/cp1252.h"
 #include "platform/winpath.h"
 #include "support/testdb.h"

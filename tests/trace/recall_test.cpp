@@ -5,7 +5,7 @@
 
 #include "core/activitylog.h"
 #include "db/connection.h"
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/winpath.h"

@@ -8,7 +8,7 @@
 #include "platform/passwordecho.h"
 
 #include "core/runstate.h"
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
 

@@ -8,7 +8,7 @@
 
 #include "platform/passwordecho.h"
 
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

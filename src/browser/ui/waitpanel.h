@@ -1,6 +1,6 @@
 // PanelAguarde: "Aguarde por favor..." in the middle of the window while the lot grid reloads.
 #pragma once
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 
 #include <QFrame>
 

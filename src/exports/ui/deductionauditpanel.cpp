@@ -257,7 +257,7 @@ void DeductionAuditPanel::BitBtn17Click()
 
     ComboBox4->setCurrentIndex(0);
     showFailures(false);
-    const QString product = exports::FoldProductName(ComboBox3->currentText()).left(80);
+    const QString product = common::FoldProductName(ComboBox3->currentText()).left(80);
     ComboBox3->setEditText(product);
     Panel5->hide();
     centre(PainelAguarde2, m_host);

@@ -4,7 +4,7 @@
 #include "exporthandlers.h"
 
 #include "data/tdm.h"
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/clock.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "tracepanel.h"
 
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "platform/operator.h"
 #include "reports/engine/engine.h"
 #include "trace/lottrace.h"

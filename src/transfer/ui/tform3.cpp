@@ -2,7 +2,7 @@
 
 #include "core/runstate.h"
 #include "browser/lotgrid.h"
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "data/fieldtext.h"
 #include "data/tdm.h"
 #include "db/dberror.h"

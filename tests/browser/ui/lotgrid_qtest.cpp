@@ -2,7 +2,7 @@
 // detail and invoice panels, and the refresh button.
 #include "core/runstate.h"
 #include "shell/program.h"
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/detailpanel.h"
 #include "browser/ui/invoicepanel.h"

@@ -2,7 +2,7 @@
 // the filter boxes and the title sort together, the day's code enabling "Editar tabela".
 #include "shell/program.h"
 #include "shell/tform1.h"
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "browser/ui/adjustmentpanel.h"
 #include "browser/ui/detailpanel.h"
 #include "browser/ui/invoicepanel.h"

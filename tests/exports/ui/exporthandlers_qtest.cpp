@@ -1,6 +1,6 @@
 // The "Excel" buttons' handlers: one export at a time, even when a click arrives while a long
 // export lets the window process events.
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 #include "exports/ui/exporthandlers.h"
 #include "support/modulerig.h"
 

@@ -3,7 +3,7 @@
 // and the window given back as each operation leaves it.
 #include "shell/program.h"
 #include "shell/tform1.h"
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "browser/ui/maintenancepanel.h"
 #include "maintenance/operations.h"
 #include "maintenance/ui/maintenancemenu.h"

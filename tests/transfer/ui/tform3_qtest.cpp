@@ -1,7 +1,7 @@
 // The transfer form on a real central database: the source lot's values in its controls, the
 // keys, refusals that keep the source and the operator where they were, and the stock view
 // rebuilt when it closes.
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 #include "support/modulerig.h"
 #include "transfer/transfer.h"
 #include "transfer/ui/tform3.h"

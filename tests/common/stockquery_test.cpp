@@ -1,5 +1,5 @@
 // The grid's statements, to the blank, and what they select from a real lot table.
-#include "browser/stockquery.h"
+#include "common/stockquery.h"
 
 #include "core/activitylog.h"
 #include "core/connections.h"

@@ -1,5 +1,5 @@
 // The three spreadsheet exports written byte for byte from a real central and workstation database.
-#include "exports/csvexport.h"
+#include "common/csvexport.h"
 
 #include "../data/lotrows.h"
 #include "support/modulerig.h"

@@ -1,5 +1,5 @@
 // The day's manual-adjustment code, the maintenance password and the backup question.
-#include "browser/accesscodes.h"
+#include "common/accesscodes.h"
 #include "support/recordingoperator.h"
 
 #include <gtest/gtest.h>

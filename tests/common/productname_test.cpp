@@ -1,5 +1,5 @@
 // Typed product names as the register writes them.
-#include "lotedit/productname.h"
+#include "common/textfold.h"
 
 #include <gtest/gtest.h>
 
@@ -23,5 +23,5 @@ TEST(NormaliseProductName, LowersRaisesFirstAndTheVitaminLetter)
         {"12 abc", "12 abc"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(lotedit::NormaliseProductName(c.typed), c.name) << c.typed.toStdString();
+        EXPECT_EQ(common::NormaliseProductName(c.typed), c.name) << c.typed.toStdString();
 }

@@ -1,11 +1,11 @@
 // The factor between the report builds' lower-case units: the table, and 1 for everything else.
-#include "reports/unitconversion.h"
+#include "common/units.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(UnitConversionFactor, Table)
+TEST(ReportUnitFactor, Table)
 {
     struct Case { const char *from, *to; double factor; };
     const Case cases[] = {
@@ -21,14 +21,14 @@ TEST(UnitConversionFactor, Table)
         {"g", "ml", 1}, {"un", "g", 1}, {"", "mg", 1}, {"", "", 1},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(reports::UnitConversionFactor(QString::fromUtf8(c.from), QString::fromUtf8(c.to)), c.factor)
+        EXPECT_EQ(common::ReportUnitFactor(QString::fromUtf8(c.from), QString::fromUtf8(c.to)), c.factor)
             << '"' << c.from << "\" -> \"" << c.to << '"';
 }
 
-TEST(UnitConversionFactor, ArgumentOrderIsFromThenTo)
+TEST(ReportUnitFactor, ArgumentOrderIsFromThenTo)
 {
     // 2500 mg of a product registered in g: divided by factor(g, mg), it is 2.5 g.
-    EXPECT_EQ(2500 / reports::UnitConversionFactor(QStringLiteral("g"), QStringLiteral("mg")), 2.5);
+    EXPECT_EQ(2500 / common::ReportUnitFactor(QStringLiteral("g"), QStringLiteral("mg")), 2.5);
 }
 
 } // namespace

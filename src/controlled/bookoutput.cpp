@@ -3,7 +3,7 @@
 // when the preview, the printer or a file asks for it.
 #include "bookoutput.h"
 
-#include "core/activitylog.h"
+#include "common/csvexport.h"
 #include "platform/operator.h"
 
 #include <QCollator>
@@ -362,16 +362,9 @@ QString csvDate(const QDate &d)
     return day(d);
 }
 
-// A field with ";", a double quote or a line break goes between double quotes, inner ones doubled.
 QString CsvText(const QString &text)
 {
-    for (QChar c : text)
-        if (c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            QString quoted = text;
-            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            return QLatin1Char('"') + quoted + QLatin1Char('"');
-        }
-    return text;
+    return exports::CsvField(text);
 }
 
 } // namespace
@@ -453,9 +446,10 @@ QString BookCsvMessage(const QString &windowsPath)
 bool ExportBookCsv(const Book &book, const platform::WinPaths &paths, platform::Operator &op)
 {
     const QString path = BookCsvPath(book);
-    QString error;
-    if (!core::WriteDiagnosticFile(paths, path, BookCsvLines(book), &error)) {
-        op.error(QStringLiteral("Não foi possível criar o arquivo \"") + path + QStringLiteral("\". ") + error);
+    try {
+        exports::WriteCsvFile(paths, path, BookCsvLines(book));
+    } catch (const exports::ExportError &e) {
+        op.error(e.message());
         return false;
     }
     op.inform(BookCsvMessage(path));

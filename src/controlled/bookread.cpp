@@ -17,9 +17,6 @@ namespace controlled {
 
 namespace {
 
-// Lot numbers in one "in" list: the engine takes up to 1 500.
-constexpr qsizetype kLotsAStatement = 1000;
-
 // A product code of a controlled substance: its register says so or one of its lots does. Each
 // test is an index lookup by code, so a long table is read once, never once per product.
 QString controlledCode(const QString &column)
@@ -151,23 +148,21 @@ const QString kEarlierColumns = QStringLiteral(
     "coalesce(M.CODPERDA, '') = '' and M.CODIGOCQ is null and M.CODCOMPRA is not null then 1 else 0 end, "
     "sum(M.QUANTIDADE)");
 
-// "M.LOTE in ('L1', 'L2')" through the lot index; without lots, the test of each row's product.
-QString rowsOf(const QStringList &lots)
+// The substances' lot numbers, once each: their stock rows and their purchases.
+QString controlledLots()
 {
-    if (lots.isEmpty())
-        return movementFilter();
-    QStringList quoted;
-    quoted.reserve(lots.size());
-    for (const QString &l : lots)
-        quoted << QLatin1Char('\'') + db::escapeQuotes(l) + QLatin1Char('\'');
-    return QStringLiteral("M.LOTE in (") + quoted.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return QStringLiteral("(select CL.LOTE from ESTLOTE CL where UPPER(CL.CONTROLADA) starting with 'S' or ")
+        + controlledCode(QStringLiteral("CL.CODIGO")) + QStringLiteral(" union select CP.LOTE from COMPRAS CP where ")
+        + controlledCode(QStringLiteral("CP.CODIGO")) + QStringLiteral(") L join MOVEST M on M.LOTE = L.LOTE");
 }
 
-// With lot numbers the date is tested on the rows the lot index gives ("+ 0" keeps the engine
+// Through the lot index the date is tested on the rows the index gives ("+ 0" keeps the engine
 // from crossing each lot's rows with the date index's whole range, which costs seconds).
-QString dateFrom(const QStringList &lots)
+QString movementRows(bool byLot, const QString &date)
 {
-    return lots.isEmpty() ? QStringLiteral(" and M.DATA") : QStringLiteral(" and M.DATA + 0");
+    if (byLot)
+        return controlledLots() + QStringLiteral(" where M.DATA + 0 ") + date;
+    return QStringLiteral("MOVEST M where M.DATA ") + date + QStringLiteral(" and ") + movementFilter();
 }
 
 } // namespace
@@ -180,16 +175,16 @@ QString LotIndexStatement()
                           "I.RDB$EXPRESSION_BLR is null");
 }
 
-QString MovementsStatement(const QDate &start, const QStringList &lots)
+QString MovementsStatement(const QDate &start, bool byLot)
 {
-    return QStringLiteral("select ") + kMovementColumns + QStringLiteral(" from MOVEST M where ") + rowsOf(lots)
-        + dateFrom(lots) + QStringLiteral(" >= ") + isoDate(start);
+    return QStringLiteral("select ") + kMovementColumns + QStringLiteral(" from ")
+        + movementRows(byLot, QStringLiteral(">= ") + isoDate(start));
 }
 
-QString EarlierMovementsStatement(const QDate &start, const QStringList &lots)
+QString EarlierMovementsStatement(const QDate &start, bool byLot)
 {
-    return QStringLiteral("select ") + kEarlierColumns + QStringLiteral(" from MOVEST M where ") + rowsOf(lots)
-        + dateFrom(lots) + QStringLiteral(" < ") + isoDate(start) + QStringLiteral(" group by 1, 2, 3, 4, 5, 6, 7");
+    return QStringLiteral("select ") + kEarlierColumns + QStringLiteral(" from ")
+        + movementRows(byLot, QStringLiteral("< ") + isoDate(start)) + QStringLiteral(" group by 1, 2, 3, 4, 5, 6, 7");
 }
 
 QString UndeductedStatement(const QDate &start)
@@ -341,29 +336,12 @@ BookInput ReadBookInput(db::Connection &central, const platform::WinPaths &paths
         p.quantidade = number(c, 9);
         in.purchases.push_back(std::move(p));
     });
-    // With the movements' lot index (README) they are found by the substances' lot numbers, a
-    // thousand to a statement; without it the period's movements are read and each tested by its
-    // product.
+    // With the movements' lot index (README) they are found by the substances' lot numbers;
+    // without it the period's movements are read and each tested by its product.
     bool byLot = false;
     run(LotIndexStatement(), [&](const db::Cursor &c) { byLot = c.value(0).toInt() > 0; });
     f.byLot = byLot;
-    std::vector<QStringList> chunks;
-    if (byLot) {
-        QStringList numbers;
-        QSet<QString> seen;
-        for (const LotRow &l : in.lots)
-            if (!seen.contains(l.lote))
-                seen.insert(l.lote), numbers << l.lote;
-        for (const PurchaseRow &p : in.purchases)
-            if (!seen.contains(p.lote))
-                seen.insert(p.lote), numbers << p.lote;
-        for (qsizetype i = 0; i < numbers.size(); i += kLotsAStatement)
-            chunks.push_back(numbers.mid(i, kLotsAStatement));
-    } else {
-        chunks.push_back({});
-    }
-    for (const QStringList &chunk : chunks)
-    run(MovementsStatement(start, chunk), [&](const db::Cursor &c) {
+    run(MovementsStatement(start, byLot), [&](const db::Cursor &c) {
         MovementRow m;
         m.laboratorio = text(c, 13);
         if (!locations.admits(m.laboratorio))
@@ -384,8 +362,7 @@ BookInput ReadBookInput(db::Connection &central, const platform::WinPaths &paths
         m.quantidade = number(c, 14);
         in.movements.push_back(std::move(m));
     });
-    for (const QStringList &chunk : chunks)
-    run(EarlierMovementsStatement(start, chunk), [&](const db::Cursor &c) {
+    run(EarlierMovementsStatement(start, byLot), [&](const db::Cursor &c) {
         if (!locations.admits(text(c, 5)))
             return;
         in.earlier.push_back({text(c, 0), text(c, 1), text(c, 2), text(c, 3), text(c, 4), number(c, 7),

@@ -48,10 +48,10 @@ QString LotsStatement(const QStringList &laboratories);
 QString PurchasesStatement();
 // Whether MOVEST has its lot index (a count above zero).
 QString LotIndexStatement();
-// The movements of these lot numbers (through the lot index); without lot numbers, the period's
-// movements each tested by its product.
-QString MovementsStatement(const QDate &start, const QStringList &lots);
-QString EarlierMovementsStatement(const QDate &start, const QStringList &lots);
+// byLot: the movements of the substances' lot numbers through the lot index; otherwise the
+// period's movements, each tested by its product.
+QString MovementsStatement(const QDate &start, bool byLot);
+QString EarlierMovementsStatement(const QDate &start, bool byLot);
 QString UndeductedStatement(const QDate &start);
 
 // Reads everything the book needs; rows of another store's laboratories (movements and purchases

@@ -3,6 +3,7 @@
 #include "controlled/bookoutput.h"
 #include "core/runstate.h"
 #include "data/tdm.h"
+#include "data/ui/panelfocus.h"
 #include "platform/clock.h"
 #include "platform/operator.h"
 #include "reports/engine/previewdialog.h"
@@ -140,6 +141,9 @@ BookPanel::BookPanel(data::TDM &dm, const core::RunState &run, const platform::C
     PainelAguarde->setAutoFillBackground(true);
     PainelAguarde->hide();
     hide();
+    // It covers the window: the controls under it take no key, its Alt letters are its own.
+    data_ui::keepPlace(this, nullptr, true);
+    data_ui::closeOnEscape(this, [this] { btnSairClick(); });
 }
 
 BookPanel::~BookPanel() = default;
@@ -263,26 +267,6 @@ void BookPanel::btnSairClick()
     Q_EMIT closed();
 }
 
-QPushButton *BookPanel::buttonOf(const QKeyEvent *event) const
-{
-    if (event->modifiers() != Qt::AltModifier)
-        return nullptr;
-    const QKeySequence pressed(QKeyCombination(Qt::AltModifier, Qt::Key(event->key())));
-    for (QPushButton *b : {btnVisualizar, btnExcel, btnSair})
-        if (QKeySequence::mnemonic(b->text()) == pressed)
-            return b;
-    return nullptr;
-}
-
-bool BookPanel::event(QEvent *event)
-{
-    if (event->type() == QEvent::ShortcutOverride && buttonOf(static_cast<QKeyEvent *>(event))) {
-        event->accept();
-        return true;
-    }
-    return QFrame::event(event);
-}
-
 void BookPanel::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
@@ -290,12 +274,7 @@ void BookPanel::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (QPushButton *b = buttonOf(event)) {
-        event->accept();
-        if (b->isEnabled())
-            b->click();
-        return;
-    }
+
     QFrame::keyPressEvent(event);
 }
 

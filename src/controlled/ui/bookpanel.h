@@ -66,14 +66,11 @@ Q_SIGNALS:
     void closed();
 
 protected:
-    // Esc closes this panel and nothing else; its buttons' Alt letters are its own while the
-    // focus is in it, whatever the panels under it use.
-    bool event(QEvent *event) override;
+    // Esc closes this panel and nothing else.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void fill();
-    QPushButton *buttonOf(const QKeyEvent *event) const;
 
     data::TDM &m_dm;
     const core::RunState &m_run;

@@ -105,6 +105,7 @@ ReportsPanel::ReportsPanel(data::TDM &dm, const core::RunState &run, const platf
                                      {btnFinanceiro, "Estoq. Físico e Financ. &Revenda"}, {BitBtn11, "CP&V"},
                                      {BitBtn16, "Conferir &baixas no estoque"}, {BitBtn2, "&Histórico de atividades"},
                                      {btnRastrearPedido, "Rastrear pedid&o"}, {btnVencimentos, "Ve&ncimentos e valor em risco"},
+                                     {btnControlados, "Livro &de controlados"},
 
                                      {btn2, "&Excel"}, {btn9, "E&xcel"}, {BitBtn12, "Ex&cel"}, {btn6, "Visuali&zar"},
                                      {BitBtn6, "V&isualizar"}, {BitBtn15, "Vis&ualizar"}, {btn4, "&Sair"}})

@@ -77,11 +77,8 @@ private Q_SLOTS:
     {
         Fixture f;
         f.panel->open();
-        // Its button is reached with Tab (every Alt letter of its caption is the main window's).
-        for (int i = 0; i < 20 && QApplication::focusWidget() != f.panel->btnControlados; ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.panel->btnControlados));
-        QTest::keyClick(f.panel->btnControlados, Qt::Key_Space);
+        QTest::keyClick(f.panel->btn3, Qt::Key_D, Qt::AltModifier);   // "Livro &de controlados"
+        QTRY_VERIFY(f.panel->PainelPeriodo->isVisible());
         reports_ui::PeriodPanel *p = f.panel->PainelPeriodo;
         QVERIFY(p->isVisible());
         QCOMPARE(p->Purpose, 3);

@@ -23,6 +23,7 @@
 #include "exports/ui/historyviewer.h"
 #include "expiry/ui/expirypanel.h"
 #include "stocktake/ui/stocktakepanel.h"
+#include "controlled/ui/bookpanel.h"
 #include "users/ui/loginpanel.h"
 #include "trace/ui/lottracepanel.h"
 #include "trace/ui/ordertracepanel.h"
@@ -193,6 +194,8 @@ void TForm1::buildPanels()
     PainelRastreio->setRecallContext(&m_program.run, &m_program.log);
     PainelRastreioPedido = new trace_ui::OrderTracePanel(m_program.dm.SQLConnection1, m_program.paths,
                                                          m_program.clock, m_program.op, this);
+    PainelControlados = new controlled_ui::BookPanel(m_program.dm, m_program.run, m_program.clock, m_program.paths,
+                                                     m_program.op, this);
     PainelInventario = new stocktake_ui::StocktakePanel(m_program.dm.SQLConnection1, m_program.run, m_program.log,
                                                         m_program.clock, m_program.paths, m_program.op, this);
 }
@@ -218,6 +221,10 @@ void TForm1::wireHandlers()
     connect(pnlRelatorios->BitBtn2, &QPushButton::clicked, PainelLOG, &exports_ui::HistoryViewer::BitBtn2Click);
     connect(pnlRelatorios->btnVencimentos, &QPushButton::clicked, PainelVencimentos, &expiry_ui::ExpiryPanel::open);
     connect(PainelVencimentos, &expiry_ui::ExpiryPanel::lotShown, pnlRelatorios, &reports_ui::ReportsPanel::btn4Click);
+    connect(pnlRelatorios, &reports_ui::ReportsPanel::controlledPeriodConfirmed, PainelControlados,
+            &controlled_ui::BookPanel::open);
+    connect(PainelControlados, &controlled_ui::BookPanel::closed, pnlRelatorios->btnControlados,
+            [this] { pnlRelatorios->btnControlados->setFocus(); });
     // Every lot of the store's scope, expired ones included: the list that holds any lot the
     // expiry panel lists.
     PainelVencimentos->showEveryLot = [this] {

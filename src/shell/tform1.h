@@ -28,6 +28,9 @@ class HistoryViewer;
 namespace reports_ui {
 class ReportsPanel;
 }
+namespace controlled_ui {
+class BookPanel;
+}
 namespace expiry_ui {
 class ExpiryPanel;
 }
@@ -99,6 +102,7 @@ public:
     exports_ui::HistoryViewer *PainelLOG;      // the month's activity log, over the whole window
     exports_ui::DeductionAuditPanel *Auditoria;   // the stock deduction audit, inside pnlRelatorios
     expiry_ui::ExpiryPanel *PainelVencimentos;    // expiry and value at risk, over the whole window
+    controlled_ui::BookPanel *PainelControlados;  // the controlled-substance book, over the whole window
     trace_ui::LotTracePanel *PainelRastreio;      // the current lot's trace, over the grid
     trace_ui::OrderTracePanel *PainelRastreioPedido;   // an order's lots, from the reports panel
     stocktake_ui::StocktakePanel *PainelInventario;   // the stocktakes, over the whole window

@@ -24,7 +24,7 @@ public:
     static QString boxText(const QLineEdit *box);
 
     // Who opened the panel, and so where its "Ok" goes on.
-    enum class Purposes { None, CostOfSales, DeductionAudit };
+    enum class Purposes { None, CostOfSales, DeductionAudit, ControlledBook };
     Purposes Purpose = Purposes::None;
 
 protected:

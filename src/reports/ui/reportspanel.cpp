@@ -97,6 +97,8 @@ void ReportsPanel::buildControls()
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     btnVencimentos = new QPushButton(QStringLiteral("Vencimentos e valor em risco"), this);
     btnVencimentos->setObjectName(QStringLiteral("btnVencimentos"));
+    btnControlados = new QPushButton(QStringLiteral("Livro de controlados"), this);
+    btnControlados->setObjectName(QStringLiteral("btnControlados"));
     btn4 = new QPushButton(QStringLiteral("Sair"), this);
     btn4->setObjectName(QStringLiteral("btn4"));
     for (QPushButton *b : buttons()) {
@@ -109,6 +111,8 @@ void ReportsPanel::buildControls()
                                      {btnFinanceiro, "Estoq. Físico e Financ. &Revenda"}, {BitBtn11, "CP&V"},
                                      {BitBtn16, "Conferir &baixas no estoque"}, {BitBtn2, "&Histórico de atividades"},
                                      {btnRastrearPedido, "Rastrear pedid&o"}, {btnVencimentos, "Ve&ncimentos e valor em risco"},
+                                     {btnControlados, "Livro &de controlados"},
+
                                      {btn2, "&Excel"}, {btn9, "E&xcel"}, {BitBtn12, "Ex&cel"}, {btn6, "Visuali&zar"},
                                      {BitBtn6, "V&isualizar"}, {BitBtn15, "Vis&ualizar"}, {btn4, "&Sair"}})
         b->setText(QString::fromUtf8(caption));
@@ -147,6 +151,7 @@ void ReportsPanel::wireHandlers()
     connect(btn6, &QPushButton::clicked, this, &ReportsPanel::btn6Click);
     connect(btn4, &QPushButton::clicked, this, &ReportsPanel::btn4Click);
     connect(BitBtn16, &QPushButton::clicked, this, &ReportsPanel::BitBtn16Click);
+    connect(btnControlados, &QPushButton::clicked, this, &ReportsPanel::btnControladosClick);
     connect(btnFinanceiro, &QPushButton::clicked, this, &ReportsPanel::btnFinanceiroClick);
     connect(BitBtn6, &QPushButton::clicked, this, &ReportsPanel::BitBtn6Click);
     connect(BitBtn11, &QPushButton::clicked, this, &ReportsPanel::BitBtn11Click);
@@ -187,8 +192,9 @@ void ReportsPanel::layOut()
     layout->addWidget(btnRastrearPedido, 4, 2);
     layout->addWidget(BitBtn2, 5, 0, 1, 3);
     layout->addWidget(btnVencimentos, 6, 0, 1, 3);
-    layout->addWidget(GroupBoxProgresso, 7, 0, 1, 3);
-    layout->addWidget(btn4, 8, 0, 1, 3);
+    layout->addWidget(btnControlados, 7, 0, 1, 3);
+    layout->addWidget(GroupBoxProgresso, 8, 0, 1, 3);
+    layout->addWidget(btn4, 9, 0, 1, 3);
 }
 
 ReportsPanel::~ReportsPanel()
@@ -324,13 +330,20 @@ void ReportsPanel::BitBtn16Click()
     showPeriodPanel(PeriodPanel::Purposes::DeductionAudit);
 }
 
+void ReportsPanel::btnControladosClick()
+{
+    showPeriodPanel(PeriodPanel::Purposes::ControlledBook);
+}
+
 // The period panel, filled from the workstation's stored period; the purpose says what Ok does.
 void ReportsPanel::showPeriodPanel(PeriodPanel::Purposes purpose)
 {
     if (m_busy)
         return;
     PainelPeriodo->Purpose = purpose;
-    data_ui::noteOpener(PainelPeriodo, purpose == PeriodPanel::Purposes::DeductionAudit ? BitBtn16 : BitBtn11);
+    data_ui::noteOpener(PainelPeriodo, purpose == PeriodPanel::Purposes::DeductionAudit ? BitBtn16
+                                       : purpose == PeriodPanel::Purposes::ControlledBook ? btnControlados
+                                                                                          : BitBtn11);
     m_shownPeriod = reports::StoredPeriod(m_dm);
     PainelPeriodo->EditDataInicial->setText(reports::PeriodBoxText(m_shownPeriod.start));
     PainelPeriodo->EditDataFinal->setText(reports::PeriodBoxText(m_shownPeriod.end));
@@ -380,6 +393,10 @@ void ReportsPanel::BitBtn13Click()
     // The stock deduction audit goes on from here with its own panels.
     if (PainelPeriodo->Purpose == PeriodPanel::Purposes::DeductionAudit) {
         Q_EMIT auditPeriodConfirmed(period.start, period.end);
+        return;
+    }
+    if (PainelPeriodo->Purpose == PeriodPanel::Purposes::ControlledBook) {
+        Q_EMIT controlledPeriodConfirmed(period.start, period.end);
         return;
     }
     if (PainelPeriodo->Purpose != PeriodPanel::Purposes::CostOfSales)
@@ -459,7 +476,7 @@ void ReportsPanel::placeOver(QWidget *panel)
 
 QList<QPushButton *> ReportsPanel::buttons() const
 {
-    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btnVencimentos, btn4};
+    return {btn3, btn2, btn_1, btn6, btn9, btnFinanceiro, BitBtn6, BitBtn11, BitBtn15, BitBtn12, BitBtn16, btnRastrearPedido, BitBtn2, btnVencimentos, btnControlados, btn4};
 }
 
 void ReportsPanel::btn4Click()

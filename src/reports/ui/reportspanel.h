@@ -46,6 +46,7 @@ public:
     QPushButton *BitBtn11;        // "CPV"
     QPushButton *BitBtn15;        // "Visualizar"
     QPushButton *btnVencimentos;  // "Vencimentos e valor em risco" (answered by the expiry panel)
+    QPushButton *btnControlados;  // "Livro de controlados": the period, then the book
     QGroupBox *GroupBoxProgresso;
     QProgressBar *gg1;
     QPushButton *btn4;     // "Sair"
@@ -69,6 +70,7 @@ public:
     void BitBtn6Click();
     void BitBtn11Click();
     void BitBtn16Click();
+    void btnControladosClick();
     void BitBtn13Click();
     void BitBtn14Click();
     void BitBtn15Click();
@@ -90,6 +92,8 @@ public:
 Q_SIGNALS:
     // The period was confirmed for the stock deduction audit, which goes on with its own panels.
     void auditPeriodConfirmed(const QDate &start, const QDate &end);
+    // The period was confirmed for the controlled-substance book.
+    void controlledPeriodConfirmed(const QDate &start, const QDate &end);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

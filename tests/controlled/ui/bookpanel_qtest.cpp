@@ -81,7 +81,7 @@ private Q_SLOTS:
         QTRY_VERIFY(f.panel->PainelPeriodo->isVisible());
         reports_ui::PeriodPanel *p = f.panel->PainelPeriodo;
         QVERIFY(p->isVisible());
-        QCOMPARE(p->Purpose, 3);
+        QVERIFY(p->Purpose == reports_ui::PeriodPanel::Purposes::ControlledBook);
         QCOMPARE(p->EditDataInicial->text(), QStringLiteral("01/04/24"));
 
         // An impossible date and a reversed period are refused; the panel stays.
